@@ -27,7 +27,8 @@ void SetDataStreamErrorDisplay(DataStreamErrorDisplay display);
 // formats' own counts expect.
 struct DataStream {
     uint32_t mode = 0;
-    FILE *file = nullptr;               // modes 0 and 3 (closed but non-null in mode 3)
+    FILE *file = nullptr;               // the open file in mode 0; in mode 3 (file already
+                                        // closed) a non-null marker that is not a FILE
     const uint8_t *cursor = nullptr;    // next byte in modes 1, 2 and 3
     const uint8_t *end = nullptr;       // end of the memory image, or of the current block in mode 2
     uint8_t *buffer = nullptr;          // owned by mode 3
@@ -43,6 +44,8 @@ struct DataStream {
     const char *OpenCheckHeader(const char *path, const char *id, int *version, int maxVersion);
     const char *OpenRead(MenuPage *page, const char *path, const char *id, int *version, int maxVersion,
                          int stayOnFile);
+    // An image shorter than the header reads its missing version bytes as 0xFF
+    // (so it is refused as a later version) and is marked as overrun.
     void OpenMemory(const void *image, size_t length, int *version);
     void OpenEnciphered(const void *source, size_t length, const uint32_t *key);
     const char *OpenWrite(MenuPage *page, const char *path, const char *id, int version);

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "tools/font_file.h"
+
 int main(int argc, char **argv)
 {
     if (argc != 2) {
@@ -13,6 +15,10 @@ int main(int argc, char **argv)
     std::filesystem::create_directories(std::filesystem::path(argv[1]) / "data", ec);
     if (ec) {
         std::fprintf(stderr, "kzv_datagen: cannot create %s/data: %s\n", argv[1], ec.message().c_str());
+        return 1;
+    }
+    if (const char *error = WriteFontFile(argv[1])) {
+        std::fprintf(stderr, "kzv_datagen: font file: %s\n", error);
         return 1;
     }
     return 0;

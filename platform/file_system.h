@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+// The file layer. The program names its files the way its data was made:
+// backslashes between folders ("data\skins\x.jpg") and names whose letter
+// case need not match the files on disk. Every path given here has its
+// backslashes turned into slashes, and each folder and file name that does
+// not exist with the exact spelling is matched against the folder's entries
+// without regard to ASCII letter case. A name with no match is kept as given,
+// so a missing file stays missing and a new file is created under the name
+// the program chose, inside the existing folders whatever their case.
+
+// Writes the path as it is found on disk into out (at most outSize bytes with
+// the terminating zero). Returns false, with out empty, when it does not fit.
+bool PlatformResolvePath(const char *path, char *out, size_t outSize);
+
+// fopen through the path resolution. Folders are never opened as files.
+FILE *PlatformOpenFile(const char *path, const char *mode);
+
+// Last modification time of a file or folder in seconds since 1970-01-01
+// (UTC). Returns false when nothing is found under the path.
+bool PlatformGetFileTime(const char *path, int64_t *unixSeconds);
+
+// Deletes a file (not a folder). Returns true when it was removed.
+bool PlatformRemoveFile(const char *path);
+
+// Creates one folder. Returns true when the folder exists afterwards, made
+// now or before.
+bool PlatformMakeDirectory(const char *path);

@@ -1,0 +1,29 @@
+// Test entry: every test process works in a scratch folder of its own, so
+// tests that make files never collide when CTest runs them side by side.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include <unistd.h>
+
+int main(int argc, char **argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path folder = fs::current_path(ec) / ("p" + std::to_string(getpid()));
+    fs::remove_all(folder, ec);
+    fs::create_directories(folder, ec);
+    const bool moved = !ec && (fs::current_path(folder, ec), !ec);
+
+    const int result = RUN_ALL_TESTS();
+
+    if (moved) {
+        fs::current_path(folder.parent_path(), ec);
+        fs::remove_all(folder, ec);
+    }
+    return result;
+}
