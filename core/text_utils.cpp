@@ -6,7 +6,8 @@
 #include <cstring>
 
 #include "core/data_stream.h"
-#include "core/shell_clock.h"
+#include "core/settings.h"
+#include "core/shell_globals.h"
 
 int LanguageCodePage = 0;
 

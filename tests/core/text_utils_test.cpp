@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "core/data_stream.h"
-#include "core/shell_clock.h"
+#include "core/settings.h"
+#include "core/shell_globals.h"
 
 namespace {
 

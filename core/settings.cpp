@@ -1,0 +1,3 @@
+#include "core/settings.h"
+
+int EditorOptions = 0;
