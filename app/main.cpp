@@ -1,9 +1,6 @@
-#include <cstdio>
+#include "app/program.h"
 
-#include "core/version.h"
-
-int main(int, char **)
+int main(int argc, char **argv)
 {
-    std::printf("%s %s\n", ProgramName, ProgramVersion);
-    return 0;
+    return RunProgram(argc, argv);
 }

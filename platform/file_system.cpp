@@ -181,3 +181,11 @@ bool PlatformMakeDirectory(const char *path)
     struct stat info;
     return stat(resolved.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
+
+bool PlatformRenameFile(const char *from, const char *to)
+{
+    if (!from || !from[0] || !to || !to[0]) {
+        return false;
+    }
+    return std::rename(ResolvePath(from).c_str(), ResolvePath(to).c_str()) == 0;
+}

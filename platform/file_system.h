@@ -30,3 +30,8 @@ bool PlatformRemoveFile(const char *path);
 // Creates one folder. Returns true when the folder exists afterwards, made
 // now or before.
 bool PlatformMakeDirectory(const char *path);
+
+// Renames a file, replacing a file that already has the new name in one
+// step: a reader sees either the old file or the new one, never a part.
+// Returns true on success.
+bool PlatformRenameFile(const char *from, const char *to);

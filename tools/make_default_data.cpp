@@ -3,6 +3,10 @@
 #include <filesystem>
 #include <system_error>
 
+#include "tools/body_objects.h"
+#include "tools/default_engines.h"
+#include "tools/default_human.h"
+#include "tools/default_skins.h"
 #include "tools/font_file.h"
 
 int main(int argc, char **argv)
@@ -19,6 +23,22 @@ int main(int argc, char **argv)
     }
     if (const char *error = WriteFontFile(argv[1])) {
         std::fprintf(stderr, "kzv_datagen: font file: %s\n", error);
+        return 1;
+    }
+    if (const char *error = WriteDefaultSkins(argv[1])) {
+        std::fprintf(stderr, "kzv_datagen: default skins: %s\n", error);
+        return 1;
+    }
+    if (const char *error = WriteDefaultEngineFiles(argv[1])) {
+        std::fprintf(stderr, "kzv_datagen: default engine sounds: %s\n", error);
+        return 1;
+    }
+    if (const char *error = WriteHumanFile(argv[1])) {
+        std::fprintf(stderr, "kzv_datagen: human figure: %s\n", error);
+        return 1;
+    }
+    if (const char *error = WriteBodyObjects(argv[1])) {
+        std::fprintf(stderr, "kzv_datagen: body objects: %s\n", error);
         return 1;
     }
     return 0;

@@ -126,4 +126,17 @@ TEST_F(FileSystemTest, ResolvedPathThatDoesNotFitIsRefused)
     EXPECT_STREQ(out, "");
 }
 
+
+TEST_F(FileSystemTest, RenameReplacesTheTargetInAnyCase)
+{
+    Touch("fs_data/skins/new.tmp", "new");
+    EXPECT_TRUE(PlatformRenameFile("FS_DATA\\skins\\NEW.TMP", "fs_data\\Skins\\ABC_default.jpg"));
+    EXPECT_FALSE(std::filesystem::exists("fs_data/skins/new.tmp"));
+    FILE *file = PlatformOpenFile("fs_data/skins/abc_DEFAULT.jpg", "rb");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(ReadAll(file), "new");
+    std::fclose(file);
+    EXPECT_FALSE(PlatformRenameFile("fs_data/none", "fs_data/other"));
+}
+
 }  // namespace

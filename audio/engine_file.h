@@ -1,0 +1,128 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+struct DataStream;
+struct MenuPage;
+
+// The engine record: what an engine sound file "data\engine\%s.eng" (file id
+// "KZVENG") holds, and the first part of the engine section of the car data.
+// It carries the mechanical figures of the engine, which the car data owns and
+// the sound file only repeats, and the sound of the engine: the named sound
+// parameters and eight recorded waves.
+
+constexpr const char *EngineFileId = "KZVENG";
+constexpr int EngineFileVersion = 251;
+constexpr int EngineRecordVersion = 14;  // the newest record layout, written by this program
+
+constexpr int EngineWaveCount = 8;
+constexpr int EngineParamFirst = 8;   // parameters are named w8 .. w36
+constexpr int EngineParamLast = 36;
+constexpr int EngineParamCount = EngineParamLast - EngineParamFirst + 1;
+
+// Wave slots.
+constexpr int WaveExhaustPulse = 0;
+constexpr int WaveTurbo = 1;
+constexpr int WaveUnused = 2;   // kept in files, never played
+constexpr int WaveGearWhine = 3;
+constexpr int WaveAirIntake = 4;
+constexpr int WaveDumpValve = 5;
+constexpr int WaveGearShift = 6;
+constexpr int WaveStarter = 7;
+
+// A read wave longer than this is taken for damage; the editor imports at most
+// 32,768 values per wave.
+constexpr uint32_t EngineWaveMaxSamples = 1u << 20;
+
+// Engine flags.
+constexpr uint32_t EngineFlagTurbo = 1u << 0;
+constexpr uint32_t EngineFlagSecondV8Order = 1u << 1;
+constexpr uint32_t EngineFlagFiguresMarker = 1u << 2;  // the record carries figures 4 and 6
+constexpr uint32_t EngineFlagVersionMarker = 1u << 3;  // the record carries its version byte
+
+// A recorded wave held as floats in 16-bit units (-32,768..32,767), 44,100
+// frames a second. The samples belong to the wave; a wave is freed, never
+// copied.
+struct EngineWave {
+    uint8_t legacyCount;   // written as 0
+    uint8_t spare;         // written as 0
+    uint8_t kind;          // 3 = sampled wave; 0..2 older kinds without samples
+    uint8_t channels;      // as stored in the file
+    uint32_t sampleCount;
+    float *samples;
+
+    // Reads one wave; 0 (with "Could not read wave") for an unknown kind, 0 for
+    // a wave cut short or longer than the data left. Samples that are not
+    // finite numbers read as 0, others are clamped to the 16-bit range.
+    int Read(DataStream &stream);
+    void Write(DataStream &stream) const;
+    // Frees the samples; with clear the whole record becomes zero.
+    void Free(bool clear);
+};
+
+// The sound description of an engine. The parameters are the words w8..w36
+// (Word(k) is wk); the editor copies the whole block, name included.
+struct EngineSoundParams {
+    char name[32];   // the engine sound's name; empty for a car's default sound
+    float words[EngineParamCount];
+    int8_t semitones[3];  // header pipes, collector, tail; never stored in a file
+
+    float &Word(int k) { return words[k - EngineParamFirst]; }
+    float Word(int k) const { return words[k - EngineParamFirst]; }
+
+    // Writes the default parameters and semitone offsets; the name stays.
+    void SetDefaults();
+};
+static_assert(offsetof(EngineSoundParams, words) == 32, "parameters follow the 32-byte name");
+static_assert(offsetof(EngineSoundParams, semitones) == 148, "semitone offsets are bytes 148..150");
+
+// The fields of the car's engine that the engine record moves.
+struct EngineRecord {
+    uint32_t flags;           // EngineFlag... bits
+    float displacement;       // cubic centimetres
+    int32_t cylinders;
+    int32_t layout;           // 0 one bank (inline), other values two banks
+    float boostReference;     // the maximum boost, which the dump valve compares with
+    float figures[6];         // engine figures 2..7, mechanical values of the car data
+    EngineSoundParams soundParams;
+    EngineWave waves[EngineWaveCount];
+
+    // Frees every wave's samples; with clear the slots become zero.
+    void FreeWaves(bool clear);
+};
+
+// The editor's range of each parameter and its default; every parameter read
+// from a file is clamped to its range.
+struct EngineParamRange {
+    float minimum;
+    float maximum;
+    float defaultValue;
+};
+const EngineParamRange &GetEngineParamRange(int k);
+
+// "Could not read engine" and "Could not read wave" are shown as warning
+// message lines; the interface layer registers the printer at start-up.
+// Without one they are not shown.
+using EngineMessagePrinter = void (*)(const char *text);
+void SetEngineMessagePrinter(EngineMessagePrinter printer);
+
+// Writes the record (version 14). With carData only the mechanical part is
+// written; otherwise a non-turbo engine first drops its turbo and dump-valve
+// waves, then the eight waves and w8..w36 follow.
+void WriteEngineRecord(EngineRecord &engine, DataStream &stream, bool carData);
+
+// Reads a record of any version up to 14: the mechanical fields into
+// mechanical, the waves and parameters into sound (the two may be the same
+// record). Fields that an older version does not hold keep their values.
+// Returns 1, or 0 for a later record version or a bad wave; fields read
+// before the failure stay changed.
+int ReadEngineRecord(EngineRecord &mechanical, DataStream &stream, int fileVersion, EngineRecord &sound,
+                     bool carData);
+int ReadEngineWaves(EngineRecord &sound, DataStream &stream, int fileVersion, int recordVersion);
+
+// Engine sound files. Both return 1 on success and 0 on failure; the data
+// stream shows open and header failures over the page. A file cut short is
+// refused.
+int WriteEngineFile(EngineRecord &engine, const char *path, MenuPage *page);
+int ReadEngineFile(EngineRecord &mechanical, const char *path, MenuPage *page, EngineRecord &sound);

@@ -1,0 +1,3 @@
+#include "core/control_options.h"
+
+uint32_t ClutchControl = 1;

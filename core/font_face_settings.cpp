@@ -1,0 +1,3 @@
+#include "core/font_face_settings.h"
+
+FontFaceSetting FontFaceSettings[FontFaceSlotCount] = {};

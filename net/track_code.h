@@ -1,0 +1,5 @@
+#pragma once
+
+// Makes the default track the current track: its name, configuration 1, not
+// reversed, light scheme 0.
+void SetDefaultTrack();

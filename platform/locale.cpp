@@ -1,0 +1,123 @@
+#include "platform/locale.h"
+
+#include <cstdlib>
+#include <initializer_list>
+#include <cstring>
+
+namespace {
+
+struct LocaleLanguage {
+    const char *code;  // ISO 639 language code
+    int primary;       // Windows primary language id
+};
+
+constexpr LocaleLanguage LocaleLanguages[] = {
+    {"bg", 2},  {"ca", 3},  {"zh", 4},  {"cs", 5},  {"da", 6},  {"de", 7},  {"el", 8},
+    {"en", 9},  {"es", 10}, {"fi", 11}, {"fr", 12}, {"hu", 14}, {"it", 16}, {"ja", 17},
+    {"ko", 18}, {"nl", 19}, {"nb", 20}, {"nn", 20}, {"no", 20}, {"pl", 21}, {"pt", 22},
+    {"ru", 25}, {"hr", 26}, {"sr", 26}, {"sk", 27}, {"sv", 29}, {"tr", 31}, {"be", 35},
+    {"sl", 36}, {"et", 37}, {"lv", 38}, {"lt", 39}, {"gl", 86},
+};
+
+// A part of a locale name: the characters from text up to (not including)
+// the first of the stop characters or the end.
+struct LocalePart {
+    const char *text = "";
+    size_t length = 0;
+
+    bool Is(const char *value) const
+    {
+        return std::strlen(value) == length && std::strncmp(text, value, length) == 0;
+    }
+};
+
+LocalePart TakePart(const char *text, const char *stops)
+{
+    LocalePart part;
+    part.text = text;
+    part.length = std::strcspn(text, stops);
+    return part;
+}
+
+int PrimaryOf(const LocalePart &language)
+{
+    for (const LocaleLanguage &entry : LocaleLanguages) {
+        if (language.Is(entry.code)) {
+            return entry.primary;
+        }
+    }
+    return 0;
+}
+
+// The sub-language where the language table tells variants apart; 1
+// everywhere else.
+int SubOf(int primary, const LocalePart &language, const LocalePart &territory, const LocalePart &modifier)
+{
+    switch (primary) {
+    case 10:  // Spanish: Spain (or no territory) is "Castellano", the rest "Latino"
+        return territory.length == 0 || territory.Is("ES") ? 3 : 2;
+    case 22:
+        return territory.Is("BR") ? 1 : 2;
+    case 4:
+        if (territory.Is("TW")) {
+            return 1;
+        }
+        if (territory.Is("HK")) {
+            return 3;
+        }
+        if (territory.Is("SG")) {
+            return 4;
+        }
+        if (territory.Is("MO")) {
+            return 5;
+        }
+        return 2;
+    case 26:  // Croatian and Serbian share the primary id
+        if (language.Is("hr")) {
+            return territory.Is("BA") ? 4 : 1;
+        }
+        return modifier.Is("latin") ? 2 : 3;
+    default:
+        return 1;
+    }
+}
+
+}  // namespace
+
+int LanguageIdFromLocaleName(const char *locale)
+{
+    if (!locale || !locale[0]) {
+        return LanguageIdEnglish;
+    }
+    const LocalePart language = TakePart(locale, "_.@");
+    const char *rest = locale + language.length;
+    LocalePart territory;
+    if (*rest == '_') {
+        territory = TakePart(rest + 1, ".@");
+    }
+    LocalePart modifier;
+    if (const char *at = std::strchr(locale, '@')) {
+        modifier = TakePart(at + 1, "");
+    }
+
+    const int primary = PrimaryOf(language);
+    if (primary == 0) {
+        return LanguageIdEnglish;  // "C", "POSIX" and unknown languages
+    }
+    return primary | SubOf(primary, language, territory, modifier) << 10;
+}
+
+int LanguageIdFromEnvironment(const char *lcAll, const char *lcMessages, const char *lang)
+{
+    for (const char *value : {lcAll, lcMessages, lang}) {
+        if (value && value[0]) {
+            return LanguageIdFromLocaleName(value);
+        }
+    }
+    return LanguageIdEnglish;
+}
+
+int PlatformUserLanguageId()
+{
+    return LanguageIdFromEnvironment(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+}

@@ -1,0 +1,14 @@
+#include "scene/hud.h"
+
+#include "ui/message_lines.h"
+
+int HudShown = 1;
+int HudDrawnThisPass = 0;
+int HudBandsOn = 0;
+
+// The HUD is not drawn yet, so HudDrawnThisPass is never set and every notice
+// becomes a message line.
+void ShowHudMessage(const char *text, const Colour *colour)
+{
+    PrintMessage(text, colour);
+}

@@ -1,0 +1,8 @@
+#include "scene/sprites.h"
+
+int SpriteCount = 0;
+
+void ClearSprites()
+{
+    SpriteCount = 0;
+}

@@ -1,0 +1,58 @@
+#include "screens/main_menu.h"
+
+#include "core/main_window.h"
+#include "platform/keys.h"
+#include "race/game_state.h"
+#include "ui/menu_page.h"
+
+MenuPage *MainMenuPage = nullptr;
+
+namespace {
+
+struct MainMenuScreenPage : MenuPage {
+};
+
+MenuPage *RunMainMenu(MenuPage *page)
+{
+    if (page->Active) {
+        RunChildPage(page);
+        // The exit is taken only with no child open and no session running:
+        // the children close themselves first.
+        if (ExitState == 0 || page->Child || GameSessionPtr) {
+            return page;
+        }
+        ClosePage(page);
+    }
+    MainMenuPage = nullptr;
+    delete static_cast<MainMenuScreenPage *>(page);
+    return nullptr;
+}
+
+// Esc leaves the program.
+void MainMenuKey(MenuPage *, int code)
+{
+    if (code == VkEscape) {
+        StartProgramExit(0);
+    }
+}
+
+int MainMenuInput(MenuPage *, MouseEvent *)
+{
+    return 0;
+}
+
+}  // namespace
+
+MenuPage *MainMenuScreen(MenuPage *parent)
+{
+    MainMenuScreenPage *screen = new MainMenuScreenPage();
+    InitMenuPage(screen, parent, RunMainMenu, MainMenuKey, MainMenuInput, "entry", 1);
+    MainMenuPage = screen;
+    SetCurrentScreen(screen);
+    return screen;
+}
+
+int IsMainMenuIdle()
+{
+    return MainMenuPage && !MainMenuPage->Child && !GameSessionPtr ? 1 : 0;
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+struct MenuPage;
+
+// The entry screen (main menu, page name "entry"): the screen the program
+// returns to and leaves from. Esc begins the exit; once the program exits the
+// entry screen closes and its run returns no page, which ends the main loop.
+
+// The one entry screen, null while there is none.
+extern MenuPage *MainMenuPage;
+
+// Creates the entry screen, makes it current and returns it.
+MenuPage *MainMenuScreen(MenuPage *parent);
+// 1 when the entry screen exists, has no child open and no game session runs.
+int IsMainMenuIdle();

@@ -1,0 +1,409 @@
+#include "app/program.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/window_proc.h"
+#include "core/car_table.h"
+#include "core/debug_log.h"
+#include "core/main_window.h"
+#include "core/shell_globals.h"
+#include "platform/keys.h"
+#include "platform/timer.h"
+#include "platform/window.h"
+#include "render/render_device.h"
+#include "tools/body_objects.h"
+#include "tools/default_engines.h"
+#include "tools/default_human.h"
+#include "tools/default_skins.h"
+#include "tools/font_file.h"
+#include "ui/menu_page.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The display the tests were started with; the fixture hides it from every
+// run that must not open a window or a message box.
+const std::string StartDisplay = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+
+// --- A fake platform: time passes only while the program sleeps -------------------------
+
+uint32_t FakeNowMs = 0;
+std::vector<int> Sleeps;
+std::function<void(int)> OnSleep;  // called with the number of the sleep, from 1
+
+uint32_t FakeTime()
+{
+    return FakeNowMs;
+}
+
+void FakeSleep(int ms)
+{
+    Sleeps.push_back(ms);
+    FakeNowMs += static_cast<uint32_t>(ms);
+    if (OnSleep) {
+        OnSleep(static_cast<int>(Sleeps.size()));
+    }
+    // A program that missed its way out is stopped, so the test fails
+    // instead of hanging.
+    if (Sleeps.size() > 1000) {
+        RequestQuit();
+    }
+}
+
+std::time_t FakeWallTime()
+{
+    return 1733684394;  // 8 December 2024
+}
+
+std::vector<std::string> ConsoleInput;
+
+bool FakeConsoleLine(char *out, int size)
+{
+    if (ConsoleInput.empty()) {
+        return false;
+    }
+    std::snprintf(out, static_cast<size_t>(size), "%s", ConsoleInput.front().c_str());
+    ConsoleInput.erase(ConsoleInput.begin());
+    return true;
+}
+
+// A first page that ends the program by returning no page after N passes.
+struct CountingPage : MenuPage {
+    int passes = 0;
+    int quitAfter = 0;
+};
+
+CountingPage TestPage;
+
+MenuPage *RunCountingPage(MenuPage *page)
+{
+    CountingPage *counting = static_cast<CountingPage *>(page);
+    ++counting->passes;
+    return counting->passes >= counting->quitAfter ? nullptr : page;
+}
+
+MenuPage *MakeCountingPage(MenuPage *parent)
+{
+    const int quitAfter = TestPage.quitAfter;
+    TestPage = CountingPage();
+    TestPage.quitAfter = quitAfter;
+    InitMenuPage(&TestPage, parent, RunCountingPage, nullptr, nullptr, nullptr, 1);
+    SetCurrentScreen(&TestPage);
+    return &TestPage;
+}
+
+// --- The run ---------------------------------------------------------------------------------
+
+std::vector<std::string> LogLines()
+{
+    std::vector<std::string> lines;
+    std::ifstream in("deb.log");
+    std::string line;
+    while (std::getline(in, line)) {
+        lines.push_back(line.size() >= LogStampLength ? line.substr(LogStampLength) : line);
+    }
+    return lines;
+}
+
+std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string> &b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+std::string TimerLine()
+{
+    return "timer resolution " + std::to_string(PlatformTimerResolutionMs()) + " ms";
+}
+
+const std::vector<std::string> ShutdownLines = {
+    "shutting down", "free objects", "free languages",
+    "free controllers", "clear light map", "close sound", "close TrackIR", "free humans", "free font",
+    "free helmet", "free host list", "kill graphics", "save controls", "save views", "save config",
+    "free mouse", "EXIT",
+};
+
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // No message box may wait for a user, and the language stays English.
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        setenv("LC_ALL", "en_GB.UTF-8", 1);
+
+        if (!fs::exists("data")) {
+            for (const char *(*writer)(const char *) :
+                 {WriteFontFile, WriteDefaultSkins, WriteDefaultEngineFiles, WriteBodyObjects, WriteHumanFile}) {
+                const char *error = writer(".");
+                ASSERT_EQ(error, nullptr) << error;
+            }
+        }
+
+        FakeNowMs = 5000;
+        Sleeps.clear();
+        OnSleep = nullptr;
+        ConsoleInput.clear();
+        TestPage.quitAfter = 5;
+
+        // The shell state of a freshly started process.
+        QuitFlag = 0;
+        ExitState = 0;
+        ExitValue = 0;
+        ExitCode = 0;
+        StartMode = StartModeNormal;
+        GraphicsEnabled = 1;
+        DedicatedMode = DedicatedNone;
+        GameClock = 0;
+        FrameRandom = 0;
+        CurrentScreen = nullptr;
+
+        ProgramServices services{};
+        services.timeMs = FakeTime;
+        services.sleepMs = FakeSleep;
+        services.wallTime = FakeWallTime;
+        services.readConsoleLine = FakeConsoleLine;
+        services.firstPage = MakeCountingPage;
+        services.noDisplay = 1;
+        SetProgramServices(services);
+    }
+
+    void TearDown() override { SetProgramServices(ProgramServices{}); }
+
+    int Run(std::vector<std::string> arguments)
+    {
+        arguments.insert(arguments.begin(), "kzv");
+        std::vector<char *> argv;
+        for (std::string &argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        return RunProgram(static_cast<int>(arguments.size()), argv.data());
+    }
+};
+
+std::vector<std::string> StartupLines()
+{
+    return {"KZV : 0.5Z28",        TimerLine(),    "read config",  "get command line",
+            "load bans",           "load font",    "create english file", "initialisations",
+            "tables",              "load objects", "start intro",  "end of initialisation"};
+}
+
+TEST_F(ProgramTest, InvisibleHostStartsRunsAndShutsDownInOrder)
+{
+    const int code = Run({"/host=Test", "/dedicated=invisible"});
+
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(LogLines(), Concat(StartupLines(), ShutdownLines));
+    EXPECT_EQ(TestPage.passes, 5);
+    EXPECT_EQ(StartMode, StartModeHost);
+    EXPECT_EQ(DedicatedMode, DedicatedInvisible);
+    EXPECT_EQ(GraphicsEnabled, 0);
+
+    // A dedicated host on the menus is held to the 25 ms floor; every pass
+    // sleeps, and the game clock follows the paced wall time.
+    EXPECT_EQ(Sleeps, std::vector<int>(5, 25));
+    EXPECT_EQ(GameClock, 5u * 25u);
+    EXPECT_EQ(FrameRandom, 781u);  // five steps of x * 5 + 1 from 0
+
+    EXPECT_TRUE(fs::exists("cfg.txt"));
+    EXPECT_TRUE(fs::exists("card_cfg.txt"));
+    EXPECT_FALSE(fs::exists("data/file.fl"));
+    EXPECT_TRUE(fs::is_directory("data/spr"));
+    EXPECT_TRUE(fs::is_directory("data/grids"));
+}
+
+TEST_F(ProgramTest, ConsoleHostRunsTypedLines)
+{
+    ConsoleInput = {"/hello", "", "/world"};
+    TestPage.quitAfter = 3;
+    const int code = Run({"/host=Test /dedicated=nogfx"});
+
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(DedicatedMode, DedicatedConsole);
+    const std::vector<std::string> lines = LogLines();
+    std::vector<std::string> expected = StartupLines();
+    expected.push_back("Unknown command : /hello");
+    expected.push_back("Unknown command : /world");
+    EXPECT_EQ(lines, Concat(expected, ShutdownLines));
+}
+
+// A terminate signal takes the window-close path: the entry screen sees the
+// exit and the program shuts down in order with exit code 0.
+TEST_F(ProgramTest, TerminateSignalShutsDownInOrder)
+{
+    ProgramServices services{};
+    services.timeMs = FakeTime;
+    services.sleepMs = FakeSleep;
+    services.wallTime = FakeWallTime;
+    services.noDisplay = 1;
+    SetProgramServices(services);  // the real start-up and entry screens
+    OnSleep = [](int n) {
+        if (n == 3) {
+            raise(SIGTERM);
+        }
+    };
+
+    const int code = Run({"/host=Test", "/dedicated=invisible"});
+
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(LogLines(), Concat(StartupLines(), ShutdownLines));
+    EXPECT_EQ(ExitState, 1);
+    EXPECT_LE(Sleeps.size(), 5u);  // the pass after the signal ends the program
+    EXPECT_TRUE(fs::exists("cfg.txt"));
+}
+
+TEST_F(ProgramTest, FailedStartStopsAtItsStepAndSavesNothing)
+{
+    const std::string bodyPath = std::string("data/veh/") + BodyCodes[5] + ".vob";
+    const std::string enginePath = std::string("data/engine/") + CarTable[19].code + "_default.eng";
+    const std::vector<std::string> toCommandLine = {"KZV : 0.5Z28", TimerLine(), "read config", "get command line"};
+    struct Case {
+        const char *name;
+        std::function<void()> damage;
+        std::vector<std::string> arguments;
+        std::vector<std::string> logTail;  // after the lines up to "get command line"
+        const char *boxText;               // on standard error without a display
+    };
+    const Case cases[] = {
+        {"missing font", [] { fs::remove("data/abc/kzv.abc"); }, {"/host=T", "/dedicated=invisible"},
+         {"load bans", "load font", "Could not load font"}, "Could not load font"},
+        {"damaged font", [] { std::ofstream("data/abc/kzv.abc", std::ios::trunc) << "QZCHAR"; },
+         {"/host=T", "/dedicated=nogfx"}, {"load bans", "load font", "Could not load font"}, "Could not load font"},
+        {"missing body", [&] { fs::remove(bodyPath); }, {"/host=T", "/dedicated=invisible"},
+         {"load bans", "load font", "create english file", "initialisations", "tables", "load objects",
+          "Could not open file : data\\veh\\" + std::string(BodyCodes[5]) + ".vob"},
+         "Could not open file :"},
+        {"missing engine", [&] { fs::remove(enginePath); }, {"/host=T", "/dedicated=invisible"},
+         {"Could not open file : data\\engine\\" + std::string(CarTable[19].code) + "_default.eng"},
+         "Could not open file :"},
+        {"missing skin", [] { fs::remove("data/skins/HEL_DEFAULT.jpg"); }, {"/host=T", "/dedicated=invisible"},
+         {"Could not open file : data\\skins\\HEL_DEFAULT.jpg"}, "HEL_DEFAULT.jpg"},
+        {"no data folder", [] { fs::rename("data", "elsewhere"); }, {"/host=T", "/dedicated=invisible"}, {},
+         "Could not write to data folder: Is KZV correctly installed on a hard drive?"},
+        {"test file refused", [] { fs::create_directory("data/file.fl"); }, {"/host=T", "/dedicated=invisible"},
+         {}, "Could not write to data folder"},
+        {"info before start", [] {}, {"/dedicated=invisible", "/host=T"}, {"Info parameter before start parameter"},
+         "Info parameter before start parameter"},
+        {"unknown dedicated", [] {}, {"/host=T", "/dedicated=maybe"}, {"Unknown dedicated option"},
+         "Unknown dedicated option"},
+    };
+    fs::copy("data", "pristine", fs::copy_options::recursive);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        c.damage();
+
+        testing::internal::CaptureStderr();
+        const int code = Run(c.arguments);
+        const std::string boxes = testing::internal::GetCapturedStderr();
+
+        EXPECT_EQ(code, FailedStartExitCode);
+        EXPECT_EQ(LogLines(), Concat(toCommandLine, c.logTail));
+        EXPECT_NE(boxes.find(c.boxText), std::string::npos) << boxes;
+        EXPECT_EQ(TestPage.passes, 0);
+        EXPECT_FALSE(fs::exists("cfg.txt"));
+        EXPECT_FALSE(fs::exists("card_cfg.txt"));
+        fs::remove_all("elsewhere");
+        fs::remove_all("data");
+        fs::copy("pristine", "data", fs::copy_options::recursive);
+        fs::remove("deb.log");
+    }
+}
+
+// True when every line of `wanted` appears in `lines`, in the same order.
+bool InOrder(const std::vector<std::string> &lines, const std::vector<std::string> &wanted)
+{
+    size_t next = 0;
+    for (const std::string &line : lines) {
+        if (next < wanted.size() && line == wanted[next]) {
+            ++next;
+        }
+    }
+    return next == wanted.size();
+}
+
+// With a display: the window opens, frames are drawn, and Esc on the entry
+// screen or the window's close button ends the program in order.
+TEST_F(ProgramTest, WindowRunsUntilEscOrCloseAndShutsDownInOrder)
+{
+    if (StartDisplay.empty()) {
+        GTEST_SKIP() << "no display";
+    }
+    const PlatformEventKind endings[] = {PlatformEventKeyDown, PlatformEventClose};
+    for (const PlatformEventKind ending : endings) {
+        SCOPED_TRACE(ending == PlatformEventClose ? "close" : "Esc");
+        SetUp();
+        setenv("DISPLAY", StartDisplay.c_str(), 1);
+        ProgramServices services{};
+        services.timeMs = FakeTime;
+        services.sleepMs = FakeSleep;
+        services.wallTime = FakeWallTime;
+        SetProgramServices(services);  // the real start-up and entry screens, and the video
+        static PlatformEventKind endWith;
+        static int drawing;
+        endWith = ending;
+        drawing = 0;
+        OnSleep = [](int n) {
+            if (n == 3) {
+                drawing = RenderDevice.Device == 1 && NoDrawFlag == 0 && ScreenWidth > 0;
+                PlatformEvent event{};
+                event.kind = endWith;
+                event.key = VkEscape;
+                MainWindowProc(event);
+            }
+        };
+
+        const int code = Run({});
+
+        EXPECT_EQ(code, 0);
+        EXPECT_TRUE(drawing);
+        EXPECT_LE(Sleeps.size(), 5u);
+        const std::vector<std::string> lines = LogLines();
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.front(), "KZV : 0.5Z28");
+        EXPECT_EQ(lines.back(), "EXIT");
+        EXPECT_TRUE(InOrder(lines, {"read config", "get command line", "preinit d3d", "load bans", "load font",
+                                    "create english file", "initialisations", "human system", "tables", "helmet",
+                                    "controllers", "load objects", "default light map", "start intro",
+                                    "end of initialisation", "shutting down", "free objects", "free languages",
+                                    "free controllers", "clear light map", "close sound", "close TrackIR",
+                                    "free humans", "free font", "free helmet", "free host list", "kill graphics",
+                                    "save calibrations", "save controls", "save views", "save config",
+                                    "free mouse", "EXIT"}));
+        EXPECT_TRUE(fs::exists("cfg.txt"));
+        EXPECT_TRUE(fs::exists("card_cfg.txt"));
+        fs::remove("deb.log");
+    }
+}
+
+TEST_F(ProgramTest, ReadOnlyDataFolderStopsTheStart)
+{
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "the superuser writes into read-only folders";
+    }
+    ASSERT_EQ(chmod("data", 0555), 0);
+    testing::internal::CaptureStderr();
+    const int code = Run({"/host=T", "/dedicated=invisible"});
+    const std::string boxes = testing::internal::GetCapturedStderr();
+    chmod("data", 0755);
+
+    EXPECT_EQ(code, FailedStartExitCode);
+    EXPECT_NE(boxes.find("Could not write to data folder"), std::string::npos) << boxes;
+    EXPECT_EQ(LogLines().back(), "get command line");
+    EXPECT_FALSE(fs::exists("cfg.txt"));
+}
+
+}  // namespace
