@@ -11,12 +11,14 @@
 #include "core/colour.h"
 #include "core/command_interpreter.h"
 #include "core/controls.h"
+#include "core/file_handover.h"
 #include "core/game_clock.h"
 #include "core/main_window.h"
 #include "core/settings.h"
 #include "core/shell_globals.h"
 #include "net/console.h"
 #include "net/downloader.h"
+#include "platform/process.h"
 #include "platform/stop_signals.h"
 #include "race/game_state.h"
 #include "race/session_frame.h"
@@ -27,6 +29,7 @@
 #include "scene/hud.h"
 #include "scene/view_geometry.h"
 #include "ui/interface_draw.h"
+#include "ui/interface_colours.h"
 #include "ui/interface_items.h"
 #include "ui/menu_page.h"
 #include "ui/message_lines.h"
@@ -42,7 +45,7 @@ void RunConsoleLines(ProgramRun &run)
     char line[ConsoleLineSize];
     while (run.services.readConsoleLine(line, sizeof(line))) {
         if (line[0] != 0) {
-            ExecuteCommand(nullptr, line, 0);
+            ExecuteCommand(CommandSourceLocal, line, 0);
         }
     }
 }
@@ -87,9 +90,11 @@ void SetBlinkPhase()
     if (GameClock % 1000 > BlinkHalfMs) {
         BlinkColour = MessageColours[ColourSalmon];
         BlinkTint = MessageColours[ColourLightYellow];
+        BlinkColourSet = &InterfaceColours.bigText;
     } else {
         BlinkColour = MessageColours[ColourRed];
         BlinkTint = MessageColours[ColourLightGreen];
+        BlinkColourSet = &InterfaceColours.textSelected;
     }
 }
 
@@ -246,8 +251,11 @@ void RunMainLoop(ProgramRun &run)
         }
         page = next;
 
-        // 12. Messages; a stop signal is a window close.
+        // 12. Messages and hand-over requests; a stop signal is a window
+        // close. Finished "exec" programs are collected.
         PumpWindowMessages();
+        ServeInstanceRequests();
+        PlatformReapChildren();
         if (PlatformTakeStopSignal()) {
             StartProgramExit(0);
         }

@@ -2,12 +2,14 @@
 
 #include <cstdio>
 
+#include "app/command_services.h"
 #include "app/program_steps.h"
 #include "app/window_proc.h"
 #include "audio/engine_file.h"
 #include "core/colour.h"
 #include "core/command_line.h"
 #include "core/debug_log.h"
+#include "core/file_handover.h"
 #include "core/main_window.h"
 #include "core/settings.h"
 #include "core/shell_globals.h"
@@ -80,7 +82,7 @@ void RegisterProgramHooks()
 {
     InitInterfaceHooks();
     RegisterWindowServices();
-    SetCommandLineNoticePrinter(PrintWarning);
+    RegisterCommandServices();
     SetEngineMessagePrinter(PrintWarning);
 
     RenderShellLink link{};
@@ -145,6 +147,8 @@ int RunProgram(int argc, char **argv)
         RunMainLoop(run);
         RunShutdown(run);
         exitCode = ExitCode;
+    } else {
+        StopInstanceListener();  // a step after the window's failed
     }
 
     MessageLineEcho = 0;

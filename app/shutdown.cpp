@@ -5,9 +5,13 @@
 #include "app/program_steps.h"
 #include "audio/sound_output.h"
 #include "core/car_table.h"
+#include "core/controllers.h"
+#include "core/controls.h"
 #include "core/debug_log.h"
+#include "core/file_handover.h"
 #include "core/main_window.h"
 #include "core/shell_globals.h"
+#include "core/track_ir.h"
 #include "insim/insim.h"
 #include "net/host_list.h"
 #include "platform/file_system.h"
@@ -43,6 +47,7 @@ void FreeBodyObjects()
 void RunShutdown(ProgramRun &)
 {
     LogLine("shutting down");
+    StopInstanceListener();
     PlatformRemoveFile(TempMultiplayerReplay);
     InSimStop();
 
@@ -62,9 +67,10 @@ void RunShutdown(ProgramRun &)
     LogLine("close sound");
     ShutdownSound();
 
-    // The head tracker's client is never loaded yet (it comes with the head
-    // tracker), so there is nothing to unload while it "runs".
     LogLine("close TrackIR");
+    if (TrackIRState == 0) {
+        UnloadTrackIRClient();
+    }
 
     LogLine("free humans");
     Humans.Free();
@@ -81,11 +87,16 @@ void RunShutdown(ProgramRun &)
     LogLine("kill graphics");
     StopGraphics();
 
-    // The calibration and controls files come with the controllers.
+    // Without graphics no controller was started and the tables hold only
+    // the defaults: neither file is written.
     if (GraphicsEnabled) {
         LogLine("save calibrations");
+        WriteCalibrationFileAtExit();
     }
     LogLine("save controls");
+    if (GraphicsEnabled) {
+        WriteControlsFile();
+    }
 
     LogLine("save views");
     WriteViewGeometry();

@@ -8,12 +8,15 @@
 
 #include "app/program_steps.h"
 #include "app/window_proc.h"
+#include "audio/sound_output.h"
 #include "core/car_table.h"
 #include "core/card_config.h"
 #include "core/checksum.h"
 #include "core/colour.h"
 #include "core/command_line.h"
 #include "core/config_file.h"
+#include "core/controllers.h"
+#include "core/controls.h"
 #include "core/data_stream.h"
 #include "core/debug_log.h"
 #include "core/file_handover.h"
@@ -315,15 +318,22 @@ bool LoadBodyObjects(int *exitCode)
     return true;
 }
 
+// Controller and force-feedback messages go to the message lines.
+void ShowControllerMessage(const char *text, int colour)
+{
+    const int index = colour >= 0 && colour < MessageColourCount ? colour : ColourWhite;
+    PrintMessage(text, &MessageColours[index]);
+}
+
 }  // namespace
 
 int RunStartup(ProgramRun &run, int *exitCode)
 {
     *exitCode = 0;
 
-    // 1. Another instance: the desktop offers no window search by class, so
-    // none is ever found.
-    run.runningInstance = 0;
+    // 1. Another instance: a program listening on the hand-over socket in
+    // this folder. Never waits.
+    run.runningInstance = ProbeRunningInstance();
 
     // 2-3. Version text; a file or link given instead of options.
     SetVersionText();
@@ -332,6 +342,8 @@ int RunStartup(ProgramRun &run, int *exitCode)
         *exitCode = handOver < 0 ? FailedStartExitCode : 0;
         return 0;
     }
+    // A file or a link has moved the start into the program folder.
+    run.runningInstance = ProbeRunningInstance();
 
     // 4. The log, the desktop.
     DeleteDebugLog();
@@ -352,6 +364,9 @@ int RunStartup(ProgramRun &run, int *exitCode)
     LogLine("read config");
     DefaultFontWeights();
     ReadConfigFile();
+    SetMusicVolume(MusicVolume);
+    SetEffectsVolume(BeepsVolume);
+    SetCarSoundVolume(CarSoundVolume);
     ReadCardConfig();
     LoadInterfaceColours();
     ReadUpdateCfg();
@@ -364,7 +379,7 @@ int RunStartup(ProgramRun &run, int *exitCode)
     LogLine("get command line");
     ReadViewGeometry();
     if (PendingFileType == 0 && run.commandLine[0] != 0) {
-        ParseCommandLine(run.commandLine);
+        ParseCommandLine(run.commandLine, CommandLineIsLink);
     }
     if (StartMode == StartModeError) {
         return FailWithError(CommandLineError, exitCode);
@@ -403,6 +418,11 @@ int RunStartup(ProgramRun &run, int *exitCode)
     ChooseDisplayMode();
     if (DedicatedMode != DedicatedInvisible && !CreateMainWindow(GraphicsEnabled ? 0 : 1)) {
         return FailWithError("Could not create window", exitCode);
+    }
+    // The window's program takes files handed over by later starts, unless
+    // another program holds the hand-over socket.
+    if (DedicatedMode != DedicatedInvisible && StartInstanceListener() == 0) {
+        run.runningInstance = 1;
     }
 
     // 16. Colours, checksums, the console, the network locks.
@@ -478,12 +498,16 @@ int RunStartup(ProgramRun &run, int *exitCode)
     BuildTrigTables();
     InitIdentityTransform();
 
-    // 23. "helmet", "controllers". The default controls and the axis
-    // calibrations come with the controls file.
+    // 23. "helmet", "controllers". The default bindings are set in every
+    // mode: a host without graphics reads the controls file at its first
+    // input restart and must not be left with empty tables.
+    SetDefaultControls();
     if (GraphicsEnabled) {
         LogLine("helmet");
         LoadHelmetModel();
         LogLine("controllers");
+        SetControllerMessageFunction(ShowControllerMessage);
+        ResetAxisCalibrations(0);
         StartInputDevices();
     }
 

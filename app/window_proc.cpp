@@ -172,8 +172,10 @@ bool RunFunctionKey(int vk)
     const char *text = FKeyMessages[index];
     if (TextEntryActive) {
         QueuedLineIndex = index + 1;
-    } else if (CheckChatRate(text, 0)) {
-        ExecuteCommand(nullptr, text, 0);
+    } else if (CheckChatRate(text, 1)) {
+        // A chat line is held to the rate limit once, by the interpreter:
+        // counting it here as well would drop every function-key chat line.
+        ExecuteCommand(CommandSourceLocal, text, 0);
     }
     return true;
 }
@@ -613,6 +615,11 @@ int AskFreeView()
     return IsFreeView() != 0 ? 1 : 0;
 }
 
+int AskGameSession()
+{
+    return GameSessionPtr != nullptr ? 1 : 0;
+}
+
 // The head-up lists that can cover the display come with the head-up display.
 int AskHudVisible()
 {
@@ -743,5 +750,6 @@ void RegisterWindowServices()
     services.screenCentreOffset = RenderCentreOffset;
     services.keyDown = OnKeyDown;
     services.keyUp = OnKeyUp;
+    services.hasGameSession = AskGameSession;
     SetWindowServices(services);
 }

@@ -566,8 +566,8 @@ void ApplyAfterReadingRules(bool mpFilterSeen)
         }
     }
 
-    // The volumes stay in MusicVolume, BeepsVolume and CarSoundVolume, where
-    // the audio subsystem takes them when its output starts.
+    // The volumes stay in MusicVolume, BeepsVolume and CarSoundVolume; the
+    // start-up hands them to the audio subsystem right after this read.
     std::snprintf(MusicFilePattern, sizeof(MusicFilePattern), "%s\\%%s.ogg", MusicDir);
 }
 

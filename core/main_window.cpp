@@ -3,9 +3,12 @@
 #include <cstdio>
 
 #include "core/colour.h"
+#include "core/controllers.h"
+#include "core/controls.h"
 #include "core/debug_log.h"
 #include "core/settings.h"
 #include "core/shell_globals.h"
+#include "core/track_ir.h"
 #include "platform/window.h"
 
 uint8_t KeyState[KeyStateSize + ArrowKeyCount] = {};
@@ -49,7 +52,6 @@ constexpr uint32_t ClipFullScreenFlag = 0x200;
 
 // TrackIRState values.
 constexpr int TrackIRRunning = 0;
-constexpr int TrackIRNotInstalled = 1;
 constexpr int TrackIRWanted = 2;
 
 void NoPage(MenuPage *) {}
@@ -79,6 +81,7 @@ WindowServices DefaultServices()
     services.screenCentreOffset = CentreOffsetOne;
     services.keyDown = NoFlag;
     services.keyUp = NoFlag;
+    services.hasGameSession = AnswerZero;
     return services;
 }
 
@@ -97,29 +100,8 @@ uint32_t CurrentClipFlag()
     return StartWindowed ? ClipWindowedFlag : ClipFullScreenFlag;
 }
 
-// --- The input devices ------------------------------------------------------------
-// The controllers, their controls file and force feedback come with the
-// controls subsystem; until then there is no device to start, and the head
-// tracker's client does not exist on this platform.
-
-int InitDirectInput()
-{
-    return 0;
-}
-
-int InitForceFeedback()
-{
-    return 0;
-}
-
-void ReadControlsFile() {}
-
-void ReleaseControllers() {}
-
-int LoadTrackIRClient()
-{
-    return TrackIRNotInstalled;
-}
+// The pointer confinement of the platform, replaceable by tests.
+CursorClipFunctions ClipFunctions = {PlatformHasWindow, PlatformClipCursorToWindow, PlatformReleaseCursorClip};
 
 }  // namespace
 
@@ -140,6 +122,7 @@ void SetWindowServices(const WindowServices &services)
     KeepOrDefault(Services.screenCentreOffset, defaults.screenCentreOffset);
     KeepOrDefault(Services.keyDown, defaults.keyDown);
     KeepOrDefault(Services.keyUp, defaults.keyUp);
+    KeepOrDefault(Services.hasGameSession, defaults.hasGameSession);
 }
 
 void RequestQuit()
@@ -253,14 +236,25 @@ void ToggleMouseClip()
     Services.showHudMessage(text, ColourPaleOrange);
 }
 
+void SetCursorClipFunctions(const CursorClipFunctions *functions)
+{
+    ClipFunctions = functions != nullptr
+                        ? *functions
+                        : CursorClipFunctions{PlatformHasWindow, PlatformClipCursorToWindow, PlatformReleaseCursorClip};
+}
+
 void ClipCursorToWindow()
 {
-    PlatformClipCursorToWindow();
+    if (ClipFunctions.hasWindow()) {
+        ClipFunctions.clip();
+    }
 }
 
 void ReleaseCursorClip()
 {
-    PlatformReleaseCursorClip();
+    if (ClipFunctions.hasWindow()) {
+        ClipFunctions.release();
+    }
 }
 
 void UpdateCursorClip()
@@ -279,13 +273,8 @@ void RequestInputRestart()
 
 void StartInputDevices()
 {
-    bool directInputStarted = false;
-    if (GraphicsEnabled) {
-        if (InitDirectInput() != 0) {
-            LogLine("Could not initialise DirectInput");
-        } else {
-            directInputStarted = true;
-        }
+    if (GraphicsEnabled && InitDirectInput() != 0) {
+        LogLine("Could not initialise DirectInput");
     }
     // The first call (the start-up step, or without graphics the first input
     // restart) reads the controls file and starts no force feedback.
@@ -294,7 +283,7 @@ void StartInputDevices()
         ReadControlsFile();
         return;
     }
-    if (GraphicsEnabled && directInputStarted && InitForceFeedback() != 0) {
+    if (GraphicsEnabled && InputState != 0 && InitForceFeedback() != 0) {
         LogLine("Could not initialise FF");
     }
 }
@@ -314,6 +303,10 @@ void StartTrackIR()
     TrackIRState = LoadTrackIRClient();
     if (TrackIRState == TrackIRRunning) {
         LogLine("TrackIR initialised");
+        if (Services.hasGameSession() && StartTrackIRTransmission() != 0) {
+            LogLine("TrackIR : could not start");
+            UnloadTrackIRClient();
+        }
     } else if (TrackIRState == TrackIRWanted) {
         LogLine("TrackIR not initialised");
     }

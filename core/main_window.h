@@ -156,6 +156,8 @@ struct WindowServices {
     // The window procedure's key handlers, for SimulateKeyPress.
     void (*keyDown)(int virtualKey);
     void (*keyUp)(int virtualKey);
+    // A game session exists (the head tracker's transmission starts with it).
+    int (*hasGameSession)();
 };
 
 // Replaces the services; null members get the harmless defaults.
@@ -188,7 +190,17 @@ void ToggleMouseClip();
 
 // --- Cursor clip and input restarts ---------------------------------------------------
 
-// Keeps the pointer inside the window, or lets it go.
+// What the cursor clip calls in the platform; tests put their own in. Null
+// restores the platform's.
+struct CursorClipFunctions {
+    bool (*hasWindow)();
+    void (*clip)();
+    void (*release)();
+};
+void SetCursorClipFunctions(const CursorClipFunctions *functions);
+
+// Keeps the pointer inside the whole window (frame included), or lets it go.
+// Nothing without a window.
 void ClipCursorToWindow();
 void ReleaseCursorClip();
 // Clips by the "Screen Flags " bit of the current display kind: 0x100

@@ -708,8 +708,18 @@ bool PlatformSetClipboardText(const char *text)
     return SDL_SetClipboardText(utf8.data()) == 0;
 }
 
+static PlatformMessageBoxHandler MessageBoxHandler = nullptr;
+
+void PlatformSetMessageBoxHandler(PlatformMessageBoxHandler handler)
+{
+    MessageBoxHandler = handler;
+}
+
 PlatformAnswer PlatformMessageBox(const char *title, const char *text, PlatformMessageBoxKind kind)
 {
+    if (MessageBoxHandler) {
+        return MessageBoxHandler(title, text, kind);
+    }
     const std::string caption = DisplayText(title != nullptr && title[0] != 0 ? title : "Error");
     const std::string message = DisplayText(text != nullptr ? text : "");
     const bool question = kind == PlatformBoxQuestion;

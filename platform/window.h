@@ -139,6 +139,12 @@ enum PlatformAnswer {
 // and text go to standard error and a question is answered No.
 PlatformAnswer PlatformMessageBox(const char *title, const char *text, PlatformMessageBoxKind kind);
 
+// Replaces the boxes with a handler of the caller's (null restores them).
+// Tests install one so that no run ever waits for a click on a real box.
+using PlatformMessageBoxHandler = PlatformAnswer (*)(const char *title, const char *text,
+                                                     PlatformMessageBoxKind kind);
+void PlatformSetMessageBoxHandler(PlatformMessageBoxHandler handler);
+
 // --- For the platform layer's own use -------------------------------------------
 
 struct SDL_Window;

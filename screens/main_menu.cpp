@@ -1,5 +1,6 @@
 #include "screens/main_menu.h"
 
+#include "core/command_interpreter.h"
 #include "core/main_window.h"
 #include "platform/keys.h"
 #include "race/game_state.h"
@@ -49,6 +50,8 @@ MenuPage *MainMenuScreen(MenuPage *parent)
     InitMenuPage(screen, parent, RunMainMenu, MainMenuKey, MainMenuInput, "entry", 1);
     MainMenuPage = screen;
     SetCurrentScreen(screen);
+    // The user's own start-up commands; nothing happens without the file.
+    RunScriptFile("autoexec");
     return screen;
 }
 

@@ -2,15 +2,31 @@
 // tests that make files never collide when CTest runs them side by side.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
 #include <unistd.h>
 
+#include "platform/window.h"
+
+namespace {
+
+// No test may wait for a click: boxes are printed instead, and a question is
+// answered No, as on a machine without a display.
+PlatformAnswer PrintBox(const char *title, const char *text, PlatformMessageBoxKind kind)
+{
+    std::fprintf(stderr, "[box] %s: %s\n", title ? title : "", text ? text : "");
+    return kind == PlatformBoxQuestion ? PlatformAnswerNo : PlatformAnswerOk;
+}
+
+}  // namespace
+
 int main(int argc, char **argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
+    PlatformSetMessageBoxHandler(PrintBox);
 
     namespace fs = std::filesystem;
     std::error_code ec;

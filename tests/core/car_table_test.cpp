@@ -9,6 +9,9 @@ TEST(CarTable, CodesAndNamesAreUniqueAndBodiesKnown)
 {
     for (int i = 0; i < CarModelCount; ++i) {
         EXPECT_EQ(std::strlen(CarTable[i].code), 3u) << i;
+        for (int c = 0; c < 3; ++c)
+            EXPECT_TRUE(CarTable[i].code[c] >= 'A' && CarTable[i].code[c] <= 'Z') << CarTable[i].code;
+        EXPECT_STRNE(CarTable[i].code, "HEL");  // the helmet's body code
         EXPECT_GE(CarTable[i].controlType, 1);
         EXPECT_LE(CarTable[i].controlType, 5);
         bool bodyFound = false;

@@ -445,6 +445,7 @@ TEST(WindowHeadless, EveryCallIsHarmlessWithoutVideo)
 
     // Without a display a box is written to standard error; nobody can answer
     // a question, so the answer is No.
+    PlatformSetMessageBoxHandler(nullptr);
     testing::internal::CaptureStderr();
     EXPECT_EQ(PlatformMessageBox("Could not create window", "Is it caf\xE9?", PlatformBoxQuestion), PlatformAnswerNo);
     EXPECT_EQ(PlatformMessageBox(nullptr, "Could not load font", PlatformBoxError), PlatformAnswerOk);

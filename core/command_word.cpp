@@ -1,4 +1,4 @@
-#include "net/command_word.h"
+#include "core/command_word.h"
 
 const char *GetCommandWord(int max, char *out, const char *line)
 {

@@ -1,0 +1,113 @@
+#include "app/command_services.h"
+
+#include "core/colour.h"
+#include "core/command_interpreter.h"
+#include "core/command_line.h"
+#include "core/file_handover.h"
+#include "core/text_utils.h"
+#include "insim/insim.h"
+#include "net/chat_limits.h"
+#include "net/net_session.h"
+#include "platform/process.h"
+#include "race/driver_names.h"
+#include "race/game_state.h"
+#include "screens/main_menu.h"
+#include "screens/track_sites.h"
+#include "ui/message_lines.h"
+
+namespace {
+
+const char *FindSiteByCode(const char *code, int config, int *configCount, int *reversible)
+{
+    for (const TrackSite &site : SiteTable) {
+        if (site.name && site.code && EqualsNoCase(site.code, code)) {
+            *configCount = site.configCount;
+            *reversible = config >= 1 && config <= MaxSiteConfigs ? site.reversible[config - 1] : 0;
+            return site.name;
+        }
+    }
+    return nullptr;
+}
+
+void PrintNotice(const char *text)
+{
+    PrintMessage(text, &MessageColours[ColourSalmon]);
+}
+
+void PrintColoured(const char *text, int colour)
+{
+    if (colour < 0 || colour >= MessageColourCount) {
+        colour = ColourLightGrey;
+    }
+    PrintMessage(text, &MessageColours[colour]);
+}
+
+void PrintHidden(const char *text)
+{
+    AddMessageLine(text, &MessageColours[ColourGrey], MessageTargetHidden);
+}
+
+void PrintChat(const char *text)
+{
+    AddMessageLine(text, &MessageColours[ColourWhite], MessageTargetSystem);
+}
+
+int ChatRateAllows()
+{
+    return CanSendChatNow() ? 1 : 0;
+}
+
+int CurrentNetworkRole()
+{
+    if (!OnlineFlag) {
+        return CommandRoleOffline;
+    }
+    return IsHost ? CommandRoleHost : CommandRoleGuest;
+}
+
+int ReplayPlaying()
+{
+    return MultiplayerReplayPlaying;
+}
+
+void SetFunctionKeyMessage(int index, const char *text)
+{
+    if (index >= 0 && index < FKeyMessageCount) {
+        CopyString(FKeyMessages[index], text, FKeyMessageSize);
+    }
+}
+
+int StartProcess(const char *program, const char *argument, int wait)
+{
+    if (wait) {
+        return PlatformRunProcess(program, argument) < 0 ? -1 : 0;
+    }
+    return PlatformStartProcess(program, argument);
+}
+
+}  // namespace
+
+void RegisterCommandServices()
+{
+    InitCommandKeywords();
+    CommandLineServices line = {};
+    line.findTrackSite = FindSiteByCode;
+    line.printNotice = PrintNotice;
+    SetCommandLineServices(line);
+
+    FileHandOverServices files = {};
+    files.canAcceptExternalFile = IsMainMenuIdle;
+    SetFileHandOverServices(files);
+
+    CommandServices commands = {};
+    commands.printMessage = PrintColoured;
+    commands.printHiddenMessage = PrintHidden;
+    commands.printPlayerChat = PrintChat;
+    commands.canSendChatNow = ChatRateAllows;
+    commands.networkRole = CurrentNetworkRole;
+    commands.replayPlaying = ReplayPlaying;
+    commands.inSimStop = InSimStop;
+    commands.setFunctionKeyMessage = SetFunctionKeyMessage;
+    commands.startProcess = StartProcess;
+    SetCommandServices(commands);
+}
