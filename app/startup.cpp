@@ -72,6 +72,7 @@ constexpr const char *DataSubFolders[] = {"spr", "mpr", "knw", "raf", "layout", 
                                           "skins_x", "skins_y", "views", "shots", "grids"};
 
 constexpr int32_t FixOne = 65536;
+constexpr int HandOverFailedExitCode = 1;
 
 // A failed step's message box (with a caption; the exclamation icon).
 int FailWithBox(const char *caption, const char *text, int *exitCode)
@@ -339,7 +340,9 @@ int RunStartup(ProgramRun &run, int *exitCode)
     SetVersionText();
     const int handOver = HandleFileArgument(run.commandLine);
     if (handOver <= 0) {
-        *exitCode = handOver < 0 ? FailedStartExitCode : 0;
+        // The starter's own result: 0 when the file was copied or handed
+        // over, 1 when the hand-over failed (the box said why).
+        *exitCode = handOver < 0 ? HandOverFailedExitCode : 0;
         return 0;
     }
     // A file or a link has moved the start into the program folder.

@@ -347,6 +347,9 @@ TEST_F(ProgramTest, WindowRunsUntilEscOrCloseAndShutsDownInOrder)
     for (const PlatformEventKind ending : endings) {
         SCOPED_TRACE(ending == PlatformEventClose ? "close" : "Esc");
         SetUp();
+        // Windowed: a full-screen start would switch the shared display's mode,
+        // which the next run (and other tests) could catch half-way.
+        std::ofstream("cfg.txt") << "Start Windowed 1\n";
         setenv("DISPLAY", StartDisplay.c_str(), 1);
         ProgramServices services{};
         services.timeMs = FakeTime;
@@ -405,6 +408,21 @@ TEST_F(ProgramTest, ReadOnlyDataFolderStopsTheStart)
     EXPECT_NE(boxes.find("Could not write to data folder"), std::string::npos) << boxes;
     EXPECT_EQ(LogLines().back(), "get command line");
     EXPECT_FALSE(fs::exists("cfg.txt"));
+}
+
+// A link that cannot be decoded ends the start before anything else: the
+// starter reports the failed hand-over with exit code 1, not the failed-start
+// code, and writes nothing.
+TEST_F(ProgramTest, FailedHandOverExitsWithOne)
+{
+    testing::internal::CaptureStderr();
+    const int code = Run({"kzv://log%3"});
+    const std::string boxes = testing::internal::GetCapturedStderr();
+
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(boxes.find("KZV was unable to interpret the request"), std::string::npos) << boxes;
+    EXPECT_FALSE(fs::exists("cfg.txt"));
+    EXPECT_FALSE(fs::exists("deb.log"));
 }
 
 }  // namespace
