@@ -26,8 +26,7 @@
 #include "ui/menu_page.h"
 #include "ui/message_lines.h"
 #include "ui/translation.h"
-
-int WorldLoadingStandIn = 0;
+#include "world/world.h"
 
 namespace {
 
@@ -385,7 +384,7 @@ void OnKeyDown(int vk)
         CollectAltDigit(vk);
         return;
     }
-    const bool switchesAllowed = GraphicsEnabled && !WorldLoadingStandIn;
+    const bool switchesAllowed = GraphicsEnabled && !WorldIsLoading(CurrentWorld);
     if (vk >= VkBack && vk <= LastGlobalKey && RunGlobalKey(vk, switchesAllowed)) {
         return;
     }

@@ -8,11 +8,6 @@
 
 struct PlatformEvent;
 
-// Stands in for the loaded world's "is loading" test (load states 1..15)
-// until the world record exists: display switches are refused while it is
-// non-zero. The track loader will set it.
-extern int WorldLoadingStandIn;
-
 // Handles one message.
 void MainWindowProc(const PlatformEvent &event);
 

@@ -18,6 +18,7 @@
 #include "scene/hud.h"
 #include "ui/menu_page.h"
 #include "ui/translation.h"
+#include "world/world.h"
 
 namespace {
 
@@ -131,7 +132,7 @@ protected:
         NamesMode = 0;
         LanguageName[0] = 0;
         StartWindowed = 1;
-        WorldLoadingStandIn = 0;
+        CurrentWorld = nullptr;
         FullScreenModeIndex = 3;
         FullScreenModeRequest = -1;
         WindowModeRequest = 0;
@@ -420,18 +421,21 @@ TEST_F(WindowProcTest, F10ShowsThenHidesInformationDisplay2)
 TEST_F(WindowProcTest, ShiftF4SwitchesOnlyWhileNoTrackLoads)
 {
     Down(VkShift);
-    WorldLoadingStandIn = 1;
+    CurrentWorld = WorldCreate();
+    CurrentWorld->loadState = 1;
     Press(VkF4);
     EXPECT_EQ(FullScreenModeRequest, -1);
     EXPECT_EQ(WindowModeRequest, 0);
 
-    WorldLoadingStandIn = 0;
+    // The graphics phase (state 16) no longer counts as loading.
+    CurrentWorld->loadState = LoadStateGraphics;
     Press(VkF4);
     EXPECT_EQ(FullScreenModeRequest, 3);
     StartWindowed = 0;
     Press(VkF4);
     EXPECT_EQ(WindowModeRequest, 1);
     Up(VkShift);
+    WorldDestroy(CurrentWorld);
 }
 
 }  // namespace
