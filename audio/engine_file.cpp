@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr const char *EngineReadError = "Could not read engine";
 constexpr const char *WaveReadError = "Could not read wave";
 
 EngineMessagePrinter MessagePrinter = nullptr;
@@ -228,24 +227,25 @@ void EngineRecord::FreeWaves(bool clear)
     }
 }
 
+// The mechanical fields of the record as the format reader moves them.
+static EngineFigures FiguresOf(const EngineRecord &engine)
+{
+    EngineFigures figures;
+    figures.flags = engine.flags;
+    figures.displacement = engine.displacement;
+    figures.cylinders = engine.cylinders;
+    figures.layout = engine.layout;
+    figures.boostReference = engine.boostReference;
+    std::memcpy(figures.figures, engine.figures, sizeof(figures.figures));
+    return figures;
+}
+
 void WriteEngineRecord(EngineRecord &engine, DataStream &stream, bool carData)
 {
-    // Bits 2 and 3 tell a reader that the version byte and figures 4..6
-    // follow. They are always written, whatever the engine in memory holds:
-    // without them the record would be read back in the oldest layout.
-    stream.WriteU32((engine.flags & 15u) | EngineFlagFiguresMarker | EngineFlagVersionMarker);
-    stream.WriteU8(EngineRecordVersion);
-    stream.WriteU8(0);
-    stream.WriteU8(0);
-    stream.WriteU8(0);
-    WriteFloat(stream, engine.displacement);
-    stream.WriteU8(engine.cylinders);
-    stream.WriteU8(engine.layout);
-    stream.WriteU16(0);
-    WriteFloat(stream, engine.boostReference);
-    for (float figure : engine.figures) {
-        WriteFloat(stream, figure);
-    }
+    // The mechanical part always carries both markers, whatever the engine in
+    // memory holds: without them the record would be read back in the oldest
+    // layout.
+    WriteEngineFigures(FiguresOf(engine), stream);
     if (carData) {
         return;
     }
@@ -264,44 +264,17 @@ void WriteEngineRecord(EngineRecord &engine, DataStream &stream, bool carData)
 int ReadEngineRecord(EngineRecord &mechanical, DataStream &stream, int fileVersion, EngineRecord &sound,
                      bool carData)
 {
-    const uint32_t flags = stream.ReadU32();
-    mechanical.flags = flags;
-    int version = 0;
-    if (flags & EngineFlagVersionMarker) {
-        version = stream.ReadU8();
-        if (version > EngineRecordVersion || version < 0) {
-            PrintWarning(EngineReadError);
-            return 0;
-        }
-        stream.ReadU8();
-        stream.ReadU8();
-        stream.ReadU8();
-    } else {
-        mechanical.flags |= EngineFlagVersionMarker;
-    }
-
-    mechanical.displacement = stream.ReadFloat();
-    mechanical.cylinders = stream.ReadU8();
-    mechanical.layout = stream.ReadU8();
-    stream.ReadU16();
-    mechanical.boostReference = stream.ReadFloat();
-    if (version > 12) {
-        mechanical.figures[0] = stream.ReadFloat();
-    }
-    mechanical.figures[1] = stream.ReadFloat();
-    if (version == EngineRecordVersion) {
-        mechanical.figures[2] = stream.ReadFloat();
-        mechanical.figures[3] = stream.ReadFloat();
-        mechanical.figures[4] = stream.ReadFloat();
-    } else if (flags & EngineFlagFiguresMarker) {
-        mechanical.figures[2] = stream.ReadFloat();
-        mechanical.figures[4] = stream.ReadFloat();
-    } else {
-        mechanical.flags |= EngineFlagFiguresMarker;
-    }
-    mechanical.figures[5] = stream.ReadFloat();
-    if (version < 2) {
-        stream.ReadU32();
+    EngineFigures figures = FiguresOf(mechanical);
+    const int version = ReadEngineFigures(figures, stream);
+    mechanical.flags = figures.flags;
+    mechanical.displacement = figures.displacement;
+    mechanical.cylinders = figures.cylinders;
+    mechanical.layout = figures.layout;
+    mechanical.boostReference = figures.boostReference;
+    std::memcpy(mechanical.figures, figures.figures, sizeof(mechanical.figures));
+    if (version < 0) {
+        PrintWarning(EngineReadError);
+        return 0;
     }
 
     // Car data of a later record version carries no sound section.

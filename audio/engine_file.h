@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "vehicle/engine_record.h"
+
 struct DataStream;
 struct MenuPage;
 
@@ -10,11 +12,11 @@ struct MenuPage;
 // "KZVENG") holds, and the first part of the engine section of the car data.
 // It carries the mechanical figures of the engine, which the car data owns and
 // the sound file only repeats, and the sound of the engine: the named sound
-// parameters and eight recorded waves.
+// parameters and eight recorded waves. The mechanical part's bytes, the record
+// version and the engine flags belong to vehicle/engine_record.h.
 
 constexpr const char *EngineFileId = "KZVENG";
 constexpr int EngineFileVersion = 251;
-constexpr int EngineRecordVersion = 14;  // the newest record layout, written by this program
 
 constexpr int EngineWaveCount = 8;
 constexpr int EngineParamFirst = 8;   // parameters are named w8 .. w36
@@ -34,12 +36,6 @@ constexpr int WaveStarter = 7;
 // A read wave longer than this is taken for damage; the editor imports at most
 // 32,768 values per wave.
 constexpr uint32_t EngineWaveMaxSamples = 1u << 20;
-
-// Engine flags.
-constexpr uint32_t EngineFlagTurbo = 1u << 0;
-constexpr uint32_t EngineFlagSecondV8Order = 1u << 1;
-constexpr uint32_t EngineFlagFiguresMarker = 1u << 2;  // the record carries figures 4 and 6
-constexpr uint32_t EngineFlagVersionMarker = 1u << 3;  // the record carries its version byte
 
 // A recorded wave held as floats in 16-bit units (-32,768..32,767), 44,100
 // frames a second. The samples belong to the wave; a wave is freed, never

@@ -307,15 +307,15 @@ void BuildEngine(int car, EngineRecord &engine)
     engine.cylinders = spec.cylinders;
     engine.layout = spec.layout;
     engine.boostReference = spec.turbo ? spec.maxBoost : 0.0f;
-    // Figures 2..7: turbo lag factor (0: the car class's own), torque factor,
-    // curve width factor, torque limit (0: none), rev limit in rad/s, peak
-    // speed factor.
+    // Figures 2..7 in the engine record's order: turbo lag factor (0: the car
+    // class's own), rev limit in rad/s, peak speed factor, curve width factor,
+    // torque factor, torque limit (0: none).
     engine.figures[0] = 0.0f;
-    engine.figures[1] = 1.0f;
+    engine.figures[1] = static_cast<float>(spec.redlineRpm * 2.0 * Pi / 60.0);
     engine.figures[2] = 1.0f;
-    engine.figures[3] = 0.0f;
-    engine.figures[4] = static_cast<float>(spec.redlineRpm * 2.0 * Pi / 60.0);
-    engine.figures[5] = 1.0f;
+    engine.figures[3] = 1.0f;
+    engine.figures[4] = 1.0f;
+    engine.figures[5] = 0.0f;
 
     EngineSoundParams &p = engine.soundParams;
     std::memset(p.name, 0, sizeof(p.name));

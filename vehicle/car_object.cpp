@@ -11,7 +11,8 @@ CarObject::CarObject() : RigidBody(1, 0, nullptr) {
     inputs[0] = 32768;
     inputs[14] = 255;
     speed = 0.0f;
-    engine.speed = 0.0f;
+    engine.Clear();
+    engine.SetDefaults();
     stepCount = 0;
     isRemote = 0;
     standstillCount = 0;

@@ -3,14 +3,10 @@
 #include <cstdint>
 
 #include "vehicle/aero_surface.h"
+#include "vehicle/car_engine.h"
 #include "vehicle/rigid_body.h"
 
 class WorldObject;
-
-// The engine's state as far as the physics world reads it.
-struct CarEngine {
-    float speed;  // rad/s
-};
 
 // A car: the rigid body of type 1 with the members that the physics world
 // reads. Its own step, resting step and state flags come with the car model;

@@ -167,6 +167,9 @@ public:
     // 1 when the selected configuration counts as a rallycross track (its
     // knowledge path has less than 70 % of its nodes on road).
     int IsConfigValueLow() const;
+    // Fills the bump map (256 x 256 heights -32..32 from the bump seed, count
+    // and radius) and the 256-entry bump curve that solid surfaces read.
+    void BuildBumpMap();
 };
 
 // The one world, or null while no track is loaded.

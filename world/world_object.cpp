@@ -2,6 +2,8 @@
 
 #include "core/data_stream.h"
 #include "world/camera_object.h"
+#include "world/panel_object.h"
+#include "world/solid_object.h"
 #include "world/start_grid_object.h"
 #include "world/zone_object.h"
 
@@ -85,6 +87,10 @@ WorldObject *NewWorldObject(int type, int32_t x, int32_t y)
     switch (type) {
     case ObjectZone:
         return new ZoneObject(x, y);
+    case ObjectPanel:
+        return new PanelObject(x, y);
+    case ObjectSolid:
+        return new SolidObject();
     case ObjectCamera:
         return new CameraObject(x, y);
     case ObjectStartGrid:

@@ -17,6 +17,8 @@
 #include "tools/default_engines.h"
 #include "tools/default_human.h"
 #include "tools/default_skins.h"
+#include "vehicle/car_engine.h"
+#include "vehicle/engine_record.h"
 
 namespace {
 
@@ -119,6 +121,18 @@ TEST_F(DefaultDataTest, EveryCarHasItsOwnEngineSound)
         if (mechanical.flags & EngineFlagTurbo) {
             EXPECT_GT(mechanical.boostReference, 0.0f);
         }
+        // The figures follow the engine record's order: the rev limit (rad/s)
+        // lands in maxSpeed, not in a factor.
+        EngineFigures figures{};
+        for (int i = 0; i < 6; ++i)
+            figures.figures[i] = mechanical.figures[i];
+        CarEngine engine{};
+        engine.Clear();
+        engine.SetDefaults();
+        ApplyEngineFigures(figures, engine);
+        EXPECT_GT(engine.maxSpeed, 400.0f);
+        EXPECT_EQ(engine.torqueLimit, 0.0f);
+        EXPECT_EQ(engine.torqueFactor, 1.0f);
         EXPECT_STREQ(sound.soundParams.name, "");
         CheckWaves(sound, mechanical.flags & EngineFlagTurbo);
         engines.insert({mechanical.cylinders, mechanical.layout, mechanical.displacement,
