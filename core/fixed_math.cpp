@@ -352,3 +352,12 @@ void ReadFixMatrix(FixMatrix &m, DataStream &stream) {
     for (int i = 0; i < 9; i++)
         m.m[i] = static_cast<int32_t>(stream.ReadU32());
 }
+
+uint16_t AngleFromRadians(float radians)
+{
+    const float units = radians * 10430.0f;
+    if (!(units == units) || units >= 2147483520.0f || units <= -2147483520.0f) {
+        return 0;
+    }
+    return static_cast<uint16_t>(static_cast<int32_t>(units));
+}

@@ -75,6 +75,10 @@ void SetFixMatrix(FixMatrix &m, int32_t m0, int32_t m1, int32_t m2, int32_t m3, 
                   int32_t m6, int32_t m7, int32_t m8);
 void FixMatrixFromColumns(FixMatrix &m, const FixVector &a, const FixVector &b, const FixVector &c);
 void SetFixMatrixScale(FixMatrix &m, int32_t s);
+// Radians to a 16-bit angle: x 10430, truncated toward zero, wrapped to 16
+// bits; a NaN or a value beyond the 32-bit range gives 0.
+uint16_t AngleFromRadians(float radians);
+
 void FixRotationX(FixMatrix &m, uint16_t angle);
 void FixRotationY(FixMatrix &m, uint16_t angle);
 void FixRotationZ(FixMatrix &m, uint16_t angle);

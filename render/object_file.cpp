@@ -831,7 +831,7 @@ int RepeatObjectAroundAxis(Object3D *object, int n)
     }
     for (int k = 1; k < copies; ++k) {
         const float radians = static_cast<float>(k) * 6.2831855f / static_cast<float>(copies);
-        const uint16_t angle = static_cast<uint16_t>(static_cast<int32_t>(radians * 10430.0f));
+        const uint16_t angle = AngleFromRadians(radians);
         const int32_t sine = SinTable[angle];
         const int32_t cosine = CosTable[angle];
         for (int i = 0; i < pointCount; ++i) {

@@ -34,15 +34,6 @@ void SourcePoint(const PanelObject &source, const PanelVertex &vertex, FixVector
 
 } // namespace
 
-uint16_t AngleFromRadians(float radians)
-{
-    const float units = radians * 10430.0f;
-    if (!(units == units) || units >= 2147483520.0f || units <= -2147483520.0f) {
-        return 0;
-    }
-    return static_cast<uint16_t>(static_cast<int32_t>(units));
-}
-
 PanelObject::PanelObject(int32_t x, int32_t y)
 {
     positionX = x;

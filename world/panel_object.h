@@ -2,10 +2,8 @@
 
 #include <cstdint>
 
+#include "core/fixed_math.h"
 #include "world/world_object.h"
-
-// Radians to 16-bit angle units: x 10430, truncated toward zero, wrapped.
-uint16_t AngleFromRadians(float radians);
 
 // One vertex of a panel (24 bytes in memory; the file stores the two floats
 // in the other order).

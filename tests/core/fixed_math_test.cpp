@@ -468,3 +468,20 @@ TEST_F(FixedMathTest, FileFieldsRoundTrip) {
 }
 
 } // namespace
+
+TEST(FixedMathAngles, RadiansTruncateAndWrap)
+{
+    const struct {
+        float radians;
+        uint16_t angle;
+    } cases[] = {
+        {0.0f, 0},
+        {1.5707964f, 16383},  // 16383.4 truncates
+        {-1.0f, 55106},       // -10430 wraps
+        {7.0f, 7474},         // 73010 wraps past a full turn
+        {std::numeric_limits<float>::quiet_NaN(), 0},
+        {1e10f, 0},           // beyond the 32-bit range
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(AngleFromRadians(c.radians), c.angle) << c.radians;
+}
