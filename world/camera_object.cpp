@@ -53,18 +53,6 @@ int CameraObject::Read(DataStream *stream, int)
     return stream->overrun ? 1 : 0;
 }
 
-void CameraObject::GetPosition(int32_t position[3], float &outHeading) const
-{
-    WorldObject::GetPosition(position, outHeading);
-    outHeading = heading;
-}
-
-void CameraObject::SetPosition(const int32_t position[3], float newHeading)
-{
-    WorldObject::SetPosition(position, newHeading);
-    heading = newHeading;
-}
-
 void CameraObject::Prepare()
 {
     stateFlags |= 4;

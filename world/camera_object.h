@@ -10,13 +10,11 @@ struct WorldView;
 
 // A television camera position beside the track: a height, a fixed direction
 // or a target-following mode, and a zoom law. Never drawn, never collides.
-class CameraObject : public WorldObject {
+class CameraObject : public HeadedWorldObject {
 public:
     CameraObject(int32_t x, int32_t y);
 
     int Read(DataStream *stream, int version) override;
-    void GetPosition(int32_t position[3], float &heading) const override;
-    void SetPosition(const int32_t position[3], float heading) override;
     int GetType() const override { return ObjectCamera; }
     void Prepare() override;
 
@@ -26,7 +24,6 @@ public:
 
     uint32_t flags = 0;          // bit 0 fixed direction, bit 1 follow with fixed zoom, bit 2 zoom range
     float height = 0.0f;         // metres, the camera's z
-    float heading = 0.0f;        // radians, fixed direction only
     float pitch = 0.0f;          // radians, fixed direction only
     float zoom = 1.0f;           // 0.05..4.0
     float farDistance = 100.0f;  // metres

@@ -98,18 +98,6 @@ int PanelObject::Read(DataStream *stream, int)
     return stream->overrun ? 1 : 0;
 }
 
-void PanelObject::GetPosition(int32_t position[3], float &outHeading) const
-{
-    WorldObject::GetPosition(position, outHeading);
-    outHeading = heading;
-}
-
-void PanelObject::SetPosition(const int32_t position[3], float newHeading)
-{
-    WorldObject::SetPosition(position, newHeading);
-    heading = newHeading;
-}
-
 int PanelObject::ResolveSources(WorldObject *const *objects, int objectCount)
 {
     sourceA = nullptr;

@@ -37,14 +37,12 @@ constexpr uint8_t PanelFrontFaces = 0x80;
 // lofted between, and optionally a drawn polygon. A composite panel takes
 // its vertices from the join vertices of two other panels and spans between
 // them.
-class PanelObject : public WorldObject {
+class PanelObject : public HeadedWorldObject {
 public:
     PanelObject(int32_t x, int32_t y);
 
     void Release() override;
     int Read(DataStream *stream, int version) override;
-    void GetPosition(int32_t position[3], float &heading) const override;
-    void SetPosition(const int32_t position[3], float heading) override;
     int GetType() const override { return ObjectPanel; }
     // Reads the sources' stored vertices (composite panels, after
     // ResolveSources) and the world's colour set (textured panels).
@@ -70,7 +68,6 @@ public:
     uint8_t flags = 0;
     uint8_t spareByte = 0;
     uint16_t surface = 0;         // TrackColour index
-    float heading = 0.0f;         // radians; lateral axis (cos, sin)
     uint8_t vertexCount = 0;
     uint8_t faceCount = 0;
     uint8_t tagA = 0, tagB = 0;   // composite: the join tags looked for in A and B

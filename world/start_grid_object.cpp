@@ -85,18 +85,6 @@ int StartGridObject::Read(DataStream *stream, int version)
     return stream->overrun ? 1 : 0;
 }
 
-void StartGridObject::GetPosition(int32_t position[3], float &outHeading) const
-{
-    WorldObject::GetPosition(position, outHeading);
-    outHeading = heading;
-}
-
-void StartGridObject::SetPosition(const int32_t position[3], float newHeading)
-{
-    WorldObject::SetPosition(position, newHeading);
-    heading = newHeading;
-}
-
 void StartGridObject::Prepare()
 {
     minX = maxX = positionX;

@@ -12,13 +12,11 @@ extern const char SixteenRowGridSite[3];
 // Where cars stand at the start: rows and columns of slots behind the first
 // slot, straight, or bending along a cubic from the curve row on. Cars face
 // (-sin heading, cos heading).
-class StartGridObject : public WorldObject {
+class StartGridObject : public HeadedWorldObject {
 public:
     StartGridObject(int32_t x, int32_t y);
 
     int Read(DataStream *stream, int version) override;
-    void GetPosition(int32_t position[3], float &heading) const override;
-    void SetPosition(const int32_t position[3], float heading) override;
     int GetType() const override { return ObjectStartGrid; }
     void Prepare() override;
 
@@ -32,7 +30,6 @@ public:
     uint8_t rows = 16;
     uint8_t curveRow = 0;         // the first row on the curve
     uint8_t spareByte = 0;
-    float heading = 0.0f;         // radians
     float height = 0.0f;          // metres, the slots' z
     float width = 10.0f;          // metres between the outer columns
     float rowSpacing = 16.0f;     // metres

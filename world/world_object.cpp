@@ -44,6 +44,18 @@ void WorldObject::SetPosition(const int32_t position[3], float)
     positionY = position[1];
 }
 
+void HeadedWorldObject::GetPosition(int32_t position[3], float &outHeading) const
+{
+    WorldObject::GetPosition(position, outHeading);
+    outHeading = heading;
+}
+
+void HeadedWorldObject::SetPosition(const int32_t position[3], float newHeading)
+{
+    WorldObject::SetPosition(position, newHeading);
+    heading = newHeading;
+}
+
 int ReadWorldObjectHeader(DataStream *stream, int version, WorldObjectHeader &header)
 {
     header.type = stream->ReadU8();

@@ -79,6 +79,16 @@ public:
     int32_t minX = 0, maxX = 0, minY = 0, maxY = 0;  // 16.16 bounds
 };
 
+// A kind that keeps a heading of its own (panels, zones, cameras, start
+// grids): the position calls carry it.
+class HeadedWorldObject : public WorldObject {
+public:
+    void GetPosition(int32_t position[3], float &heading) const override;
+    void SetPosition(const int32_t position[3], float heading) override;
+
+    float heading = 0.0f;  // radians
+};
+
 // Set by the world loader around its calls of CreateWorldObject: lit-mesh
 // objects then leave their lighting array for the loader to fill.
 extern int LoadingWorldObjects;

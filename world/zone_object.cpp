@@ -29,18 +29,6 @@ int ZoneObject::Read(DataStream *stream, int)
     return stream->overrun ? 1 : 0;
 }
 
-void ZoneObject::GetPosition(int32_t position[3], float &outHeading) const
-{
-    WorldObject::GetPosition(position, outHeading);
-    outHeading = heading;
-}
-
-void ZoneObject::SetPosition(const int32_t position[3], float newHeading)
-{
-    WorldObject::SetPosition(position, newHeading);
-    heading = newHeading;
-}
-
 void ZoneObject::Prepare()
 {
     minX = maxX = positionX;

@@ -7,13 +7,11 @@
 // A turned rectangle on the ground: a speed limit zone (non-zero speed
 // limit, the pit lane) or a camera zone (flag bit 0), or both. The world
 // collects the zones of the current configuration and asks the point test.
-class ZoneObject : public WorldObject {
+class ZoneObject : public HeadedWorldObject {
 public:
     ZoneObject(int32_t x, int32_t y);
 
     int Read(DataStream *stream, int version) override;
-    void GetPosition(int32_t position[3], float &heading) const override;
-    void SetPosition(const int32_t position[3], float heading) override;
     int GetType() const override { return ObjectZone; }
     void Prepare() override;
 
@@ -25,7 +23,6 @@ public:
     uint32_t flags = 0;             // bit 0 camera zone, bit 1 tied to a path node
     uint8_t speedLimit = 80;        // km/h; 0 = no speed limit zone
     uint8_t keptBytes[3] = {};
-    float heading = 0.0f;           // radians; the length runs along (cos, sin)
     float keptFloat = 0.0f;
     float halfLength = 5.0f;        // metres
     float halfWidth = 30.0f;        // metres
