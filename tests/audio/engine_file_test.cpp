@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/data_stream.h"
+#include "test_files.h"
 
 namespace {
 
@@ -67,29 +68,6 @@ void FillEngine(EngineRecord &engine)
         engine.soundParams.Word(k) = range.minimum + (range.maximum - range.minimum) * 0.25f;
     }
     std::strcpy(engine.soundParams.name, "custom");
-}
-
-std::vector<uint8_t> ReadAll(const char *path)
-{
-    std::vector<uint8_t> bytes;
-    if (FILE *file = std::fopen(path, "rb")) {
-        int c;
-        while ((c = std::fgetc(file)) != EOF) {
-            bytes.push_back(static_cast<uint8_t>(c));
-        }
-        std::fclose(file);
-    }
-    return bytes;
-}
-
-void WriteAll(const char *path, const std::vector<uint8_t> &bytes)
-{
-    FILE *file = std::fopen(path, "wb");
-    ASSERT_NE(file, nullptr);
-    if (!bytes.empty()) {
-        std::fwrite(bytes.data(), 1, bytes.size(), file);
-    }
-    std::fclose(file);
 }
 
 // Builds records by hand, for the layouts this program never writes.
@@ -199,12 +177,12 @@ TEST_F(EngineFileTest, DamagedFilesAreRefused)
     TestEngine written;
     FillEngine(written.record);
     ASSERT_EQ(WriteEngineFile(written.record, "whole.eng", nullptr), 1);
-    const std::vector<uint8_t> whole = ReadAll("whole.eng");
+    const std::vector<uint8_t> whole = ReadFileBytes("whole.eng");
     ASSERT_GT(whole.size(), 200u);
 
     // Every cut of the file, from the bare header to one byte short.
     for (size_t length = 0; length < whole.size(); ++length) {
-        WriteAll("cut.eng", std::vector<uint8_t>(whole.begin(), whole.begin() + length));
+        WriteFileBytes("cut.eng", std::vector<uint8_t>(whole.begin(), whole.begin() + length));
         TestEngine read;
         EXPECT_EQ(ReadEngineFile(read.record, "cut.eng", nullptr, read.record), 0) << "length " << length;
     }
@@ -213,7 +191,7 @@ TEST_F(EngineFileTest, DamagedFilesAreRefused)
     laterRecord.Header();
     laterRecord.U32(EngineFlagVersionMarker | EngineFlagFiguresMarker);
     laterRecord.U8(15);
-    WriteAll("later.eng", laterRecord.data);
+    WriteFileBytes("later.eng", laterRecord.data);
 
     Bytes hugeWave = laterRecord;
     hugeWave.data.back() = 14;
@@ -223,7 +201,7 @@ TEST_F(EngineFileTest, DamagedFilesAreRefused)
     }
     hugeWave.U8(0); hugeWave.U8(0); hugeWave.U8(3); hugeWave.U8(1);
     hugeWave.U32(0xFFFFFFF0u);
-    WriteAll("huge.eng", hugeWave.data);
+    WriteFileBytes("huge.eng", hugeWave.data);
 
     Bytes unknownKind = laterRecord;
     unknownKind.data.back() = 14;
@@ -232,11 +210,11 @@ TEST_F(EngineFileTest, DamagedFilesAreRefused)
         unknownKind.U32(0);  // displacement .. figure 7
     }
     unknownKind.U8(0); unknownKind.U8(0); unknownKind.U8(4); unknownKind.U8(1);
-    WriteAll("kind.eng", unknownKind.data);
+    WriteFileBytes("kind.eng", unknownKind.data);
 
     std::vector<uint8_t> wrongId = whole;
     wrongId[0] = 'Q';
-    WriteAll("wrong_id.eng", wrongId);
+    WriteFileBytes("wrong_id.eng", wrongId);
 
     const struct {
         const char *path;
@@ -396,7 +374,7 @@ TEST_F(EngineFileTest, CarDataRecordHoldsOnlyTheMechanicalPart)
     WriteEngineRecord(written.record, out, true);
     out.WriteU32(0x12345678);  // the next field of the car data
     ASSERT_EQ(out.Close(), 0);
-    const std::vector<uint8_t> bytes = ReadAll("car.dat");
+    const std::vector<uint8_t> bytes = ReadFileBytes("car.dat");
     ASSERT_EQ(bytes.size(), 8u + 44u + 4u);
 
     TestEngine read;

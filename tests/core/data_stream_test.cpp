@@ -13,22 +13,11 @@
 
 #include "core/core_texts.h"
 #include "core/tea_cipher.h"
+#include "test_files.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-void WriteRaw(const std::string &path, const Bytes &bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-Bytes ReadRaw(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 Bytes Header(const char *id, int version)
 {
@@ -145,7 +134,7 @@ TEST_F(DataStreamTest, EveryFieldRoundTripsThroughEverySource)
     ASSERT_NE(out.file, nullptr);
     WriteEveryField(out);
     EXPECT_EQ(out.Close(), 0);
-    const Bytes file = ReadRaw("ds_every.dat");
+    const Bytes file = ReadFileBytes("ds_every.dat");
     ASSERT_EQ(file.size(), 8u + EveryFieldSize);
     EXPECT_EQ(Bytes(file.begin(), file.begin() + 8), Header("KZVTST", 0x0102));
 
@@ -218,7 +207,7 @@ TEST_F(DataStreamTest, HeaderChecksRunInOrderOpenIdVersion)
         const std::string path = "ds_header.dat";
         std::filesystem::remove(path);
         if (c.exists) {
-            WriteRaw(path, c.bytes);
+            WriteFileBytes(path, c.bytes);
         }
         for (int stayOnFile : {1, 0}) {
             DataStream in;
@@ -282,7 +271,7 @@ TEST_F(DataStreamTest, TextFieldsAndZeroPaddingHaveTheirExactWidths)
 
     const Bytes expected = Concat(Concat(Header("KZVTXT", 1), {'a', 'b', 'c', 0, 0, 0, 0, 0}),
                                   Concat({'0', '1', '2', '3', '4', '5', '6', 0}, Bytes(8 + 1 + 1, 0)));
-    EXPECT_EQ(ReadRaw("ds_text.dat"), expected);
+    EXPECT_EQ(ReadFileBytes("ds_text.dat"), expected);
 }
 
 TEST_F(DataStreamTest, U16IsSignExtendedAndClampedFloatsStayInRange)
@@ -351,7 +340,7 @@ TEST_F(DataStreamTest, EncipheredStreamNeverReadsPastItsBlockOrImage)
 TEST_F(DataStreamTest, ReadsPastTheEndOfMemoryGiveZerosAndSetOverrun)
 {
     const Bytes file = Concat(Header("KZVEND", 1), {0x11, 0x22});
-    WriteRaw("ds_end.dat", file);
+    WriteFileBytes("ds_end.dat", file);
     for (int source : {1, 3}) {
         SCOPED_TRACE(source == 1 ? "memory image" : "loaded file");
         DataStream in;
@@ -420,13 +409,13 @@ TEST(FileFunctionsTest, CompareFilesTellsEqualDifferentAndMissing)
     Bytes big(5000, 0x5A);
     Bytes bigChanged = big;
     bigChanged[4500] = 0;
-    WriteRaw("ds_cmp_empty1", {});
-    WriteRaw("ds_cmp_empty2", {});
-    WriteRaw("ds_cmp_ab", {'a', 'b'});
-    WriteRaw("ds_cmp_abc", {'a', 'b', 'c'});
-    WriteRaw("ds_cmp_abd", {'a', 'b', 'd'});
-    WriteRaw("ds_cmp_big", big);
-    WriteRaw("ds_cmp_big2", bigChanged);
+    WriteFileBytes("ds_cmp_empty1", {});
+    WriteFileBytes("ds_cmp_empty2", {});
+    WriteFileBytes("ds_cmp_ab", {'a', 'b'});
+    WriteFileBytes("ds_cmp_abc", {'a', 'b', 'c'});
+    WriteFileBytes("ds_cmp_abd", {'a', 'b', 'd'});
+    WriteFileBytes("ds_cmp_big", big);
+    WriteFileBytes("ds_cmp_big2", bigChanged);
     struct Case {
         const char *a;
         const char *b;
@@ -445,7 +434,7 @@ TEST(FileFunctionsTest, CompareFilesTellsEqualDifferentAndMissing)
 TEST(FileFunctionsTest, ExistenceSizeAppendTimeAndCopy)
 {
     std::filesystem::create_directories("ds_files");
-    WriteRaw("ds_files/source.bin", Bytes(5000, 0x42));
+    WriteFileBytes("ds_files/source.bin", Bytes(5000, 0x42));
 
     EXPECT_EQ(FileExists("ds_files/source.bin"), 1);
     EXPECT_EQ(FileExists("DS_Files\\Source.BIN"), 1);  // the program's own spelling of paths

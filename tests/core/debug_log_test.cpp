@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include "test_files.h"
 
 namespace {
 
@@ -31,14 +32,6 @@ std::time_t FixedTime()
 }
 
 const std::string Stamp = "Dec  8 18:59:54 ";
-
-std::string ReadAll(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 void SetLogPath(const char *path)
 {
@@ -80,7 +73,7 @@ TEST_F(DebugLogTest, WritesStampAndPlainTextCutTo127Characters)
         std::error_code ec;
         fs::remove(DefaultDebugLogName, ec);
         LogLine(c.text.c_str());
-        EXPECT_EQ(ReadAll(DefaultDebugLogName), Stamp + c.logged + "\n") << c.text;
+        EXPECT_EQ(ReadFileText(DefaultDebugLogName), Stamp + c.logged + "\n") << c.text;
     }
 }
 
@@ -91,7 +84,7 @@ TEST_F(DebugLogTest, LinesAppendAndPrintfAndVersionGoThroughTheSameLine)
     const std::string longArgument(400, 'x');
     LogPrintf("%s!", longArgument.c_str());
     LogLine(nullptr);
-    EXPECT_EQ(ReadAll(DefaultDebugLogName), Stamp + "KZV : 0.5Z28\n" + Stamp + "timer resolution 1 ms\n" + Stamp +
+    EXPECT_EQ(ReadFileText(DefaultDebugLogName), Stamp + "KZV : 0.5Z28\n" + Stamp + "timer resolution 1 ms\n" + Stamp +
                                                 std::string(127, 'x') + "\n" + Stamp + "\n");
 }
 
@@ -104,7 +97,7 @@ TEST_F(DebugLogTest, DeleteDebugLogRemovesDebLogEvenWhenAnotherFileIsNamed)
     DeleteDebugLog();
 
     EXPECT_FALSE(fs::exists(DefaultDebugLogName));
-    EXPECT_EQ(ReadAll("named.log"), "kept\n");
+    EXPECT_EQ(ReadFileText("named.log"), "kept\n");
     EXPECT_EQ(DebugLogEnabled, 1);
 }
 
@@ -116,7 +109,7 @@ TEST_F(DebugLogTest, NamedLogTakesTheLinesInsteadOfDebLog)
 
     LogLine("to the named file");
 
-    EXPECT_EQ(ReadAll("my.log"), Stamp + "to the named file\n");
+    EXPECT_EQ(ReadFileText("my.log"), Stamp + "to the named file\n");
     EXPECT_FALSE(fs::exists(DefaultDebugLogName));
 }
 
@@ -150,7 +143,7 @@ TEST_F(DebugLogTest, LinesFromSeveralThreadsStayWhole)
         thread.join();
     }
 
-    std::istringstream lines(ReadAll(DefaultDebugLogName));
+    std::istringstream lines(ReadFileText(DefaultDebugLogName));
     std::string line;
     int counts[ThreadCount] = {};
     while (std::getline(lines, line)) {
@@ -179,7 +172,7 @@ TEST_F(DebugLogTest, ErrorBoxLogsItsTextOnlyOnceLoggingIsOn)
 
     DeleteDebugLog();
     ShowErrorBox("^1Could not load font");
-    EXPECT_EQ(ReadAll(DefaultDebugLogName), Stamp + "Could not load font\n");
+    EXPECT_EQ(ReadFileText(DefaultDebugLogName), Stamp + "Could not load font\n");
 }
 
 }  // namespace

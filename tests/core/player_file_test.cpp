@@ -14,24 +14,13 @@
 #include "core/language_table.h"
 #include "core/settings.h"
 #include "core/text_utils.h"
+#include "test_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
 constexpr const char *BobPath = "data/misc/Bob.ply";
-
-std::vector<uint8_t> ReadBytes(const char *path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteBytes(const char *path, const std::vector<uint8_t> &bytes)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 // A player file made byte by byte, as older or foreign programs wrote them.
 struct PlayerFileImage {
@@ -131,7 +120,7 @@ TEST_F(PlayerFileTest, Version7WritesAndReadsByteForByte)
 
     fs::remove_all("data/misc");  // made by the first write
     ASSERT_EQ(WritePlayerFile(), 1);
-    const std::vector<uint8_t> first = ReadBytes(BobPath);
+    const std::vector<uint8_t> first = ReadFileBytes(BobPath);
     EXPECT_EQ(first.size(), static_cast<size_t>(PlayerFileSize));
     EXPECT_FALSE(fs::exists("data/misc/Bob.ply.tmp"));
 
@@ -148,14 +137,14 @@ TEST_F(PlayerFileTest, Version7WritesAndReadsByteForByte)
     EXPECT_EQ(PlayerCarRecords[19].coloursIndex, -1);
 
     ASSERT_EQ(WritePlayerFile(), 1);
-    EXPECT_EQ(ReadBytes(BobPath), first);
+    EXPECT_EQ(ReadFileBytes(BobPath), first);
 }
 
 TEST_F(PlayerFileTest, OlderVersionsFollowTheirLayout)
 {
     PlayerFileImage v6;
     v6.version = 6;
-    WriteBytes(BobPath, v6.Bytes());
+    WriteFileBytes(BobPath, v6.Bytes());
     ASSERT_EQ(ReadPlayerFile(0), 1);
     EXPECT_EQ(AutoClutchOther, 1);
     EXPECT_EQ(AutoClutchType1, 1);
@@ -167,7 +156,7 @@ TEST_F(PlayerFileTest, OlderVersionsFollowTheirLayout)
     SetUp();
     PlayerFileImage v5;
     v5.version = 5;
-    WriteBytes(BobPath, v5.Bytes());
+    WriteFileBytes(BobPath, v5.Bytes());
     ASSERT_EQ(ReadPlayerFile(0), 1);
     EXPECT_EQ(PlayerLessons[0], 0) << "version 5 has no valid content bits";
     EXPECT_EQ(PlayerCarRecords[19].coloursIndex, 19);
@@ -177,7 +166,7 @@ TEST_F(PlayerFileTest, OlderVersionsFollowTheirLayout)
     SetUp();
     PlayerFileImage v7;
     v7.content = 2;
-    WriteBytes(BobPath, v7.Bytes());
+    WriteFileBytes(BobPath, v7.Bytes());
     ASSERT_EQ(ReadPlayerFile(0), 1);
     EXPECT_EQ(ShifterAutoClutch, 1) << "version 7 keeps its clutch options";
     EXPECT_EQ(PlayerLessons[0], 'L');
@@ -188,7 +177,7 @@ TEST_F(PlayerFileTest, RecordCountsAndDamagedOptions)
 {
     PlayerFileImage many;
     many.records = 25;
-    WriteBytes(BobPath, many.Bytes());
+    WriteFileBytes(BobPath, many.Bytes());
     ASSERT_EQ(ReadPlayerFile(0), 1);
     EXPECT_STREQ(PlayerCarRecords[19].coloursName, "col19");
 
@@ -197,7 +186,7 @@ TEST_F(PlayerFileTest, RecordCountsAndDamagedOptions)
     few.records = 3;
     few.horn = 9;
     few.shifterMode = 7;
-    WriteBytes(BobPath, few.Bytes());
+    WriteFileBytes(BobPath, few.Bytes());
     ASSERT_EQ(ReadPlayerFile(0), 1);
     EXPECT_STREQ(PlayerCarRecords[2].coloursName, "col2");
     EXPECT_EQ(PlayerCarRecords[3].coloursIndex, 103);
@@ -219,7 +208,7 @@ TEST_F(PlayerFileTest, UnusableFilesCountAsMissing)
 
     for (const std::vector<uint8_t> &bytes : {v8.Bytes(), v4.Bytes(), truncated, foreign}) {
         SetUp();
-        WriteBytes(BobPath, bytes);
+        WriteFileBytes(BobPath, bytes);
         EXPECT_EQ(ReadPlayerFile(0), 0);
         EXPECT_EQ(HornType, 1);
         EXPECT_EQ(PlayerLessons[0], 9);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
+#include "test_files.h"
 
 namespace {
 
@@ -24,31 +25,6 @@ std::vector<uint8_t> MakePicture(int width, int height)
         }
     }
     return rgb;
-}
-
-std::vector<uint8_t> ReadAll(const char *path)
-{
-    std::vector<uint8_t> bytes;
-    FILE *file = std::fopen(path, "rb");
-    if (!file) {
-        return bytes;
-    }
-    int c;
-    while ((c = std::fgetc(file)) != EOF) {
-        bytes.push_back(static_cast<uint8_t>(c));
-    }
-    std::fclose(file);
-    return bytes;
-}
-
-void WriteAll(const char *path, const std::vector<uint8_t> &bytes)
-{
-    FILE *file = std::fopen(path, "wb");
-    ASSERT_NE(file, nullptr);
-    if (!bytes.empty()) {
-        std::fwrite(bytes.data(), 1, bytes.size(), file);
-    }
-    std::fclose(file);
 }
 
 TEST(JpegFile, RoundTripKeepsSizeAndColoursWithinTolerance)
@@ -77,7 +53,7 @@ TEST(JpegFile, RoundTripKeepsSizeAndColoursWithinTolerance)
     EXPECT_NEAR(inside[2], 90, 4);
 
     // The same bytes decode from memory too.
-    const std::vector<uint8_t> bytes = ReadAll("round.jpg");
+    const std::vector<uint8_t> bytes = ReadFileBytes("round.jpg");
     JpegImage fromMemory;
     ASSERT_TRUE(DecodeJpegImage(bytes.data(), bytes.size(), &fromMemory));
     EXPECT_EQ(fromMemory.pixels, image.pixels);
@@ -87,7 +63,7 @@ TEST(JpegFile, DamagedOrForeignDataIsRefused)
 {
     const std::vector<uint8_t> rgb = MakePicture(64, 64);
     ASSERT_TRUE(WriteJpegFile("whole.jpg", rgb.data(), 64, 64, 90));
-    const std::vector<uint8_t> whole = ReadAll("whole.jpg");
+    const std::vector<uint8_t> whole = ReadFileBytes("whole.jpg");
     ASSERT_GT(whole.size(), 600u);
 
     std::vector<uint8_t> garbage(whole.size());
@@ -116,7 +92,7 @@ TEST(JpegFile, DamagedOrForeignDataIsRefused)
         EXPECT_FALSE(DecodeJpegImage(c.bytes.data(), c.bytes.size(), &image));
         EXPECT_EQ(image.width, 0);
         EXPECT_TRUE(image.pixels.empty());
-        WriteAll("damaged.jpg", c.bytes);
+        WriteFileBytes("damaged.jpg", c.bytes);
         EXPECT_FALSE(ReadJpegFile("damaged.jpg", &image));
     }
     JpegImage image;
@@ -129,7 +105,7 @@ TEST(JpegFile, WritingRefusesImpossibleImages)
     EXPECT_FALSE(WriteJpegFile("zero.jpg", rgb.data(), 0, 8, 90));
     EXPECT_FALSE(WriteJpegFile("huge.jpg", rgb.data(), JpegMaxSide + 1, 8, 90));
     EXPECT_FALSE(WriteJpegFile("no_folder/x.jpg", rgb.data(), 8, 8, 90));
-    EXPECT_TRUE(ReadAll("zero.jpg").empty());
+    EXPECT_TRUE(ReadFileBytes("zero.jpg").empty());
 }
 
 }  // namespace

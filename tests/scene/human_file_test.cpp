@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/data_stream.h"
+#include "test_files.h"
 
 namespace {
 
@@ -132,16 +133,6 @@ std::vector<uint8_t> BuildFixture(const Fixture &f)
     return b.data;
 }
 
-void WriteAll(const std::string &path, const std::vector<uint8_t> &bytes)
-{
-    FILE *file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    if (!bytes.empty()) {
-        std::fwrite(bytes.data(), 1, bytes.size(), file);
-    }
-    std::fclose(file);
-}
-
 bool IsIdentity(const FixTransform &key)
 {
     const int32_t expected[9] = {65536, 0, 0, 0, 65536, 0, 0, 0, 65536};
@@ -151,7 +142,7 @@ bool IsIdentity(const FixTransform &key)
 
 TEST(HumanFile, FixtureLoadsEveryPart)
 {
-    WriteAll("fixture.hmn", BuildFixture(Fixture{}));
+    WriteFileBytes("fixture.hmn", BuildFixture(Fixture{}));
     HumanSystem humans{};
     ASSERT_EQ(humans.ReadFile("fixture.hmn", nullptr), 1);
 
@@ -214,7 +205,7 @@ TEST(HumanFile, FixtureLoadsEveryPart)
 TEST(HumanFile, LoadReadsTheDataFolderOnce)
 {
     std::filesystem::create_directories("data/hmn");
-    WriteAll("data/hmn/hmn.hmn", BuildFixture(Fixture{}));
+    WriteFileBytes("data/hmn/hmn.hmn", BuildFixture(Fixture{}));
     ASSERT_EQ(Humans.Load(nullptr), 1);
     EXPECT_EQ(Humans.loaded, 1u);
     CharacterModel *models = Humans.models;
@@ -243,7 +234,7 @@ TEST(HumanFile, DamagedFilesAreRefused)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        WriteAll("bad.hmn", BuildFixture(c.fixture));
+        WriteFileBytes("bad.hmn", BuildFixture(c.fixture));
         HumanSystem humans{};
         EXPECT_EQ(humans.ReadFile("bad.hmn", nullptr), 0);
         humans.Free();
@@ -252,12 +243,12 @@ TEST(HumanFile, DamagedFilesAreRefused)
     // Every cut of a good file, down to the bare header.
     const std::vector<uint8_t> whole = BuildFixture(Fixture{});
     for (size_t length = 8; length < whole.size(); length += 7) {
-        WriteAll("cut.hmn", std::vector<uint8_t>(whole.begin(), whole.begin() + length));
+        WriteFileBytes("cut.hmn", std::vector<uint8_t>(whole.begin(), whole.begin() + length));
         HumanSystem humans{};
         EXPECT_EQ(humans.ReadFile("cut.hmn", nullptr), 0) << "length " << length;
         humans.Free();
     }
-    WriteAll("cut.hmn", std::vector<uint8_t>(whole.begin(), whole.end() - 1));
+    WriteFileBytes("cut.hmn", std::vector<uint8_t>(whole.begin(), whole.end() - 1));
     HumanSystem humans{};
     EXPECT_EQ(humans.ReadFile("cut.hmn", nullptr), 0);
     humans.Free();

@@ -10,18 +10,11 @@
 
 #include "core/debug_log.h"
 #include "platform/timer.h"
+#include "test_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadAll(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class MessageLinesTest : public ::testing::Test {
 protected:
@@ -92,7 +85,7 @@ TEST_F(MessageLinesTest, LinesAreLoggedOnlyWhileALogFileIsNamed)
     std::strcpy(DebugLogPath, "lines.log");
     PrintMessage("^3logged", &MessageColours[ColourWhite]);
     AddMessageLine("hidden but logged", &MessageColours[ColourWhite], MessageTargetHidden);
-    const std::string log = ReadAll("lines.log");
+    const std::string log = ReadFileText("lines.log");
     EXPECT_NE(log.find("logged\n"), std::string::npos);
     EXPECT_NE(log.find("hidden but logged\n"), std::string::npos);
     EXPECT_EQ(log.find("not logged"), std::string::npos);

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <vector>
+#include "test_files.h"
 
 // Builds the bytes of a data file or of a part of one, little-endian, for
 // fixtures in forms that the program itself no longer writes.
@@ -49,16 +50,3 @@ struct ByteImage {
     }
 };
 
-// The whole content of a file, empty when it cannot be read.
-inline std::vector<uint8_t> FileBytes(const std::string &path)
-{
-    std::vector<uint8_t> content;
-    FILE *file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return content;
-    int c;
-    while ((c = std::fgetc(file)) != EOF)
-        content.push_back(static_cast<uint8_t>(c));
-    std::fclose(file);
-    return content;
-}

@@ -42,7 +42,7 @@ TEST(CarColoursTest, ChannelsAreClampedAndFlagsKept) {
 TEST(CarColoursTest, RoundTripAndLongSkinName) {
     const CarColours written = ValidColours();
     ASSERT_EQ(WriteColourFile(written, "round.col"), 1);
-    EXPECT_EQ(FileBytes("round.col").size(), 8u + 48u);
+    EXPECT_EQ(ReadFileBytes("round.col").size(), 8u + 48u);
     CarColours read{};
     ASSERT_EQ(ReadColourFile(&read, "round.col"), 1);
     EXPECT_EQ(CarColoursDiffer(read, written), 0);
@@ -52,7 +52,7 @@ TEST(CarColoursTest, RoundTripAndLongSkinName) {
     CarColours longName = ValidColours();
     std::memset(longName.skin, 'S', sizeof(longName.skin));
     ASSERT_EQ(WriteColourFile(longName, "long.col"), 1);
-    const std::vector<uint8_t> bytes = FileBytes("long.col");
+    const std::vector<uint8_t> bytes = ReadFileBytes("long.col");
     ASSERT_EQ(bytes.size(), 8u + 48u);
     EXPECT_EQ(std::string(bytes.begin() + 8, bytes.begin() + 23), std::string(15, 'S'));
     EXPECT_EQ(bytes[23], 0);
@@ -67,7 +67,7 @@ TEST(CarColoursTest, RoundTripAndLongSkinName) {
 
 TEST(CarColoursTest, UnreadableFilesLeaveTheRecordUnchanged) {
     ASSERT_EQ(WriteColourFile(ValidColours(), "good.col"), 1);
-    std::vector<uint8_t> good = FileBytes("good.col");
+    std::vector<uint8_t> good = ReadFileBytes("good.col");
     ByteImage truncated{std::vector<uint8_t>(good.begin(), good.end() - 1)};
     ByteImage later{good};
     later.bytes[7] = 252;

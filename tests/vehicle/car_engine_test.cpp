@@ -116,7 +116,7 @@ TEST(EngineRecordTest, CarDataRecordRoundTripsIn44BytesWithTheFiguresInPlace) {
     WriteCarEngineRecord(written, out);
     ASSERT_EQ(out.Close(), 0);
 
-    const std::vector<uint8_t> bytes = FileBytes("engine.bin");
+    const std::vector<uint8_t> bytes = ReadFileBytes("engine.bin");
     ASSERT_EQ(bytes.size(), 8u + EngineFiguresSize);
     const size_t r = 8;
     EXPECT_EQ(bytes[r + 0], 0x0F);  // turbo, second V8 order and both markers

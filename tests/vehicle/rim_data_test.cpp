@@ -88,7 +88,7 @@ TEST(RimDataTest, WriteGivesBackTheBytesRead) {
     rim.Write(out);
     ASSERT_EQ(out.Close(), 0);
     const std::vector<uint8_t> expected(image.bytes.begin(), image.bytes.end() - 1);
-    EXPECT_EQ(FileBytes("rim.bin"), expected);
+    EXPECT_EQ(ReadFileBytes("rim.bin"), expected);
 }
 
 TEST(RimDataTest, RepeatCountOutsideTheRangeGivesTwo) {

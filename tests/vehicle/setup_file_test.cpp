@@ -205,7 +205,7 @@ TEST(SetupFileTest, Version250RecordVersion1MixesBytesAndFloats) {
 TEST(SetupFileTest, Version251RoundTripKeepsAll120Bytes) {
     const CarSetup written = ValidSetup();
     ASSERT_EQ(WriteSetupFile(written, "round.set"), 1);
-    EXPECT_EQ(FileBytes("round.set").size(), 8u + 124u);
+    EXPECT_EQ(ReadFileBytes("round.set").size(), 8u + 124u);
     CarSetup read{};
     ASSERT_EQ(ReadSetupFile(&read, "round.set"), 1);
     EXPECT_EQ(SetupsDiffer(read, written), 0);
@@ -323,7 +323,7 @@ TEST(SetupFileTest, NamedSetupReadsATerminatedNameThenTheRecord) {
         f.U8('N');
     const size_t recordStart = f.bytes.size();
     ASSERT_EQ(WriteSetupFile(ValidSetup(), "named.set"), 1);
-    const std::vector<uint8_t> file = FileBytes("named.set");
+    const std::vector<uint8_t> file = ReadFileBytes("named.set");
     f.bytes.insert(f.bytes.end(), file.begin() + 8, file.end());
     ASSERT_EQ(f.bytes.size(), recordStart + 124);
 
