@@ -227,25 +227,12 @@ void EngineRecord::FreeWaves(bool clear)
     }
 }
 
-// The mechanical fields of the record as the format reader moves them.
-static EngineFigures FiguresOf(const EngineRecord &engine)
-{
-    EngineFigures figures;
-    figures.flags = engine.flags;
-    figures.displacement = engine.displacement;
-    figures.cylinders = engine.cylinders;
-    figures.layout = engine.layout;
-    figures.boostReference = engine.boostReference;
-    std::memcpy(figures.figures, engine.figures, sizeof(figures.figures));
-    return figures;
-}
-
 void WriteEngineRecord(EngineRecord &engine, DataStream &stream, bool carData)
 {
     // The mechanical part always carries both markers, whatever the engine in
     // memory holds: without them the record would be read back in the oldest
     // layout.
-    WriteEngineFigures(FiguresOf(engine), stream);
+    WriteEngineFigures(engine, stream);
     if (carData) {
         return;
     }
@@ -264,14 +251,7 @@ void WriteEngineRecord(EngineRecord &engine, DataStream &stream, bool carData)
 int ReadEngineRecord(EngineRecord &mechanical, DataStream &stream, int fileVersion, EngineRecord &sound,
                      bool carData)
 {
-    EngineFigures figures = FiguresOf(mechanical);
-    const int version = ReadEngineFigures(figures, stream);
-    mechanical.flags = figures.flags;
-    mechanical.displacement = figures.displacement;
-    mechanical.cylinders = figures.cylinders;
-    mechanical.layout = figures.layout;
-    mechanical.boostReference = figures.boostReference;
-    std::memcpy(mechanical.figures, figures.figures, sizeof(mechanical.figures));
+    const int version = ReadEngineFigures(mechanical, stream);
     if (version < 0) {
         PrintWarning(EngineReadError);
         return 0;

@@ -74,13 +74,10 @@ static_assert(offsetof(EngineSoundParams, words) == 32, "parameters follow the 3
 static_assert(offsetof(EngineSoundParams, semitones) == 148, "semitone offsets are bytes 148..150");
 
 // The fields of the car's engine that the engine record moves.
-struct EngineRecord {
-    uint32_t flags;           // EngineFlag... bits
-    float displacement;       // cubic centimetres
-    int32_t cylinders;
-    int32_t layout;           // 0 one bank (inline), other values two banks
-    float boostReference;     // the maximum boost, which the dump valve compares with
-    float figures[6];         // engine figures 2..7, mechanical values of the car data
+// The mechanical part (flags, displacement, cylinders, layout, boost
+// reference, figures 2..7) is the car's engine record; the sound section
+// follows it.
+struct EngineRecord : EngineFigures {
     EngineSoundParams soundParams;
     EngineWave waves[EngineWaveCount];
 

@@ -123,13 +123,10 @@ TEST_F(DefaultDataTest, EveryCarHasItsOwnEngineSound)
         }
         // The figures follow the engine record's order: the rev limit (rad/s)
         // lands in maxSpeed, not in a factor.
-        EngineFigures figures{};
-        for (int i = 0; i < 6; ++i)
-            figures.figures[i] = mechanical.figures[i];
         CarEngine engine{};
         engine.Clear();
         engine.SetDefaults();
-        ApplyEngineFigures(figures, engine);
+        ApplyEngineFigures(mechanical, engine);
         EXPECT_GT(engine.maxSpeed, 400.0f);
         EXPECT_EQ(engine.torqueLimit, 0.0f);
         EXPECT_EQ(engine.torqueFactor, 1.0f);
