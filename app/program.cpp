@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/command_services.h"
+#include "app/simulation_services.h"
 #include "app/program_steps.h"
 #include "app/window_proc.h"
 #include "audio/engine_file.h"
@@ -83,6 +84,7 @@ void RegisterProgramHooks()
     InitInterfaceHooks();
     RegisterWindowServices();
     RegisterCommandServices();
+    RegisterSimulationServices();
     SetEngineMessagePrinter(PrintWarning);
 
     RenderShellLink link{};

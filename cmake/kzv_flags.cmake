@@ -3,7 +3,7 @@
 # Every program in a race must step the physics bit for bit the same, so the
 # float model is pinned: no contraction of a*b+c into fused multiply-adds, no
 # fast-math reassociation, and on x86-64 scalar SSE2 arithmetic (never x87).
-add_compile_options(-Wall -Wextra -ffp-contract=off -fno-fast-math)
+add_compile_options(-Wall -Wextra -Werror=return-type -ffp-contract=off -fno-fast-math)
 if(CMAKE_SYSTEM_PROCESSOR MATCHES "x86_64|AMD64|amd64")
   add_compile_options(-msse2 -mfpmath=sse)
 endif()

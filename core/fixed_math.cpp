@@ -37,14 +37,6 @@ int64_t NearestWide(float x) {
     return static_cast<int64_t>(std::llrintf(x));
 }
 
-int32_t WrapAdd(int32_t a, int32_t b) {
-    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-}
-
-int32_t WrapSub(int32_t a, int32_t b) {
-    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
-}
-
 // The dot rule of every fixed-point product: three signed 32 x 32 -> 64-bit
 // products summed in 64 bits (wrapping), an arithmetic shift right by 16
 // (rounding toward minus infinity: -1 x 1 gives -1), the low 32 bits kept.

@@ -66,6 +66,18 @@ extern const FixTransform &IdentityTransform;
 void BuildTrigTables();
 void InitIdentityTransform();
 
+// Two's-complement sum and difference of 16.16 values: positions wrap at the
+// ends of the 32-bit range instead of overflowing.
+inline int32_t WrapAdd(int32_t a, int32_t b)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+
+inline int32_t WrapSub(int32_t a, int32_t b)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
+
 // Products (out may be the same object as an input).
 void MultiplyFixMatrix(const FixMatrix &a, const FixMatrix &b, FixMatrix &out);
 void TransformFixVector(const FixMatrix &m, const FixVector &v, FixVector &out);

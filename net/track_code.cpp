@@ -1,7 +1,13 @@
 #include "net/track_code.h"
 
-// No track sites are known yet, so there is no default track to choose and
-// the track settings stay as they are.
+#include "core/settings.h"
+#include "core/text_utils.h"
+#include "world/track_sites.h"
+
 void SetDefaultTrack()
 {
+    CopyString(MapName, SiteTable[DefaultTrackSite].name, sizeof(MapName));
+    TrackConfig = 1;
+    TrackFlip = 0;
+    TrackLighting = 0;
 }

@@ -1,15 +1,61 @@
 #include "screens/startup_screen.h"
 
+#include <cstdio>
+#include <cstring>
+
+#include "core/debug_log.h"
 #include "core/main_window.h"
 #include "screens/main_menu.h"
 #include "ui/menu_page.h"
+#include "world/track_sites.h"
+#include "world/world.h"
+#include "world/world_loader.h"
 
 namespace {
 
-// The start-up work (the intro track, skin conversion, the sound start) does
-// not exist yet, so the screen closes at its first run.
+// The start-up page loads the selected track, one load step per main-loop
+// pass in slices of 100 ms, and logs each new progress text. The intro
+// replay, the skin conversion and the sound start come later.
 struct StartupScreenPage : MenuPage {
+    int started = 0;
+    int loading = 0;
+    char lastProgress[64] = {};
 };
+
+void LogProgress(StartupScreenPage *screen)
+{
+    if (CurrentWorld && std::strcmp(CurrentWorld->progressText, screen->lastProgress) != 0) {
+        std::snprintf(screen->lastProgress, sizeof screen->lastProgress, "%s", CurrentWorld->progressText);
+        LogPrintf("track : %s", screen->lastProgress);
+    }
+}
+
+// True while the track is still loading.
+bool LoadTrackStep(StartupScreenPage *screen)
+{
+    if (!screen->started) {
+        screen->started = 1;
+        if (LoadRaceTrack()) {
+            screen->loading = 1;
+            LoadSliceMs = IntroLoadSliceMs;
+            LogProgress(screen);
+        }
+    }
+    if (!screen->loading) {
+        return false;
+    }
+    const bool ended = StepRaceTrackLoad();
+    LogProgress(screen);
+    if (!ended) {
+        return true;
+    }
+    screen->loading = 0;
+    LoadSliceMs = DefaultLoadSliceMs;
+    if (!CurrentWorld) {
+        LogLine("track : load failed");
+    }
+    return false;
+}
 
 MenuPage *RunStartupScreen(MenuPage *page)
 {
@@ -18,6 +64,9 @@ MenuPage *RunStartupScreen(MenuPage *page)
         MenuPage *next = MainMenuScreen(page->Parent);
         delete screen;
         return next;
+    }
+    if (LoadTrackStep(screen)) {
+        return page;
     }
     ClosePage(page);
     return page;

@@ -499,6 +499,12 @@ struct BodyPlan {
     std::vector<Prism> prisms;
     float wheelbase;
     Wheels wheels;
+    // Where the lift of each wing acts, (y, z); a body without the wing
+    // leaves it at y = z = 0.
+    Vec2 rearWing = {0.0f, 0.0f};
+    Vec2 frontWing = {0.0f, 0.0f};
+    bool hasRearWing = false;
+    bool hasFrontWing = false;
 };
 
 enum ClosedExtras {
@@ -568,6 +574,8 @@ BodyPlan ClosedBody(const ClosedShape &c)
                           LookTrim, LookTrim, LookTrim});
     }
     if (c.extras & ExtraWing) {
+        plan.hasRearWing = true;
+        plan.rearWing = {yr + 0.17f, c.tail + 0.30f};
         prisms.push_back({-W * 0.92f, W * 0.92f,
                           {{yr + 0.02f, c.tail + 0.30f}, {yr + 0.32f, c.tail + 0.24f}, {yr + 0.32f, c.tail + 0.27f},
                            {yr + 0.02f, c.tail + 0.35f}},
@@ -711,10 +719,14 @@ BodyPlan PlanBody(int index)
         p.push_back({-0.10f, 0.10f, {{-0.95f, 0.60f}, {-0.42f, 0.62f}, {-0.42f, 0.97f}, {-0.60f, 0.97f}}, LookTrim,
                      LookUnder, LookTrim});
         // Front wing, end plates and pylons.
+        plan.hasFrontWing = true;
+        plan.frontWing = {2.22f, 0.09f};
         p.push_back(Centred(0.85f, 2.05f, 2.40f, 0.07f, 0.11f, LookTrim));
         p.push_back(Box(0.85f, 0.87f, 2.00f, 2.42f, 0.05f, 0.22f, LookTrim));
         p.push_back(Box(0.06f, 0.08f, 2.10f, 2.25f, 0.10f, 0.22f, LookTrim));
         // Rear wing: upper and lower planes, end plates, centre pylon.
+        plan.hasRearWing = true;
+        plan.rearWing = {-2.00f, 0.84f};
         p.push_back({-0.45f, 0.45f, {{-2.15f, 0.84f}, {-1.85f, 0.80f}, {-1.85f, 0.83f}, {-2.15f, 0.88f}}, LookTrim,
                      LookTrim, LookTrim});
         p.push_back(Centred(0.45f, -2.05f, -1.90f, 0.45f, 0.48f, LookTrim));
@@ -741,6 +753,8 @@ BodyPlan PlanBody(int index)
         AddLamps(p, plan.stations.front(), plan.stations.back(), LampsRacing);
         p.push_back(Box(0.40f, 0.44f, -0.64f, -0.58f, 0.85f, 1.05f, LookTrim));
         p.push_back(Centred(0.44f, -0.64f, -0.58f, 1.02f, 1.07f, LookTrim));
+        plan.hasRearWing = true;
+        plan.rearWing = {-2.14f, 0.98f};
         p.push_back({-0.92f, 0.92f, {{-2.30f, 0.98f}, {-1.98f, 0.94f}, {-1.98f, 0.97f}, {-2.30f, 1.03f}}, LookTrim,
                      LookTrim, LookTrim});
         p.push_back(Box(0.92f, 0.95f, -2.32f, -1.95f, 0.80f, 1.06f, LookTrim));
@@ -915,7 +929,74 @@ void MakeLists(Object3D *object, const Mesh &detail)
     }
 }
 
+// The body's aerodynamic markers: empty children whose kind tells the car
+// which surface acts at their position (rear wing, front wing, undertray,
+// body). The undertray's y is placed by the car from its wheelbase.
+void AddAeroMarkers(Object3D *object, const BodyPlan &plan)
+{
+    struct Marker {
+        const char *name;
+        uint8_t kind;
+        float y, z;
+    };
+    const float yMin = plan.stations.front().y, yMax = plan.stations.back().y;
+    float bottom = plan.stations.front().zb, top = 0.0f;
+    for (const Station &s : plan.stations) {
+        bottom = std::min(bottom, s.zb);
+        top = std::max(top, s.ztop);
+    }
+    std::vector<Marker> markers;
+    if (plan.hasRearWing) {
+        markers.push_back({"rear_wing", BodyChildRearWing, plan.rearWing.a, plan.rearWing.b});
+    }
+    if (plan.hasFrontWing) {
+        markers.push_back({"front_wing", BodyChildFrontWing, plan.frontWing.a, plan.frontWing.b});
+    }
+    markers.push_back({"undertray", BodyChildUndertray, 0.0f, bottom});
+    markers.push_back({"body", BodyChildBody, (yMin + yMax) * 0.5f, (bottom + top) * 0.45f});
+
+    object->childCount = static_cast<uint16_t>(markers.size());
+    object->children = new Object3D[markers.size()];
+    for (size_t i = 0; i < markers.size(); ++i) {
+        Object3D &child = object->children[i];
+        InitObject3D(&child);
+        CopyString(child.name, markers[i].name, ObjectNameLength);
+        child.kind = markers[i].kind;
+        child.subKind = SubKindPlain;
+        child.flags = ObjectDefaultFlags | ObjectNoGroupData | ObjectLightNamesFixed;
+        child.lodCount = 1;
+        child.lodDistances[0] = HullDistance;
+        child.y = Fix(markers[i].y);
+        child.z = Fix(markers[i].z);
+    }
+}
+
 }  // namespace
+
+int GetBodyLayout(int bodyIndex, BodyLayout *layout)
+{
+    if (bodyIndex < 0 || bodyIndex >= BodyCodeCount) {
+        return 0;
+    }
+    const BodyPlan plan = PlanBody(bodyIndex);
+    *layout = BodyLayout{};
+    layout->wheelbase = plan.wheelbase;
+    layout->wheelRadius = plan.wheels.radius;
+    layout->tyreWidth = plan.wheels.tyreWidth;
+    layout->openWheels = !plan.wheels.arches;
+    for (const Station &s : plan.stations) {
+        layout->halfWidth = std::max(layout->halfWidth, s.w);
+        layout->length = std::max(layout->length, s.y - plan.stations.front().y);
+    }
+    layout->rearOverhang = -plan.wheelbase * 0.5f - plan.stations.front().y;
+    layout->hasRearWing = plan.hasRearWing;
+    layout->hasFrontWing = plan.hasFrontWing;
+    layout->rearWing[0] = plan.rearWing.a;
+    layout->rearWing[1] = plan.rearWing.b;
+    layout->frontWing[0] = plan.frontWing.a;
+    layout->frontWing[1] = plan.frontWing.b;
+    return 1;
+}
 
 int BuildBodyObject(int bodyIndex, Object3D *object)
 {
@@ -972,6 +1053,7 @@ int BuildBodyObject(int bodyIndex, Object3D *object)
     }
     MakeLists(object, detail);
     CopyString(object->partNames[0], "main", ObjectPartNameLength);
+    AddAeroMarkers(object, plan);
     return 1;
 }
 

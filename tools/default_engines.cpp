@@ -12,6 +12,8 @@
 
 #include "audio/engine_file.h"
 #include "core/car_table.h"
+#include "tools/car_data_writer.h"
+#include "tools/car_params.h"
 
 namespace {
 
@@ -34,43 +36,47 @@ constexpr float GearWhineRecordedRpm = 6000.0f;
 
 enum class EngineKind { Road, Sport, Buggy, Muscle, Race, Formula };
 
-struct EngineSpec {
-    int cylinders;
-    int layout;          // 0 inline, 1 flat, 2 V
-    float displacement;  // cm3
-    bool turbo;
-    float maxBoost;      // boost reference of a turbo engine
-    float redlineRpm;
+// The sound of each car's engine, in car-table order (docs/default_data.md
+// explains them). The mechanical part (cylinders, displacement, turbo and
+// the engine figures) comes from the generator's car table, which the car data
+// is written from too, so both records describe one engine.
+struct EngineSound {
     EngineKind kind;
     float pipeTone;      // w8
     float pulseTone;     // w12
     float silencers;     // w10
     float volume;        // w30
-    bool secondV8Order;
 };
 
-// One engine per car, in car-table order (docs/default_data.md explains them).
-constexpr EngineSpec EngineSpecs[CarModelCount] = {
-    {4, 0, 1400.0f, false, 0.0f, 6500.0f, EngineKind::Road, 44.0f, 1.6f, 0.45f, 0.8f, false},     // ZHA
-    {4, 0, 1800.0f, false, 0.0f, 7500.0f, EngineKind::Sport, 42.0f, 2.0f, 0.35f, 1.2f, false},    // ZHR
-    {4, 0, 1800.0f, true, 0.9f, 6800.0f, EngineKind::Sport, 40.0f, 1.8f, 0.38f, 1.0f, false},     // KST
-    {5, 0, 2300.0f, true, 1.0f, 6800.0f, EngineKind::Sport, 36.0f, 1.9f, 0.35f, 1.2f, false},     // VXT
-    {6, 1, 3200.0f, true, 1.1f, 7200.0f, EngineKind::Sport, 34.0f, 2.2f, 0.33f, 1.4f, false},     // MGT
-    {4, 0, 2000.0f, false, 0.0f, 7800.0f, EngineKind::Sport, 41.0f, 2.1f, 0.32f, 1.3f, false},    // FNS
-    {4, 0, 1600.0f, false, 0.0f, 7200.0f, EngineKind::Sport, 43.0f, 1.9f, 0.36f, 1.1f, false},    // ORL
-    {4, 1, 1600.0f, false, 0.0f, 6000.0f, EngineKind::Buggy, 30.0f, 1.4f, 0.28f, 1.2f, false},    // QBG
-    {8, 2, 5000.0f, false, 0.0f, 6500.0f, EngineKind::Muscle, 24.0f, 1.5f, 0.30f, 2.0f, false},   // BRV
-    {4, 0, 1800.0f, false, 0.0f, 8000.0f, EngineKind::Sport, 42.0f, 2.2f, 0.30f, 1.3f, false},    // LRS
-    {4, 0, 2000.0f, false, 0.0f, 9000.0f, EngineKind::Race, 40.0f, 2.4f, 0.20f, 2.2f, false},     // LSR
-    {4, 0, 1600.0f, false, 0.0f, 8500.0f, EngineKind::Formula, 44.0f, 2.4f, 0.18f, 2.0f, false},  // FNV
-    {8, 2, 3000.0f, false, 0.0f, 11500.0f, EngineKind::Formula, 45.0f, 2.6f, 0.16f, 2.6f, true},  // FAR
-    {10, 2, 3000.0f, false, 0.0f, 18500.0f, EngineKind::Formula, 50.0f, 3.0f, 0.15f, 3.0f, false}, // FCR
-    {6, 2, 3500.0f, true, 1.2f, 8500.0f, EngineKind::Race, 38.0f, 2.5f, 0.18f, 2.6f, false},      // BPR
-    {4, 0, 2000.0f, true, 1.3f, 7500.0f, EngineKind::Race, 39.0f, 2.3f, 0.20f, 2.4f, false},      // ZGT
-    {5, 0, 2500.0f, true, 1.2f, 7500.0f, EngineKind::Race, 37.0f, 2.3f, 0.20f, 2.4f, false},      // KGT
-    {6, 1, 3600.0f, false, 0.0f, 9000.0f, EngineKind::Race, 35.0f, 2.5f, 0.18f, 2.6f, false},     // MRG
-    {4, 0, 1300.0f, false, 0.0f, 12000.0f, EngineKind::Race, 48.0f, 2.8f, 0.20f, 2.0f, false},    // SBR
-    {6, 0, 2400.0f, false, 0.0f, 9500.0f, EngineKind::Race, 42.0f, 2.6f, 0.18f, 2.4f, false},     // SBX
+constexpr EngineSound EngineSounds[CarModelCount] = {
+    {EngineKind::Road, 44.0f, 1.6f, 0.45f, 0.8f},     // ZHA
+    {EngineKind::Sport, 42.0f, 2.0f, 0.35f, 1.2f},    // ZHR
+    {EngineKind::Sport, 40.0f, 1.8f, 0.38f, 1.0f},    // KST
+    {EngineKind::Sport, 36.0f, 1.9f, 0.35f, 1.2f},    // VXT
+    {EngineKind::Sport, 34.0f, 2.2f, 0.33f, 1.4f},    // MGT
+    {EngineKind::Sport, 41.0f, 2.1f, 0.32f, 1.3f},    // FNS
+    {EngineKind::Sport, 43.0f, 1.9f, 0.36f, 1.1f},    // ORL
+    {EngineKind::Buggy, 30.0f, 1.4f, 0.28f, 1.2f},    // QBG
+    {EngineKind::Muscle, 24.0f, 1.5f, 0.30f, 2.0f},   // BRV
+    {EngineKind::Sport, 42.0f, 2.2f, 0.30f, 1.3f},    // LRS
+    {EngineKind::Race, 40.0f, 2.4f, 0.20f, 2.2f},     // LSR
+    {EngineKind::Formula, 44.0f, 2.4f, 0.18f, 2.0f},  // FNV
+    {EngineKind::Formula, 45.0f, 2.6f, 0.16f, 2.6f},  // FAR
+    {EngineKind::Formula, 50.0f, 3.0f, 0.15f, 3.0f},  // FCR
+    {EngineKind::Race, 38.0f, 2.5f, 0.18f, 2.6f},     // BPR
+    {EngineKind::Race, 39.0f, 2.3f, 0.20f, 2.4f},     // ZGT
+    {EngineKind::Race, 37.0f, 2.3f, 0.20f, 2.4f},     // KGT
+    {EngineKind::Race, 35.0f, 2.5f, 0.18f, 2.6f},     // MRG
+    {EngineKind::Race, 48.0f, 2.8f, 0.20f, 2.0f},     // SBR
+    {EngineKind::Race, 42.0f, 2.6f, 0.18f, 2.4f},     // SBX
+};
+
+// What the wave makers need of one engine.
+struct EngineSpec {
+    EngineKind kind;
+    int cylinders;
+    double displacement;  // cm3
+    bool turbo;
 };
 
 // The parameters that follow from the kind of engine: w9, w11, w13..w15,
@@ -297,34 +303,26 @@ void StoreWave(EngineWave &wave, const std::vector<double> &values)
     }
 }
 
-void BuildEngine(int car, EngineRecord &engine)
+// Returns 0 for a car outside the generator's table.
+int BuildEngine(int car, EngineRecord &engine)
 {
-    const EngineSpec &spec = EngineSpecs[car];
+    CarParams params;
+    if (!BuildCarParams(car, &params)) {
+        return 0;
+    }
+    FillEngineFigures(params.engine, &engine);
+    const EngineSound &sound = EngineSounds[car];
+    const EngineSpec spec = {sound.kind, params.engine.cylinders, params.engine.displacement, params.engine.turbo};
     const KindParams &kind = ParamsOfKind(spec.kind);
-
-    engine.flags = (spec.turbo ? EngineFlagTurbo : 0u) | (spec.secondV8Order ? EngineFlagSecondV8Order : 0u);
-    engine.displacement = spec.displacement;
-    engine.cylinders = spec.cylinders;
-    engine.layout = spec.layout;
-    engine.boostReference = spec.turbo ? spec.maxBoost : 0.0f;
-    // Figures 2..7 in the engine record's order: turbo lag factor (0: the car
-    // class's own), rev limit in rad/s, peak speed factor, curve width factor,
-    // torque factor, torque limit (0: none).
-    engine.figures[0] = 0.0f;
-    engine.figures[1] = static_cast<float>(spec.redlineRpm * 2.0 * Pi / 60.0);
-    engine.figures[2] = 1.0f;
-    engine.figures[3] = 1.0f;
-    engine.figures[4] = 1.0f;
-    engine.figures[5] = 0.0f;
 
     EngineSoundParams &p = engine.soundParams;
     std::memset(p.name, 0, sizeof(p.name));
     p.SetDefaults();
-    p.Word(8) = spec.pipeTone;
+    p.Word(8) = sound.pipeTone;
     p.Word(9) = kind.toneVariation;
-    p.Word(10) = spec.silencers;
+    p.Word(10) = sound.silencers;
     p.Word(11) = kind.unevenness;
-    p.Word(12) = spec.pulseTone;
+    p.Word(12) = sound.pulseTone;
     p.Word(13) = kind.offPowerTone;
     p.Word(14) = kind.offPowerVolume;
     p.Word(15) = kind.idleBoost;
@@ -342,7 +340,7 @@ void BuildEngine(int car, EngineRecord &engine)
     p.Word(27) = kind.shiftMuffler;
     p.Word(28) = kind.starterVolume;
     p.Word(29) = kind.starterMuffler;
-    p.Word(30) = spec.volume;
+    p.Word(30) = sound.volume;
     p.Word(31) = kind.cockpitMuffling;
     p.Word(34) = kind.headerMix;
     p.Word(35) = kind.collectorMix;
@@ -365,6 +363,7 @@ void BuildEngine(int car, EngineRecord &engine)
               MakeNoiseLoop(220.0 + 45.0 * spec.cylinders + 60.0 * (car % 3), 1.6, 9000.0, noise));
     StoreWave(engine.waves[WaveGearShift], MakeGearShift(spec, noise));
     StoreWave(engine.waves[WaveStarter], MakeStarter(spec));
+    return 1;
 }
 
 }  // namespace
@@ -381,7 +380,10 @@ const char *WriteDefaultEngineFiles(const char *runFolder)
     }
     for (int car = 0; car < CarModelCount; ++car) {
         EngineRecord engine{};
-        BuildEngine(car, engine);
+        if (!BuildEngine(car, engine)) {
+            error = std::string("no engine for car ") + CarTable[car].code;
+            return error.c_str();
+        }
         const std::string path = (folder / (std::string(CarTable[car].code) + "_default.eng")).string();
         const int written = WriteEngineFile(engine, path.c_str(), nullptr);
         engine.FreeWaves(true);

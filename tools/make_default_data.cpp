@@ -4,9 +4,11 @@
 #include <system_error>
 
 #include "tools/body_objects.h"
+#include "tools/car_data_writer.h"
 #include "tools/default_engines.h"
 #include "tools/default_human.h"
 #include "tools/default_skins.h"
+#include "tools/default_track.h"
 #include "tools/font_file.h"
 
 int main(int argc, char **argv)
@@ -39,6 +41,14 @@ int main(int argc, char **argv)
     }
     if (const char *error = WriteBodyObjects(argv[1])) {
         std::fprintf(stderr, "kzv_datagen: body objects: %s\n", error);
+        return 1;
+    }
+    if (const char *error = WriteCarDataFiles(argv[1])) {
+        std::fprintf(stderr, "kzv_datagen: car data: %s\n", error);
+        return 1;
+    }
+    if (const char *error = WriteDefaultTrack(argv[1])) {
+        std::fprintf(stderr, "kzv_datagen: default track: %s\n", error);
         return 1;
     }
     return 0;

@@ -3,7 +3,44 @@
 #include "core/data_stream.h"
 #include "render/object_file.h"
 
-void WriteObject3D(const Object3D &object, DataStream &stream, int isRoot)
+namespace {
+
+// Collects the little-endian bytes of a record in memory with the stream's
+// own write calls, so that one writer serves files and memory alike.
+struct ByteSink {
+    std::vector<uint8_t> &bytes;
+
+    void WriteU8(int value) { bytes.push_back(static_cast<uint8_t>(value)); }
+    void WriteU16(int value)
+    {
+        WriteU8(value);
+        WriteU8(value >> 8);
+    }
+    void WriteU32(uint32_t value)
+    {
+        WriteU16(static_cast<int>(value & 0xFFFF));
+        WriteU16(static_cast<int>(value >> 16));
+    }
+    void WriteBytes(const void *data, int n)
+    {
+        const auto *from = static_cast<const uint8_t *>(data);
+        bytes.insert(bytes.end(), from, from + n);
+    }
+    // n - 1 characters at most, zeros after the text's end, one zero last.
+    void WriteString(const char *text, int n)
+    {
+        bool ended = text == nullptr;
+        for (int i = 0; i < n - 1; ++i) {
+            if (!ended && text[i] == 0) {
+                ended = true;
+            }
+            WriteU8(ended ? 0 : text[i]);
+        }
+        WriteU8(0);
+    }
+};
+
+template <typename Sink> void WriteRecord(const Object3D &object, Sink &stream, int isRoot)
 {
     stream.WriteString(object.name, ObjectNameLength);
     stream.WriteU16(object.flags);
@@ -102,8 +139,21 @@ void WriteObject3D(const Object3D &object, DataStream &stream, int isRoot)
         }
     }
     for (int i = 0; i < object.childCount; ++i) {
-        WriteObject3D(object.children[i], stream, 0);
+        WriteRecord(object.children[i], stream, 0);
     }
+}
+
+} // namespace
+
+void WriteObject3D(const Object3D &object, DataStream &stream, int isRoot)
+{
+    WriteRecord(object, stream, isRoot);
+}
+
+void WriteObject3DBytes(const Object3D &object, std::vector<uint8_t> &bytes, int isRoot)
+{
+    ByteSink sink{bytes};
+    WriteRecord(object, sink, isRoot);
 }
 
 const char *WriteObjectFile(const Object3D &object, const char *path)

@@ -17,4 +17,13 @@ struct AeroSurface {
     float force[3];         // world frame (N)
     float verticalForce[3]; // world frame (N)
     float wakeInflow[3];    // air velocity at the surface this tick (m/s)
+
+    // Not in use: flags, angle, wake gain and position 0; lift and drag back
+    // to the coefficients.
+    void Empty();
+    // Puts the surface in use at (x, y, z) in car coordinates, with lift and
+    // drag the coefficients. A surface without lift coefficient stays unused.
+    void Place(float x, float y, float z);
+    // As Place, for a wing set at angleDegrees: lift and drag follow the angle.
+    void PlaceAngled(float x, float y, float z, int angleDegrees);
 };

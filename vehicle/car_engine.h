@@ -2,6 +2,10 @@
 
 #include <cstdint>
 
+// Bytes of each line that CarEngine::FormatDescription writes, the end zero
+// included.
+constexpr int EngineDescriptionLineSize = 64;
+
 // The engine and clutch of a car, embedded in the car. Built zero-filled by
 // Clear, given its defaults by SetDefaults, loaded from the engine record of
 // the car data, derived from the vehicle class by the model set-up. Speeds in
@@ -68,4 +72,56 @@ struct CarEngine {
     void ResetState();
     // A healthy engine and a cold clutch (the repair).
     void ResetWear();
+
+    // The starter: the engine fires; a stopped or nearly stopped engine
+    // (below a quarter of idle) is spun up to a quarter of idle and the
+    // result is 1, else 0.
+    int Start();
+    // Fires at idle speed (cars placed with the engine running).
+    void StartAtIdle();
+    void Stop();
+
+    // Full-throttle torque of the curve at speed w, before boost and
+    // friction; 0 at and below 0. Capped through LimitedTorque when
+    // torqueLimit is non-zero.
+    float Torque(float w) const;
+    // The curve capped so that the net torque at full boost, b T + Friction,
+    // never exceeds torqueLimit.
+    float LimitedTorque(float w) const;
+    // The engine's own friction torque at w: negative above 0, else 0.
+    float Friction(float w) const;
+
+    // The clutch spring of one sub-step; runs before Step.
+    void StepClutch();
+    // One sub-step of the free-running engine: rev limiter, stall, over-rev
+    // wear, crank wrap and turbocharger. Writes the combustion power and,
+    // when the limiter acts or the engine gives no torque, the limiter
+    // factor. Returns the net torque on the crank (before the speed update),
+    // which reacts on the car body.
+    float Step(float dt, float *power, float *limiter);
+    // The light step of a single-step tick with a gear engaged: the wheels
+    // drive the engine speed, and the clutch spring is set to carry the
+    // engine's net torque.
+    void StepEngaged(float dt, float *power, float *limiter);
+    // Cools the clutch of a resting car.
+    void CoolClutch();
+
+    // Derives the engine from its vehicle class and the engine record's
+    // figures: clamps the record to the class, then idle, inertia, friction,
+    // torque curve, turbo, the power and torque peaks, clutch and firing
+    // order. The gearbox kind is accepted for the callers' convenience and
+    // not used.
+    void SetUpFromClass(int vehicleClass, int gearboxKind = 0);
+
+    // Rev-counter scale of the dashboards: out[0] range, out[1] step,
+    // out[2] where the red starts, in thousands of rpm.
+    void GetRevCounterScale(int out[3]) const;
+    // Half sizes of the engine block along the car's x, y and z in metres;
+    // a non-zero swap exchanges x and y (an engine across the car).
+    void GetPartSizes(float out[3], int swap) const;
+    // Mass of the engine block in kg.
+    float GetScaledValue() const;
+    // The engine lines of the set-up information page (displacement and
+    // layout, torque, power), each into EngineDescriptionLineSize bytes.
+    void FormatDescription(char *line1, char *line2, char *line3) const;
 };

@@ -5,6 +5,8 @@
 #include "vehicle/contact_probe.h"
 
 struct DataStream;
+struct RimData;
+class CarObject;
 
 // One of the 16 equal parts of a tyre's circumference. Sections 0 and 2 are
 // the edges of the tread, 1 the middle.
@@ -152,4 +154,42 @@ struct CarWheel {
     void ClearDamage();
     // Three floats of the car data.
     void ReadRestPosition(DataStream &stream);
+
+    // Fresh tyre for the axle record: not flat, every heat at the tyre type's
+    // optimum less 20 C (at least 20 C), new tread without dirt. A remote
+    // car's tread is segment 0 alone (the axle's areas are then 16 times
+    // larger). The axle's rim volume and areas and airMass must be set.
+    void SetUp(const RimData &axle, bool remote);
+    // Overload: the spring and both dampers stop working for good.
+    void BreakSuspension();
+    // For the pit stop's change-when-worn choice: a section's tread byte at or
+    // below round((100 - percent) x 0.07), or a flat tyre. percent is held to
+    // 0..100.
+    bool IsWorn(int percent) const;
+    // The car becomes local: segment 0's whole-tread heats are shared out and
+    // segment 0 is copied into all 16.
+    void ExpandTreadSegments();
+    // The car becomes remote: segment 0 takes the heat of all 16 segments and
+    // their mean thickness and dirt.
+    void CollapseTreadSegments();
+    // One heat exchange step between skin, bulk, air, sidewalls, rim and the
+    // 20 C outside; a section averaging 200 C or more bursts the tyre; the
+    // display bytes are refreshed. convection is sqrt(air speed + 1).
+    void UpdateTemperatures(const RimData &axle, float dt, float convection, bool remote);
+
+    // One sub-step of the suspension and tyre: ground contact, tyre forces,
+    // side contact against walls, spring and damper, overload damage and the
+    // wheel's rotation. carMatrix is the car's orientation; centre the wheel
+    // centre in world orientation relative to the car's position; steerTorque
+    // null selects the light (one-step) mode, otherwise the front wheels add
+    // their steering torque to it; gravity is negative. externalForce comes in
+    // holding the wheel's share of the aerodynamic force and is scratch after.
+    // Leaves the force on the car in contactForce.
+    void StepSuspension(const RimData &axle, const float carMatrix[9], const float centre[3], float brakeTorque,
+                        float *steerTorque, float dt, float invDt, float gravity, CarObject *car,
+                        float externalForce[3], bool remote);
+    // Places the wheel for the present compression and travel damage: centre,
+    // and for the arm types steerAxis, axleDirection, contactOffset and
+    // travelDirection. Impossible arm geometry leaves the previous values.
+    void UpdateSuspensionGeometry(const RimData &axle);
 };

@@ -9,6 +9,7 @@
 #include "vehicle/physics_world.h"
 #include "vehicle/race_hooks.h"
 #include "vehicle/world_query.h"
+#include "vehicle/vector3.h"
 
 namespace {
 
@@ -18,14 +19,6 @@ constexpr int MaxCandidates = 64;
 
 // Squared speed below which a movable object comes to rest (0.02 m/s).
 constexpr float RestSpeedSquared = 0.0004f;
-
-int32_t WrapAdd(int32_t a, int32_t b) {
-    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-}
-
-int32_t WrapSub(int32_t a, int32_t b) {
-    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
-}
 
 // The 16.16 dot rule: signed 64-bit products summed (wrapping), shifted right
 // arithmetically by 16, the low 32 bits kept.
@@ -56,59 +49,16 @@ FixVector ToFix(const float v[3]) {
     return {MetresToFix(v[0]), MetresToFix(v[1]), MetresToFix(v[2])};
 }
 
-void MatVec(const float m[9], const float v[3], float out[3]) {
-    const float x = m[0] * v[0] + m[1] * v[1] + m[2] * v[2];
-    const float y = m[3] * v[0] + m[4] * v[1] + m[5] * v[2];
-    const float z = m[6] * v[0] + m[7] * v[1] + m[8] * v[2];
-    out[0] = x;
-    out[1] = y;
-    out[2] = z;
-}
-
 // transpose(m) x v.
-void MatTVec(const float m[9], const float v[3], float out[3]) {
-    const float x = m[0] * v[0] + m[3] * v[1] + m[6] * v[2];
-    const float y = m[1] * v[0] + m[4] * v[1] + m[7] * v[2];
-    const float z = m[2] * v[0] + m[5] * v[1] + m[8] * v[2];
-    out[0] = x;
-    out[1] = y;
-    out[2] = z;
-}
-
-void Cross(const float a[3], const float b[3], float out[3]) {
-    const float x = a[1] * b[2] - a[2] * b[1];
-    const float y = a[2] * b[0] - a[0] * b[2];
-    const float z = a[0] * b[1] - a[1] * b[0];
-    out[0] = x;
-    out[1] = y;
-    out[2] = z;
-}
-
-float Dot3(const float a[3], const float b[3]) {
-    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
-}
-
-void Zero3(float v[3]) {
-    v[0] = 0.0f;
-    v[1] = 0.0f;
-    v[2] = 0.0f;
-}
-
-void Copy3(float out[3], const float v[3]) {
-    out[0] = v[0];
-    out[1] = v[1];
-    out[2] = v[2];
-}
-
 // Angular velocity in the world frame: orientation x inverseInertia x
 // transpose(orientation) x angularMomentum.
 void AngularVelocity(const float orientation[9], const float inverseInertia[9], const float momentum[3],
                      float out[3]) {
     float local[3];
-    MatTVec(orientation, momentum, local);
+    MatTVec3(orientation, momentum, local);
     float turned[3];
-    MatVec(inverseInertia, local, turned);
-    MatVec(orientation, turned, out);
+    MatVec3(inverseInertia, local, turned);
+    MatVec3(orientation, turned, out);
 }
 
 // Appends object to list unless it is already there or the list is full.
@@ -301,25 +251,25 @@ void RigidBody::Step(float dt, float gravity) {
             const float arm[3] = {point.anchor[0] - stepOffset[0], point.anchor[1] - stepOffset[1],
                                   point.anchor[2] - stepOffset[2]};
             float turn[3];
-            Cross(arm, point.force, turn);
+            Cross3(arm, point.force, turn);
             for (int k = 0; k < 3; k++)
                 t[k] += turn[k];
         }
         const float weight = gravity * mass;
         f[2] += weight;
         float c[3];
-        MatVec(orientation, centreOfMass, c);
+        MatVec3(orientation, centreOfMass, c);
         {
             const float down[3] = {0.0f, 0.0f, weight};
             float turn[3];
-            Cross(c, down, turn);
+            Cross3(c, down, turn);
             for (int k = 0; k < 3; k++)
                 t[k] += turn[k];
         }
         for (int k = 0; k < 3; k++)
             velocity[k] += f[k] * h / mass;
         float cf[3];
-        Cross(c, f, cf);
+        Cross3(c, f, cf);
         for (int k = 0; k < 3; k++)
             angularMomentum[k] += (t[k] - cf[k]) * h;
     }
@@ -375,11 +325,11 @@ void RigidBody::PreStep(float dt) {
     // Momentum handed over by other bodies' contacts and by obstacles.
     {
         float c[3];
-        MatVec(orientation, centreOfMass, c);
+        MatVec3(orientation, centreOfMass, c);
         for (int k = 0; k < 3; k++)
             velocity[k] += impulse[k] / mass;
         float ci[3];
-        Cross(c, impulse, ci);
+        Cross3(c, impulse, ci);
         for (int k = 0; k < 3; k++)
             angularMomentum[k] += angularImpulse[k] - ci[k];
         Zero3(impulse);
@@ -401,29 +351,29 @@ void RigidBody::PreStep(float dt) {
         SetFloatAxisRotation(turn, w[0] / wLength, w[1] / wLength, w[2] / wLength, theta);
         MultiplyFloatMatrix(turn, orientation, predictedOrientation);
         float oldCentre[3], newCentre[3];
-        MatVec(orientation, centreOfMass, oldCentre);
-        MatVec(predictedOrientation, centreOfMass, newCentre);
+        MatVec3(orientation, centreOfMass, oldCentre);
+        MatVec3(predictedOrientation, centreOfMass, newCentre);
         const float shift[3] = {oldCentre[0] - newCentre[0], oldCentre[1] - newCentre[1],
                                 oldCentre[2] - newCentre[2]};
         predictedPosition = FixAdd(predictedPosition, ToFix(shift));
     }
 
     float centre[3];
-    MatVec(predictedOrientation, centreOfMass, centre);
+    MatVec3(predictedOrientation, centreOfMass, centre);
     const FixVector cp = ToFix(centre);
     Zero3(stepOffset);
 
     for (int i = 0; i < pointCount; i++) {
         CollisionPoint &point = points[i];
         float q[3];
-        MatVec(predictedOrientation, point.local, q);
+        MatVec3(predictedOrientation, point.local, q);
         const FixVector qf = ToFix(q);
         point.probe.Clear();
         point.probe.endPoint = FixAdd(predictedPosition, qf);
         point.probe.segment = FixSub(qf, cp);
     }
     for (int i = 0; i < faceCount; i++)
-        MatVec(predictedOrientation, faces[i].localNormal, faces[i].worldNormal);
+        MatVec3(predictedOrientation, faces[i].localNormal, faces[i].worldNormal);
 }
 
 // Round obstacles (trees, posts): pushes the body out of the circles of the
@@ -452,7 +402,7 @@ void RigidBody::CollideWithObstacles(float dt) {
     }
 
     float c0[3];
-    MatVec(orientation, centreOfMass, c0);
+    MatVec3(orientation, centreOfMass, c0);
     const FixVector c = FixAdd(position, ToFix(c0));
     for (int n = 0; n < count; n++) {
         WorldObject *object = obstacles[n];
@@ -490,7 +440,7 @@ void RigidBody::CollideWithObstacles(float dt) {
                               FixToMetres(WrapSub(scratch.hitPoint.y, position.y)),
                               FixToMetres(WrapSub(scratch.hitPoint.z, position.z))};
         float turn[3];
-        Cross(arm, j, turn);
+        Cross3(arm, j, turn);
         for (int k = 0; k < 3; k++) {
             impulse[k] -= j[k];
             angularImpulse[k] -= turn[k];
@@ -524,7 +474,7 @@ void RigidBody::ResetState() {
     for (int i = 0; i < pointCount; i++)
         points[i].Clear();
     for (int i = 0; i < faceCount; i++)
-        MatVec(orientation, faces[i].localNormal, faces[i].worldNormal);
+        MatVec3(orientation, faces[i].localNormal, faces[i].worldNormal);
 }
 
 void RigidBody::ComputeBounds() {
@@ -559,7 +509,7 @@ int RigidBody::ComputeMassFromPoints(float density) {
         const float ab[3] = {b[0] - a[0], b[1] - a[1], b[2] - a[2]};
         const float ac[3] = {c[0] - a[0], c[1] - a[1], c[2] - a[2]};
         float n[3];
-        Cross(ab, ac, n);
+        Cross3(ab, ac, n);
         const float area = std::sqrt(Dot3(n, n)) / 2.0f;
         const float m = area * density;
         totalMass += m;
@@ -578,7 +528,7 @@ int RigidBody::ComputeMassFromPoints(float density) {
         const float ab[3] = {corner[1][0] - corner[0][0], corner[1][1] - corner[0][1], corner[1][2] - corner[0][2]};
         const float ac[3] = {corner[2][0] - corner[0][0], corner[2][1] - corner[0][1], corner[2][2] - corner[0][2]};
         float n[3];
-        Cross(ab, ac, n);
+        Cross3(ab, ac, n);
         const float area = std::sqrt(Dot3(n, n)) / 2.0f;
         const float m = area * density;
         float g[3];
@@ -820,14 +770,18 @@ void RigidBody::Integrate(float h, float angularVelocity[3]) {
     Copy3(angularVelocity, w);
     const float wLength = std::sqrt(Dot3(w, w));
     const float theta = wLength * h;
-    if (theta > 1e-5f) {
+    // Any turn at all: a sub-step is short (0.5 ms for a car), and an angle
+    // floor here would leave every slow rotation (below 0.02 rad/s for a car)
+    // unintegrated, so that the contact torques could never bring the body
+    // to rest.
+    if (wLength > 0.0f) {
         float turn[9];
         SetFloatAxisRotation(turn, w[0] / wLength, w[1] / wLength, w[2] / wLength, theta);
         float oldCentre[3];
-        MatVec(orientation, centreOfMass, oldCentre);
+        MatVec3(orientation, centreOfMass, oldCentre);
         MultiplyFloatMatrix(turn, orientation, orientation);
         float newCentre[3];
-        MatVec(orientation, centreOfMass, newCentre);
+        MatVec3(orientation, centreOfMass, newCentre);
         for (int k = 0; k < 3; k++)
             stepOffset[k] += oldCentre[k] - newCentre[k];
     }
@@ -838,7 +792,7 @@ void RigidBody::ComputeContactForces(float h) {
         CollisionPoint &point = points[i];
         point.sliding = 0;
         float p[3];
-        MatVec(orientation, point.local, p);
+        MatVec3(orientation, point.local, p);
         for (int k = 0; k < 3; k++)
             p[k] += stepOffset[k];
 
@@ -896,7 +850,7 @@ void RigidBody::ComputeContactForces(float h) {
                                         FixToMetres(WrapSub(point.probe.endPoint.y, other->predictedPosition.y)),
                                         FixToMetres(WrapSub(point.probe.endPoint.z, other->predictedPosition.z))};
                     float turn[3];
-                    Cross(r, hf, turn);
+                    Cross3(r, hf, turn);
                     for (int a = 0; a < 3; a++) {
                         other->impulse[a] -= hf[a];
                         other->angularImpulse[a] -= turn[a];

@@ -56,6 +56,12 @@ struct RimDataFields {
     int32_t detailDistance;  // 16.16
     // Vertical stiffness factor, contact-area factor, tyre damping.
     float tyreValues[3];
+    // Set by the car's set-up application. The two areas are those of one of
+    // the 16 tread segments, 16 times larger while the car is remote (one
+    // segment then stands for the whole tread).
+    float rimVolume;         // m^3
+    float treadSectionArea;  // m^2, one of the three lateral sections
+    float sidewallArea;      // m^2
 
     // The drawn hub and rim; null until the scene builds them.
     ModelNode *hubNode;

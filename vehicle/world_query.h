@@ -91,6 +91,19 @@ public:
     // Whether the current layout defines its own start (single-car starts).
     virtual bool IsStartOverride() const = 0;
 
+    // Race questions. A world that cannot answer one keeps the default: no
+    // timing lines, nothing changed, lights out (green or idle), no zones.
+    // The number of split lines of the current layout (or of the world).
+    virtual int GetCheckpointCount() const { return 0; }
+    // The byte that makes the path knowledge be written back at the next AI
+    // reset.
+    virtual uint8_t GetKnowledgeChanged() const { return 0; }
+    virtual void SetKnowledgeChanged(uint8_t changed) { (void)changed; }
+    // 0 armed, 1..3 that many red lamps lit, 4 green or idle.
+    virtual int GetStartLightState() const { return 4; }
+    // Whether the current layout has speed-limit zones (a pit lane).
+    virtual bool HasSpeedLimitZones() const { return false; }
+
     // The world's array of movable objects, in array order.
     virtual int GetMovableCount() const = 0;
     virtual DuplicatorObject *GetMovableObject(int index) const = 0;

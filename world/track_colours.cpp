@@ -5,6 +5,12 @@
 #include "core/data_stream.h"
 #include "core/shell_globals.h"
 #include "core/text_utils.h"
+#include "vehicle/solid_link.h"
+#include "world/flag_object.h"
+#include "world/lathe_object.h"
+#include "world/object_holder.h"
+#include "world/panel_object.h"
+#include "world/solid_object.h"
 
 namespace {
 
@@ -330,13 +336,39 @@ void ColourSet::LoadAllTextures()
     }
 }
 
-void ColourSet::MarkUsed(WorldObject *const *objects, int objectCount)
+void ColourSet::MarkUsed(WorldObject *const *objects, int objectCount, const ObjectHolder *holders,
+                         int holderCount)
 {
     for (int i = 0; i < count; ++i) {
         records[i].flags &= static_cast<uint16_t>(~ColourUsed);
     }
-    // The kinds that name records (panels, solids, flags and lathe holders)
-    // mark them here as they join the world.
-    static_cast<void>(objects);
-    static_cast<void>(objectCount);
+    auto mark = [this](uint32_t index) {
+        if (index < static_cast<uint32_t>(count)) {
+            records[index].flags |= ColourUsed;
+        }
+    };
+    for (int i = 0; i < objectCount; ++i) {
+        const WorldObject *object = objects[i];
+        if (!object) {
+            continue;
+        }
+        if (object->GetType() == ObjectPanel) {
+            mark(static_cast<const PanelObject *>(object)->surface);
+        } else if (object->GetType() == ObjectFlag) {
+            mark(static_cast<const FlagObject *>(object)->surface);
+        } else if (object->GetType() == ObjectSolid) {
+            const auto *solid = static_cast<const SolidObject *>(object);
+            for (int k = 0; k < solid->linkCount; ++k) {
+                mark(solid->links[k].surface);
+            }
+        }
+    }
+    for (int i = 0; i < holderCount; ++i) {
+        const ObjectHolder &holder = holders[i];
+        if (holder.kind == HolderLathe && holder.lathe) {
+            for (uint32_t k = 0; k < holder.lathe->linkCount; ++k) {
+                mark(holder.lathe->links[k].surface);
+            }
+        }
+    }
 }

@@ -7,6 +7,7 @@
 struct DataStream;
 struct Material;
 class WorldObject;
+struct ObjectHolder;
 
 // Flag bits of a TrackColour.
 constexpr uint16_t ColourHasCells = 2;   // some cell names a palette colour
@@ -88,8 +89,10 @@ struct ColourSet {
     // TrackColour::LoadTexture for every record.
     void LoadAllTextures();
     // Clears the used flag of every record and sets it on those that placed
-    // objects name.
-    void MarkUsed(WorldObject *const *objects, int objectCount);
+    // objects (panels, flags, links of solids) and the links of lathe holders
+    // name.
+    void MarkUsed(WorldObject *const *objects, int objectCount, const ObjectHolder *holders = nullptr,
+                  int holderCount = 0);
     // Frees every record.
     void Free();
 };

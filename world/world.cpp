@@ -3,6 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "world/layout.h"
+#include "world/light_scheme.h"
+#include "world/object_holder.h"
+#include "world/path.h"
 #include "world/world_object.h"
 
 World *CurrentWorld = nullptr;
@@ -37,6 +41,7 @@ World *WorldCreate()
     world->bumpSeed = DefaultBumpSeed;
     world->bumpCount = DefaultBumpCount;
     world->bumpRadius = DefaultBumpRadius;
+    RegisterWorldQuery();
     return world;
 }
 
@@ -45,6 +50,8 @@ void WorldDestroy(World *world)
     if (!world) {
         return;
     }
+    // The bodies of the movable objects go before the objects that own them.
+    world->FreeObjectGrid();
     world->Close();
     // A world destroyed in the middle of its load still holds its files.
     world->worldStream.Close();
@@ -53,6 +60,7 @@ void WorldDestroy(World *world)
     world->mapSquareLists = nullptr;
     if (CurrentWorld == world) {
         CurrentWorld = nullptr;
+        UnregisterWorldQuery();
     }
     delete world;
 }
@@ -67,8 +75,21 @@ void World::Close()
     // The world meshes belong to the render layer; none are built yet.
     worldMeshCount = 0;
     loadState = 0;
-    // Configurations, light schemes and duplicator holders are freed here as
-    // their records join the world.
+    if (lightSchemeCount > 0 || lightSchemes) {
+        delete[] lightSchemes;
+        lightSchemes = nullptr;
+        lightSchemeCount = 0;
+        lightSchemeIndex = 0;
+    }
+    delete[] configs;
+    configs = nullptr;
+    configCount = 0;
+    for (int i = 0; i < duplicatorCount; ++i) {
+        duplicators[i].Free();
+    }
+    delete[] duplicators;
+    duplicators = nullptr;
+    duplicatorCount = 0;
     for (int i = 0; i < objectCount; ++i) {
         if (objects[i]) {
             objects[i]->Release();
@@ -85,6 +106,8 @@ void World::Close()
     closedKnowledgePath = nullptr;
     knowledgePath = nullptr;
     lampObjectCount = 0;
+    // The lamps' bound colour words lie in the holders' models freed above.
+    ClearLampBindings();
     startGrid = nullptr;
     startPositionCount = 0;
     pitPositionCount = 0;
@@ -103,12 +126,12 @@ void World::SetProgressPercent(const char *text, int percent)
 
 int World::GetCheckpointCount() const
 {
-    return timingLineCount;
+    // A layout with its own timing lines replaces the track's.
+    return LayoutRouteLines.timingLineCount != 0 ? LayoutRouteLines.timingLineCount : timingLineCount;
 }
 
 int World::IsConfigValueLow() const
 {
-    // Only a knowledge path can mark a configuration as rallycross; paths
-    // join the world with the configurations.
-    return 0;
+    // Only a knowledge path can mark a configuration as rallycross.
+    return knowledgePath && knowledgePath->onRoadShare < 0.7f ? 1 : 0;
 }

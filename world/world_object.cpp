@@ -2,9 +2,14 @@
 
 #include "core/data_stream.h"
 #include "world/camera_object.h"
+#include "world/duplicator_object.h"
+#include "world/figure_object.h"
+#include "world/flag_object.h"
 #include "world/panel_object.h"
 #include "world/solid_object.h"
 #include "world/start_grid_object.h"
+#include "world/tree_object.h"
+#include "world/wind_rotor_object.h"
 #include "world/zone_object.h"
 
 int LoadingWorldObjects = 0;
@@ -91,12 +96,17 @@ int ReadWorldObjectHeader(DataStream *stream, int version, WorldObjectHeader &he
 
 namespace {
 
-// The kind named by a type code, constructed at the header's position. The
-// kinds join here as their records are built; until then a code is refused
-// like one that names no kind.
+// The kind named by a type code, constructed at the header's position; null
+// for a code that names no kind.
 WorldObject *NewWorldObject(int type, int32_t x, int32_t y)
 {
     switch (type) {
+    case ObjectDuplicator:
+        return new DuplicatorObject(x, y);
+    case ObjectWindRotor:
+        return new WindRotorObject(x, y);
+    case ObjectFigure:
+        return new FigureObject(x, y);
     case ObjectZone:
         return new ZoneObject(x, y);
     case ObjectPanel:
@@ -105,6 +115,12 @@ WorldObject *NewWorldObject(int type, int32_t x, int32_t y)
         return new SolidObject();
     case ObjectCamera:
         return new CameraObject(x, y);
+    case ObjectTree:
+        return new TreeObject(x, y);
+    case ObjectCrowd:
+        return new CrowdObject(x, y);
+    case ObjectFlag:
+        return new FlagObject(x, y);
     case ObjectStartGrid:
         return new StartGridObject(x, y);
     default:

@@ -14,6 +14,8 @@
 #include "core/data_stream.h"
 #include "platform/jpeg_file.h"
 #include "scene/human_file.h"
+#include "tools/car_data_writer.h"
+#include "tools/car_params.h"
 #include "tools/default_engines.h"
 #include "tools/default_human.h"
 #include "tools/default_skins.h"
@@ -121,15 +123,27 @@ TEST_F(DefaultDataTest, EveryCarHasItsOwnEngineSound)
         if (mechanical.flags & EngineFlagTurbo) {
             EXPECT_GT(mechanical.boostReference, 0.0f);
         }
+        // The engine-sound file describes the same engine as the car data:
+        // both are written from the generator's car table.
+        CarParams params;
+        ASSERT_TRUE(BuildCarParams(car, &params));
+        EngineFigures expected{};
+        FillEngineFigures(params.engine, &expected);
+        EXPECT_EQ(mechanical.flags, expected.flags);
+        EXPECT_EQ(mechanical.displacement, expected.displacement);
+        EXPECT_EQ(mechanical.cylinders, expected.cylinders);
+        EXPECT_EQ(mechanical.layout, expected.layout);
+        EXPECT_EQ(mechanical.boostReference, expected.boostReference);
+        for (int i = 0; i < 6; ++i) {
+            EXPECT_EQ(mechanical.figures[i], expected.figures[i]) << "figure " << i + 2;
+        }
         // The figures follow the engine record's order: the rev limit (rad/s)
         // lands in maxSpeed, not in a factor.
         CarEngine engine{};
         engine.Clear();
         engine.SetDefaults();
         ApplyEngineFigures(mechanical, engine);
-        EXPECT_GT(engine.maxSpeed, 400.0f);
-        EXPECT_EQ(engine.torqueLimit, 0.0f);
-        EXPECT_EQ(engine.torqueFactor, 1.0f);
+        EXPECT_EQ(engine.maxSpeed, params.engine.maxSpeed);
         EXPECT_STREQ(sound.soundParams.name, "");
         CheckWaves(sound, mechanical.flags & EngineFlagTurbo);
         engines.insert({mechanical.cylinders, mechanical.layout, mechanical.displacement,

@@ -68,7 +68,7 @@ WorldQueryDouble::WorldQueryDouble() {
     solid_.y = 0;
     solid_.bounds = {GridOrigin, end, GridOrigin, end};
     solid_.solid = true;
-    solidHandle_ = reinterpret_cast<WorldObject *>(&solid_);
+    solidHandles_[0] = reinterpret_cast<WorldObject *>(&solid_);
     groundSurface_ = Surface(0, 0);
     SetWorldQuery(this);
 }
@@ -86,6 +86,19 @@ WorldQueryDouble::~WorldQueryDouble() {
 
 void WorldQueryDouble::SetGroundSurface(int kind, int flagBit0) {
     groundSurface_ = Surface(kind, flagBit0);
+}
+
+WorldObject *WorldQueryDouble::SetWall(int32_t wallX, int facing, int kind, int flagBit0) {
+    const int32_t end = GridOrigin + WorldGridSize * CellSize;
+    wall_.x = wallX;
+    wall_.y = 0;
+    wall_.bounds = {GridOrigin, end, GridOrigin, end};
+    wall_.solid = true;
+    wall_.wallFacing = facing < 0 ? -1 : 1;
+    wallSurface_ = Surface(kind, flagBit0);
+    solidHandles_[1] = reinterpret_cast<WorldObject *>(&wall_);
+    solidCount_ = 2;
+    return solidHandles_[1];
 }
 
 const TrackColour *WorldQueryDouble::Surface(int kind, int flagBit0) {
@@ -179,7 +192,7 @@ int WorldQueryDouble::GetGridRange(int &i0, int &i1, int &j0, int &j1, int32_t x
 WorldObjectList WorldQueryDouble::GetSolidList(int i, int j) const {
     if (i < 0 || i >= WorldGridSize || j < 0 || j >= WorldGridSize)
         return {0, nullptr};
-    return {1, &solidHandle_};
+    return {solidCount_, solidHandles_};
 }
 
 WorldObjectList WorldQueryDouble::GetRadiusList(int i, int j) const {
@@ -219,12 +232,34 @@ int WorldQueryDouble::IsPointInside(WorldObject *object, int32_t x, int32_t y, i
 
 // The ground plane: a hit when the segment crosses the plane from above to
 // strictly below it, with the same 16.16 fraction rule as the bodies' own
-// probes.
+// probes. The wall: the same rule across the plane x = wallX, entering from
+// the side its normal points to.
 int WorldQueryDouble::Contact(WorldObject *object, const FixVector &endPoint, const FixVector &segment,
                               ContactProbe &probe, uint32_t *, int32_t *, int32_t *) const {
     const TestObject &o = *reinterpret_cast<const TestObject *>(object);
     if (!o.solid)
         return 0;
+    if (o.wallFacing != 0) {
+        // Depth of the end point inside the wall, and the segment's length
+        // against the normal.
+        const int64_t depth = (static_cast<int64_t>(o.x) - endPoint.x) * o.wallFacing;
+        const int64_t across = -static_cast<int64_t>(segment.x) * o.wallFacing;
+        if (!(across > 64 && depth > 0 && depth < across))
+            return 0;
+        const int64_t t = depth * 65536 / across;
+        if (t <= probe.fraction)
+            return 0;
+        probe.hitPoint.x = o.x;
+        probe.hitPoint.y = static_cast<int32_t>(endPoint.y - ((t * segment.y) >> 16));
+        probe.hitPoint.z = static_cast<int32_t>(endPoint.z - ((t * segment.z) >> 16));
+        probe.normal[0] = static_cast<float>(o.wallFacing);
+        probe.normal[1] = 0.0f;
+        probe.normal[2] = 0.0f;
+        probe.surface = wallSurface_;
+        probe.otherBody = nullptr;
+        probe.fraction = static_cast<int32_t>(t);
+        return 1;
+    }
     const int64_t below = static_cast<int64_t>(endPoint.z) - groundHeight;
     if (!(segment.z < -64 && below < 0 && below > segment.z))
         return 0;
@@ -252,7 +287,7 @@ int WorldQueryDouble::SolidContactQuery(const FixVector &point, const FixVector 
         return 0;
     const WorldObjectBounds &b = solid_.bounds;
     if (b.minX < point.x && point.x < b.maxX && b.minY < point.y && point.y < b.maxY)
-        Contact(solidHandle_, point, ray, record, nullptr, nullptr, nullptr);
+        Contact(solidHandles_[0], point, ray, record, nullptr, nullptr, nullptr);
     return record.fraction != 0;
 }
 
@@ -280,6 +315,26 @@ int WorldQueryDouble::GetSurfaceFlagBit0(const TrackColour *surface) const {
 
 bool WorldQueryDouble::IsStartOverride() const {
     return startOverride;
+}
+
+int WorldQueryDouble::GetCheckpointCount() const {
+    return checkpointCount;
+}
+
+uint8_t WorldQueryDouble::GetKnowledgeChanged() const {
+    return knowledgeChanged;
+}
+
+void WorldQueryDouble::SetKnowledgeChanged(uint8_t changed) {
+    knowledgeChanged = changed;
+}
+
+int WorldQueryDouble::GetStartLightState() const {
+    return startLightState;
+}
+
+bool WorldQueryDouble::HasSpeedLimitZones() const {
+    return speedLimitZones;
 }
 
 int WorldQueryDouble::GetMovableCount() const {

@@ -13,9 +13,10 @@ void BuildBoxHull(RigidBody &body, float halfX, float halfY, float halfZ);
 
 // A world for the vehicle tests: a flat ground plane at a settable height,
 // covered by one solid that every map square of the 16 x 16 grid lists,
-// surface kind 0, settable gravity and wind, optional round obstacles (reach
-// radius only) and movable test objects whose bodies are box hulls. It
-// registers itself as the current world query while it exists.
+// surface kind 0, settable gravity and wind, an optional vertical wall (a
+// second solid in every square), optional round obstacles (reach radius
+// only) and movable test objects whose bodies are box hulls. It registers
+// itself as the current world query while it exists.
 //
 // World records are the double's own: the WorldObject, DuplicatorObject and
 // TrackColour pointers it hands out are opaque handles to them.
@@ -38,7 +39,16 @@ public:
     float wind[3] = {0.0f, 0.0f, 0.0f};
     int32_t groundHeight = 0;      // 16.16
     bool startOverride = false;
+    int checkpointCount = 0;
+    uint8_t knowledgeChanged = 0;
+    int startLightState = 4;
+    bool speedLimitZones = false;
     void SetGroundSurface(int kind, int flagBit0);
+
+    // A vertical wall: the plane x = wallX (16.16), solid on the side that
+    // facing (+1 or -1) points away from; its face normal is (facing, 0, 0).
+    // It is listed as a second solid in every map square once set.
+    WorldObject *SetWall(int32_t wallX, int facing, int kind = 0, int flagBit0 = 0);
 
     // A surface record of the given kind (0..16) and flag bit 0, for probes
     // that a test fills by hand.
@@ -90,6 +100,11 @@ public:
     int GetSurfaceKind(const TrackColour *surface) const override;
     int GetSurfaceFlagBit0(const TrackColour *surface) const override;
     bool IsStartOverride() const override;
+    int GetCheckpointCount() const override;
+    uint8_t GetKnowledgeChanged() const override;
+    void SetKnowledgeChanged(uint8_t changed) override;
+    int GetStartLightState() const override;
+    bool HasSpeedLimitZones() const override;
     int GetMovableCount() const override;
     DuplicatorObject *GetMovableObject(int index) const override;
     void GetHomePosition(const DuplicatorObject *object, int32_t &x, int32_t &y) const override;
@@ -109,6 +124,7 @@ private:
         WorldObjectBounds bounds;
         uint8_t reachRadius;
         bool solid;
+        int wallFacing;   // 0 the ground plane; +1 or -1 the wall's normal along x
     };
     struct TestMovable {
         int32_t homeX, homeY;
@@ -124,8 +140,11 @@ private:
     static constexpr int GridPoolSize = 4096;
 
     TestObject solid_ = {};
-    WorldObject *solidHandle_ = nullptr;
+    TestObject wall_ = {};
+    WorldObject *solidHandles_[2] = {};   // the ground, then the wall
+    int solidCount_ = 1;
     const TrackColour *groundSurface_ = nullptr;
+    const TrackColour *wallSurface_ = nullptr;
     TestObject obstacles_[MaxObstacles] = {};
     int obstacleCount_ = 0;
     WorldObject *radiusLists_[SquareCount][MaxObstacles] = {};

@@ -84,9 +84,8 @@ TEST(WorldObjectHeader, SolidHeaderHasNoPosition)
 
 TEST(CreateWorldObject, RefusesTypeCodesWithoutABuiltKindWithTheirCode)
 {
-    // Codes 0..3, 12 and above 15 name no kind; the others are refused the
-    // same way until their records are built.
-    for (const int type : {0, 3, 4, 12, 16, 255}) {
+    // Codes 0..3, 12 and above 15 name no kind.
+    for (const int type : {0, 3, 12, 16, 255}) {
         WorldBytes bytes;
         bytes.U8(type).U8(0).U8(0).U8(0).U32(0).U32(0).U32(0).U32(0);
         DataStream stream;
