@@ -62,7 +62,7 @@ void BuildBoxHull(RigidBody &body, float halfX, float halfY, float halfZ) {
     }
 }
 
-WorldQueryDouble::WorldQueryDouble() {
+WorldQueryDouble::WorldQueryDouble(int32_t cellSize) : CellSize(cellSize), GridOrigin(-(WorldGridSize / 2) * cellSize) {
     const int32_t end = GridOrigin + WorldGridSize * CellSize;
     solid_.x = 0;
     solid_.y = 0;

@@ -22,16 +22,20 @@ void BuildBoxHull(RigidBody &body, float halfX, float halfY, float halfZ);
 // TrackColour pointers it hands out are opaque handles to them.
 class WorldQueryDouble : public WorldQuery {
 public:
-    // The grid covers -80 m .. +80 m in x and y in squares of 10 m.
-    static constexpr int32_t GridOrigin = -80 * 65536;
-    static constexpr int32_t CellSize = 10 * 65536;
+    // The grid of 16 x 16 squares of cellSize (16.16 metres) is centred on
+    // the origin: -80 m .. +80 m with the default 10 m squares. Long runs
+    // take larger squares.
+    static constexpr int32_t DefaultCellSize = 10 * 65536;
     static constexpr int MaxObstacles = 32;
     static constexpr int MaxMovables = 100;
 
-    WorldQueryDouble();
+    explicit WorldQueryDouble(int32_t cellSize = DefaultCellSize);
     ~WorldQueryDouble() override;
     WorldQueryDouble(const WorldQueryDouble &) = delete;
     WorldQueryDouble &operator=(const WorldQueryDouble &) = delete;
+
+    const int32_t CellSize;
+    const int32_t GridOrigin;
 
     // Settings; change them freely between ticks.
     bool loaded = true;
