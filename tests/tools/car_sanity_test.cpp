@@ -59,6 +59,17 @@ protected:
         physics.Add(&car);
         slotCar = &car;
     }
+    // The car, settled at rest with its engine idling and the automatic
+    // clutch and gears on, is put into first gear.
+    void EngageFirst(CarObject &car) {
+        car.engine.StartAtIdle();
+        car.autoClutch = 1;
+        car.autoGears = 1;
+        Run(TicksPerSecond + 5);
+        car.inputs[14] = 2;
+        Run(5);
+        car.inputs[14] = 255;
+    }
     void Run(int ticks) {
         for (int i = 0; i < ticks; i++)
             physics.Step(i % 4 == 3);
@@ -77,12 +88,20 @@ protected:
             mu = Mu(car, w) < mu ? Mu(car, w) : mu;
         return mu;
     }
+    static float MostMu(const CarObject &car) {
+        float mu = 0.0f;
+        for (int w = 0; w < car.wheelCount; w++)
+            mu = Mu(car, w) > mu ? Mu(car, w) : mu;
+        return mu;
+    }
     static float Speed(const CarObject &car) {
         const float *v = car.velocity;
         return std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
     }
 
-    WorldQueryDouble world;
+    // Squares of 250 m: the ground reaches 2000 m each way, room for runs to
+    // top speed.
+    WorldQueryDouble world{250 * 65536};
     PhysicsWorld physics;
     RaceHooks saved{};
     CarRaceServices savedServices{};
@@ -462,4 +481,226 @@ TEST_F(CarSanityTest, HandbrakeSlideHeatsTheRearTyres) {
             hottestFront = std::fmax(hottestFront, t);
     }
     EXPECT_GT(coolestRear, hottestFront);
+}
+
+// Temperatures (K) of every heat store of a wheel: the tread's skin and bulk,
+// the sidewalls, the air inside and the rim.
+template <typename Visit>
+void ForEachTemperature(const CarWheel &wheel, const RimData &axle, Visit visit) {
+    constexpr float RubberHeat = 2000.0f * 910.0f;  // J/(K m^3)
+    const float r = axle.outerRadius;
+    for (const TreadSegment &segment : wheel.tread) {
+        for (const TreadSection &section : segment.sections) {
+            visit(section.skinHeat / (0.001f * r * axle.treadSectionArea * RubberHeat));
+            visit(section.bulkHeat / (section.thickness * axle.treadSectionArea * RubberHeat));
+        }
+        for (float heat : segment.sidewallHeat)
+            visit(heat / (0.015f * r * axle.sidewallArea * RubberHeat));
+    }
+    visit(wheel.airHeat / (1005.0f * wheel.airMass));
+    visit(wheel.rimHeat / (1000.0f * axle.rimVolume * 2700.0f));
+}
+
+// After a handbrake slide the idling car's tyres cool: each tyre's hottest
+// store only cools, and none falls below the outside air.
+TEST_F(CarSanityTest, SlidTyresCoolTowardsTheOutsideAir) {
+    constexpr float Outside = 293.15f;
+    CarObject car;
+    Place(car, 0, 0.0f, -60.0f);
+    Run(TicksPerSecond);
+    car.inputs[11] = 65535;
+    car.velocity[1] = 15.0f;
+    car.moving = 1;
+    for (int w = 0; w < car.wheelCount; w++)
+        car.wheels[w].angularVelocity = 15.0f / car.wheels[w].radius;
+    physics.Remove(&car);
+    physics.Add(&car);
+    car.inputs[12] = 65535;
+    Run(2 * TicksPerSecond);
+    // The brakes bring it to a stand; then it idles with the handbrake on.
+    car.inputs[2] = 65535;
+    for (int t = 0; t < 5 * TicksPerSecond && Speed(car) > 0.01f; t++)
+        physics.Step(t % 4 == 3);
+    ASSERT_LE(Speed(car), 0.01f);
+    car.inputs[2] = 0;
+    car.inputs[11] = 0;
+    car.engine.StartAtIdle();
+
+    auto hottest = [&](int w, float &coolest) {
+        float hot = 0.0f;
+        ForEachTemperature(car.wheels[w], car.axles[car.wheels[w].axleIndex], [&](float t) {
+            hot = std::fmax(hot, t);
+            coolest = std::fmin(coolest, t);
+        });
+        return hot;
+    };
+    float start[8];
+    float last[8];
+    ASSERT_LE(car.wheelCount, 8);
+    float coolest = 1e30f;
+    for (int w = 0; w < car.wheelCount; w++) {
+        start[w] = last[w] = hottest(w, coolest);
+        ASSERT_GT(start[w], Outside + 1.0f) << "wheel " << w;
+    }
+    for (int t = 0; t < 30 * TicksPerSecond; t++) {
+        physics.Step(t % 4 == 3);
+        if (t % 10 != 9)
+            continue;
+        for (int w = 0; w < car.wheelCount; w++) {
+            const float now = hottest(w, coolest);
+            ASSERT_LE(now, last[w] + 1e-3f) << "wheel " << w << " tick " << t;
+            last[w] = now;
+        }
+        ASSERT_GE(coolest, Outside - 1e-3f) << "tick " << t;
+    }
+    for (int w = 0; w < car.wheelCount; w++)
+        EXPECT_LT(last[w] - Outside, 0.9f * (start[w] - Outside)) << "wheel " << w << " " << start[w] << " " << last[w];
+}
+
+// Full throttle from rest in first gear with the automatic clutch and
+// gears: the engine never stalls, the car gains speed except while a shift
+// is under way, every change up comes above the engine's best-power speed,
+// and 100 km/h takes about the time the engine's power gives.
+TEST_F(CarSanityTest, FullThrottleLaunchGainsSpeedAndShiftsAboveBestPower) {
+    CarObject car;
+    Place(car, 0, 0.0f, -1900.0f);
+    EngageFirst(car);
+    ASSERT_EQ(car.gear, 2);
+    car.inputs[1] = 65535;
+    constexpr float Target = 27.78f;
+    const float ideal = 0.5f * car.mass * Target * Target / (car.driveEfficiency * car.engine.maxPower);
+    float last = car.speed;
+    float peak = car.speed;
+    int ticks = 0;
+    int upshifts = 0;
+    while (car.speed < Target && ticks < 30 * TicksPerSecond) {
+        const float judged = std::fmax(car.EngineSpeedForRoadSpeed(), car.engine.speed);
+        const uint8_t requested = car.requestedGear;
+        const uint8_t gear = car.gear;
+        physics.Step(ticks % 4 == 3);
+        ticks++;
+        ASSERT_NE(car.engine.running, 0u) << "tick " << ticks;
+        ASSERT_GT(car.engine.speed, 0.5f * car.engine.idleSpeed) << "tick " << ticks;
+        if (car.requestedGear > requested && car.requestedGear > gear) {
+            upshifts++;
+            EXPECT_GT(judged, car.engine.maxPowerSpeed) << "up from gear " << int(gear) << " tick " << ticks;
+        }
+        const bool shifting = car.autoClutchTimer > 0.0f || car.throttleCutTimer > 0.0f ||
+                              car.ignitionCutTimer > 0.0f || car.gear != car.requestedGear || car.gear == 1;
+        if (shifting) {
+            ASSERT_GT(car.speed, peak - 0.2f) << "tick " << ticks;
+        } else {
+            ASSERT_GE(car.speed, last - 1e-4f) << "tick " << ticks;
+        }
+        last = car.speed;
+        peak = std::fmax(peak, car.speed);
+    }
+    const float seconds = static_cast<float>(ticks) / TicksPerSecond;
+    EXPECT_GE(upshifts, 1);
+    EXPECT_GE(seconds, 0.8f * ideal);
+    EXPECT_LE(seconds, 3.0f * ideal);
+}
+
+// Driven straight at full throttle, the driver changing up at the rev
+// limit, the car levels off near the lower of the set-up's drag-limited
+// estimate and the speed the rev limit allows in top gear.
+TEST_F(CarSanityTest, TopSpeedMatchesPowerAndGearing) {
+    CarObject car;
+    Place(car, 0, 0.0f, -1950.0f);
+    EngageFirst(car);
+    car.autoGears = 0;
+    car.inputs[1] = 65535;
+    float radius = 0.0f;
+    for (int w = 0; w < car.wheelCount; w++) {
+        if (car.wheels[w].driven != 0)
+            radius = car.wheels[w].radius;
+    }
+    ASSERT_GT(radius, 0.0f);
+    const int top = car.gearCount - 1;
+    const float geared = 0.99f * car.engine.maxSpeed * radius / (car.gearRatios[top] * car.finalDrive);
+    const float expected = std::fmin(car.topSpeedEstimate, geared);
+    int target = car.gear;
+    // The ground is flat and made of equal squares: moving the car back by
+    // whole squares gives it an endless straight.
+    const int32_t lap = 12 * 250 * 65536;
+    auto drive = [&](int ticks) {
+        for (int t = 0; t < ticks; t++) {
+            const bool engaged = car.gear == target && car.autoClutchTimer <= 0.0f && car.engine.clutchPedal < 0.05f;
+            if (engaged && target < top && car.engine.speed > 0.99f * car.engine.maxSpeed)
+                target++;
+            car.inputs[14] = static_cast<uint16_t>(target);
+            physics.Step(t % 4 == 3);
+            if (car.position.y > MetresToFix(1500.0f))
+                car.position.y -= lap;
+        }
+    };
+    float before = -1.0f;
+    int seconds = 0;
+    while (std::fabs(car.speed - before) >= 0.02f && seconds < 180) {
+        before = car.speed;
+        drive(5 * TicksPerSecond);
+        seconds += 5;
+    }
+    ASSERT_LT(std::fabs(car.speed - before), 0.02f) << "still changing after " << seconds << " s";
+    EXPECT_EQ(car.gear, top);
+    EXPECT_GE(car.speed, 0.7f * expected) << car.topSpeedEstimate << " " << geared;
+    EXPECT_LE(car.speed, 1.02f * expected) << car.topSpeedEstimate << " " << geared;
+}
+
+// At 20 m/s on full lock the sideways acceleration stays within the tyres'
+// grip and the downforce's share.
+TEST_F(CarSanityTest, FullLockCorneringStaysWithinTheGrip) {
+    CarObject car;
+    Place(car, 0, 0.0f, 0.0f);
+    Run(TicksPerSecond);
+    car.engine.StartAtIdle();
+    car.autoClutch = 1;
+    car.autoGears = 1;
+    float radius = 0.0f;
+    for (int w = 0; w < car.wheelCount; w++) {
+        if (car.wheels[w].driven != 0)
+            radius = car.wheels[w].radius;
+    }
+    // The lowest forward gear that keeps the engine under its best-power
+    // speed at 20 m/s.
+    int gear = 2;
+    while (gear + 1 < car.gearCount &&
+           car.gearRatios[gear] * car.finalDrive * 20.0f / radius > car.engine.maxPowerSpeed)
+        gear++;
+    car.gear = car.requestedGear = static_cast<uint8_t>(gear);
+    car.engine.speed = car.gearRatios[gear] * car.finalDrive * 20.0f / radius;
+    car.velocity[1] = 20.0f;
+    car.moving = 1;
+    for (int w = 0; w < car.wheelCount; w++)
+        car.wheels[w].angularVelocity = 20.0f / car.wheels[w].radius;
+    physics.Remove(&car);
+    physics.Add(&car);
+    car.inputs[0] = 0;
+    const float mu = MostMu(car);
+    const float bound = 1.1f * 0.95f * mu * Gravity + 0.95f * mu * std::fmax(0.0f, -car.liftTotal) * 400.0f / car.mass;
+    float previous[2] = {car.velocity[0], car.velocity[1]};
+    float highest = 0.0f;
+    for (int t = 0; t < 4 * TicksPerSecond; t++) {
+        const float error = 20.0f - car.speed;
+        const float throttle = error > 0.0f ? (error > 1.0f ? 1.0f : error) : 0.0f;
+        car.inputs[1] = static_cast<uint16_t>(throttle * 65535.0f);
+        physics.Step(t % 4 == 3);
+        if (t % 10 != 9)
+            continue;
+        // Over 0.1 s: the change of the horizontal velocity across its
+        // mean direction.
+        const float mean[2] = {0.5f * (previous[0] + car.velocity[0]), 0.5f * (previous[1] + car.velocity[1])};
+        const float size = std::sqrt(mean[0] * mean[0] + mean[1] * mean[1]);
+        const float change[2] = {(car.velocity[0] - previous[0]) / 0.1f, (car.velocity[1] - previous[1]) / 0.1f};
+        const float lateral = std::fabs(mean[0] * change[1] - mean[1] * change[0]) / size;
+        // Counted once the wheels have turned to their lock.
+        if (t > 50)
+            highest = std::fmax(highest, lateral);
+        previous[0] = car.velocity[0];
+        previous[1] = car.velocity[1];
+    }
+    ASSERT_NE(car.setup, nullptr);
+    EXPECT_GT(std::fabs(car.wheelSteerAngle), 0.9f * static_cast<float>(car.setup->maxLock) * 3.14159265f / 180.0f);
+    EXPECT_GT(highest, 0.3f * bound);
+    EXPECT_LE(highest, bound) << "speed now " << car.speed;
 }
