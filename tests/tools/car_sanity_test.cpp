@@ -48,6 +48,22 @@ protected:
             physics.Remove(physics.bodies[0]);
     }
 
+    // Car 0 placed, then sent along at 15 m/s with its wheels rolling and
+    // slid for 2 s on the handbrake.
+    void HandbrakeSlide(CarObject &car) {
+        Place(car, 0, 0.0f, -60.0f);
+        Run(TicksPerSecond);
+        car.inputs[11] = 65535;
+        car.velocity[1] = 15.0f;
+        car.moving = 1;
+        for (int w = 0; w < car.wheelCount; w++)
+            car.wheels[w].angularVelocity = 15.0f / car.wheels[w].radius;
+        physics.Remove(&car);
+        physics.Add(&car);
+        car.inputs[12] = 65535;
+        Run(2 * TicksPerSecond);
+    }
+
     // Car `model` of the car table loaded into `car`, reset at (x, y) with the
     // given heading and added to the physics world.
     void Place(CarObject &car, int model, float x, float y, float heading = 0.0f) {
@@ -460,17 +476,7 @@ float SkinTemperatureScale(const CarObject &car, const CarWheel &wheel) {
 // the rolling front ones.
 TEST_F(CarSanityTest, HandbrakeSlideHeatsTheRearTyres) {
     CarObject car;
-    Place(car, 0, 0.0f, -60.0f);
-    Run(TicksPerSecond);
-    car.inputs[11] = 65535;
-    car.velocity[1] = 15.0f;
-    car.moving = 1;
-    for (int w = 0; w < car.wheelCount; w++)
-        car.wheels[w].angularVelocity = 15.0f / car.wheels[w].radius;
-    physics.Remove(&car);
-    physics.Add(&car);
-    car.inputs[12] = 65535;
-    Run(2 * TicksPerSecond);
+    HandbrakeSlide(car);
     float hottestFront = 0.0f;
     float coolestRear = 1e30f;
     for (int w = 0; w < car.wheelCount; w++) {
@@ -506,17 +512,7 @@ void ForEachTemperature(const CarWheel &wheel, const RimData &axle, Visit visit)
 TEST_F(CarSanityTest, SlidTyresCoolTowardsTheOutsideAir) {
     constexpr float Outside = 293.15f;
     CarObject car;
-    Place(car, 0, 0.0f, -60.0f);
-    Run(TicksPerSecond);
-    car.inputs[11] = 65535;
-    car.velocity[1] = 15.0f;
-    car.moving = 1;
-    for (int w = 0; w < car.wheelCount; w++)
-        car.wheels[w].angularVelocity = 15.0f / car.wheels[w].radius;
-    physics.Remove(&car);
-    physics.Add(&car);
-    car.inputs[12] = 65535;
-    Run(2 * TicksPerSecond);
+    HandbrakeSlide(car);
     // The brakes bring it to a stand; then it idles with the handbrake on.
     car.inputs[2] = 65535;
     for (int t = 0; t < 5 * TicksPerSecond && Speed(car) > 0.01f; t++)

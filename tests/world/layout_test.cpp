@@ -9,6 +9,7 @@
 #include "core/shell_globals.h"
 #include "tests/world/layout_fixture.h"
 #include "tests/world/path_fixture.h"
+#include "tests/world/road_strip.h"
 #include "vehicle/world_query.h"
 #include "world/path_follower.h"
 
@@ -19,38 +20,7 @@ constexpr float Pi = 3.14159265f;
 // Ground rising 2 m over 10 m toward +y: x 25..35, y -5..5, 1 m high at y = 0.
 void AddSlope(World *world)
 {
-    auto fix = [](float metres) { return static_cast<int32_t>(std::lround(metres * 65536.0f)); };
-    auto panel = [&](float y, float heading, float lateralA, float lateralB, float height) {
-        auto *p = new PanelObject(fix(30.0f), fix(y));
-        p->heading = heading;
-        p->vertexCount = 2;
-        p->vertices = new PanelVertex[3]();
-        p->vertices[0].height = p->vertices[1].height = fix(height);
-        p->vertices[0].lateral = fix(lateralA);
-        p->vertices[1].lateral = fix(lateralB);
-        p->Prepare();
-        world->objects[world->objectCount++] = p;
-    };
-    const int first = world->objectCount;
-    panel(-5.0f, 0.0f, -5.0f, 5.0f, 0.0f);
-    panel(5.0f, Pi, 5.0f, -5.0f, 2.0f);
-    WorldBytes bytes;
-    bytes.U8(ObjectSolid).U8(0).U8(0).U8(0);
-    bytes.U16(SolidCollides).U16(0).U16(1).U16(1).U16(first).U16(first + 1);
-    bytes.U8(0).U8(0).U8(2).U8(1);
-    for (uint8_t vertex = 0; vertex < 2; vertex++) {
-        bytes.U8(1).U8(0).U8(vertex).U8(vertex).F32(0.0f).F32(0.0f).F32(0.0f).F32(0.0f);
-    }
-    bytes.U16(0).U8(1).U8(1).U16(0).U8(0).U8(1);
-    bytes.F32(3.0f).F32(1.0f);
-    DataStream stream;
-    bytes.Open(stream, 251);
-    const WorldObjectResult result = CreateWorldObject(&stream, 251);
-    ASSERT_EQ(result.error, WorldObjectOk);
-    auto *solid = static_cast<SolidObject *>(result.object);
-    world->objects[world->objectCount++] = solid;
-    ASSERT_EQ(solid->ResolvePanels(world->objects, world->objectCount, world->colours.count), SolidResolveOk);
-    solid->Prepare();
+    ASSERT_NE(AddRoadStrip(world, 30.0f, -5.0f, 0.0f, 2.0f), nullptr);
 }
 
 LayoutRecord Record(int16_t x, int16_t y, int8_t height, uint8_t flags, uint8_t duplicator, uint8_t heading)

@@ -1,9 +1,10 @@
 #pragma once
 
-// A flat 10 m x 10 m road strip for world tests and benchmarks: two panels
-// and the solid lofted between them, x -5..5 around centreX and y y0..y0 + 10,
-// at the given height, appended to the world's objects and prepared. The
-// world needs a colour set of at least one record.
+// A 10 m x 10 m road strip for world tests and benchmarks: two panels and the
+// solid lofted between them, x -5..5 around centreX and y y0..y0 + 10, at
+// `height` at y0 and `farHeight` at y0 + 10 (flat when left out), appended to
+// the world's objects and prepared. The world needs a colour set of at least
+// one record. Null when the solid could not be made.
 
 #include <cmath>
 #include <cstdint>
@@ -15,23 +16,23 @@
 #include "world/world.h"
 #include "world/world_object.h"
 
-inline SolidObject *AddRoadStrip(World *world, float centreX, float y0, float height)
+inline SolidObject *AddRoadStrip(World *world, float centreX, float y0, float height, float farHeight)
 {
     auto fix = [](float metres) { return static_cast<int32_t>(std::lround(metres * 65536.0f)); };
-    auto panel = [&](float y, float heading, float lateralA, float lateralB) {
+    auto panel = [&](float y, float heading, float lateralA, float lateralB, float h) {
         auto *p = new PanelObject(fix(centreX), fix(y));
         p->heading = heading;
         p->vertexCount = 2;
         p->vertices = new PanelVertex[3]();
-        p->vertices[0].height = p->vertices[1].height = fix(height);
+        p->vertices[0].height = p->vertices[1].height = fix(h);
         p->vertices[0].lateral = fix(lateralA);
         p->vertices[1].lateral = fix(lateralB);
         p->Prepare();
         world->objects[world->objectCount++] = p;
     };
     const int first = world->objectCount;
-    panel(y0, 0.0f, -5.0f, 5.0f);
-    panel(y0 + 10.0f, 3.14159265f, 5.0f, -5.0f);
+    panel(y0, 0.0f, -5.0f, 5.0f, height);
+    panel(y0 + 10.0f, 3.14159265f, 5.0f, -5.0f, farHeight);
 
     WorldBytes bytes;
     bytes.U8(ObjectSolid).U8(0).U8(0).U8(0);
@@ -55,4 +56,9 @@ inline SolidObject *AddRoadStrip(World *world, float centreX, float y0, float he
     }
     solid->Prepare();
     return solid;
+}
+
+inline SolidObject *AddRoadStrip(World *world, float centreX, float y0, float height)
+{
+    return AddRoadStrip(world, centreX, y0, height, height);
 }
