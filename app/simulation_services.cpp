@@ -4,10 +4,16 @@
 #include "race/game_state.h"
 #include "ui/message_lines.h"
 #include "vehicle/car_data_recording.h"
+#include "vehicle/car_object.h"
+#include "vehicle/car_race_services.h"
 #include "vehicle/race_hooks.h"
+#include "world/duplicator_object.h"
 #include "world/map_squares.h"
+#include "world/path.h"
 #include "world/path_follower.h"
+#include "world/world.h"
 #include "world/world_messages.h"
+#include "world/zone_object.h"
 
 namespace {
 
@@ -34,14 +40,114 @@ int GameSessionExists()
     return GameSessionPtr != nullptr;
 }
 
+int LoadedWorldLowestSpeedLimit()
+{
+    if (CurrentWorld == nullptr || WorldIsLoading(CurrentWorld)) {
+        return 255;
+    }
+    return CurrentWorld->GetLowestSpeedLimit();
+}
+
+// The pit lane's view of the loaded world: speed-limit zones, pit places
+// and the path.
+const World *LoadedWorld()
+{
+    return CurrentWorld != nullptr && !WorldIsLoading(CurrentWorld) ? CurrentWorld : nullptr;
+}
+
+const ZoneObject *LoadedWorldSpeedLimitZone(int32_t x, int32_t y)
+{
+    const World *world = LoadedWorld();
+    return world != nullptr ? world->FindSpeedLimitZone(x, y) : nullptr;
+}
+
+int ZoneSpeedLimit(const ZoneObject *zone)
+{
+    return zone->speedLimit;
+}
+
+int LoadedWorldPitPlaceCount()
+{
+    const World *world = LoadedWorld();
+    return world != nullptr ? world->pitPlaceCount : 0;
+}
+
+int LoadedWorldPitPlace(int index, int32_t *x, int32_t *y)
+{
+    const World *world = LoadedWorld();
+    if (world == nullptr || index < 0 || index >= world->pitPlaceCount || index >= MaxPositionObjects ||
+        world->pitPlaces[index] == nullptr) {
+        return 0;
+    }
+    int32_t position[3];
+    float heading = 0.0f;
+    world->pitPlaces[index]->GetPosition(position, heading);
+    *x = position[0];
+    *y = position[1];
+    return 1;
+}
+
+int LoadedWorldPathNodeCount()
+{
+    const World *world = LoadedWorld();
+    return world != nullptr && world->currentPath != nullptr ? world->currentPath->nodeCount : 0;
+}
+
+int LoadedWorldPathIsClosed()
+{
+    const World *world = LoadedWorld();
+    return world != nullptr && world->currentPath != nullptr && (world->currentPath->flags & PathClosedLoop) != 0;
+}
+
+// The cross-section at fraction t between path node `node` and the node
+// after it.
+int LoadedWorldPathSection(int node, float t, PathSection *out)
+{
+    const World *world = LoadedWorld();
+    if (world == nullptr || world->currentPath == nullptr) {
+        return 0;
+    }
+    const Path &path = *world->currentPath;
+    if (node < 0 || node >= path.nodeCount) {
+        return 0;
+    }
+    const PathNode section(path.nodes[node], path.nodes[(node + 1) % path.nodeCount], t, 0);
+    for (int k = 0; k < 3; ++k) {
+        out->position[k] = section.position[k];
+        out->direction[k] = section.direction[k];
+    }
+    out->leftEdge = section.leftEdge;
+    out->rightEdge = section.rightEdge;
+    out->outerLeft = section.outerLeft;
+    out->outerRight = section.outerRight;
+    return 1;
+}
+
+int CurrentGameState()
+{
+    return GameState;
+}
+
 }  // namespace
 
 void RegisterSimulationServices()
 {
     SetWorldMessagePrinter(PrintWorldMessage);
     VehicleRaceHooks.printWarning = PrintVehicleWarning;
+    RaceServices.printMessage = PrintWorldMessage;
     CarRecording.printInfo = PrintVehicleInfo;
     RegisterCarDataRecorder();
     RegisterPathFollowerFactory();
+    // The scene does not keep tyre marks or sprites yet: the empty
+    // TyreMarks entries drop them.
     SetSessionExistsCheck(GameSessionExists);
+    RaceServices.lowestSpeedLimit = LoadedWorldLowestSpeedLimit;
+    RaceServices.findSpeedLimitZone = LoadedWorldSpeedLimitZone;
+    RaceServices.zoneSpeedLimit = ZoneSpeedLimit;
+    RaceServices.pitPlaceCount = LoadedWorldPitPlaceCount;
+    RaceServices.pitPlacePosition = LoadedWorldPitPlace;
+    RaceServices.pathNodeCount = LoadedWorldPathNodeCount;
+    RaceServices.pathIsClosed = LoadedWorldPathIsClosed;
+    RaceServices.pathSection = LoadedWorldPathSection;
+    RaceServices.gameState = CurrentGameState;
 }

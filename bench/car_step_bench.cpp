@@ -17,6 +17,7 @@
 #include "vehicle/fix_convert.h"
 #include "vehicle/physics_world.h"
 #include "vehicle/tyre_curves.h"
+#include "car_state_packer.h"
 #include "world_query_double.h"
 
 namespace {
@@ -134,5 +135,39 @@ void BM_CarStepPack(benchmark::State &state) {
 }
 
 BENCHMARK(BM_CarStepPack)->Unit(benchmark::kMillisecond);
+
+// One remote car given a record 100 ticks old while it takes part in
+// collisions: placed from the record, then stepped through the 100 missed
+// ticks. One iteration is one catch-up.
+void BM_RemoteCarCatchUp(benchmark::State &state) {
+    static GeneratedData data;
+    if (!data.ready) {
+        state.SkipWithError("the generated car data could not be written");
+        return;
+    }
+    WorldQueryDouble world;
+    const std::filesystem::path home = std::filesystem::current_path();
+    std::filesystem::current_path(data.folder);
+    CarObject car;
+    CarLoadArguments args;
+    const int loaded = LoadCarDataFile(&car, CarTable[0].code, args);
+    std::filesystem::current_path(home);
+    if (loaded != 1) {
+        state.SkipWithError("a generated car did not load");
+        return;
+    }
+    PlaceInPack(car, 0);
+    car.velocity[1] = 20.0f;
+    for (int w = 0; w < car.wheelCount; w++)
+        car.wheels[w].angularVelocity = 20.0f / car.wheels[w].radius;
+    car.inputs[1] = 40000;
+    const CarStateRecord record = PackCarStateRecord(car);
+    car.BecomeRemote();
+    car.stepCount = 1000;
+    for (auto _ : state)
+        car.ApplyRemoteState(&record, car.stepCount - 100);
+}
+
+BENCHMARK(BM_RemoteCarCatchUp)->Unit(benchmark::kMillisecond);
 
 }  // namespace

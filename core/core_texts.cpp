@@ -40,6 +40,21 @@ constexpr BuiltInText BuiltInTexts[] = {
     {"3a_outstlap", "Output : Started lap"},
     {"3a_outfnlap", "Output : Finished lap"},
     {"3a_outnowrt", "Output : Could not write file"},
+    {"3c_cantrset", "Can't reset - %s"},
+    {"3c_hitother", "could hit another car"},
+    {"3c_hitreset", "could hit a recently reset car"},
+    {"3c_yellowfl", "would cause a yellow flag"},
+    {"3c_toodangr", "too dangerous"},
+    {"3g_entpitln", "ENTERED the pit lane for"},
+    {"3g_nopurpos", "no purpose"},
+    {"3g_drvthrup", "drive-through penalty"},
+    {"3g_stopgopn", "stop-go penalty"},
+    {"3g_finrefue", "Finished refuelling : %.1f litres"},
+    {"3g_finpitst", "Finished pit stop"},
+    {"3h_thisnost", "This car does not have a starter motor"},
+    {"3g_notequip", "This car does not have a pit lane speed limiter"},
+    {"3g_nospdlim", "There is no speed limit zone on this track"},
+    {"3h_thisnotc", "This car does not have traction control"},
 };
 
 const char *(*RegisteredLookup)(const char *key) = nullptr;

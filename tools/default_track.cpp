@@ -8,14 +8,18 @@
 #include "core/data_stream.h"
 #include "core/float_math.h"
 #include "render/object_file.h"
+#include "tools/layout_writer.h"
 #include "tools/world_object_writer.h"
 #include "tools/world_path_writer.h"
+#include "tools/world_scenery_writer.h"
 #include "tools/world_writer.h"
 #include "world/duplicator_object.h"
 #include "world/object_holder.h"
 #include "world/path.h"
+#include "world/track_code.h"
 #include "world/track_colours.h"
 #include "world/track_sites.h"
+#include "world/tree_object.h"
 #include "world/world_file.h"
 
 namespace {
@@ -26,7 +30,7 @@ constexpr float NodeSpacing = 5.0f;   // metres between path nodes
 constexpr int Version = WorldFileVersion;
 
 // Track colours, in set order.
-enum SurfaceIndex : uint16_t { SurfRoad, SurfKerb, SurfGrass, SurfGravel, SurfWall, SurfApron, SurfCount };
+enum SurfaceIndex : uint16_t { SurfRoad, SurfKerb, SurfGrass, SurfGravel, SurfWall, SurfApron, SurfFlag, SurfCount };
 
 // Light schemes (the site row's weather count).
 constexpr int SchemeCount = 3;
@@ -547,7 +551,7 @@ void WriteRoad(ObjectList &list, const std::vector<Node> &nodes, bool closed)
 }
 
 // Duplicator holders.
-enum HolderIndex { HolderGantry, HolderGarage, HolderCone, HolderTyres, HolderCount };
+enum HolderIndex { HolderGantry, HolderGarage, HolderCone, HolderTyres, HolderStand, HolderTurbine, HolderCount };
 
 void WriteCopy(ObjectList &list, int holder, float x, float y, float heading, float height, uint32_t flags)
 {
@@ -573,6 +577,117 @@ void WriteGrid(ObjectList &list, float x, float y, float heading, float height, 
     grid.columnStagger = 4.0f;
     WriteStartGrid(list.out, Version, Header(ObjectStartGrid, x, y, mask), grid);
     ++list.count;
+}
+
+// ---- Scenery ----
+//
+// Everything here stands beyond the walls, clear of every road and its outer
+// limits, and comes after the objects above so that their indices stay as
+// they were: the grandstand opposite the pits with its spectators, flags,
+// marshal posts, a wind turbine and trees in the infield of the Club loop
+// (where the ground lies at z 0).
+
+// The grandstand: three tiers, each 2 m deep and 0.5 m higher than the one
+// in front, 60 m long, its front 9 m beyond the wall of the main straight.
+constexpr int StandTiers = 3;
+constexpr float StandTierDepth = 2.0f;
+constexpr float StandTierRise = 0.5f;
+constexpr float StandHalfLength = 30.0f;
+constexpr float StandX = -27.0f;
+
+// The x of tier t's centre relative to the stand's (tier 0 at the front, +x).
+float StandTierCentre(int t)
+{
+    return StandTierDepth * (0.5f * static_cast<float>(StandTiers) - static_cast<float>(t) - 0.5f);
+}
+
+constexpr float TurbineHeight = 18.0f;   // the hub, metres above the foot
+constexpr float BladeSpan = 7.0f;        // from the hub to a blade tip
+
+void PlantTree(ObjectList &list, float x, float y, uint32_t seed, uint32_t leafCount, float trunkLength,
+               uint32_t flags)
+{
+    TreeFields tree;
+    tree.seed = seed;
+    tree.leafCount = leafCount;
+    tree.trunkLength = trunkLength;
+    tree.trunkRadius = 0.25f + 0.05f * trunkLength;
+    tree.leafSize = tree.leafHeight = 0.8f * trunkLength;
+    tree.flags = flags;
+    WorldObjectHeader header = Header(ObjectTree, x, y);
+    header.reachRadius = 1;   // the trunk is a collision post
+    WriteTree(list.out, Version, header, tree);
+    ++list.count;
+}
+
+void WriteScenery(ObjectList &list)
+{
+    // The stand and one row of spectators along each tier, facing the track
+    // (a row runs along (cos h, sin h): heading -pi/2 runs it south).
+    WriteCopy(list, HolderStand, StandX, FinishY, 0.0f, 0.0f, 0);
+    for (int t = 0; t < StandTiers; ++t) {
+        CrowdFields crowd;
+        crowd.poseGroup = 0;
+        crowd.heading = -Pi * 0.5f;
+        crowd.width = 2.0f * StandHalfLength - 2.0f;
+        crowd.heightStart = crowd.heightEnd = StandTierRise * static_cast<float>(t + 1);
+        crowd.sizeStart = 0.95f;
+        crowd.sizeEnd = 1.05f;
+        WriteCrowd(list.out, Version, Header(ObjectCrowd, StandX + StandTierCentre(t), FinishY), crowd);
+        ++list.count;
+    }
+
+    // Flags at both ends of the stand and one behind it, each hanging from
+    // its pole towards +x.
+    const struct {
+        float x, y, pole;
+    } flags[] = {{-22.0f, FinishY - 38.0f, 5.0f}, {-22.0f, FinishY + 38.0f, 5.0f}, {-33.0f, FinishY, 7.0f}};
+    for (const auto &f : flags) {
+        FlagFields flag;
+        flag.poleHeight = f.pole;
+        flag.width = 2.4f;
+        flag.height = 1.6f;
+        flag.surface = SurfFlag;
+        WriteFlag(list.out, Version, Header(ObjectFlag, f.x, f.y), flag);
+        ++list.count;
+    }
+
+    // Marshal posts, each facing the road (a figure faces (-sin h, cos h)):
+    // beside the main straight, inside T1 and at the pit exit.
+    const struct {
+        float x, y, heading;
+    } marshals[] = {{-20.0f, 120.0f, -Pi * 0.5f}, {-20.0f, 560.0f, -Pi * 0.5f},
+                    {-28.0f, 672.0f, -Pi * 0.25f}, {24.0f, 596.0f, Pi * 0.5f}};
+    for (const auto &m : marshals) {
+        WriteFigure(list.out, Version, Header(ObjectFigure, m.x, m.y), FigureFields{0, m.heading, 0.0f});
+        ++list.count;
+    }
+
+    // The wind turbine and a copse in the infield.
+    WindRotorFields rotor;
+    rotor.duplicator = HolderTurbine;
+    WriteWindRotor(list.out, Version, Header(ObjectWindRotor, -90.0f, 580.0f), rotor);
+    ++list.count;
+    const struct {
+        float x, y;
+        uint32_t leaves;
+        float trunk;
+        uint32_t flags;
+    } trees[] = {
+        {-60.0f, 420.0f, 32, 2.5f, 0},
+        {-75.0f, 446.0f, 64, 3.0f, TreeRandomLengths},
+        {-96.0f, 430.0f, 32, 2.0f, TreeLeafRing},
+        {-110.0f, 470.0f, 16, 2.0f, 0},
+        {-70.0f, 500.0f, 64, 3.5f, TreeRandomLengths},
+        {-100.0f, 520.0f, 32, 2.5f, TreeLeafRing | TreeRandomLengths},
+        {-58.0f, 250.0f, 32, 3.0f, 0},
+        {-92.0f, 230.0f, 128, 4.0f, TreeRandomLengths},
+    };
+    uint32_t seed = 11;
+    for (const auto &t : trees) {
+        PlantTree(list, t.x, t.y, seed, t.leaves, t.trunk, t.flags);
+        seed = seed * 5u + 7u;
+    }
 }
 
 void WriteObjects(const Site &site, ObjectList &list)
@@ -646,6 +761,7 @@ void WriteObjects(const Site &site, ObjectList &list)
         WriteCopy(list, HolderCone, 40.0f, 200.0f + 3.0f * static_cast<float>(i), 0.0f, 0.0f, 0);
         WriteCopy(list, HolderTyres, 44.0f, 200.0f + 3.0f * static_cast<float>(i), 0.0f, 0.0f, 0);
     }
+    WriteScenery(list);
 }
 
 // ---- Records of the other blocks ----
@@ -666,6 +782,7 @@ void WriteColours(WorldWriter &out)
     const Surface surfaces[SurfCount] = {
         {"road", 0, {70, 70, 74, 0}},     {"kerb", 6, {200, 40, 40, 0}},  {"grass", 2, {60, 130, 50, 0}},
         {"gravel", 8, {190, 170, 130, 0}}, {"wall", 10, {170, 170, 170, 0}}, {"apron", 0, {110, 110, 110, 0}},
+        {"flag", 0, {230, 190, 30, 0}},
     };
     TrackColour records[SurfCount];
     for (int i = 0; i < SurfCount; ++i) {
@@ -682,15 +799,57 @@ void WriteColours(WorldWriter &out)
     WriteColourSet(out, records, SurfCount, 1);
 }
 
+// The grandstand: one box per tier, stepping up towards -x.
+void BuildStandObject(Object3D &stand)
+{
+    BuildBoxObject(stand, "stand", 0.5f * StandTierDepth, StandHalfLength, StandTierRise, 1, 1);
+    auto *points = new ObjectPoint[8 * StandTiers]();
+    auto *triangles = new ObjectTriangle[12 * StandTiers]();
+    for (int t = 0; t < StandTiers; ++t) {
+        for (int i = 0; i < 8; ++i) {
+            ObjectPoint &point = points[8 * t + i];
+            point = stand.points[i];
+            point.x += Fix(StandTierCentre(t));
+            point.z = stand.points[i].z != 0 ? Fix(StandTierRise * static_cast<float>(t + 1)) : 0;
+        }
+        for (int k = 0; k < 12; ++k) {
+            ObjectTriangle &triangle = triangles[12 * t + k];
+            triangle = stand.triangles[k];
+            for (uint16_t &corner : triangle.corners) {
+                corner = static_cast<uint16_t>(corner + 8 * t);
+            }
+        }
+    }
+    delete[] stand.points;
+    delete[] stand.triangles;
+    stand.points = points;
+    stand.triangles = triangles;
+    stand.pointCount = static_cast<uint16_t>(8 * StandTiers);
+    stand.triangleCount = static_cast<uint16_t>(12 * StandTiers);
+}
+
+// The wind turbine: a mast with the rotor as its one child part, a blade
+// pair centred on the hub in front of the mast.
+void BuildTurbineObject(Object3D &turbine)
+{
+    BuildBoxObject(turbine, "turbine", 0.6f, 0.6f, TurbineHeight, 1, 1);
+    turbine.childCount = 1;
+    turbine.children = new Object3D[1];
+    Object3D &rotor = turbine.children[0];
+    InitObject3D(&rotor);
+    BuildBoxObject(rotor, "rotor", BladeSpan, 0.2f, 1.0f, 1, 1);
+    for (int i = 0; i < rotor.pointCount; ++i) {
+        rotor.points[i].z -= Fix(0.5f);
+    }
+    rotor.subKind = SubKindPlain;
+    rotor.y = Fix(-1.0f);
+    rotor.z = Fix(TurbineHeight);
+}
+
 void WriteHolders(WorldWriter &out)
 {
     Object3D gantry;
-    InitObject3D(&gantry);
-    BuildBoxObject(gantry, "gantry", 8.0f, 0.5f, 1.0f, 1, 5);
-    SetObjectSurface(gantry, 0, 1, "l_red1", 60, 0, 0);
-    SetObjectSurface(gantry, 0, 2, "l_red2", 60, 0, 0);
-    SetObjectSurface(gantry, 0, 3, "l_red3", 60, 0, 0);
-    SetObjectSurface(gantry, 0, 4, "l_green", 0, 60, 0);
+    BuildLampGantry(gantry, "l_green");
     Object3D garage;
     InitObject3D(&garage);
     BuildBoxObject(garage, "garage", 4.5f, 3.0f, 4.0f, 1, 1);
@@ -703,18 +862,7 @@ void WriteHolders(WorldWriter &out)
     fields.pitPlace = 1;
     WriteObjectHolder(out, fields);
 
-    HolderFields cone;
-    cone.kind = HolderLathe;
-    cone.movable = HolderMovable;
-    cone.placeable = 1;
-    cone.stiffness = 2000.0f;
-    cone.friction = 0.8f;
-    cone.damping = 20.0f;
-    cone.density = 300.0f;
-    cone.lathe.name = "cone";
-    cone.lathe.segments = 8;
-    cone.lathe.points = {{0.0f, 0.7f}, {0.15f, 0.0f}};
-    cone.lathe.links = {{SurfKerb, 1, 1, 0, 0, 1}};
+    HolderFields cone = ConeHolder(HolderMovable, SurfKerb);
     WriteObjectHolder(out, cone);
     HolderFields tyres = cone;
     tyres.density = 500.0f;
@@ -723,8 +871,23 @@ void WriteHolders(WorldWriter &out)
     tyres.lathe.links = {{SurfWall, 1, 1, 0, 0, 1}, {SurfWall, 1, 1, 0, 1, 2}};
     WriteObjectHolder(out, tyres);
 
+    Object3D stand;
+    InitObject3D(&stand);
+    BuildStandObject(stand);
+    HolderFields standFields;
+    standFields.object = &stand;
+    WriteObjectHolder(out, standFields);
+    Object3D turbine;
+    InitObject3D(&turbine);
+    BuildTurbineObject(turbine);
+    HolderFields turbineFields;
+    turbineFields.object = &turbine;
+    WriteObjectHolder(out, turbineFields);
+
     FreeObject3D(&gantry);
     FreeObject3D(&garage);
+    FreeObject3D(&stand);
+    FreeObject3D(&turbine);
 }
 
 void WriteLightSchemes(WorldWriter &out)
@@ -895,6 +1058,57 @@ const char *WriteDefaultTrack(const char *runFolder)
             error = "cannot write " + output.path;
             return error.c_str();
         }
+    }
+    return nullptr;
+}
+
+std::vector<LayoutRecord> DefaultLayoutRecords()
+{
+    // An autocross up the main straight, heading north from a standing
+    // start: a slalom, checkpoint 1, a tyre gate, checkpoint circle 1 at the
+    // gantry, a chicane, checkpoint 2, checkpoint circle 2, a restricted
+    // area on the left verge, the finish and two cones where the cars stop.
+    // Listed in the order a save writes them (duplicator order): the cones,
+    // the tyre stacks, the timing objects, then the circles.
+    std::vector<LayoutRecord> records;
+    for (int i = 0; i < 6; ++i) {
+        records.push_back(LayoutObjectRecord(0.0f, 80.0f + 20.0f * static_cast<float>(i), 0.0f, HolderCone, 0.0f));
+    }
+    const float chicane[4][2] = {{-3.0f, 360.0f}, {3.0f, 380.0f}, {-3.0f, 400.0f}, {3.0f, 420.0f}};
+    for (const auto &cone : chicane) {
+        records.push_back(LayoutObjectRecord(cone[0], cone[1], 0.0f, HolderCone, 0.0f));
+    }
+    records.push_back(LayoutObjectRecord(-3.0f, 630.0f, 0.0f, HolderCone, 0.0f));
+    records.push_back(LayoutObjectRecord(3.0f, 630.0f, 0.0f, HolderCone, 0.0f));
+    records.push_back(LayoutObjectRecord(-5.0f, 250.0f, 0.0f, HolderTyres, 0.0f));
+    records.push_back(LayoutObjectRecord(5.0f, 250.0f, 0.0f, HolderTyres, 0.0f));
+    records.push_back(LayoutTimingRecord(0.0f, 40.0f, 0.0f, 0, 0, 0.0f));     // start point
+    records.push_back(LayoutTimingRecord(0.0f, 220.0f, 0.0f, 8, 1, 0.0f));    // checkpoint 1
+    records.push_back(LayoutTimingRecord(0.0f, 460.0f, 0.0f, 8, 2, 0.0f));    // checkpoint 2
+    records.push_back(LayoutTimingRecord(0.0f, 600.0f, 0.0f, 8, 0, 0.0f));    // finish
+    records.push_back(LayoutCheckCircleRecord(0.0f, FinishY, 0.0f, 5, 1));
+    records.push_back(LayoutCheckCircleRecord(0.0f, 520.0f, 0.0f, 5, 2));
+    records.push_back(LayoutRestrictedRecord(-9.0f, 540.0f, 0.0f, 3, 1, 0.0f));
+    return records;
+}
+
+const char *WriteDefaultLayout(const char *runFolder)
+{
+    static std::string error;
+    const std::filesystem::path folder = std::filesystem::path(runFolder) / "data" / "layout";
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+        error = "cannot create " + folder.string() + ": " + ec.message();
+        return error.c_str();
+    }
+    char code[16];
+    FormatTrackCode(code, sizeof code, SiteTable[DefaultTrackSite].name, DefaultLayoutConfig, 0);
+    const std::string path = (folder / (std::string(code) + "_" + DefaultLayoutName + ".lyt")).string();
+    const std::vector<LayoutRecord> records = DefaultLayoutRecords();
+    if (const char *writeError = WriteLayoutFile(path.c_str(), records.data(), static_cast<int>(records.size()), 1)) {
+        error = std::string(writeError) + " " + path;
+        return error.c_str();
     }
     return nullptr;
 }

@@ -15,7 +15,12 @@ LayoutRecord Packed(float x, float y, float height, float heading, uint32_t flag
     object.duplicator = static_cast<uint16_t>(duplicator);
     object.markerWidth = static_cast<uint8_t>(width);
     object.number = static_cast<uint8_t>(index);
-    return PackLayoutRecord(object);
+    const LayoutRecord record = PackLayoutRecord(object);
+    // With a world loaded the object took lighting slots; it never joined a
+    // holder, so it is released as a copy of none.
+    object.duplicator = NoDuplicator;
+    object.Release();
+    return record;
 }
 
 } // namespace

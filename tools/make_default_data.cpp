@@ -51,5 +51,9 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "kzv_datagen: default track: %s\n", error);
         return 1;
     }
+    if (const char *error = WriteDefaultLayout(argv[1])) {
+        std::fprintf(stderr, "kzv_datagen: default layout: %s\n", error);
+        return 1;
+    }
     return 0;
 }

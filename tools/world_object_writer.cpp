@@ -111,3 +111,30 @@ void BuildBoxObject(Object3D &object, const char *name, float halfX, float halfY
     CopyString(object.mappings[0].name, "plain", 16);
     CopyString(object.partNames[0], "main", ObjectPartNameLength);
 }
+
+void BuildLampGantry(Object3D &object, const char *greenName)
+{
+    InitObject3D(&object);
+    BuildBoxObject(object, "gantry", 8.0f, 0.5f, 1.0f, 1, 5);
+    SetObjectSurface(object, 0, 1, "l_red1", 60, 0, 0);
+    SetObjectSurface(object, 0, 2, "l_red2", 60, 0, 0);
+    SetObjectSurface(object, 0, 3, "l_red3", 60, 0, 0);
+    SetObjectSurface(object, 0, 4, greenName, 0, 60, 0);
+}
+
+HolderFields ConeHolder(uint8_t movable, uint16_t surface)
+{
+    HolderFields cone;
+    cone.kind = HolderLathe;
+    cone.movable = movable;
+    cone.placeable = 1;
+    cone.stiffness = 2000.0f;
+    cone.friction = 0.8f;
+    cone.damping = 20.0f;
+    cone.density = 300.0f;
+    cone.lathe.name = "cone";
+    cone.lathe.segments = 8;
+    cone.lathe.points = {{0.0f, 0.7f}, {0.15f, 0.0f}};
+    cone.lathe.links = {{surface, 1, 1, 0, 0, 1}};
+    return cone;
+}

@@ -58,3 +58,12 @@ void SetObjectSurface(Object3D &object, int row, int column, const char *name, u
 // material and mapping the reader asks for.
 void BuildBoxObject(Object3D &object, const char *name, float halfX, float halfY, float height, int levelCount,
                     int surfaceCount);
+
+// A start-lamp gantry: an 8 m wide box of five surface records, four of
+// them the lamps "l_red1", "l_red2", "l_red3" (dark red) and greenName
+// (dark green; lamps bind without regard to case).
+void BuildLampGantry(Object3D &object, const char *greenName);
+
+// A traffic cone on a lathe (0.7 m high, 0.15 m base radius, 8 segments):
+// a placeable movable holder of 300 kg/m3 whose one link uses `surface`.
+HolderFields ConeHolder(uint8_t movable, uint16_t surface);

@@ -70,9 +70,6 @@ int ClampIndex(int value, int count) {
 
 }  // namespace
 
-void CarObject::RefreshShape() {
-}
-
 void CarObject::SetPosition(const FixVector &p) {
     position = p;
     predictedPosition = p;

@@ -71,14 +71,6 @@ int CarObject::ChooseAutoGear(float w) const {
     return 0;
 }
 
-// The pit lane's own steps (speed zones, penalties, pit work) come with the
-// race session's pit stops; until then a car never enters a pit lane.
-void CarObject::StepPitLane(PlayerSlot *slot, float dt, int changed) {
-    (void)slot;
-    (void)dt;
-    (void)changed;
-}
-
 void CarObject::StepPitStop(PlayerSlot *slot, float dt, int changed) {
     StepPitLane(slot, dt, changed);
     if (stopCheckCount < GearRequestWarmUp)

@@ -284,10 +284,6 @@ int32_t CarObject::InputActivity() const {
     return sum;
 }
 
-// Filled by the car's state flags.
-void CarObject::UpdateStateFlags() {
-}
-
 // Nothing of the car is drawn yet.
 void CarObject::ResetDrawState() {
 }
@@ -469,32 +465,6 @@ void CarObject::LoadModelAndSkin(const Object3D *body) {
         for (int i = 0; i < pointCount; i++)
             std::memcpy(savedPoints[i], points[i].local, sizeof(savedPoints[i]));
     }
-}
-
-void CarObject::ResetRaceState() {
-    timingArmed = 0;
-    nextLine = 0;
-    lastTime = 0;
-    lapStartTick = 0;
-    raceStartTick = 0;
-    raceTime = 0;
-    startOffset = 0;
-    startByte = 0;
-    secondCount = 0;
-    lapsDone = 0;
-    confirmedLaps = 0;
-    finished = 0;
-    resultRecorded = 0;
-    penalty = 0;
-    Zero(takeOverIds);
-    stopped = 0;
-    pitWorkStep = 0;
-    pitLaneState = 0;
-    tcOff = 0;
-    singleStep = 0;
-    speedLimit = 0;
-    announcePending = 0;
-    remoteHeld = 0;
 }
 
 void CarObject::ClearSteeringState() {

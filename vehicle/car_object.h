@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 
 #include "core/motion_profile.h"
 #include "render/object_file.h"
@@ -10,6 +11,7 @@
 #include "vehicle/car_engine.h"
 #include "vehicle/car_rods.h"
 #include "vehicle/car_setup.h"
+#include "vehicle/car_state_record.h"
 #include "vehicle/car_wheel.h"
 #include "vehicle/rigid_body.h"
 #include "vehicle/rim_data.h"
@@ -18,6 +20,7 @@ class WorldObject;
 class CarCurve;
 class CarObject;
 class PathFollower;
+class ZoneObject;
 struct ModelNode;
 struct DriverClip;
 struct PlayerSlot;
@@ -47,6 +50,15 @@ struct ProjectorConstantSource {
     ProjectorConstantSource();
 };
 
+// A path node as the car sees it: position (16.16), unit direction and the
+// road edges (metres of lateral offset, left negative).
+struct PathNodePlace {
+    int32_t position[3];
+    float direction[3];
+    float leftEdge;
+    float rightEdge;
+};
+
 // What the car asks of layers above the vehicle library: they register the
 // entries at start-up. An empty entry makes nothing (null) or does nothing,
 // and the car tests every such pointer for null before using it.
@@ -54,6 +66,8 @@ struct CarObjectServices {
     // The path follower of a car (world side).
     PathFollower *(*createPathFollower)(CarObject *car);
     void (*deletePathFollower)(PathFollower *follower);
+    // The path node a follower is at, -1 unknown (empty: always unknown).
+    int32_t (*pathFollowerNode)(const PathFollower *follower);
     // The model node of one level of detail (scene side).
     ModelNode *(*createModelNode)();
     void (*deleteModelNode)(ModelNode *node);
@@ -74,6 +88,13 @@ struct CarObjectServices {
     // Engine sound files (audio side): reads the file at path as the car's
     // engine sound named soundName (empty for the default); 1 when read.
     int (*readEngineFile)(CarObject *car, const char *path, const char *soundName);
+    // The car's path follower (world side): reset; a fresh search of the
+    // path for the span holding point (16.16), the visibility planes
+    // following it (the node, or -1); and the follower's node (next 0) or
+    // the node after it (next 1), 0 when the follower has no node.
+    void (*resetPathFollower)(PathFollower *follower);
+    int (*findPathPosition)(PathFollower *follower, const int32_t point[3]);
+    int (*pathFollowerPlace)(const PathFollower *follower, int next, PathNodePlace *place);
 };
 
 extern CarObjectServices CarServices;
@@ -144,8 +165,8 @@ public:
     // keeps its last values.
     void UpdateMassProperties();
     void SetPosition(const FixVector &p);
-    // Rebuilds the damaged shape after a pending refresh; empty until the
-    // damage model exists.
+    // Rebuilds the damaged shape (after stored dents or a pending refresh):
+    // the undamaged shape restored, then every damage record applied.
     void RefreshShape();
 
     // The sum of input words 0, 1, 2, 11 and 12, plus 1024 while any of words
@@ -226,6 +247,36 @@ public:
     void Reset(float heading, int rescue, int fullProbe);
     // The race-state words of a car that has not raced.
     void ResetRaceState();
+    // --- Repair, reset requests and state records (car_race_state.cpp,
+    // car_records.cpp) ---
+    // Clears the damage and restores the undamaged shape; every wheel is
+    // repaired, and one worn at wearLimit (percent) gets a fresh tyre.
+    void Repair(int wearLimit, int resetEngine);
+    // 1 when traction control is fitted, a set-up is present and its flags
+    // byte does not ask for it on, else 0.
+    int InitialTcOff() const;
+    // Both take-over ids become 255 (none).
+    void ClearPitBytes();
+    // Flattens the tyres of an axle (0 rear, 1 front).
+    void SetAxleFlat(int axle);
+    // Fresh tyres for the wheels worn at limit (percent).
+    void RenewWornTyres(int limit);
+    // Fills bytes 1..23 of a 24-byte "P" packet (the caller sets byte 0).
+    void FillPositionPacket(uint8_t packet[24], const PlayerSlot *slot) const;
+    // Judges a received "P" packet: 0 free, 1 could hit another car, 2 could
+    // hit a recently reset car, 3 would cause a yellow flag, 4 the node is
+    // outside the path (or the offset is not a number). An off-road or
+    // off-road-edge position is moved onto the road and byte 3 set to 1.
+    int CheckPositionPacket(uint8_t packet[24], const PlayerSlot *ownSlot) const;
+    // The 56-byte condition record: engine wear, fuel and each wheel's tyre
+    // and damage state. Apply returns 0 (car unchanged) for a record that is
+    // not of kind 2.
+    void PackConditionRecord(uint8_t record[56], uint8_t id) const;
+    int ApplyConditionRecord(const uint8_t record[56]);
+    // The 16-byte race-state record; returns the new lapStartTick. A record
+    // with a penalty above 6 is refused: nothing changes and the present
+    // lapStartTick is returned.
+    uint32_t ApplyRaceStateRecord(const uint8_t record[16]);
     void ClearSteeringState();
     void ClearSetupWords();
     void ClearSkinTextures();
@@ -280,6 +331,19 @@ public:
     void StepPitStop(PlayerSlot *slot, float dt, int changed);
     // The pit-lane steps that come before the gear requests.
     void StepPitLane(PlayerSlot *slot, float dt, int changed);
+    // --- Pit lane and state packets (car_pit_lane.cpp, car_pit_packets.cpp) ---
+    // Litres the tank is filled to at a pit stop: tankSize without a slot,
+    // else the present share plus the slot's refuel percentage, at most full.
+    float RefuelTarget(PlayerSlot *slot) const;
+    // The blue-flag and yellow-flag checks of SendStatePackets.
+    void CheckBlueFlag(PlayerSlot *slot);
+    void CheckYellowFlag(PlayerSlot *slot);
+    // Compares the pit set-up with the set-up in use: writes each axle tyre
+    // type that changes into tyreList (rear places 0, 1, front 2, 3) and sets
+    // pitWork bit 16 when more than the tyres changes. Returns 1 for such a
+    // set-up change, else 0. The set-up in use is left as it is: the set-up
+    // packet's handler fits the new one.
+    int ApplyPitSetupChange(uint8_t tyreList[4]);
     void AutoShift();
     // Carries out a pending change to requestedGear, or tries again next tick.
     void DoGearChange();
@@ -321,6 +385,17 @@ public:
                        PlayerSlot *slot);
     // Operations of the tick that later work fills (car_step_hooks.cpp).
     void AccumulateDamage(PlayerSlot *slot);
+    // --- Damage records and the damaged shape (car_damage.cpp) ---
+    // Stores a 4-byte deformation record (point index, magnitude = priority,
+    // packed direction); with 16 stored it replaces the first weakest one
+    // when the new one is stronger. Returns 1 when stored.
+    int AddDamageRecord(const uint8_t record[4]);
+    // Wheel mounts back at their rest positions and collision points at
+    // their saved undamaged places (withMeshes: the meshes too, once the
+    // scene keeps them).
+    void RestoreShape(int withMeshes);
+    // Moves wheel mounts and collision points by every stored record.
+    void ApplyDamageToMeshes();
     void UpdateBrakeHelp();
     void StepAbs(float dt);
     void ApplyTractionCut();
@@ -343,6 +418,22 @@ public:
     // Driving aids from the player record's option bits (bytes 34 and 35);
     // non-zero when the gears change automatically.
     int ApplyPlayerOptions(const uint8_t *playerRecord);
+
+    // --- Remote cars and previews (car_remote.cpp) ---
+    // Switch between local simulation and following received records; the
+    // tread model collapses to one segment while the car is remote.
+    void BecomeRemote();
+    void BecomeLocal();
+    // Applies a received state record describing race tick `tick`. A record
+    // that would give a broken pose or gear is ignored (the car unchanged).
+    void ApplyRemoteState(const CarStateRecord *r, uint32_t tick);
+    // One tick of a remote car between records: the time-out and dead
+    // reckoning.
+    void RemoteTick();
+    // Steps a car outside the physics world (garage previews) by the real
+    // time passed, at most 100 ms behind; nothing while the window is
+    // inactive.
+    void StepStandalone();
 
     // --- Identity (the car data) ---
     uint32_t dataFlags;
@@ -435,10 +526,36 @@ public:
     float fuelLapTotal = 0.0f;    // litres used over fuelLapCount laps
     uint32_t lastInputTick = 0;   // when the driver last moved a control while stopped
     uint32_t stopTick = 0;        // when the car last came to a stop
+    // Reset requests and race-state records (car_records.cpp).
+    uint8_t recentlyReset = 0;    // other cars' reset requests keep clear of resetPosition
+    int32_t raceTimeWord = -1;    // the race-state record's time word, -1 none
+    // Pit lane (car_pit_lane.cpp).
+    const ZoneObject *speedZone = nullptr;  // the speed-limit zone the car is in (world's), or null
+    uint32_t pitWork = 0;         // bit n: pit work step n is to be done (1..17)
+    uint32_t pitStepEndTick = 0;  // stepCount at which the present work step ends
+    int32_t pitStopTicks = 0;     // length of the last pit stop, ticks
+    float refuelTarget = 0.0f;    // litres the tank is filled to in step 17
+    uint8_t pitNotice = 0;        // last entry or exit: 0 left, 1 entered, 2 no purpose, 3 drive-through, 4 stop-go
+    uint8_t pitNoticeDelay = 0;   // ticks until pitNotice is reported
+    uint8_t pitStopPending = 0;   // a race pit stop not yet counted by its packet's handler
+    // State packets (car_pit_packets.cpp).
+    uint8_t inputFlatCount = 0;   // flat tyres counted by TrackInputChanges
+    int32_t inputCredit = 0;
+    int32_t inputChange = 0;
+    uint8_t blueFlagCount = 0;    // 0..7
+    uint8_t blueFlagCarId = 0;    // player id named by the last blue flag
+    uint8_t yellowFlagCount = 0;  // 0..4
+    // Road values kept by race progress: the path direction at the car
+    // (unit x, y) and the road's low and high lateral edges (m); the car's
+    // lateral offset and its slow-speed threshold are progress[1] and
+    // progress[0]. The edges are not numbers until race progress has placed
+    // the car: it is then on no road, and the flag checks judge nothing.
+    float roadDirection[2] = {0.0f, 1.0f};
+    float roadEdges[2] = {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::quiet_NaN()};
 
     // --- Track progress ---
     PathFollower *pathFollower;   // owned; null until the world registers its factory
-    float progress[2];            // the second: lateral offset from the path node, metres
+    float progress[2];            // the slow-speed threshold (m/s) and the lateral offset from the path node (m)
     int32_t progressWord;
     uint32_t penaltyCounter;      // counted by race progress while the car is slow
     uint32_t wrongWayCount;
@@ -577,6 +694,7 @@ public:
     float brake = 0.0f;           // filtered pedal
     float handbrake = 0.0f;
     uint8_t absRelease[MaxCarWheels] = {};  // anti-lock release per wheel, percent
+    float absReference = 0.0f;    // anti-lock reference rim speed of the tick (m/s)
     // --- Control chain of the step (car_step.cpp) ---
     // Timers in seconds, counting down to 0 by dt each tick.
     float autoClutchTimer = 0.0f;     // the automatic clutch holds the pedal down
@@ -600,11 +718,24 @@ public:
     float limiterFactor = 1.0f;       // the rev limiter's factor of the last engine step
     float uncutThrottle = 0.0f;       // throttle before this tick's traction cut
     uint8_t tractionArmed = 0;        // traction control may cut this tick
+    uint8_t tcLight[4] = {};          // traction-control lamps of the dashboard, per wheel
+    uint8_t engineStartSound = 0;     // 1 when the starter fired while car sound runs
     // Remote car state: -1 no record yet, 0 fresh, 1 timed out; the step
     // count when the last record arrived; its age in seconds.
     int32_t remotePhase = -1;
     uint32_t remoteStateTick = 0;
     float remoteAge = 0.0f;
+    // 0 until the first record placed the path follower and smoothing;
+    // remoteWake: set by the session to make the car collide at the next
+    // record; the last record applied.
+    uint32_t remoteStarted = 0;
+    uint32_t remoteWake = 0;
+    CarStateRecord lastRemoteRecord = {};
+    // Milliseconds of real time given to and stepped by StepStandalone.
+    uint32_t standaloneClock = 0;
+    uint32_t standaloneDone = 0;
+    // Bit 6 of a received record's gear byte: set once, kept.
+    uint8_t remoteLatch = 0;
     // --- Drivetrain values of the wheel pass ---
     float finalDrive = 0.0f;
     int32_t drivenWheelCount = 0;
@@ -716,6 +847,11 @@ public:
     float *savedVertices[CarLodCount];
     float *savedPartVectors[CarLodCount];
 };
+
+// Prints "Can't reset - %s" with the reason's text and the info sound.
+void ShowCarMessage(int reason);
+// |a - b| of two integers.
+inline int64_t AbsDiff(int64_t a, int64_t b) { return a < b ? b - a : a - b; }
 
 // Whether a car outside the body list keeps resting: no engine start request,
 // speed and engine speed both +0.0 exactly, and an input activity within 511

@@ -72,6 +72,7 @@ void CarObject::Reset(float heading, int rescue, int fullProbe) {
     // 2. Race state of the car standing where it was put.
     stopped = 1;
     remoteHeld = 0;
+    recentlyReset = 0;
     announcePending = 0;
     active = 1;
     standstillCount = 0;
@@ -208,6 +209,7 @@ void CarObject::Reset(float heading, int rescue, int fullProbe) {
     brake = 0.0f;
     handbrake = 0.0f;
     Zero(absRelease);
+    absReference = 0.0f;
     Zero(inputs);
     inputs[0] = 32768;
     inputs[14] = 255;

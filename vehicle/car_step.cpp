@@ -86,8 +86,9 @@ void CarObject::Step(float dt, float gravity) {
     if (isRemote) {
         if (remotePhase == -1)
             return;
-        const uint32_t age = stepCount - remoteStateTick;
-        if (age > RemoteTimeOut) {
+        // A signed span: a record stamped ahead of the car's count is fresh.
+        const int32_t age = static_cast<int32_t>(stepCount - remoteStateTick);
+        if (age > static_cast<int32_t>(RemoteTimeOut)) {
             remotePhase = 1;
             remoteAge = static_cast<float>(age) * 0.01f;
             active = 0;

@@ -37,17 +37,6 @@ constexpr float SidewallDepth = 0.015f;
 constexpr float WornFraction = 0.3f;
 constexpr float MaxDirt = 0.16f;
 
-// A display byte from a float: rounded in int and held to 0..255, so that a
-// value off the scale (or not a number) never reaches a byte cast.
-uint8_t DisplayByte(float value) {
-    const int32_t rounded = RoundToInt(value);  // INT32_MIN when not a number
-    if (rounded < 0)
-        return 0;
-    if (rounded > 255)
-        return 255;
-    return static_cast<uint8_t>(rounded);
-}
-
 // 0..63 for 20..200 C.
 uint8_t TemperatureByte(float kelvin) {
     return DisplayByte((kelvin - OutsideTemperature) * 63.0f / 180.0f);

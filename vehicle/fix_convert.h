@@ -16,6 +16,17 @@ inline int32_t RoundToInt(float x) {
     return static_cast<int32_t>(std::lrintf(x));
 }
 
+// A byte from a float: rounded and held to 0..255, so that a value off the
+// scale (or not a number, which counts as 0) never reaches a byte cast.
+inline uint8_t DisplayByte(float value) {
+    const int32_t rounded = RoundToInt(value);  // INT32_MIN when not a number
+    if (rounded < 0)
+        return 0;
+    if (rounded > 255)
+        return 255;
+    return static_cast<uint8_t>(rounded);
+}
+
 // Float metres to 16.16: multiplied in single precision, then rounded.
 inline int32_t MetresToFix(float metres) {
     return RoundToInt(metres * 65536.0f);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "core/colour.h"
 #include "core/fixed_math.h"
 #include "vehicle/contact_probe.h"
 
@@ -87,6 +88,14 @@ public:
     // bit 0 of its flags.
     virtual int GetSurfaceKind(const TrackColour *surface) const = 0;
     virtual int GetSurfaceFlagBit0(const TrackColour *surface) const = 0;
+    // A surface's lit colour (red, green, blue, flags), the colour of the dust
+    // a sliding wheel throws up from it. A world that cannot answer gives
+    // black.
+    virtual Colour GetSurfaceLitColour(const TrackColour *surface) const
+    {
+        (void)surface;
+        return {0, 0, 0, 0};
+    }
 
     // Whether the current layout defines its own start (single-car starts).
     virtual bool IsStartOverride() const = 0;

@@ -216,10 +216,50 @@ void DeleteCarFollower(PathFollower *follower)
     delete follower;
 }
 
+int32_t CarFollowerNode(const PathFollower *follower)
+{
+    return follower->node;
+}
+
+void ResetCarFollower(PathFollower *follower)
+{
+    follower->Reset();
+}
+
+int FindCarPosition(PathFollower *follower, const int32_t point[3])
+{
+    return follower->FindPosition(point, 1);
+}
+
+// The follower's node (next 0) or the node after it (next 1).
+int CarFollowerPlace(const PathFollower *follower, int next, PathNodePlace *place)
+{
+    const Path *path = follower->path;
+    if (path == nullptr || follower->node < 0 || follower->node >= path->nodeCount) {
+        return 0;
+    }
+    const int index = next != 0 ? follower->NextNodeIndex() : follower->node;
+    if (index < 0 || index >= path->nodeCount) {
+        return 0;
+    }
+    const PathNode &node = path->nodes[index];
+    for (int k = 0; k < 3; ++k) {
+        place->position[k] = node.position[k];
+        place->direction[k] = node.direction[k];
+    }
+    place->leftEdge = node.leftEdge;
+    place->rightEdge = node.rightEdge;
+    return 1;
+}
+
 } // namespace
 
 void RegisterPathFollowerFactory()
 {
     CarServices.createPathFollower = CreateCarFollower;
     CarServices.deletePathFollower = DeleteCarFollower;
+    CarServices.pathFollowerNode = CarFollowerNode;
+    CarServices.resetPathFollower = ResetCarFollower;
+    CarServices.findPathPosition = FindCarPosition;
+    CarServices.pathFollowerPlace = CarFollowerPlace;
 }

@@ -104,6 +104,10 @@ public:
         return surface->surfaceKind > LastSurfaceKind ? LastSurfaceKind : surface->surfaceKind;
     }
     int GetSurfaceFlagBit0(const TrackColour *surface) const override { return surface ? surface->flags & 1 : 0; }
+    Colour GetSurfaceLitColour(const TrackColour *surface) const override
+    {
+        return surface ? surface->lit : Colour{0, 0, 0, 0};
+    }
 
     bool IsStartOverride() const override { return CurrentWorld && LayoutRouteLines.startOverride != 0; }
     int GetCheckpointCount() const override { return CurrentWorld ? CurrentWorld->GetCheckpointCount() : 0; }

@@ -5,11 +5,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "tests/test_files.h"
+#include "tests/world/world_load_steps.h"
 #include "core/fixed_math.h"
 #include "tools/default_track.h"
 #include "vehicle/surface_table.h"
@@ -36,18 +36,6 @@ std::vector<std::string> &Warnings()
 void KeepWarning(const char *text, int /*colour*/)
 {
     Warnings().push_back(text);
-}
-
-uint32_t FakeClock()
-{
-    static uint32_t now = 0;
-    return now += 1;
-}
-
-std::vector<uint8_t> FileBytes(const std::string &path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 constexpr int32_t Metre = 65536;
@@ -81,7 +69,7 @@ protected:
     {
         BuildTrigTables();
         SetWorldMessagePrinter(KeepWarning);
-        SetLoadClock(FakeClock);
+        SetLoadClock(FakeLoadClock);
         ASSERT_EQ(WriteDefaultTrack("."), nullptr);
         const TrackSite &row = SiteTable[DefaultTrackSite];
         world = WorldCreate();
@@ -130,10 +118,10 @@ TEST(DefaultTrackFiles, SameBytesEveryRunWithOrWithoutLightFile)
     const std::string world = std::string("data/wld/") + row.name + ".wld";
     const std::string light = std::string("data/wld/") + row.code + ".lgh";
     ASSERT_EQ(WriteDefaultTrack("."), nullptr);
-    const std::vector<uint8_t> firstWorld = FileBytes(world), firstLight = FileBytes(light);
+    const std::vector<uint8_t> firstWorld = ReadFileBytes(world), firstLight = ReadFileBytes(light);
     ASSERT_EQ(WriteDefaultTrack("."), nullptr);
-    EXPECT_EQ(FileBytes(world), firstWorld);
-    EXPECT_EQ(FileBytes(light), firstLight);
+    EXPECT_EQ(ReadFileBytes(world), firstWorld);
+    EXPECT_EQ(ReadFileBytes(light), firstLight);
     EXPECT_EQ(firstWorld.size(), a.world.size() + 8);
 }
 

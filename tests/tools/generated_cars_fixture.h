@@ -9,6 +9,8 @@
 #include "render/object_file.h"
 #include "tools/body_objects.h"
 #include "tools/car_data_writer.h"
+#include "vehicle/car_object.h"
+#include "vehicle/physics_world.h"
 
 // Tests of the generated cars: the default body objects and car data written
 // into the test's folder, with the body objects read back as the program has
@@ -35,6 +37,18 @@ protected:
         }
     }
     void SetUp() override { ASSERT_EQ(writeError, nullptr) << writeError; }
+
+    // Sends the car along its heading at `speed` m/s with its wheels rolling
+    // along, and wakes it in the physics world.
+    static void LaunchAlongHeading(PhysicsWorld &physics, CarObject &car, float speed) {
+        car.velocity[0] = speed * car.orientation[1];
+        car.velocity[1] = speed * car.orientation[4];
+        car.moving = 1;
+        for (int w = 0; w < car.wheelCount; w++)
+            car.wheels[w].angularVelocity = speed / car.wheels[w].radius;
+        physics.Remove(&car);
+        physics.Add(&car);
+    }
 
     static inline const char *writeError = nullptr;
     static inline Object3D bodies[BodyCodeCount];

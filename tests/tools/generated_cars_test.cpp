@@ -360,6 +360,10 @@ TEST_F(GeneratedCarsTest, EveryCarLoads)
         EXPECT_TRUE(engine.inertia >= p.band.minInertia && engine.inertia <= p.band.maxInertia) << engine.inertia;
         EXPECT_TRUE(engine.clutchCapacity >= p.band.minClutch && engine.clutchCapacity <= p.band.maxClutch)
             << engine.clutchCapacity;
+        // Best power lies clearly below the rev limiter's onset (0.99 of the
+        // limit), so the automatic gearbox, which changes up only above the
+        // best-power speed, reaches it in every gear.
+        EXPECT_LE(engine.maxPowerSpeed, 0.92f * engine.maxSpeed) << CarTable[car].code;
     }
 }
 

@@ -306,6 +306,7 @@ TEST_F(CarTimingTest, StartRaceTimingUnlessHotLap) {
     EXPECT_EQ(car.nextLine, 2);
 
     CarObject other;
+    other.timingArmed = 0;
     fake.hotLap = 1;
     other.StartRaceTiming();
     EXPECT_EQ(other.timingArmed, 0);

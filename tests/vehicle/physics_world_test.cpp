@@ -496,6 +496,7 @@ TEST_F(PhysicsWorldTest, StartOverrideSetsTheLapStartOnTheRaceStartTick) {
     world.startOverride = true;
     Car *car = Make<Car>(1.0f, {0, 0, 5 * M});
     car->raceStartTick = 2;
+    car->nextLine = 0;
     testRace.cars[0] = car;
     testRace.slotCount = 1;
     ASSERT_EQ(physics.AddBody(car), 1);

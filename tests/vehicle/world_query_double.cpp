@@ -313,6 +313,12 @@ int WorldQueryDouble::GetSurfaceFlagBit0(const TrackColour *surface) const {
     return surface != nullptr ? SurfaceRecord(surface).flagBit0 : 0;
 }
 
+Colour WorldQueryDouble::GetSurfaceLitColour(const TrackColour *surface) const {
+    if (surface == nullptr)
+        return {0, 0, 0, 0};
+    return {static_cast<uint8_t>(90 + 10 * SurfaceRecord(surface).kind), 80, 40, 0};
+}
+
 bool WorldQueryDouble::IsStartOverride() const {
     return startOverride;
 }

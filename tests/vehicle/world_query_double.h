@@ -103,6 +103,8 @@ public:
     int32_t ProbeSolidBelow(int32_t x, int32_t y, int32_t z, int deep) const override;
     int GetSurfaceKind(const TrackColour *surface) const override;
     int GetSurfaceFlagBit0(const TrackColour *surface) const override;
+    // (90 + 10 x kind, 80, 40), flags 0: the kinds tell their colours apart.
+    Colour GetSurfaceLitColour(const TrackColour *surface) const override;
     bool IsStartOverride() const override;
     int GetCheckpointCount() const override;
     uint8_t GetKnowledgeChanged() const override;

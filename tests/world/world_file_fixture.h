@@ -60,10 +60,12 @@ struct WorldFixture {
     int fourthByte = 0;
     std::vector<ConfigFixture> configs = {{"Main", StraightPath(4, 0)}};
     int colourCount = 1;
+    std::vector<uint8_t> surfaceKinds;   // of the first colour records; the rest are kind 0
     float a = 0.0f, b = 0.0f;
     std::vector<SchemeFixture> schemes = {SchemeFixture{}};
     uint32_t objectCount = 0;
     int litObjects = 0;            // objects with lighting records (solids)
+    std::function<void(WorldWriter &)> writeHolders;
     std::function<void(WorldWriter &, int version)> writeObjects;
     std::vector<CameraPoint> cameraPoints;
     std::vector<CameraTriangleFields> cameraTriangles;
@@ -97,13 +99,20 @@ struct WorldFixture {
             snprintf(colours[i].name, sizeof colours[i].name, "c%d", i);
             colours[i].paletteCount = 1;
             colours[i].palette = &palette;
+            if (i < static_cast<int>(surfaceKinds.size())) {
+                colours[i].surfaceKind = surfaceKinds[i];
+            }
         }
         WriteColourSet(out, colours.data(), colourCount, 1);
         for (TrackColour &colour : colours) {
             colour.palette = nullptr;   // the writer's records own nothing
         }
         out.F32(a).F32(b);
-        out.U32(0);   // holders
+        if (writeHolders) {
+            writeHolders(out);   // the count and the holders
+        } else {
+            out.U32(0);
+        }
         out.U32(0);
         out.U32(static_cast<uint32_t>(schemes.size()));
         for (const SchemeFixture &s : schemes) {
