@@ -2,6 +2,8 @@
 
 #include "core/colour.h"
 #include "race/game_state.h"
+#include "render/model_node.h"
+#include "render/number_plates.h"
 #include "ui/message_lines.h"
 #include "vehicle/car_data_recording.h"
 #include "vehicle/car_object.h"
@@ -150,4 +152,8 @@ void RegisterSimulationServices()
     RaceServices.pathIsClosed = LoadedWorldPathIsClosed;
     RaceServices.pathSection = LoadedWorldPathSection;
     RaceServices.gameState = CurrentGameState;
+    CarServices.getNumberPlate = GetNumberPlate;
+    CarServices.releaseNumberPlate = ReleaseNumberPlate;
+    CarServices.createModelNode = CreateModelNode;
+    CarServices.deleteModelNode = DeleteModelNode;
 }

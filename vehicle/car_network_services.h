@@ -29,6 +29,28 @@ struct CarNetworkServices {
     void (*sendReliableToConnection)(int connection, const char *label, const uint8_t *bytes, int length);
     // The car's event packet (code 0: it goes to spectate).
     void (*sendCarEvent)(CarObject *car, int code);
+
+    // --- Skins (car_skin.cpp) ---
+    // The skin cache: takes a downloaded skin of the car code ("HEL" for
+    // helmets) and skin name when one is there; 1 when taken.
+    int (*takeCachedSkin)(const char *carCode, const char *skinName);
+    // Queues a skin download; 0 when the queue refuses it.
+    int (*queueSkinDownload)(const char *carCode, const char *skinName, int sizeFlag, int secondFormat);
+    // Adds a skin's texture name ("car_skin", or "HEL_" and a helmet skin)
+    // to the session's skin list.
+    void (*addSessionSkinName)(const char *name);
+    // The skin-download permission word, and the host word received from the
+    // master server (bit 0: no skin downloads).
+    uint32_t (*skinDownloadPermission)();
+    uint32_t (*masterHostWord)();
+    // 1 on a dedicated host (empty: the program's dedicated mode decides).
+    int (*isDedicatedHost)();
+    // 1 when one of the race's slots belongs to this program's connection.
+    int (*hasSlotOfConnection)();
+    // 1 while a multiplayer replay plays, and while the session adds a car
+    // or initialises.
+    int (*multiplayerReplayPlaying)();
+    int (*sessionAddingCar)();
 };
 
 extern CarNetworkServices CarNetwork;

@@ -446,6 +446,8 @@ void CarObject::FreeDriverClips() {
 }
 
 void CarObject::LoadModelAndSkin(const Object3D *body) {
+    if (body != nullptr)
+        RequestSkinDownload();
     delete[] savedPoints;
     savedPoints = nullptr;
     FreeGeometry();

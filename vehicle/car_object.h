@@ -285,6 +285,30 @@ public:
     void ReleaseWheelMeshes();
     void ReleasePlate();
 
+    // --- Skin, tints and plate (car_skin.cpp) ---
+    // 1 when the car's skin must be fetched (the car is drawn with its
+    // default skin meanwhile), else 0. Sets SkinStateWord.
+    int CheckSkin();
+    // 1 when a remote car's skin is to be wanted from the other programs:
+    // the car is remote, no multiplayer replay plays, the session is not
+    // adding a car and one of the race's slots is this program's own.
+    int WantsRemoteSkin() const;
+    // The skin step of LoadModelAndSkin: CheckSkin, and when it answers 1
+    // the download request ("Can't load skin :" when refused). Returns the
+    // CheckSkin answer.
+    int RequestSkinDownload();
+    // The car-specific textures of the body object take the skin's texture
+    // name (the first colour configuration's while skinPending), then the
+    // body is tinted.
+    void ApplySkinToMaterials(int skinPending);
+    // The body object's colour records take colours 1 to 4.
+    void TintBodyMaterials();
+    // Plate materials of the body object take the plate slot's band.
+    void SetPlateMaterials();
+    // The skin names of the car (unless onlyHelmet) and of its helmet go to
+    // the session's skin list.
+    void AddSkinNames(int onlyHelmet);
+
     // --- Set-up application ---
     // Allowed tyre types of the set-up (both inclusive).
     void GetChoiceRange(int *lo, int *hi) const;

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+
+struct Material;
+struct ModelNode;
+struct Object3D;
+
+// Building model nodes (render/model_node.h) from 3D objects
+// (render/object_file.h). Builds share global buffers: one build at a time,
+// on the main thread.
+
+constexpr int MaxBuildVertices = 16384;
+constexpr int MaxBuildTriangles = 16384;
+
+// Child modes of BuildModelFromObject.
+constexpr int BuildNoChildren = 0;
+constexpr int BuildChildren = 1;
+constexpr int BuildChildrenWithSkins = 2;
+
+// Part mask selecting every part.
+constexpr uint32_t AllObjectParts = 0xFFFFFFFFu;
+
+// The texture layer's look-up of a material's texture name. mode 0 world
+// objects, 1 objects, 2 objects with skins; alphaTest asks for the
+// alpha-tested variant; index selects the number-plate group. It may set
+// *environment. Null answers "no texture".
+using ObjectTextureLookup = Material *(*)(const char *name, int mode, int alphaTest, int index,
+                                          uint8_t *environment);
+// Registered by the texture layer at start-up; with none registered the
+// names stay resolved in the lists (MaterialDrawList::textureName) and the
+// materials are null.
+void SetObjectTextureLookup(ObjectTextureLookup lookup);
+
+// Set to 1 by LoadObjectTextures when the registered look-up had no
+// texture for a used material; callers clear it before a load.
+extern int ObjectTextureMissing;
+
+// Resolves the texture of every material used by the object's triangles
+// (level not negative, part in partMask); the children are loaded by the
+// build. worldMode 1 for world objects; skinMode 1 lets car-specific
+// textures use the car's skin; fallbackIndex selects the number-plate
+// group. Sets the materials' flags: bit 0 alpha-tested ("ATEST"), 0x40
+// looked up as an object texture, 0x80 car-specific. Must run before a
+// build. Null object: nothing.
+void LoadObjectTextures(Object3D *object, int worldMode, int skinMode, int fallbackIndex, uint32_t partMask);
+
+// Fills `node` (reset first by its creator or by Destroy) from level `level`
+// of the object: transform, visible range, the vertices and triangles of the
+// selected parts cut into material lists. With childMode nonzero the
+// children are built too (a mirrored child twice: mirrored, then plain),
+// childMode 2 loading their textures with skins. surfaceRow picks the row
+// of the surface table (clamped per child). Positions are multiplied by
+// xScale (x) and yzScale (y and z), 16.16 (65536 = 1.0). Returns the node's
+// bounding radius; 0 for a null object or node.
+int32_t BuildModelFromObject(Object3D *object, ModelNode *node, int level, int childMode, int surfaceRow,
+                             int32_t xScale, int32_t yzScale, uint32_t partMask);
