@@ -4,6 +4,8 @@
 #include "race/game_state.h"
 #include "render/model_node.h"
 #include "render/number_plates.h"
+#include "scene/rim_models.h"
+#include "scene/wheel_octagons.h"
 #include "ui/message_lines.h"
 #include "vehicle/car_data_recording.h"
 #include "vehicle/car_object.h"
@@ -130,6 +132,13 @@ int CurrentGameState()
     return GameState;
 }
 
+// The cars' simple wheel meshes; no add-pass white material is made yet,
+// so the part has none.
+RenderObject *BuildCarWheelMesh(float tyreWidth, float radius)
+{
+    return BuildWheelOctagonMesh(tyreWidth, radius, nullptr);
+}
+
 }  // namespace
 
 void RegisterSimulationServices()
@@ -156,4 +165,7 @@ void RegisterSimulationServices()
     CarServices.releaseNumberPlate = ReleaseNumberPlate;
     CarServices.createModelNode = CreateModelNode;
     CarServices.deleteModelNode = DeleteModelNode;
+    CarServices.buildRimMeshes = BuildRimMeshes;
+    CarServices.buildTyreMesh = BuildTyreMesh;
+    CarServices.buildWheelOctagonMesh = BuildCarWheelMesh;
 }

@@ -191,16 +191,7 @@ void ModelNode::FillRenderObject(RenderObject *object, int mode) const
         int base = -1;
         for (int v = 0; v < listVertices; v++) {
             const ModelVertex &vertex = vertices[vertexStart + v];
-            PartVertex out{};
-            out.x = static_cast<float>(vertex.position[0]) * FixToFloat;
-            out.y = static_cast<float>(vertex.position[1]) * FixToFloat;
-            out.z = static_cast<float>(vertex.position[2]) * FixToFloat;
-            out.nx = static_cast<float>(vertex.normal[0]) * FixToFloat;
-            out.ny = static_cast<float>(vertex.normal[1]) * FixToFloat;
-            out.nz = static_cast<float>(vertex.normal[2]) * FixToFloat;
-            out.u = vertex.u;
-            out.v = vertex.v;
-            out.diffuse = VertexColour(vertex);
+            const PartVertex out = ToPartVertex(vertex, VertexColour(vertex));
             const int index = part->AddVertex(out);
             if (v == 0)
                 base = index;
@@ -250,6 +241,21 @@ int32_t ModelNode::ComputeBounds()
             radius = clamped;
     }
     return radius;
+}
+
+PartVertex ToPartVertex(const ModelVertex &vertex, uint32_t diffuse)
+{
+    PartVertex out{};
+    out.x = static_cast<float>(vertex.position[0]) * FixToFloat;
+    out.y = static_cast<float>(vertex.position[1]) * FixToFloat;
+    out.z = static_cast<float>(vertex.position[2]) * FixToFloat;
+    out.nx = static_cast<float>(vertex.normal[0]) * FixToFloat;
+    out.ny = static_cast<float>(vertex.normal[1]) * FixToFloat;
+    out.nz = static_cast<float>(vertex.normal[2]) * FixToFloat;
+    out.u = vertex.u;
+    out.v = vertex.v;
+    out.diffuse = diffuse;
+    return out;
 }
 
 ModelNode *CreateModelNode()

@@ -6,6 +6,7 @@
 #include "core/fixed_math.h"
 
 struct Material;
+struct PartVertex;
 struct RenderObject;
 
 // Model nodes: the drawable form of one level of detail of a 3D object
@@ -145,6 +146,10 @@ struct ModelNode {
 // and deletes it (null is allowed).
 ModelNode *CreateModelNode();
 void DeleteModelNode(ModelNode *node);
+
+// A node vertex as a render part's vertex: position and normal from 16.16
+// to float, the texture coordinates, and the given diffuse colour.
+PartVertex ToPartVertex(const ModelVertex &vertex, uint32_t diffuse);
 
 // The running number of the next "SUB%d" render object.
 extern int ModelRenderObjectCounter;

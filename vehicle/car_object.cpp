@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/data_stream.h"
+#include "render/render_object.h"
 #include "vehicle/car_curve.h"
 #include "vehicle/car_race_services.h"
 #include "vehicle/collision_hull.h"
@@ -240,12 +241,14 @@ CarObject::CarObject() : RigidBody(1, 0, nullptr) {
 
 CarObject::~CarObject() {
     FreeSavedMeshes();
-    ReleaseSkins();
+    // The nodes go first: deleting one destroys its geometry, and the skin
+    // release then has only the render objects left to give back.
     for (ModelNode *&node : modelNodes) {
         if (node != nullptr && CarServices.deleteModelNode != nullptr)
             CarServices.deleteModelNode(node);
         node = nullptr;
     }
+    ReleaseSkins();
     ReleaseWheelMeshes();
     ReleasePlate();
     FinishCarDataRecording(this);
@@ -445,29 +448,7 @@ void CarObject::FreeDriverClips() {
     }
 }
 
-void CarObject::LoadModelAndSkin(const Object3D *body) {
-    if (body != nullptr)
-        RequestSkinDownload();
-    delete[] savedPoints;
-    savedPoints = nullptr;
-    FreeGeometry();
-    hullResult = nullptr;
-    hullPointCount = 0;
-    if (body == nullptr)
-        return;
-    int choice = setup != nullptr ? setup->partChoice : 0;
-    if (choice >= partNameCount)
-        choice = 0;
-    const uint32_t partMask = partNames[choice].mask;
-    hullResult = BuildCollisionHull(body, this, 1.0f, partMask);
-    hullPointCount = pointCount;
-    ComputeBounds();
-    if (pointCount > 0) {
-        savedPoints = new float[pointCount][3];
-        for (int i = 0; i < pointCount; i++)
-            std::memcpy(savedPoints[i], points[i].local, sizeof(savedPoints[i]));
-    }
-}
+// LoadModelAndSkin: car_model.cpp.
 
 void CarObject::ClearSteeringState() {
     Zero(steering);
@@ -494,15 +475,13 @@ void CarObject::FreeSavedMeshes() {
     }
 }
 
-// Skin textures are made by the scene; until it does, there is nothing to
-// give back but the handles.
-void CarObject::ReleaseSkins() {
-    ClearSkinTextures();
-}
-
 void CarObject::ReleaseWheelMeshes() {
     axles[0].FreeMeshes();
     axles[1].FreeMeshes();
+    for (RenderObject *&mesh : wheelMeshes)
+        DeleteRenderObject(&mesh);
+    // Built again on demand (after a device loss the render parts are made anew).
+    renderPartsBuilt = 0;
 }
 
 void CarObject::ReleasePlate() {

@@ -22,6 +22,8 @@ class CarObject;
 class PathFollower;
 class ZoneObject;
 struct ModelNode;
+struct RenderObject;
+struct Material;
 struct DriverClip;
 struct PlayerSlot;
 
@@ -92,12 +94,33 @@ struct CarObjectServices {
     // path for the span holding point (16.16), the visibility planes
     // following it (the node, or -1); and the follower's node (next 0) or
     // the node after it (next 1), 0 when the follower has no node.
+    // Helmets (scene side): make the helmet skin of a player record (1 when
+    // a texture of the helmet is missing); renew every helmet after a track
+    // change.
+    int (*setHelmetSkin)(HelmetSkin *helmet, const uint8_t info[16], uint32_t word);
+    void (*refreshHelmetSkins)();
+    // The track's default texture, refreshed (scene side; null for none).
+    Material *(*defaultTrackTexture)();
+    // Wheel and rim drawing (scene side): the axle's drawn cross-section
+    // (1 when built); the axle's tyre node turned n times from it; the
+    // simple eight-sided mesh of a wheel (null when none is made).
+    int (*buildRimMeshes)(RimData *axle, const CarCurve *curve, int roundCrown, int plainV, int darkVariant);
+    int (*buildTyreMesh)(ModelNode *node, int n, const Object3D *rimObject, const RimData &axle, float scale);
+    RenderObject *(*buildWheelOctagonMesh)(float tyreWidth, float radius);
     void (*resetPathFollower)(PathFollower *follower);
     int (*findPathPosition)(PathFollower *follower, const int32_t point[3]);
     int (*pathFollowerPlace)(const PathFollower *follower, int next, PathNodePlace *place);
 };
 
 extern CarObjectServices CarServices;
+
+// Fills level `level` of a lamp render object from the model node built
+// from `body`: the vertices whose material (through their mapping) is one of
+// the four (null entries never match) on the side that sideKind selects,
+// with the diffuse colour (ARGB), and the triangles whose corners were all
+// taken. At most 255 vertices per level.
+void BuildLampMesh(RenderObject *object, const ModelNode *node, int level, const Object3D *body,
+                   const ObjectMaterial *const materials[4], uint32_t colour, int sideKind);
 
 // Non-zero while the car-sound buffer runs (set by the audio service): gear
 // changes are then counted for the engine sound.
@@ -109,13 +132,16 @@ constexpr int CarGearPositions = 9;
 constexpr int CarDamageRecords = 16;
 
 // One of the car's eight material records: the texture handle, the colour
-// and the lamp-group data.
+// and the lamp-group data (car_lamps.cpp). Kept in memory only.
 struct CarMaterial {
     uint32_t texture;
     uint8_t colour[4];   // red, green, blue, fourth
-    uint8_t lampData[24];
+    uint8_t sideKind;    // 0 both sides, 1 the side with x below 0, 2 the side with x above 0
+    uint8_t textured;    // 1: the lamp material is a texture's
+    const ObjectMaterial *lampEntries[4];  // body-model materials of the group's names, or null
+    Material *lampMaterial;
+    RenderObject *lampObject;              // "PRT%d", owned; null when the group is not built
 };
-static_assert(sizeof(CarMaterial) == 32, "a car material record is 32 bytes");
 
 // A box (or point) of the mass model: mass (kg), centre and half sizes in
 // car coordinates (m), and a kind word for drawing the elements.
@@ -230,8 +256,10 @@ public:
     void FreeRods();
     void FreeDriverClips();
 
-    // Builds the body's collision hull from the body object (the parts that
-    // the set-up's part choice selects) and keeps a copy of its points.
+    // Takes the body object: the skin check and download request, the model
+    // (RefreshModel), the helmet, the body's collision hull (the parts that
+    // the set-up's part choice selects) with a copy of its points, and the
+    // lamp groups (car_model.cpp).
     void LoadModelAndSkin(const Object3D *body);
     // Applies the set-up to the model: clamps it to the car and its class,
     // derives the drivetrain, wheels, suspension geometry, tyres, mass model
@@ -283,6 +311,32 @@ public:
     void FreeSavedMeshes();
     void ReleaseSkins();
     void ReleaseWheelMeshes();
+
+    // --- Model nodes, skin textures and render objects (car_model.cpp) ---
+    // Rebuilds the model nodes for the part choice, skin, plate and
+    // mirroring, keeps the undamaged copies and applies the stored damage.
+    void RefreshModel(int withSkin);
+    void RebuildModelNodes();
+    // The solid, alpha and shadow render objects and the lamp meshes (once,
+    // while drawing is on).
+    void BuildSkinTextures();
+    void RebuildRenderParts();
+    // Once per car while drawing is on (car_render_parts.cpp): the rim
+    // models, each axle's hub and tyre nodes from the repeated rim object and
+    // each wheel's simple mesh. ReleaseWheelMeshes undoes it.
+    void BuildRenderParts();
+    // Deletes the solid, alpha, shadow and lamp render objects.
+    void ReleaseSkinTextures();
+    // After the render device was made again.
+    void RefreshDerived();
+    void ReapplySetup();
+    void RefreshPlayerHelmet();
+    void RefreshHelmetSkin();
+    // After a track change: the track's default texture in the skin records
+    // and the wheel nodes.
+    void SetDefaultTexture();
+    void ResetPartStates();
+    void ClearWheelTextureRefs();
     void ReleasePlate();
 
     // --- Skin, tints and plate (car_skin.cpp) ---
@@ -305,6 +359,23 @@ public:
     void TintBodyMaterials();
     // Plate materials of the body object take the plate slot's band.
     void SetPlateMaterials();
+
+    // --- Lamps and wheel parts (car_lamps.cpp) ---
+    // Looks up the eight lamp groups in bodyObject; with build nonzero also
+    // makes their materials and "PRT%d" render objects (one part, one item
+    // per level of the body object).
+    void FindLamps(int build);
+    // Fills lamp group `group` from the object's materials named name1..4
+    // (null names skipped, compared without regard to case). Returns 1 when
+    // a material matched.
+    int BuildLampGroup(int group, const Object3D *object, int build, const char *name1, const char *name2,
+                       const char *name3, const char *name4, int sideKind);
+    // Deletes the lamp groups' render objects (the skin textures' release).
+    void ReleaseLampObjects();
+    // The parts of kinds 1 and 5 of the level-0 model node go to their
+    // wheel slots, their transforms replaced by the slot marks.
+    void FindWheelParts();
+    void ClearWheelParts();
     // The skin names of the car (unless onlyHelmet) and of its helmet go to
     // the session's skin list.
     void AddSkinNames(int onlyHelmet);
@@ -415,11 +486,17 @@ public:
     // when the new one is stronger. Returns 1 when stored.
     int AddDamageRecord(const uint8_t record[4]);
     // Wheel mounts back at their rest positions and collision points at
-    // their saved undamaged places (withMeshes: the meshes too, once the
-    // scene keeps them).
+    // their saved undamaged places; withMeshes: every level's vertices
+    // (position and normal) and part positions copied back from the saved
+    // copies.
     void RestoreShape(int withMeshes);
-    // Moves wheel mounts and collision points by every stored record.
+    // Moves vertices, parts, wheel mounts and collision points by every
+    // stored record and renews the normals of the moved vertices.
     void ApplyDamageToMeshes();
+    // The undamaged copies of every level's vertices and part positions,
+    // taken from freshly built model nodes once per level and kept (a copy
+    // whose counts no longer fit the node is taken again).
+    void SaveUndamagedMeshes();
     void UpdateBrakeHelp();
     void StepAbs(float dt);
     void ApplyTractionCut();
@@ -665,11 +742,19 @@ public:
 
     // --- Body model ---
     const Object3D *bodyObject;   // shared, not owned
-    ModelNode *modelNodes[CarLodCount];
+    ModelNode *modelNodes[CarLodCount] = {};
     uint32_t modelWords[5];
     uint32_t skinTextures[3];
     CarMaterial materials[CarMaterialCount];
     const char *hullResult;       // what BuildCollisionHull answered, or null
+    // Built on demand by BuildSkinTextures ("SOL%d", "ALP%d", "SHD%d").
+    RenderObject *solidObject = nullptr;
+    RenderObject *alphaObject = nullptr;
+    RenderObject *shadowObject = nullptr;
+    RenderObject *wheelMeshes[MaxCarWheels] = {};   // "WHL%d", owned
+    uint8_t renderPartsBuilt = 0;   // 1 after BuildRenderParts, until ReleaseWheelMeshes
+    uint8_t textureMissing = 0;   // a texture of the model failed to load
+    uint8_t helmetMissing = 0;    // the helmet's texture failed to load
 
     // --- Player ---
     HelmetSkin helmetSkin;
@@ -841,8 +926,8 @@ public:
 
     uint8_t setupRanges[8];
     AeroSurface wings[4];
-    const Object3D *wheelParts[6];
-    const Object3D *wheelParts5[6];
+    ModelNode *wheelParts[6];     // parts of kind 1 of the level-0 node, by axle x 3 + side + 1
+    ModelNode *wheelParts5[6];    // the same for parts of kind 5
 
     uint8_t wrongWayNotice[4];
     int32_t hullPointCount;
@@ -868,8 +953,11 @@ public:
     int32_t damageCount;
     uint8_t damageRecords[CarDamageRecords][4];
     float (*savedPoints)[3];      // owned: every collision point's local position
-    float *savedVertices[CarLodCount];
-    float *savedPartVectors[CarLodCount];
+    // Owned undamaged copies per level (SaveUndamagedMeshes): word 0 the
+    // vertex (part) count, then 6 words per vertex (16.16 position and
+    // normal) or 3 per part (16.16 position).
+    int32_t *savedVertices[CarLodCount] = {};
+    int32_t *savedPartVectors[CarLodCount] = {};
 };
 
 // Prints "Can't reset - %s" with the reason's text and the info sound.

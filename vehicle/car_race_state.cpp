@@ -79,7 +79,10 @@ void CarObject::ResetRaceState() {
 }
 
 void CarObject::Repair(int wearLimit, int resetEngine) {
-    // 1-2. No damage records; the undamaged shape back.
+    // 1-2. No damage records; the undamaged shape back. The render objects
+    // filled from dented meshes go and are built again on demand.
+    if (bodyObject != nullptr && damageCount != 0)
+        ReleaseSkinTextures();
     damageCount = 0;
     shapeRefreshPending = 0;
     RestoreShape(1);

@@ -8,7 +8,10 @@
 #include "core/float_math.h"
 #include "render/object_file.h"
 #include "vehicle/car_class.h"
+#include "vehicle/car_curve.h"
+#include "vehicle/car_model.h"
 #include "vehicle/car_object.h"
+#include "vehicle/car_skin.h"
 #include "vehicle/fix_convert.h"
 #include "vehicle/world_query.h"
 
@@ -23,6 +26,7 @@ constexpr float AirDensity = 1.205f;
 
 // dataFlags bits read here.
 constexpr uint32_t FlagRearLikeFront = 0x10;
+constexpr uint32_t FlagDarkRimVariant = 0x20;   // the second darkening style of the rim colours
 constexpr uint32_t FlagCrankAcross = 0x40;
 constexpr uint32_t FlagCrankPositive = 0x80;
 constexpr uint32_t FlagFrontSeat = 0x100;
@@ -337,10 +341,21 @@ void CarObject::SetRodEndPoints() {
 }
 
 void CarObject::BuildRimModels() {
-    // The tints and meshes of the drawn rims are the scene's; the tyre shape
-    // feeds the physics.
-    for (RimData &axle : axles)
+    // Colours 5 to 8 tint the rim curve's cells and the rim object's
+    // surfaces. The tyre shape feeds the physics; the drawn cross-section
+    // is made only while drawing is on.
+    if (colours != nullptr) {
+        if (curve != nullptr)
+            TintMaterials(&curve->materials, colours->rim);
+        TintMaterials(&rimObject.surfaces, colours->rim);
+    }
+    const int drawing = CarDrawingOn() && CarServices.buildRimMeshes != nullptr;
+    for (RimData &axle : axles) {
         ComputeTyreProfile(axle, axle.hubOffset, vehicleClass == 0 ? 1 : 0);
+        if (drawing)
+            CarServices.buildRimMeshes(&axle, curve, vehicleClass == 0 ? 1 : 0, vehicleClass == 10 ? 1 : 0,
+                                       (dataFlags & FlagDarkRimVariant) ? 1 : 0);
+    }
 }
 
 void CarObject::SetUpModel(int keepMass) {

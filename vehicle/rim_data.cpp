@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/data_stream.h"
+#include "render/model_node.h"
 #include "vehicle/fix_convert.h"
 #include "vehicle/tyre_type_table.h"
 
@@ -26,6 +27,12 @@ bool FitsInt32(float value) {
 
 int RimRepeatCount(int stored) {
     return stored >= MinRimRepeatCount && stored <= MaxRimRepeatCount ? stored : MinRimRepeatCount;
+}
+
+int RimSegmentCount(int repeatCount) {
+    static const uint8_t Segments[MaxRimRepeatCount - MinRimRepeatCount + 1] = {
+        30, 27, 28, 30, 30, 28, 28, 27, 30, 30, 30, 26, 28, 30, 28, 30, 27, 30, 30, 30, 30};
+    return Segments[RimRepeatCount(repeatCount) - MinRimRepeatCount];
 }
 
 void RimData::Read(DataStream &stream, int version) {
@@ -82,9 +89,9 @@ void RimData::Write(DataStream &stream) const {
     WriteFloat(stream, uprightLength);
 }
 
-// The scene builds the hub and rim nodes when it draws the wheels; until it
-// does, nothing is owned here and the pointers stay null.
 void RimData::FreeMeshes() {
+    DeleteModelNode(hubNode);
+    DeleteModelNode(rimNode);
     hubNode = nullptr;
     rimNode = nullptr;
 }

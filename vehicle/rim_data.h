@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "core/containers.h"
+
 struct DataStream;
 struct ModelNode;
 
@@ -16,6 +18,39 @@ constexpr int RimOptionBytesVersion = 251;   // older records hold a dropped flo
 constexpr int MinRimRepeatCount = 2;
 constexpr int MaxRimRepeatCount = 22;
 int RimRepeatCount(int stored);
+// The segment count of the drawn rim for a repeat count (2..22; outside:
+// that of 2): a multiple of the spoke count near 30 keeps the spokes and the
+// rim's facets in step.
+int RimSegmentCount(int repeatCount);
+
+// The drawn cross-section of tyre and rim: points of the section (rings,
+// each turned about the wheel axis when drawn) joined by faces. Faces 0..8
+// are the tyre, the later ones the rim. Built by the scene from the rim
+// curve (scene/rim_models.h).
+constexpr int MaxProfileRings = 64;
+constexpr int MaxProfileFaces = 32;
+constexpr int TyreProfileFaces = 9;
+
+struct ProfileRing {
+    float offset;        // along the axle from the wheel's centre plane, metres
+    float radius;        // metres
+    float normal[2];     // offset part, radial part
+    float v;             // texture v
+    // Colour bytes 0-2 and a fourth byte, in the form of a surface record so
+    // that the rim node's vertices can point at it.
+    GridCell colour;
+    uint8_t kind;        // 0 rim surface, 1 rim edge or crease, 2 tyre side, 3 tread
+    uint8_t linkA;       // the two rings that rebuild a squashed tyre side's normal
+    uint8_t linkB;
+};
+
+struct ProfileFace {
+    uint32_t ringA;
+    uint32_t ringB;
+    float normal[2];     // unit, offset part and radial part
+    float axisCrossing;  // where the face's line meets the axle (0 for a face parallel to it)
+    float slope;         // the face's slope, sign-adjusted (0 for a face parallel to the axle)
+};
 
 // Everything of the record that ClearRimProfile zeroes.
 struct RimDataFields {
@@ -63,9 +98,17 @@ struct RimDataFields {
     float treadSectionArea;  // m^2, one of the three lateral sections
     float sidewallArea;      // m^2
 
-    // The drawn hub and rim; null until the scene builds them.
+    // The drawn hub and rim; null until the car builds its render parts.
+    // Owned by the RimData (FreeMeshes deletes them).
     ModelNode *hubNode;
     ModelNode *rimNode;
+
+    // The drawn cross-section; empty until the car builds its rim models
+    // with drawing on.
+    int32_t ringCount;
+    int32_t faceCount;
+    ProfileRing rings[MaxProfileRings];
+    ProfileFace faces[MaxProfileFaces];
 };
 
 struct RimData : RimDataFields {
