@@ -3,6 +3,8 @@
 // spin, drift and steering, a wall grazing the outer face now and then.
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_axle.h"
+
 #include "vehicle/car_object.h"
 #include "vehicle/car_wheel.h"
 #include "vehicle/rim_data.h"
@@ -11,17 +13,9 @@
 namespace {
 
 void BM_StepSuspension(benchmark::State &state) {
-    BuildTyreCurves();
     RimData axle;
-    axle.tyreWidth = 0.2f;
-    axle.aspect = 0.5f;
-    axle.rimRadius = 0.19f;
-    axle.tyreType = 5;
-    ComputeTyreProfile(axle, 0.0f, 0);
+    SetUpBenchAxle(axle);
     const float R = axle.outerRadius;
-    axle.rimVolume = 0.004f;
-    axle.treadSectionArea = 0.11f * axle.treadWidth / 3.0f;
-    axle.sidewallArea = 0.11f * (R - axle.rimRadius);
     axle.hubOffset = 0.02f;
 
     CarObject car;

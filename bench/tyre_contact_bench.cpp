@@ -2,6 +2,8 @@
 // ground, in full mode: the contact as a wheel runs it every sub-step.
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_axle.h"
+
 #include "vehicle/car_wheel.h"
 #include "vehicle/rim_data.h"
 #include "vehicle/tyre_contact.h"
@@ -10,17 +12,9 @@
 namespace {
 
 void BM_TyreContactRolling(benchmark::State &state) {
-    BuildTyreCurves();
     RimData axle;
-    axle.tyreWidth = 0.2f;
-    axle.aspect = 0.5f;
-    axle.rimRadius = 0.19f;
-    axle.tyreType = 5;
-    ComputeTyreProfile(axle, 0.0f, 0);
+    SetUpBenchAxle(axle);
     const float R = axle.outerRadius;
-    axle.rimVolume = 0.004f;
-    axle.treadSectionArea = 0.11f * axle.treadWidth / 3.0f;
-    axle.sidewallArea = 0.11f * (R - axle.rimRadius);
 
     CarWheel wheel;
     wheel.unsprungMass = 20.0f;
