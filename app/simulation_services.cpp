@@ -1,5 +1,6 @@
 #include "app/simulation_services.h"
 
+#include "audio/interface_sound.h"
 #include "core/colour.h"
 #include "race/game_state.h"
 #include "render/model_node.h"
@@ -12,6 +13,7 @@
 #include "vehicle/car_race_services.h"
 #include "vehicle/race_hooks.h"
 #include "world/duplicator_object.h"
+#include "world/layout.h"
 #include "world/map_squares.h"
 #include "world/path.h"
 #include "world/path_follower.h"
@@ -168,4 +170,11 @@ void RegisterSimulationServices()
     CarServices.buildRimMeshes = BuildRimMeshes;
     CarServices.buildTyreMesh = BuildTyreMesh;
     CarServices.buildWheelOctagonMesh = BuildCarWheelMesh;
+    // Layouts: the refusal sound and the lesson flag. Game packets stay with
+    // the local hand-off until the network session exists; there is no
+    // InSim link or race setup yet to tell.
+    LayoutServices layout = GetLayoutServices();
+    layout.playInterfaceSound = PlayInterfaceSound;
+    layout.lessonActive = RaceLessonActive;
+    SetLayoutServices(layout);
 }

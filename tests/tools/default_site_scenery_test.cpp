@@ -485,6 +485,25 @@ TEST_F(DefaultSiteSceneryTest, SampleLayoutLoadsSavesAndClears)
     EXPECT_EQ(CountLayoutCheckCircles(), 2);
     EXPECT_STREQ(LayoutName, name.c_str());
 
+    // A race start on the layout's own start point draws the wind but no
+    // red delay; cleared, the site's own start draws the delay again.
+    StartRaceView race = {};
+    race.startOffset = 10;
+    race.raceLength = 5;
+    race.windSetting = 2;
+    race.raceKind = 1;
+    const auto raceStartSteps = [&]() {
+        SharedRandom = 500;
+        world->ResetStartLightsAndWind(&race);
+        int steps = 0;
+        for (uint32_t value = 500; value != SharedRandom && steps < 10; ++steps) {
+            value = Stepped(value, 1);
+        }
+        return steps;
+    };
+    EXPECT_EQ(raceStartSteps(), 2);
+    EXPECT_EQ(world->redDelay, 0u);
+
     // Objects in file order, on the road (z 0), then the circles.
     const int circles = 3;
     const int objects = static_cast<int>(records.size()) - circles;
@@ -554,6 +573,9 @@ TEST_F(DefaultSiteSceneryTest, SampleLayoutLoadsSavesAndClears)
     EXPECT_EQ(LayoutRouteLines.timingLineCount, 0);
     EXPECT_EQ(LayoutRouteLines.startOverride, 0);
     EXPECT_EQ(world->GetCheckpointCount(), ownCheckpoints);
+    EXPECT_EQ(raceStartSteps(), 3);
+    EXPECT_GT(world->redDelay, 0u);
+    world->ResetStartLightsAndWind(nullptr);
     EXPECT_TRUE(PathLists(world) == ownLists);
     auto follower = std::make_unique<PathFollower>();
     ASSERT_GE(follower->FindPosition(probePoint, 1), 0);
