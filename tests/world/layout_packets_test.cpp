@@ -192,3 +192,62 @@ TEST(LayoutSending, MalformedPacketsAreDropped)
     EXPECT_EQ(ReceiveLayoutPacket(chunk.data(), 132, 0), 1);
     EXPECT_EQ(scene.world()->layoutObjectCount, 1 + 16);
 }
+
+// The sounds, InSim notices and race-setup calls of the layout packets reach
+// the program's services at the right moments: the refusal sound only for
+// the local user's own edit, the clear notice and the results on every clear,
+// the layout notice on the last chunk only, and no route message while a
+// lesson runs.
+TEST(LayoutSending, SoundsAndNoticesGoToTheirServices)
+{
+    struct Calls {
+        std::vector<int> sounds, tinies;
+        int layoutInfo = 0, results = 0, lesson = 0;
+    };
+    static Calls calls;
+    calls = Calls{};
+    LayoutScene scene;
+    LayoutServices services = {};
+    services.playInterfaceSound = [](int sound) { calls.sounds.push_back(sound); };
+    services.inSimSendTiny = [](int subtype) { calls.tinies.push_back(subtype); };
+    services.inSimSendLayoutInfo = [] { ++calls.layoutInfo; };
+    services.clearRaceResults = [] { ++calls.results; };
+    services.lessonActive = [] { return calls.lesson; };
+    SetLayoutServices(services);
+
+    const LayoutRecord unplaceable = LayoutObjectRecord(0.0f, 0.0f, 0.0f, 2, 0.0f);
+    const std::vector<uint8_t> refused = EditPacket(LayoutActionAdd, unplaceable);
+    ASSERT_EQ(HandleLayoutObjectPacket(refused.data(), 12, 1), 1);   // another program's edit
+    EXPECT_TRUE(calls.sounds.empty());
+    ASSERT_EQ(HandleLayoutObjectPacket(refused.data(), 12, 0), 1);
+    EXPECT_EQ(calls.sounds, std::vector<int>{3});
+
+    const std::vector<uint8_t> clear = EditPacket(LayoutActionRemoveAll, LayoutRecord{});
+    ASSERT_EQ(HandleLayoutObjectPacket(clear.data(), 12, 1), 1);
+    EXPECT_EQ(calls.tinies, std::vector<int>{TinyLayoutCleared});
+    EXPECT_EQ(calls.results, 1);
+
+    std::vector<uint8_t> chunk = ObjectsPacket(2, LayoutObjectRecord(0.0f, 20.0f, 0.0f, 0, 0.0f));
+    ASSERT_EQ(ReceiveLayoutPacket(chunk.data(), 132, 0), 1);
+    EXPECT_EQ(calls.layoutInfo, 0);
+    chunk[2] = 1;
+    ASSERT_EQ(ReceiveLayoutPacket(chunk.data(), 132, 1), 1);
+    EXPECT_EQ(calls.layoutInfo, 1);
+    EXPECT_EQ(LayoutLoaded, 0);   // a layout from elsewhere has no name here
+
+    // A lesson keeps the route's good news to itself, not its faults.
+    for (int lesson : {0, 1}) {
+        SCOPED_TRACE(lesson);
+        calls.lesson = lesson;
+        PrintedLines().clear();
+        ClearObjectGrid(scene.world());
+        ASSERT_EQ(AddLayoutObject(LayoutTimingRecord(0.0f, 0.0f, 0.0f, 4, 0, 0.0f), 0, 0, nullptr, nullptr, 0), 1);
+        ASSERT_EQ(AddLayoutObject(LayoutTimingRecord(0.0f, 3.0f, 0.0f, 4, 2, 0.0f), 0, 0, nullptr, nullptr, 0), 1);
+        BuildLayoutRoute(1);
+        EXPECT_EQ(PrintedLines(), std::vector<std::string>{"Checkpoint 1 not found"});
+        ASSERT_EQ(AddLayoutObject(LayoutTimingRecord(0.0f, -3.0f, 0.0f, 4, 1, 0.0f), 0, 0, nullptr, nullptr, 0), 1);
+        PrintedLines().clear();
+        BuildLayoutRoute(1);
+        EXPECT_EQ(PrintedLines().size(), lesson ? 0u : 1u);
+    }
+}
