@@ -11,6 +11,12 @@ extern int MusicBufferRunning;
 void InitDirectSound();
 // Stops all sound and releases the output; does nothing while it is off.
 void StopDirectSound();
+// A failed sound step (its text names the step and the buffer): while sound
+// is on, prints "No sound (text code)" as a warning and turns sound off, so
+// later failures print nothing. ReportSoundError prints "Sound error ..."
+// and leaves sound on.
+void ReportSoundFailure(const char *text, int code);
+void ReportSoundError(const char *text, int code);
 // The shutdown step: stops the output and frees the samples and the music
 // file; harmless when nothing was started.
 void ShutdownSound();
