@@ -50,8 +50,8 @@ TEST(CarSoundMixerOutput, SaturatesClampsAndEmptiesTheAccumulators)
     const float v = 0.5f * 32767.0f;
     std::memset(CarSoundMixBuffers, 0, sizeof(CarSoundMixBuffers));
     CarSoundMixBuffers[0][0] = 32767.0f;                      // s = 1: exactly V
-    CarSoundMixBuffers[0][1] = 16383.5f;                      // s = 0.5, from two accumulators
-    CarSoundMixBuffers[1][1] = 0.0f;
+    CarSoundMixBuffers[0][1] = 8000.0f;                       // s = 0.5 from two accumulators
+    CarSoundMixBuffers[2][1] = 8383.5f;
     CarSoundMixBuffers[0][2] = 8000.0f;
     CarSoundMixBuffers[2][2] = -8000.0f;                      // cancels out
     CarSoundMixBuffers[1][3] = -16383.5f;                     // s = -0.5 from the direct one
