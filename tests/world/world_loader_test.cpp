@@ -280,6 +280,10 @@ TEST_F(WorldLoaderTest, CorruptWorldsFailCleanly)
         LoadToEnd();
         ExpectFailedEmpty();
         EXPECT_FALSE(Lines().empty());
+        // The warning names the damaged file.
+        EXPECT_TRUE(HasLine(("WLD : DAMAGED FILE data\\wld\\" + Track + ".wld").c_str()) ||
+                    HasLine(("WLD : DAMAGED FILE data\\wld\\" + Short + ".lgh").c_str()))
+            << (Lines().empty() ? "" : Lines().back());
     }
 }
 
