@@ -19,6 +19,7 @@
 #include "core/main_window.h"
 #include "core/settings.h"
 #include "core/shell_globals.h"
+#include "core/version.h"
 #include "platform/keys.h"
 #include "platform/timer.h"
 #include "platform/window.h"
@@ -29,6 +30,7 @@
 #include "tools/default_skins.h"
 #include "tools/font_file.h"
 #include "ui/menu_page.h"
+#include "world/track_sites.h"
 
 namespace {
 
@@ -224,6 +226,35 @@ TEST_F(ProgramTest, InvisibleHostStartsRunsAndShutsDownInOrder)
     EXPECT_FALSE(fs::exists("data/file.fl"));
     EXPECT_TRUE(fs::is_directory("data/spr"));
     EXPECT_TRUE(fs::is_directory("data/grids"));
+}
+
+// The start-up track check: a "Map Name " that names no site gives the
+// default site; a configuration, direction or light scheme the site lacks
+// falls back to 1, forward and 0.
+TEST_F(ProgramTest, StartUpKeepsOnlyATrackSelectionThatExists)
+{
+    struct Case {
+        const char *cfg;
+        const char *name;
+        int config, flip, lighting;
+    };
+    const Case cases[] = {
+        {"Map Name Nowhere Park\nConfig 2\nFlip 1\nLighting 2\n", SiteTable[DefaultTrackSite].name, 1, 0, 0},
+        {"Map Name Harrow Fields\nConfig 9\nFlip 1\nLighting 3\n", "Harrow Fields", 1, 1, 0},
+        {"Map Name Kestrel Water\nConfig 3\nFlip 1\nLighting 2\n", "Kestrel Water", 3, 0, 2},
+        {"Map Name Kestrel Water\nConfig 2\nFlip 1\nLighting 1\n", "Kestrel Water", 2, 1, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.cfg);
+        // A file of this version, past the welcome screen: the track keys count.
+        std::ofstream("cfg.txt") << "Version " << ProgramVersion << "\nWelcome Z 0\n" << c.cfg;
+        ASSERT_EQ(Run({"/host=Test", "/dedicated=invisible"}), 0);
+        EXPECT_STREQ(MapName, c.name);
+        EXPECT_EQ(TrackConfig, c.config);
+        EXPECT_EQ(TrackFlip, c.flip);
+        EXPECT_EQ(TrackLighting, c.lighting);
+        TestPage.quitAfter = 5;
+    }
 }
 
 TEST_F(ProgramTest, ConsoleHostRunsTypedLines)
