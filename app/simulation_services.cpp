@@ -134,6 +134,11 @@ int CurrentGameState()
     return GameState;
 }
 
+int SessionIsOnline()
+{
+    return OnlineFlag != 0;
+}
+
 // The cars' simple wheel meshes; no add-pass white material is made yet,
 // so the part has none.
 RenderObject *BuildCarWheelMesh(float tyreWidth, float radius)
@@ -163,6 +168,8 @@ void RegisterSimulationServices()
     RaceServices.pathIsClosed = LoadedWorldPathIsClosed;
     RaceServices.pathSection = LoadedWorldPathSection;
     RaceServices.gameState = CurrentGameState;
+    RaceServices.isOnline = SessionIsOnline;
+    RaceServices.playInterfaceSound = PlayInterfaceSound;
     CarServices.getNumberPlate = GetNumberPlate;
     CarServices.releaseNumberPlate = ReleaseNumberPlate;
     CarServices.createModelNode = CreateModelNode;

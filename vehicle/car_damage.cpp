@@ -239,6 +239,10 @@ void UnpackDamageDirection(uint16_t packed, float direction[3]) {
 }
 
 int CarObject::AddDamageRecord(const uint8_t record[4]) {
+    // A record from another program may name a point this car lacks, or be
+    // the zero fill behind a damage list: neither is a dent.
+    if (record[0] >= pointCount || record[1] == 0)
+        return 0;
     if (damageCount < 0)
         damageCount = 0;
     if (damageCount < CarDamageRecords) {

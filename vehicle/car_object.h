@@ -483,7 +483,8 @@ public:
     // --- Damage records and the damaged shape (car_damage.cpp) ---
     // Stores a 4-byte deformation record (point index, magnitude = priority,
     // packed direction); with 16 stored it replaces the first weakest one
-    // when the new one is stronger. Returns 1 when stored.
+    // when the new one is stronger. Returns 1 when stored; a record whose
+    // point index is not below pointCount or whose magnitude is 0 is refused.
     int AddDamageRecord(const uint8_t record[4]);
     // Wheel mounts back at their rest positions and collision points at
     // their saved undamaged places; withMeshes: every level's vertices

@@ -4,7 +4,9 @@
 #include <filesystem>
 
 #include "app/simulation_services.h"
+#include "audio/interface_sound.h"
 #include "core/fixed_math.h"
+#include "race/game_state.h"
 #include "tools/default_track.h"
 #include "vehicle/car_object.h"
 #include "vehicle/car_race_services.h"
@@ -53,6 +55,15 @@ TEST(PitLaneServices, TheDefaultTrackAnswersThroughTheRegisteredEntries)
     RaceServices = {};
     RegisterSimulationServices();
     SetWorldMessagePrinter(IgnoreMessage);
+
+    // The pit messages' sound and the online flag reach the car.
+    EXPECT_EQ(RaceServices.playInterfaceSound, &PlayInterfaceSound);
+    const int savedOnline = OnlineFlag;
+    OnlineFlag = 0;
+    EXPECT_EQ(RaceIsOnline(), 0);
+    OnlineFlag = 1;
+    EXPECT_EQ(RaceIsOnline(), 1);
+    OnlineFlag = savedOnline;
 
     CurrentWorld = nullptr;
     EXPECT_EQ(RacePitPlaceCount(), 0);

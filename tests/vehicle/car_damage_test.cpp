@@ -100,6 +100,7 @@ Bytes Record(uint8_t point, uint8_t magnitude) {
 
 TEST_F(CarDamageTest, RecordsAreKeptByPriority) {
     CarObject car;
+    car.pointCount = 32;  // the records name points 0..21; none is read here
     const uint8_t magnitudes[CarDamageRecords] = {30, 10, 40, 10, 50, 60, 70, 80, 90, 100, 110, 120, 130, 140, 150, 160};
     for (int i = 0; i < CarDamageRecords; i++) {
         const Bytes r = Record(static_cast<uint8_t>(i), magnitudes[i]);

@@ -206,6 +206,39 @@ TEST_F(CarRecordsTest, ConditionRecordOfAnotherKindIsRefused) {
     EXPECT_EQ(car.fuel, fuel);
 }
 
+// A received damage record naming a point the car lacks, or of magnitude 0
+// (the zero fill behind a damage list), is refused and stores nothing.
+TEST_F(CarRecordsTest, ReceivedDamageRecordsNamingNoDentAreRefused) {
+    RecordCar a;
+    CarObject &car = a.car;
+    CollisionPoint points[3] = {};
+    car.pointCount = 3;
+    car.points = points;
+    const struct {
+        const char *name;
+        uint8_t point, magnitude;
+        int stored;
+    } rows[] = {
+        {"point index at the point count", 3, 200, 0},
+        {"point index 255", 255, 200, 0},
+        {"magnitude 0", 1, 0, 0},
+        {"all zero", 0, 0, 0},
+        {"last point, weakest dent", 2, 1, 1},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        uint8_t before[CarDamageRecords][4];
+        std::memcpy(before, car.damageRecords, sizeof(before));
+        const int count = car.damageCount;
+        const uint8_t record[4] = {row.point, row.magnitude, 0x00, 0x78};
+        EXPECT_EQ(car.AddDamageRecord(record), row.stored);
+        EXPECT_EQ(car.damageCount, count + row.stored);
+        if (row.stored == 0)
+            EXPECT_EQ(std::memcmp(before, car.damageRecords, sizeof(before)), 0);
+    }
+    car.ClearGeometry();
+}
+
 // --- Race-state record ---
 
 uint8_t Countdown = 0;

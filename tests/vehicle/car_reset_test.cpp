@@ -103,6 +103,72 @@ TEST(CarReset, PushesTheCarOutOfAWall) {
     }
 }
 
+// A world whose solid meets only the front right corner of one placement
+// pass's shrunken box, a quarter of the probe deep, however far the car has
+// moved: that pass pushes every time, so the rescue keeps starting over
+// until 12 passes have run.
+class PassWorld : public WorldQueryDouble {
+public:
+    float cornerScale = 1.0f;
+    int cornerQueries = 0;
+    int hits = 0;
+    int SolidContactQuery(const FixVector &point, const FixVector &ray, ContactProbe &record) const override {
+        if (ray.z != 0)
+            return WorldQueryDouble::SolidContactQuery(point, ray, record);
+        auto *self = const_cast<PassWorld *>(this);
+        self->cornerQueries++;
+        if (ray.x != MetresToFix(0.9f * cornerScale) || ray.y != MetresToFix(2.0f * cornerScale))
+            return 0;
+        self->hits++;
+        record.fraction = 0x4000;
+        record.normal[0] = -1.0f;
+        return 1;
+    }
+};
+
+// Pass 0 uses the whole box; passes 1 and 2 (rescue only) the box scaled
+// 0.75 and 0.5 with a third and a whole probe of extra push. A pushing pass
+// starts the sequence over from pass 0, and the placement gives up once a
+// new sequence would start after 12 passes.
+TEST(CarReset, PlacementPassesShrinkStartOverAndStopAfterTwelve) {
+    const struct {
+        const char *name;
+        int rescue;
+        float scale;
+        int64_t extra;       // 16.16
+        int passesPerPush;   // passes of one sequence up to its push
+    } rows[] = {
+        {"plain reset, whole box", 0, 1.0f, 0, 1},
+        {"rescue, whole box", 1, 1.0f, 0, 1},
+        {"rescue, pass 1 at 0.75", 1, 0.75f, 21845, 2},
+        {"rescue, pass 2 at 0.5", 1, 0.5f, 65536, 3},
+        {"plain reset never tries the smaller box", 0, 0.75f, 0, 0},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        PassWorld world;
+        ResetCar r;
+        world.cornerScale = row.scale;
+        world.cornerQueries = 0;
+        world.hits = 0;
+        r.car.position = {0, 0, MetresToFix(0.5f)};
+        r.car.Reset(0.0f, row.rescue, 1);
+        if (row.passesPerPush == 0) {
+            EXPECT_EQ(world.hits, 0);
+            EXPECT_EQ(world.cornerQueries, 4);
+            EXPECT_EQ(r.car.position.x, 0);
+            continue;
+        }
+        const int pushes = 12 / row.passesPerPush;
+        EXPECT_EQ(world.hits, pushes);
+        EXPECT_EQ(world.cornerQueries, 4 * 12);
+        const int64_t k = 0x4000 + 0x4000 / 16 + row.extra;
+        const int64_t step = (static_cast<int64_t>(MetresToFix(0.9f * row.scale)) * k) >> 16;
+        EXPECT_EQ(r.car.position.x, -pushes * step);
+        EXPECT_EQ(r.car.position.y, -pushes * ((static_cast<int64_t>(MetresToFix(2.0f * row.scale)) * k) >> 16));
+    }
+}
+
 // Whatever the car was doing, the reset leaves it standing in neutral with
 // the controls released and the stop tests starting over.
 TEST(CarReset, ClearsMotionControlsAndTimers) {
