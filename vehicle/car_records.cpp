@@ -16,8 +16,8 @@
 namespace {
 
 constexpr float Pi = 3.14159265f;
-// The interface sound of an information message.
-constexpr int InfoInterfaceSound = 1;
+// The interface sound of an information message (the info beep).
+constexpr int InfoInterfaceSound = 2;
 
 // Cars at most this many nodes behind a reset point, at racing speed, would
 // come upon the reset car.

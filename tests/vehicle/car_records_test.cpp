@@ -671,7 +671,7 @@ TEST_F(CarRecordsTest, ShowCarMessageNamesTheReason) {
         ASSERT_EQ(Printed.size(), 1u);
         EXPECT_EQ(Printed[0].first, c.text);
         EXPECT_EQ(Printed[0].second, ColourLightGrey);
-        EXPECT_EQ(Sounds, std::vector<int>{1});
+        EXPECT_EQ(Sounds, std::vector<int>{2});
     }
 }
 
