@@ -7,6 +7,7 @@
 #include "core/car_table.h"
 #include "core/fixed_math.h"
 #include "tests/tools/generated_cars_fixture.h"
+#include "tests/tools/race_slot_hooks.h"
 #include "tests/vehicle/world_query_double.h"
 #include "vehicle/car_damage.h"
 #include "vehicle/car_data_loader.h"
@@ -27,30 +28,15 @@ constexpr float HalfTurn = 1.5707964f;  // heading: the nose toward +x
 
 using Bytes = std::vector<uint8_t>;
 
-class CarDamageCarsTest : public GeneratedCarsFixture {
+class CarDamageCarsTest : public GeneratedCarsFixture, protected OnlineDamageHooks {
 protected:
     void SetUp() override {
         ASSERT_EQ(writeError, nullptr) << writeError;
         BuildTyreCurves();
-        savedHooks = VehicleRaceHooks;
-        savedServices = RaceServices;
-        slotCar = nullptr;
-        packets.clear();
-        RaceServices.slotRecord = [](int) { return reinterpret_cast<PlayerSlot *>(slotBytes); };
-        RaceServices.playerId = [](const PlayerSlot *) { return PlayerId; };
-        RaceServices.isOnline = [] { return 1; };
-        RaceServices.isStartAllowed = [] { return 1; };
-        RaceServices.queueGamePacket = [](const uint8_t *bytes, int length) {
-            if (length > 0 && bytes[0] == CarDamagePacketId)
-                packets.emplace_back(bytes, bytes + length);
-        };
-        VehicleRaceHooks.slotCount = [] { return 1; };
-        VehicleRaceHooks.slotCar = [](int) { return slotCar; };
+        InstallOnlineDamageHooks(PlayerId);
     }
     void TearDown() override {
-        VehicleRaceHooks = savedHooks;
-        RaceServices = savedServices;
-        slotCar = nullptr;
+        RestoreRaceSlotHooks();
         while (physics.bodyCount > 0)
             physics.Remove(physics.bodies[0]);
     }
@@ -66,7 +52,7 @@ protected:
         car.Reset(heading, 0, 1);
         car.fuel = 20.0f;
         physics.Add(&car);
-        slotCar = &car;
+        slotCars[0] = &car;
         world.SetWall(MetresToFix(1000.0f), -1);
         Run(TicksPerSecond);
         ASSERT_EQ(car.damageCount, 0);
@@ -90,11 +76,6 @@ protected:
 
     WorldQueryDouble world;
     PhysicsWorld physics;
-    RaceHooks savedHooks{};
-    CarRaceServices savedServices{};
-    static inline CarObject *slotCar = nullptr;
-    alignas(8) static inline unsigned char slotBytes[64] = {};
-    static inline std::vector<Bytes> packets;
 };
 
 bool Differs(const float a[3], const float b[3]) {

@@ -6,6 +6,7 @@
 #include "core/car_table.h"
 #include "tests/tools/fixture_world.h"
 #include "tests/tools/generated_cars_fixture.h"
+#include "tests/tools/race_slot_hooks.h"
 #include "vehicle/car_damage.h"
 #include "vehicle/car_data_loader.h"
 #include "vehicle/car_object.h"
@@ -32,7 +33,7 @@ constexpr float NoseToPlusX = -0.5f * fw::Pi;  // heading: the nose toward +x
 
 using Bytes = std::vector<uint8_t>;
 
-class CarDamageOnWorld : public GeneratedCarsFixture {
+class CarDamageOnWorld : public GeneratedCarsFixture, protected OnlineDamageHooks {
 protected:
     static void SetUpTestSuite() {
         GeneratedCarsFixture::SetUpTestSuite();
@@ -51,20 +52,7 @@ protected:
         ASSERT_EQ(writeError, nullptr) << writeError;
         ASSERT_FALSE(WorldLoadFailed(world));
         ASSERT_EQ(CurrentWorld, world);
-        savedHooks = VehicleRaceHooks;
-        savedServices = RaceServices;
-        slotCar = nullptr;
-        packets.clear();
-        RaceServices.slotRecord = [](int) { return reinterpret_cast<PlayerSlot *>(slotBytes); };
-        RaceServices.playerId = [](const PlayerSlot *) { return PlayerId; };
-        RaceServices.isOnline = [] { return 1; };
-        RaceServices.isStartAllowed = [] { return 1; };
-        RaceServices.queueGamePacket = [](const uint8_t *bytes, int length) {
-            if (length > 0 && bytes[0] == CarDamagePacketId)
-                packets.emplace_back(bytes, bytes + length);
-        };
-        VehicleRaceHooks.slotCount = [] { return 1; };
-        VehicleRaceHooks.slotCar = [](int) { return slotCar; };
+        InstallOnlineDamageHooks(PlayerId);
         // The car is placed on the ground that the world's probe finds,
         // which answers only while a game session exists.
         SetSessionExistsCheck([] { return 1; });
@@ -74,9 +62,7 @@ protected:
             physics.Remove(physics.bodies[0]);
         world->FreeObjectGrid();
         SetSessionExistsCheck(nullptr);
-        VehicleRaceHooks = savedHooks;
-        RaceServices = savedServices;
-        slotCar = nullptr;
+        RestoreRaceSlotHooks();
     }
 
     // Car 0 settled on the east straight's grass with the heading, moved so
@@ -90,7 +76,7 @@ protected:
         car.Reset(heading, 0, 1);
         car.fuel = 20.0f;
         physics.Add(&car);
-        slotCar = &car;
+        slotCars[0] = &car;
         Run(TicksPerSecond);
         ASSERT_EQ(car.damageCount, 0);
         const bool noseFirst = heading != 0.0f;
@@ -114,11 +100,6 @@ protected:
 
     static World *world;
     PhysicsWorld physics;
-    RaceHooks savedHooks{};
-    CarRaceServices savedServices{};
-    static inline CarObject *slotCar = nullptr;
-    alignas(8) static inline unsigned char slotBytes[64] = {};
-    static inline std::vector<Bytes> packets;
 };
 
 World *CarDamageOnWorld::world = nullptr;
@@ -187,7 +168,7 @@ TEST_F(CarDamageOnWorld, PendingShapeRefreshRebuildsOnTheNextTick) {
     car.position = {fw::Fix(WallX - 8.0f), fw::Fix(-20.0f), 0};
     car.Reset(0.0f, 0, 1);
     physics.Add(&car);
-    slotCar = &car;
+    slotCars[0] = &car;
     Run(TicksPerSecond / 2);
     ASSERT_GT(car.pointCount, 0);
     // Point 0 pushed in along the car's -x by a fifth of half the wheelbase.

@@ -7,6 +7,7 @@
 #include "core/main_window.h"
 #include "core/shell_globals.h"
 #include "tests/tools/generated_cars_fixture.h"
+#include "tests/tools/race_slot_hooks.h"
 #include "tests/vehicle/car_state_packer.h"
 #include "tests/vehicle/world_query_double.h"
 #include "vehicle/car_data_loader.h"
@@ -27,21 +28,15 @@ constexpr int TicksPerSecond = 100;
 constexpr float LaneOffset = 20.0f;
 constexpr int RecordInterval = 4;
 
-class RemoteCarsTest : public GeneratedCarsFixture {
+class RemoteCarsTest : public GeneratedCarsFixture, protected RaceSlotHooks<2> {
 protected:
     void SetUp() override {
         ASSERT_EQ(writeError, nullptr) << writeError;
         BuildTyreCurves();
-        saved = VehicleRaceHooks;
-        savedServices = RaceServices;
-        slotCars[0] = slotCars[1] = nullptr;
-        RaceServices.slotRecord = [](int slot) { return reinterpret_cast<PlayerSlot *>(slotBytes[slot]); };
-        VehicleRaceHooks.slotCount = [] { return 2; };
-        VehicleRaceHooks.slotCar = [](int slot) { return slotCars[slot]; };
+        InstallRaceSlotHooks();
     }
     void TearDown() override {
-        VehicleRaceHooks = saved;
-        RaceServices = savedServices;
+        RestoreRaceSlotHooks();
         while (physics.bodyCount > 0)
             physics.Remove(physics.bodies[0]);
     }
@@ -102,10 +97,6 @@ protected:
     PhysicsWorld physics;
     CarObject driven;
     CarObject remote;
-    RaceHooks saved{};
-    CarRaceServices savedServices{};
-    static inline CarObject *slotCars[2] = {};
-    alignas(8) static inline unsigned char slotBytes[2][64] = {};
 };
 
 // Fresh records every 4 ticks keep the remote car on the driven car's track.

@@ -5,6 +5,7 @@
 
 #include "core/car_table.h"
 #include "tests/tools/generated_cars_fixture.h"
+#include "tests/tools/race_slot_hooks.h"
 #include "core/fixed_math.h"
 #include "render/object_file.h"
 #include "tests/vehicle/world_query_double.h"
@@ -27,23 +28,16 @@ namespace {
 constexpr float Gravity = 9.81f;
 constexpr int TicksPerSecond = 100;
 
-class CarSanityTest : public GeneratedCarsFixture {
+class CarSanityTest : public GeneratedCarsFixture, protected RaceSlotHooks<1> {
 protected:
     // Each car placed takes race slot 0, so that its gear requests run.
     void SetUp() override {
         ASSERT_EQ(writeError, nullptr) << writeError;
         BuildTyreCurves();
-        saved = VehicleRaceHooks;
-        savedServices = RaceServices;
-        slotCar = nullptr;
-        RaceServices.slotRecord = [](int) { return reinterpret_cast<PlayerSlot *>(slotBytes); };
-        VehicleRaceHooks.slotCount = [] { return 1; };
-        VehicleRaceHooks.slotCar = [](int) { return slotCar; };
+        InstallRaceSlotHooks();
     }
     void TearDown() override {
-        VehicleRaceHooks = saved;
-        RaceServices = savedServices;
-        slotCar = nullptr;
+        RestoreRaceSlotHooks();
         while (physics.bodyCount > 0)
             physics.Remove(physics.bodies[0]);
     }
@@ -73,7 +67,7 @@ protected:
         car.Reset(heading, 0, 1);
         car.fuel = 20.0f;
         physics.Add(&car);
-        slotCar = &car;
+        slotCars[0] = &car;
     }
     // The car, settled at rest with its engine idling and the automatic
     // clutch and gears on, is put into first gear.
@@ -119,15 +113,7 @@ protected:
     // top speed.
     WorldQueryDouble world{250 * 65536};
     PhysicsWorld physics;
-    RaceHooks saved{};
-    CarRaceServices savedServices{};
-    static CarObject *slotCar;
-    alignas(8) static unsigned char slotBytes[64];  // the slot record is opaque here
-
 };
-
-CarObject *CarSanityTest::slotCar = nullptr;
-alignas(8) unsigned char CarSanityTest::slotBytes[64];
 
 }  // namespace
 
