@@ -32,7 +32,8 @@ bool SurfaceNameIs(const GridCell &cell, const char *name) {
         if (a == 0)
             return true;
     }
-    return name[SurfaceNameLength] == 0;
+    // All the cell's bytes matched: the name must end right there.
+    return std::strlen(name) == SurfaceNameLength;
 }
 
 // The surface of row 0, column `column` of the curve, or null.
@@ -479,8 +480,9 @@ int BuildTyreMesh(ModelNode *node, int n, const Object3D *wheelObject, const Rim
         const ObjectMaterial &material = wheelObject->materials[0];
         list->material = material.textureMaterial;
         if (material.texture < wheelObject->textureCount && wheelObject->textures != nullptr) {
-            std::strncpy(list->textureName, wheelObject->textures[material.texture].name,
-                         sizeof(list->textureName) - 1);
+            // The list was zeroed, so the name copied stays terminated.
+            const char *name = wheelObject->textures[material.texture].name;
+            std::memcpy(list->textureName, name, strnlen(name, sizeof(list->textureName) - 1));
         }
     }
     list->vertexCount = static_cast<uint32_t>(node->vertexCount);
