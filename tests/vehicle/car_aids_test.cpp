@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "fresh_car_fixture.h"
+
 // The driving aids on a car whose wheels the tests set by hand: wheels 0 and
 // 1 on the rear axle (driven), 2 and 3 on the front, every tyre 0.5 m (so
 // that rim speeds are exact).
@@ -11,15 +13,9 @@ namespace {
 
 constexpr float Dt = 0.01f;
 
-struct AidsCar : ::testing::Test {
-    CarSetup setup{};
-    std::unique_ptr<CarObject> owned;
-    CarObject *car = nullptr;
-
+struct AidsCar : FreshCarFixture {
     void SetUp() override {
-        owned = std::make_unique<CarObject>();
-        car = owned.get();
-        car->setup = &setup;
+        NewCar();
         car->wheelCount = 4;
         car->wheels = new CarWheel[4];
         for (int i = 0; i < 4; i++) {
