@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "bench/bench_contact_probes.h"
 #include "core/fixed_math.h"
 #include "tests/tools/fixture_world.h"
 #include "vehicle/contact_probe.h"
@@ -44,18 +45,7 @@ void BM_SolidContactQueryFixtureWheels(benchmark::State &state)
         }
     }
     const FixVector ray = {0, 0, -fw::Fix(0.35f)};
-    int64_t hits = 0;
-    for (auto _ : state) {
-        for (const FixVector &end : ends) {
-            ContactProbe probe;
-            probe.Clear();
-            hits += SolidContactQuery(end, ray, probe);
-            benchmark::DoNotOptimize(probe);
-        }
-    }
-    const auto probes = static_cast<int64_t>(ends.size());
-    state.SetItemsProcessed(state.iterations() * probes);
-    state.counters["hit_share"] = static_cast<double>(hits) / static_cast<double>(state.iterations() * probes);
+    RunContactProbes(state, ends.data(), static_cast<int64_t>(ends.size()), ray);
     WorldDestroy(world);
 }
 

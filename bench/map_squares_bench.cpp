@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "bench/bench_contact_probes.h"
 #include "core/fixed_math.h"
 #include "tests/world/road_strip.h"
 #include "vehicle/contact_probe.h"
@@ -49,18 +50,7 @@ void BM_SolidContactQueryWheelProbe(benchmark::State &state)
             }
         }
         const FixVector ray = {0, 0, -Fix(0.35f)};
-        int64_t hits = 0;
-        for (auto _ : state) {
-            for (const FixVector &end : ends) {
-                ContactProbe probe;
-                probe.Clear();
-                hits += SolidContactQuery(end, ray, probe);
-                benchmark::DoNotOptimize(probe);
-            }
-        }
-        state.SetItemsProcessed(state.iterations() * Grid * Grid);
-        state.counters["hit_share"] =
-            static_cast<double>(hits) / static_cast<double>(state.iterations() * Grid * Grid);
+        RunContactProbes(state, ends, Grid * Grid, ray);
     }
     WorldDestroy(world);
     CurrentWorld = nullptr;
