@@ -3,21 +3,11 @@
 // car's drivetrain, steering, brakes and four suspension steps.
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_axle.h"
 #include "vehicle/car_object.h"
 #include "vehicle/tyre_curves.h"
 
 namespace {
-
-void SetUpAxle(RimData &axle) {
-    axle.tyreWidth = 0.2f;
-    axle.aspect = 0.5f;
-    axle.rimRadius = 0.19f;
-    axle.tyreType = 5;
-    ComputeTyreProfile(axle, 0.0f, 0);
-    axle.rimVolume = 0.004f;
-    axle.treadSectionArea = 0.11f * axle.treadWidth / 3.0f;
-    axle.sidewallArea = 0.11f * (axle.outerRadius - axle.rimRadius);
-}
 
 void BM_WheelPass(benchmark::State &state) {
     BuildTyreCurves();
@@ -35,8 +25,8 @@ void BM_WheelPass(benchmark::State &state) {
 
     CarObject car;
     car.setup = &setup;
-    SetUpAxle(car.axles[0]);
-    SetUpAxle(car.axles[1]);
+    SetUpBenchAxle(car.axles[0]);
+    SetUpBenchAxle(car.axles[1]);
     car.wheels = new CarWheel[4];
     car.wheelCount = 4;
     for (int i = 0; i < 4; i++) {
