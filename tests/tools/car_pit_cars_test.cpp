@@ -72,6 +72,20 @@ protected:
             physics.Step(ticks++ % 4 == 3);
         return ticks;
     }
+    // The rolling car braked so that it stops at the box: full brake whenever
+    // stopping there needs more than 5 m/s^2, and from half a metre before
+    // it, until its pit work begins (at most 30 s). The ticks it took.
+    int BrakeIntoTheBox(CarObject &car) {
+        return RunUntil(
+            [&] {
+                const float d = static_cast<float>(BoxY) - FixToMetres(car.position.y);
+                const float v = car.velocity[1];
+                const float room = d > 0.1f ? d : 0.1f;
+                car.inputs[2] = d < 0.5f || v * v / (2.0f * room) > 5.0f ? 65535 : 0;
+                return car.pitWorkStep != 0;
+            },
+            30 * TicksPerSecond);
+    }
 
     WorldQueryDouble world{250 * 65536};
     PhysicsWorld physics;
@@ -83,19 +97,9 @@ TEST_F(CarPitCarsTest, ACarEntersStopsInItsBoxIsServedAndLeaves) {
     RunUntil([] { return false; }, TicksPerSecond);
     ASSERT_GT(car.tankSize, 20.0f);
 
-    // In at 25 m/s (90 km/h), braking on the way so that it stops at the
-    // box: full brake whenever stopping at the box needs more than 5 m/s^2,
-    // and from half a metre before it.
+    // In at 25 m/s (90 km/h), braking on the way so that it stops at the box.
     Push(car, 25.0f);
-    const int toStop = RunUntil(
-        [&] {
-            const float d = static_cast<float>(BoxY) - FixToMetres(car.position.y);
-            const float v = car.velocity[1];
-            const float room = d > 0.1f ? d : 0.1f;
-            car.inputs[2] = d < 0.5f || v * v / (2.0f * room) > 5.0f ? 65535 : 0;
-            return car.pitWorkStep != 0;
-        },
-        30 * TicksPerSecond);
+    const int toStop = BrakeIntoTheBox(car);
     ASSERT_NE(car.pitWorkStep, 0) << "no stop in the box; y " << FixToMetres(car.position.y) << " after "
                                   << toStop << " ticks";
     car.inputs[2] = 0;
@@ -150,15 +154,7 @@ TEST_F(CarPitCarsTest, AShortStopGoStopIsNotServed) {
     car.penalty = 4;
     RunUntil([] { return false; }, TicksPerSecond);
     Push(car, 10.0f);
-    RunUntil(
-        [&] {
-            const float d = static_cast<float>(BoxY) - FixToMetres(car.position.y);
-            const float v = car.velocity[1];
-            const float room = d > 0.1f ? d : 0.1f;
-            car.inputs[2] = d < 0.5f || v * v / (2.0f * room) > 5.0f ? 65535 : 0;
-            return car.pitWorkStep != 0;
-        },
-        30 * TicksPerSecond);
+    BrakeIntoTheBox(car);
     ASSERT_NE(car.pitWorkStep, 0);
     car.inputs[2] = 0;
     EXPECT_EQ(car.pitLaneState, 4);
