@@ -59,14 +59,7 @@ protected:
         const bool noseFirst = heading != 0.0f;
         const float reach = noseFirst ? car.maxY : car.maxX;
         world.SetWall(car.position.x + MetresToFix(reach + gap), -1);
-        car.velocity[0] = speed;
-        car.moving = 1;
-        if (noseFirst) {
-            for (int w = 0; w < car.wheelCount; w++)
-                car.wheels[w].angularVelocity = speed / car.wheels[w].radius;
-        }
-        physics.Remove(&car);
-        physics.Add(&car);
+        LaunchTowardPlusX(physics, car, speed, noseFirst);
         Run(TicksPerSecond);
     }
     void Run(int ticks) {

@@ -82,14 +82,7 @@ protected:
         const bool noseFirst = heading != 0.0f;
         car.position.x = fw::Fix(WallX - (noseFirst ? car.maxY : car.maxX) - gap);
         car.predictedPosition = car.position;
-        car.velocity[0] = speed;
-        car.moving = 1;
-        if (noseFirst) {
-            for (int w = 0; w < car.wheelCount; w++)
-                car.wheels[w].angularVelocity = speed / car.wheels[w].radius;
-        }
-        physics.Remove(&car);
-        physics.Add(&car);
+        LaunchTowardPlusX(physics, car, speed, noseFirst);
         Run(3 * TicksPerSecond / 2);
     }
     void Run(int ticks) {

@@ -50,6 +50,19 @@ protected:
         physics.Add(&car);
     }
 
+    // Sends the car toward +x at `speed` m/s, its wheels rolling along when
+    // `rolling` (a car going nose first), and wakes it in the physics world.
+    static void LaunchTowardPlusX(PhysicsWorld &physics, CarObject &car, float speed, bool rolling) {
+        car.velocity[0] = speed;
+        car.moving = 1;
+        if (rolling) {
+            for (int w = 0; w < car.wheelCount; w++)
+                car.wheels[w].angularVelocity = speed / car.wheels[w].radius;
+        }
+        physics.Remove(&car);
+        physics.Add(&car);
+    }
+
     static inline const char *writeError = nullptr;
     static inline Object3D bodies[BodyCodeCount];
 };
