@@ -122,8 +122,9 @@ TEST_F(CarDamageCarsTest, SideImpactMovesWheelMounts) {
         float outermostMount = 0.0f;
         for (int w = 0; w < car.wheelCount; w++)
             outermostMount = std::max(outermostMount, car.wheels[w].restPosition[0]);
-        if (car.maxX > outermostMount)
+        if (car.maxX > outermostMount) {
             EXPECT_GT(car.damageCount, 0);
+        }
         if (car.damageCount > 0) {
             dentedCars++;
             car.RefreshShape();

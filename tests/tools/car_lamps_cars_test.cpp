@@ -106,10 +106,12 @@ TEST_F(CarLampsCarsTest, EveryBodyHasItsLampMeshes) {
                 for (int v = 0; v < vertices; v++) {
                     const PartVertex *vertex = mesh.ItemVertex(level, v);
                     EXPECT_EQ(vertex->diffuse, 0xFF000000u | static_cast<uint32_t>(group));
-                    if (group == 3)
+                    if (group == 3) {
                         EXPECT_LT(vertex->x, 0.0f);
-                    if (group == 4)
+                    }
+                    if (group == 4) {
                         EXPECT_GT(vertex->x, 0.0f);
+                    }
                 }
                 for (int t = 0; t < mesh.ItemTriangleCount(level); t++) {
                     int a, c, d;
