@@ -26,8 +26,8 @@
 #include "render/screen_modes.h"
 #include "render/screenshot.h"
 #include "render/standard_textures.h"
+#include "render/view.h"
 #include "scene/hud.h"
-#include "scene/view_geometry.h"
 #include "ui/interface_draw.h"
 #include "ui/interface_colours.h"
 #include "ui/interface_items.h"
@@ -230,6 +230,7 @@ void RunMainLoop(ProgramRun &run)
         if (!NoDrawFlag) {
             DrawFrameBackground();
         }
+        LodDistanceFactor = ComputeLodDistanceFactor(GraphicsEnabled, MainLod);
         MessageTop = -1.0f;
         HudDrawnThisPass = 0;
         HudBandsOn = 0;

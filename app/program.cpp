@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "app/command_services.h"
-#include "app/simulation_services.h"
 #include "app/program_steps.h"
+#include "app/simulation_services.h"
 #include "app/window_proc.h"
 #include "audio/engine_file.h"
 #include "core/colour.h"
@@ -19,8 +19,9 @@
 #include "platform/timer.h"
 #include "platform/window.h"
 #include "render/render_link.h"
+#include "render/view.h"
 #include "scene/hud.h"
-#include "scene/view.h"
+#include "scene/view_geometry.h"
 #include "screens/startup_screen.h"
 #include "ui/interface_hooks.h"
 #include "ui/message_lines.h"
@@ -104,6 +105,7 @@ void RegisterProgramHooks()
     link.updateCursorClip = UpdateCursorClip;
     link.shutDownInputDevices = ShutDownInputDevices;
     link.requestInputRestart = RequestInputRestart;
+    link.applyViewGeometry = ApplyViewGeometry;
     link.viewGroundColour = ViewGroundColour;
     SetRenderShellLink(link);
 }

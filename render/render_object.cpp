@@ -750,6 +750,28 @@ int SetPerspective(float w, float nearPlane, float farPlane, float ox, float oy)
     return 0;
 }
 
+int SetProjection(float size)
+{
+    const RenderViewport &viewport = RenderDevice.Viewport;
+    const float ratio = viewport.width != 0 ? static_cast<float>(viewport.height) / static_cast<float>(viewport.width)
+                                            : 1.0f;
+    const float width = Transforms.viewWidth * size;
+    const float height = width * ratio;
+    if (!(width != 0.0f) || !(height != 0.0f) || !std::isfinite(width) || !std::isfinite(height))
+        return -1;
+    float *p = Transforms.projection;
+    for (int i = 0; i < 16; ++i)
+        p[i] = 0.0f;
+    // A left-handed orthographic box; equal planes keep the depth at 0.
+    const float depth = Transforms.farPlane - Transforms.nearPlane;
+    p[0] = 2.0f / width;
+    p[5] = 2.0f / height;
+    p[10] = depth != 0.0f ? 1.0f / depth : 0.0f;
+    p[14] = depth != 0.0f ? -Transforms.nearPlane / depth : 0.0f;
+    p[15] = 1.0f;
+    return 0;
+}
+
 void ResetWorldMatrix()
 {
     SetIdentityMatrix(Transforms.world);

@@ -230,6 +230,11 @@ void TransformPoint(float *out, const float *p, const float *m);
 // device's viewport aspect (1 when its height is 0).
 // -1 (nothing changes) when w is not a positive finite number.
 int SetPerspective(float w, float nearPlane, float farPlane, float ox, float oy);
+// Orthographic projection (left-handed) of width s x size and height
+// s x size x the viewport's height / width (1 for a viewport of width 0),
+// with s, near and far as last given to SetPerspective. -1 (nothing
+// changes) for an empty or non-finite box.
+int SetProjection(float size);
 void ResetWorldMatrix();
 void SetWorldMatrix(const float *m);
 void ResetViewMatrix();

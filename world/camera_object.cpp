@@ -5,8 +5,8 @@
 
 #include "core/data_stream.h"
 #include "core/float_matrix.h"
+#include "render/view.h"
 #include "world/world.h"
-#include "world/world_view.h"
 
 namespace {
 
@@ -61,14 +61,14 @@ void CameraObject::Prepare()
     radius = 0;
 }
 
-int AimTvCamera(const World &world, const FixVector &target, int cameraIndex, WorldView &view)
+int AimTvCamera(const World &world, const FixVector &target, int cameraIndex, ViewRecord &view, float &zoom)
 {
     if (cameraIndex < 0 || cameraIndex >= world.objectCount || !world.objects[cameraIndex] ||
         world.objects[cameraIndex]->GetType() != ObjectCamera) {
         return 0;
     }
     const CameraObject &camera = *static_cast<const CameraObject *>(world.objects[cameraIndex]);
-    view.zoom = camera.zoom;
+    zoom = camera.zoom;
     const FixVector point = {camera.positionX, camera.positionY, RoundToI32(camera.height * FixOne)};
 
     if (camera.IsFixed()) {
@@ -79,7 +79,7 @@ int AimTvCamera(const World &world, const FixVector &target, int cameraIndex, Wo
         SetFloatRotationZ(headingMatrix, camera.heading);
         MultiplyFloatMatrix(pitchMatrix, headingMatrix, m);
         view.eye = point;
-        view.forward = {RoundToI32(-m[1] * FixOne), RoundToI32(-m[4] * FixOne), RoundToI32(-m[7] * FixOne)};
+        view.back = {RoundToI32(-m[1] * FixOne), RoundToI32(-m[4] * FixOne), RoundToI32(-m[7] * FixOne)};
         return 1;
     }
 
@@ -93,9 +93,9 @@ int AimTvCamera(const World &world, const FixVector &target, int cameraIndex, Wo
         const float distance = length / FixOne;
         if (distance < camera.farDistance) {
             if (distance < camera.nearDistance) {
-                view.zoom = camera.nearZoom;
+                zoom = camera.nearZoom;
             } else {
-                view.zoom = camera.nearZoom + (distance - camera.nearDistance) /
+                zoom = camera.nearZoom + (distance - camera.nearDistance) /
                                                   (camera.farDistance - camera.nearDistance) *
                                                   (camera.zoom - camera.nearZoom);
             }
@@ -106,11 +106,11 @@ int AimTvCamera(const World &world, const FixVector &target, int cameraIndex, Wo
         return 1;
     }
     view.eye = point;
-    view.forward = {RoundToI32(v[0] / length * FixOne), RoundToI32(v[1] / length * FixOne),
+    view.back = {RoundToI32(v[0] / length * FixOne), RoundToI32(v[1] / length * FixOne),
                     RoundToI32(v[2] / length * FixOne)};
     if (!camera.IsFollowing() && !camera.HasZoomRange()) {
         const float autoZoom = camera.zoom * AutoZoomMetres * FixOne / length;
-        view.zoom = autoZoom < MaxAutoZoom ? autoZoom : MaxAutoZoom;
+        zoom = autoZoom < MaxAutoZoom ? autoZoom : MaxAutoZoom;
     }
     return 1;
 }

@@ -6,7 +6,7 @@
 #include "world/world_object.h"
 
 class World;
-struct WorldView;
+struct ViewRecord;
 
 // A television camera position beside the track: a height, a fixed direction
 // or a target-following mode, and a zoom law. Never drawn, never collides.
@@ -32,7 +32,8 @@ public:
 };
 
 // Aims the view from the camera object with that index in the world's object
-// array at the target (16.16). The view's zoom becomes the camera's zoom law
-// at this distance. Returns 0, leaving the view alone, when the index does not
-// name a camera object.
-int AimTvCamera(const World &world, const FixVector &target, int cameraIndex, WorldView &view);
+// array at the target (16.16): the view's eye and back (the unit vector from
+// the target toward the camera). zoom becomes the camera's zoom law at this
+// distance. Returns 0, leaving the view and zoom alone, when the index does
+// not name a camera object.
+int AimTvCamera(const World &world, const FixVector &target, int cameraIndex, ViewRecord &view, float &zoom);

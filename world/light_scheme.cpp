@@ -7,12 +7,9 @@
 #include "core/core_texts.h"
 #include "core/data_stream.h"
 #include "core/float_math.h"
+#include "render/lit_colours.h"
+#include "render/view.h"
 #include "world/world.h"
-
-SceneLight WorldSceneLight = {};
-float SunHeadingCos = 1.0f;
-float SunHeadingSin = 0.0f;
-float InverseLightRatio = 1.0f;
 
 namespace {
 
@@ -151,29 +148,29 @@ void World::ApplyLightScheme(int /*makeEnvironmentTexture*/)
         return;
     }
     const LightScheme &scheme = lightSchemes[lightSchemeIndex];
-    SceneLight &light = WorldSceneLight;
+    ViewRecord &view = *CurrentView;
 
-    light.sunColour = scheme.sunColour;
+    view.sunColour = scheme.sunColour;
     const int32_t si = static_cast<int32_t>(std::lround(scheme.sunIntensity * 65536.0f));
-    light.sunLight[0] = scheme.sunColour.red * si >> 16;
-    light.sunLight[1] = scheme.sunColour.green * si >> 16;
-    light.sunLight[2] = scheme.sunColour.blue * si >> 16;
-    light.ambientColour = scheme.ambientColour;
+    view.sunLight[0] = scheme.sunColour.red * si >> 16;
+    view.sunLight[1] = scheme.sunColour.green * si >> 16;
+    view.sunLight[2] = scheme.sunColour.blue * si >> 16;
+    view.skyColour = scheme.ambientColour;
     const int32_t ai = static_cast<int32_t>(std::lround(scheme.ambientIntensity * 65536.0f));
-    light.ambientLight[0] = scheme.ambientColour.red * ai >> 16;
-    light.ambientLight[1] = scheme.ambientColour.green * ai >> 16;
-    light.ambientLight[2] = scheme.ambientColour.blue * ai >> 16;
+    view.skyLight[0] = scheme.ambientColour.red * ai >> 16;
+    view.skyLight[1] = scheme.ambientColour.green * ai >> 16;
+    view.skyLight[2] = scheme.ambientColour.blue * ai >> 16;
 
     const float cosH = FloatCos(scheme.sunHeading);
     const float sinH = FloatSin(scheme.sunHeading);
     const float cosE = FloatCos(scheme.sunElevation);
     const float sinE = FloatSin(scheme.sunElevation);
-    SunHeadingCos = cosH;
-    SunHeadingSin = sinH;
+    view.shadowCos = cosH;
+    view.shadowSin = sinH;
     // A ratio of 0 would divide by zero: it lights as 1.
-    InverseLightRatio = scheme.lightRatio != 0.0f ? 1.0f / scheme.lightRatio : 1.0f;
+    view.shadowLength = scheme.lightRatio != 0.0f ? 1.0f / scheme.lightRatio : 1.0f;
 
-    light.sunDirection = {RoundFix(-sinH * cosE), RoundFix(cosH * cosE), RoundFix(sinE)};
+    view.sunDir = {RoundFix(-sinH * cosE), RoundFix(cosH * cosE), RoundFix(sinE)};
 
     int base[3] = {0, 0, 0};
     if (colours.count > 0 && colours.records && colours.records[0].paletteCount > 0 && colours.records[0].palette) {
@@ -182,9 +179,11 @@ void World::ApplyLightScheme(int /*makeEnvironmentTexture*/)
         base[1] = first.green;
         base[2] = first.blue;
     }
-    const int32_t z = light.sunDirection.z;
-    light.horizonColour.red = HorizonChannel(base[0], light.ambientLight[0], light.sunLight[0], z);
-    light.horizonColour.green = HorizonChannel(base[1], light.ambientLight[1], light.sunLight[1], z);
-    light.horizonColour.blue = HorizonChannel(base[2], light.ambientLight[2], light.sunLight[2], z);
-    light.horizonColour.flags = 0;
+    const int32_t z = view.sunDir.z;
+    view.groundColour.red = HorizonChannel(base[0], view.skyLight[0], view.sunLight[0], z);
+    view.groundColour.green = HorizonChannel(base[1], view.skyLight[1], view.sunLight[1], z);
+    view.groundColour.blue = HorizonChannel(base[2], view.skyLight[2], view.sunLight[2], z);
+    view.groundColour.flags = 0;
+    view.fogColour = scheme.fogColour;
+    UpdateHemisphereLight();
 }

@@ -49,19 +49,3 @@ struct LoopSoundHooks {
     void (*play)();
 };
 void SetLoopSoundHooks(const LoopSoundHooks &hooks);
-
-// The scene light that the selected light scheme gives; the scene copies it
-// into its view. Light levels are on the view's scale (200 full).
-struct SceneLight {
-    Colour sunColour;
-    int32_t sunLight[3];        // r, g, b
-    Colour ambientColour;
-    int32_t ambientLight[3];
-    FixVector sunDirection;     // 16.16 unit vector toward the sun
-    Colour horizonColour;
-};
-extern SceneLight WorldSceneLight;
-// Read by the renderer.
-extern float SunHeadingCos;
-extern float SunHeadingSin;
-extern float InverseLightRatio;

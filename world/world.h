@@ -243,8 +243,9 @@ public:
     // Light schemes (light_scheme.cpp).
     // "<weather> <time of day>" of the scheme, 32 zero bytes for no scheme.
     void FormatLightSchemeName(char out[32], int index) const;
-    // The selected scheme's sun, ambient light, sun direction and horizon
-    // colour into the scene light.
+    // The selected scheme's sun, sky light, sun direction, lit ground
+    // colour, shadow heading and length and fog colour into the current
+    // view, then the view's hemisphere light levels.
     void ApplyLightScheme(int makeEnvironmentTexture);
 
     // Visibility list upkeep for layout objects, on every configuration's

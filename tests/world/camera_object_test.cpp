@@ -2,7 +2,7 @@
 
 #include "world/camera_object.h"
 #include "world/world.h"
-#include "world/world_view.h"
+#include "render/view.h"
 #include "world_bytes.h"
 
 namespace {
@@ -76,13 +76,16 @@ protected:
         camera = new CameraObject(0, 0);
         camera->height = 0.0f;
         world->objects[world->objectCount++] = camera;
-        view = {{7, 8, 9}, {1, 2, 3}, 9.0f};
+        view.eye = {7, 8, 9};
+        view.back = {1, 2, 3};
+        zoom = 9.0f;
     }
     void TearDown() override { WorldDestroy(world); }
 
     World *world = nullptr;
     CameraObject *camera = nullptr;
-    WorldView view{};
+    ViewRecord view{};
+    float zoom = 9.0f;
 };
 
 TEST_F(AimTvCameraTest, AutoZoomFollowsTheDistance)
@@ -94,21 +97,21 @@ TEST_F(AimTvCameraTest, AutoZoomFollowsTheDistance)
     const Case cases[] = {{30.0f, 0.5f}, {2.0f, 6.0f}};   // 15 / 2 = 7.5 is held at 6
     for (const Case &c : cases) {
         const FixVector target = {int32_t(c.metres * Metre), 0, 0};
-        ASSERT_EQ(AimTvCamera(*world, target, 0, view), 1);
-        EXPECT_FLOAT_EQ(view.zoom, c.zoom) << c.metres;
+        ASSERT_EQ(AimTvCamera(*world, target, 0, view, zoom), 1);
+        EXPECT_FLOAT_EQ(zoom, c.zoom) << c.metres;
         EXPECT_EQ(view.eye.x, 0);
-        EXPECT_EQ(view.forward.x, -Metre);   // camera point minus target
-        EXPECT_EQ(view.forward.y, 0);
+        EXPECT_EQ(view.back.x, -Metre);   // camera point minus target
+        EXPECT_EQ(view.back.y, 0);
     }
 }
 
 TEST_F(AimTvCameraTest, TargetStraightBelowLeavesTheViewAlone)
 {
     camera->height = 10.0f;
-    ASSERT_EQ(AimTvCamera(*world, {0, 0, 0}, 0, view), 1);
+    ASSERT_EQ(AimTvCamera(*world, {0, 0, 0}, 0, view, zoom), 1);
     EXPECT_EQ(view.eye.x, 7);
     EXPECT_EQ(view.eye.z, 9);
-    EXPECT_EQ(view.forward.z, 3);
+    EXPECT_EQ(view.back.z, 3);
 }
 
 TEST_F(AimTvCameraTest, ZoomRangeBlendsBetweenNearAndFar)
@@ -124,13 +127,13 @@ TEST_F(AimTvCameraTest, ZoomRangeBlendsBetweenNearAndFar)
     };
     const Case cases[] = {{5.0f, 1.0f}, {20.0f, 1.5f}, {40.0f, 2.0f}};
     for (const Case &c : cases) {
-        ASSERT_EQ(AimTvCamera(*world, {int32_t(c.metres * Metre), 0, 0}, 0, view), 1);
-        EXPECT_FLOAT_EQ(view.zoom, c.zoom) << c.metres;
-        EXPECT_EQ(view.forward.x, -Metre);
+        ASSERT_EQ(AimTvCamera(*world, {int32_t(c.metres * Metre), 0, 0}, 0, view, zoom), 1);
+        EXPECT_FLOAT_EQ(zoom, c.zoom) << c.metres;
+        EXPECT_EQ(view.back.x, -Metre);
     }
     camera->flags = 4 | 2;   // following keeps the camera's zoom
-    ASSERT_EQ(AimTvCamera(*world, {5 * Metre, 0, 0}, 0, view), 1);
-    EXPECT_FLOAT_EQ(view.zoom, 2.0f);
+    ASSERT_EQ(AimTvCamera(*world, {5 * Metre, 0, 0}, 0, view, zoom), 1);
+    EXPECT_FLOAT_EQ(zoom, 2.0f);
 }
 
 TEST_F(AimTvCameraTest, FixedDirectionLooksAlongTheHeading)
@@ -139,20 +142,20 @@ TEST_F(AimTvCameraTest, FixedDirectionLooksAlongTheHeading)
     camera->height = 3.0f;
     camera->heading = 0.0f;
     camera->pitch = 0.0f;
-    ASSERT_EQ(AimTvCamera(*world, {50 * Metre, 0, 0}, 0, view), 1);
+    ASSERT_EQ(AimTvCamera(*world, {50 * Metre, 0, 0}, 0, view, zoom), 1);
     EXPECT_EQ(view.eye.z, 3 * Metre);
-    EXPECT_EQ(view.forward.x, 0);
-    EXPECT_EQ(view.forward.y, -Metre);
-    EXPECT_EQ(view.forward.z, 0);
-    EXPECT_FLOAT_EQ(view.zoom, 1.0f);
+    EXPECT_EQ(view.back.x, 0);
+    EXPECT_EQ(view.back.y, -Metre);
+    EXPECT_EQ(view.back.z, 0);
+    EXPECT_FLOAT_EQ(zoom, 1.0f);
 }
 
 TEST_F(AimTvCameraTest, IndexThatNamesNoCameraIsRefused)
 {
     for (const int index : {-1, 1, 16384}) {
-        EXPECT_EQ(AimTvCamera(*world, {0, 0, 0}, index, view), 0) << index;
+        EXPECT_EQ(AimTvCamera(*world, {0, 0, 0}, index, view, zoom), 0) << index;
     }
-    EXPECT_EQ(view.zoom, 9.0f);
+    EXPECT_EQ(zoom, 9.0f);
 }
 
 }  // namespace

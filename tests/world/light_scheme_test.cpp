@@ -5,6 +5,8 @@
 
 #include "core/core_texts.h"
 #include "core/fixed_math.h"
+#include "render/lit_colours.h"
+#include "render/view.h"
 #include "tests/world/world_file_fixture.h"
 #include "world/light_scheme.h"
 #include "world/world.h"
@@ -124,30 +126,47 @@ TEST_F(LightSchemeTest, NamesJoinWeatherAndTimeOfDay)
 // colour is grey 90.
 TEST_F(LightSchemeTest, ApplyingASchemeLightsTheScene)
 {
+    ViewRecord view{};
+    ViewRecord *previous = CurrentView;
+    CurrentView = &view;
+    view.fogColour = {1, 2, 3, 4};
+
     world->lightSchemeIndex = 1;
     world->ApplyLightScheme(0);
-    const SceneLight &light = WorldSceneLight;
-    EXPECT_EQ(light.sunLight[0], 250);
-    EXPECT_EQ(light.sunLight[1], 200);
-    EXPECT_EQ(light.sunLight[2], 100);
-    EXPECT_EQ(light.ambientLight[0], 50);
-    EXPECT_EQ(light.ambientLight[1], 60);
-    EXPECT_EQ(light.ambientLight[2], 70);
-    EXPECT_NEAR(light.sunDirection.x, -56756, 1);
-    EXPECT_NEAR(light.sunDirection.y, 0, 1);
-    EXPECT_NEAR(light.sunDirection.z, 32768, 1);
-    EXPECT_NEAR(SunHeadingSin, 1.0f, 1e-6f);
-    EXPECT_NEAR(SunHeadingCos, 0.0f, 1e-6f);
+    EXPECT_EQ(view.sunLight[0], 250);
+    EXPECT_EQ(view.sunLight[1], 200);
+    EXPECT_EQ(view.sunLight[2], 100);
+    EXPECT_EQ(view.skyLight[0], 50);
+    EXPECT_EQ(view.skyLight[1], 60);
+    EXPECT_EQ(view.skyLight[2], 70);
+    EXPECT_EQ(view.sunColour.red, 250);
+    EXPECT_EQ(view.skyColour.blue, 140);
+    EXPECT_NEAR(view.sunDir.x, -56756, 1);
+    EXPECT_NEAR(view.sunDir.y, 0, 1);
+    EXPECT_NEAR(view.sunDir.z, 32768, 1);
+    EXPECT_NEAR(view.shadowSin, 1.0f, 1e-6f);
+    EXPECT_NEAR(view.shadowCos, 0.0f, 1e-6f);
     // A light ratio of 0 lights as 1.
-    EXPECT_FLOAT_EQ(InverseLightRatio, 1.0f);
+    EXPECT_FLOAT_EQ(view.shadowLength, 1.0f);
     // (90 x (ambient x 255 / 200) + (z x sun x 90 >> 16)) >> 8 per channel.
-    EXPECT_EQ(light.horizonColour.red, 66);
-    EXPECT_EQ(light.horizonColour.green, 61);
-    EXPECT_EQ(light.horizonColour.blue, 48);
+    EXPECT_EQ(view.groundColour.red, 66);
+    EXPECT_EQ(view.groundColour.green, 61);
+    EXPECT_EQ(view.groundColour.blue, 48);
+    const Colour fog = world->lightSchemes[1].fogColour;
+    EXPECT_EQ(view.fogColour.red, fog.red);
+    EXPECT_EQ(view.fogColour.green, fog.green);
+    EXPECT_EQ(view.fogColour.blue, fog.blue);
+    // The hemisphere levels follow the new ground colour and sky light.
+    EXPECT_EQ(GroundLight[0], 66 * 255 / 200);
+    EXPECT_EQ(GroundLight[2], 48 * 255 / 200);
+    EXPECT_EQ(SkyGroundDelta[1], (60 - 61) * 255 / 200);
+    EXPECT_EQ(SkyGroundDelta[2], (70 - 48) * 255 / 200);
 
     world->lightSchemeIndex = 0;
     world->ApplyLightScheme(0);
-    EXPECT_FLOAT_EQ(InverseLightRatio, 1.0f / 0.8f);
+    EXPECT_FLOAT_EQ(view.shadowLength, 1.0f / 0.8f);
+    EXPECT_EQ(GroundLight[0], view.groundColour.red * 255 / 200);
+    CurrentView = previous;
 }
 
 } // namespace
