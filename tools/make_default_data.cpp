@@ -18,9 +18,11 @@ int main(int argc, char **argv)
         return 2;
     }
     std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(argv[1]) / "data", ec);
+    // data/misc holds the files the program writes at exit (views, controls,
+    // calibrations); an installation has it from the start.
+    std::filesystem::create_directories(std::filesystem::path(argv[1]) / "data" / "misc", ec);
     if (ec) {
-        std::fprintf(stderr, "kzv_datagen: cannot create %s/data: %s\n", argv[1], ec.message().c_str());
+        std::fprintf(stderr, "kzv_datagen: cannot create %s/data/misc: %s\n", argv[1], ec.message().c_str());
         return 1;
     }
     if (const char *error = WriteFontFile(argv[1])) {
