@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/card_config.h"
+#include "core/settings.h"
 #include "render/view.h"
 
 namespace {
@@ -59,6 +60,22 @@ TEST_F(LitColoursTest, HemisphereLevels)
     UpdateHemisphereLight();
     EXPECT_EQ(GroundLight[0], 255);
     EXPECT_EQ(SkyGroundDelta[0], -318);
+}
+
+TEST_F(LitColoursTest, LightsFromTheSettings)
+{
+    const Colour savedSun = SunColour;
+    SunColour = {240, 230, 220, 0};
+    view.skyColour = {100, 110, 120, 0};
+    view.groundColour = {80, 60, 40, 0};
+    SetViewLightsFromSettings();
+    EXPECT_EQ(view.sunColour.green, 230);
+    EXPECT_EQ(view.sunLight[0], 240);
+    EXPECT_EQ(view.sunLight[2], 220);
+    EXPECT_EQ(view.skyLight[1], 110);
+    EXPECT_EQ(GroundLight[0], 80 * 255 / 200);
+    EXPECT_EQ(SkyGroundDelta[2], (120 - 40) * 255 / 200);
+    SunColour = savedSun;
 }
 
 TEST_F(LitColoursTest, GroundBelowSkyAboveAndNoSunEdgeOn)
