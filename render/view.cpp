@@ -54,11 +54,12 @@ int32_t FixProduct(int32_t a, int32_t b)
     return static_cast<int32_t>(static_cast<int64_t>(a) * b >> 16);
 }
 
-int32_t PlaneDistance(const FixVector &n, const FixVector &c)
+// Kept in 64 bits: a centre far to the side of a unit normal passes the
+// 32-bit range.
+int64_t PlaneDistance(const FixVector &n, const FixVector &c)
 {
-    return static_cast<int32_t>((static_cast<int64_t>(n.x) * c.x + static_cast<int64_t>(n.y) * c.y +
-                                 static_cast<int64_t>(n.z) * c.z) >>
-                                16);
+    return (static_cast<int64_t>(n.x) * c.x + static_cast<int64_t>(n.y) * c.y + static_cast<int64_t>(n.z) * c.z) >>
+           16;
 }
 
 // A slope of the view volume's side: scale x span / size (16.16), 1.0 for an

@@ -101,6 +101,8 @@ TEST_F(ViewTest, SphereClassificationSetsOneBitPerLimit)
         {{20 * Metre, 0, 10 * Metre}, Metre, ViewOutside},
         {{0, 20 * Metre, 10 * Metre}, Metre, ViewOutside},
         {{0, -20 * Metre, 10 * Metre}, Metre, ViewOutside},
+        {{INT32_MIN, 0, 10 * Metre}, Metre, ViewOutside},   // far beyond the side: no wrap into view
+        {{INT32_MAX, 0, 10 * Metre}, Metre, ViewOutside},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(ClassifySphereInView(c.centre, c.radius), c.mask)
