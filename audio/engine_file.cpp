@@ -82,7 +82,7 @@ float FloatFromBits(uint32_t bits)
 }
 
 // A stored sample as the synthesis may use it: within 16 bits, never NaN.
-float SoundSample(float value)
+float HeldSample(float value)
 {
     if (!std::isfinite(value)) {
         return 0.0f;
@@ -166,7 +166,7 @@ int EngineWave::Read(DataStream &stream)
             const uint8_t *b = bytes + i * 4;
             const uint32_t bits = static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
                                   static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
-            read[i] = SoundSample(FloatFromBits(bits));
+            read[i] = HeldSample(FloatFromBits(bits));
         }
     }
     std::free(samples);

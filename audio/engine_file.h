@@ -55,6 +55,12 @@ struct EngineWave {
     void Write(DataStream &stream) const;
     // Frees the samples; with clear the whole record becomes zero.
     void Free(bool clear);
+    // Replaces the samples by a wave file's values, mixed down to one channel
+    // (the channel byte stays); 1, or 0 with the old samples kept.
+    int LoadWav(MenuPage *page, const char *path, uint32_t maxValues, int loop);
+    // Writes the samples, rounded to 16 bits, as a one-channel wave file; 0
+    // when there are none or the file cannot be made.
+    int SaveWav(MenuPage *page, const char *path) const;
 };
 
 // The sound description of an engine. The parameters are the words w8..w36
