@@ -12,7 +12,7 @@
 
 #include "audio/wave_file.h"
 
-// Root mean square of every `stride`th value from `first`.
+// Root mean square.
 inline double SoundRms(const std::vector<double> &x)
 {
     double sum = 0.0;
