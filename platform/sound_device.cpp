@@ -50,7 +50,9 @@ struct OutputDevice {
     Injection injections[static_cast<int>(SoundDeviceCall::Unlock) + 1];
 };
 
-OutputDevice Device;
+// Never destroyed: the audio thread may still run while the program's
+// statics are torn down at exit.
+OutputDevice &Device = *new OutputDevice;
 
 int Injected(SoundDeviceCall call)
 {
