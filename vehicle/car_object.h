@@ -5,6 +5,7 @@
 
 #include "core/motion_profile.h"
 #include "render/object_file.h"
+#include "vehicle/car_sound_state.h"
 #include "vehicle/aero_surface.h"
 #include "vehicle/car_colours.h"
 #include "vehicle/car_data_file.h"
@@ -34,14 +35,6 @@ struct HelmetSkin {
     uint32_t stamp = 0;
 };
 
-// The engine and tyre sound state of one car. The audio service fills it
-// once it mixes car sounds; until then it stays zero.
-struct CarSoundState {
-    float engineVolume = 0.0f;
-    float enginePitch = 0.0f;
-    float tyreVolume = 0.0f;
-    float windVolume = 0.0f;
-};
 
 // The constants a car hands to the projected-light vertex programs: a scale
 // pair and eleven factors.
@@ -915,7 +908,7 @@ public:
     uint8_t rimBytes[4];          // byte 0: the rim repeat count
     Object3D rimObject;
     CarCurve *curve;              // owned
-    CarSoundState soundState;
+    CarSoundState soundState{};
 
     // --- Driver animation ---
     DriverClip *steeringClip;
