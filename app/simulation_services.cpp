@@ -1,5 +1,6 @@
 #include "app/simulation_services.h"
 
+#include "audio/car_engine_sound.h"
 #include "audio/interface_sound.h"
 #include "audio/sound_links.h"
 #include "audio/sound_output.h"
@@ -191,4 +192,5 @@ void RegisterSimulationServices()
     // box over their page.
     RegisterLoopSoundHooks();
     SetSoundTextLink({nullptr, ShowTextBox2});
+    RegisterCarEngineSound();
 }

@@ -188,6 +188,12 @@ void WriteEngineRecord(EngineRecord &engine, DataStream &stream, bool carData)
 int ReadEngineRecord(EngineRecord &mechanical, DataStream &stream, int fileVersion, EngineRecord &sound,
                      bool carData)
 {
+    return ReadEngineRecord(mechanical, stream, fileVersion, sound.soundParams, sound.waves, carData);
+}
+
+int ReadEngineRecord(EngineRecord &mechanical, DataStream &stream, int fileVersion, EngineSoundParams &params,
+                     EngineWave *waves, bool carData)
+{
     const int version = ReadEngineFigures(mechanical, stream);
     if (version < 0) {
         PrintWarning(EngineReadError);
@@ -198,7 +204,7 @@ int ReadEngineRecord(EngineRecord &mechanical, DataStream &stream, int fileVersi
     if (carData && version > 7) {
         return stream.overrun ? 0 : 1;
     }
-    return ReadEngineWaves(sound, stream, fileVersion, version);
+    return ReadEngineSound(params, waves, stream, fileVersion, version);
 }
 
 int ReadEngineWaves(EngineRecord &sound, DataStream &stream, int fileVersion, int recordVersion)
@@ -291,12 +297,18 @@ int WriteEngineFile(EngineRecord &engine, const char *path, MenuPage *page)
 
 int ReadEngineFile(EngineRecord &mechanical, const char *path, MenuPage *page, EngineRecord &sound)
 {
+    return ReadEngineFile(mechanical, path, page, sound.soundParams, sound.waves);
+}
+
+int ReadEngineFile(EngineRecord &mechanical, const char *path, MenuPage *page, EngineSoundParams &params,
+                   EngineWave *waves)
+{
     DataStream stream;
     int version = 0;
     if (stream.OpenRead(page, path, EngineFileId, &version, EngineFileVersion, 0)) {
         return 0;
     }
-    const int read = ReadEngineRecord(mechanical, stream, version, sound, false);
+    const int read = ReadEngineRecord(mechanical, stream, version, params, waves, false);
     stream.Close();
     return read;
 }

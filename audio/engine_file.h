@@ -51,6 +51,10 @@ void WriteEngineRecord(EngineRecord &engine, DataStream &stream, bool carData);
 // before the failure stay changed.
 int ReadEngineRecord(EngineRecord &mechanical, DataStream &stream, int fileVersion, EngineRecord &sound,
                      bool carData);
+// The same with the sound going to parameters and eight waves wherever they
+// live (a car's engine).
+int ReadEngineRecord(EngineRecord &mechanical, DataStream &stream, int fileVersion, EngineSoundParams &params,
+                     EngineWave *waves, bool carData);
 int ReadEngineWaves(EngineRecord &sound, DataStream &stream, int fileVersion, int recordVersion);
 // The sound section read into a car's engine, which holds its sound alike.
 int ReadEngineWaves(CarEngine &engine, DataStream &stream, int fileVersion, int recordVersion);
@@ -64,3 +68,5 @@ int ReadEngineSound(EngineSoundParams &params, EngineWave *waves, DataStream &st
 // refused.
 int WriteEngineFile(EngineRecord &engine, const char *path, MenuPage *page);
 int ReadEngineFile(EngineRecord &mechanical, const char *path, MenuPage *page, EngineRecord &sound);
+int ReadEngineFile(EngineRecord &mechanical, const char *path, MenuPage *page, EngineSoundParams &params,
+                   EngineWave *waves);

@@ -83,6 +83,10 @@ struct CarObjectServices {
     // Engine sound files (audio side): reads the file at path as the car's
     // engine sound named soundName (empty for the default); 1 when read.
     int (*readEngineFile)(CarObject *car, const char *path, const char *soundName);
+    // The sound section of an old engine record in the car data (audio
+    // side): its waves and parameters into the engine; 1 when read. Without
+    // it such car data is refused.
+    int (*readEngineSound)(CarEngine &engine, DataStream &stream, int recordVersion);
     // The car's path follower (world side): reset; a fresh search of the
     // path for the span holding point (16.16), the visibility planes
     // following it (the node, or -1); and the follower's node (next 0) or
