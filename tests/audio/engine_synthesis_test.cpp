@@ -363,6 +363,39 @@ TEST_F(EngineSynthesisTest, PlacementsDelayByOneRing)
     EXPECT_GT(largest, 0.0);
 }
 
+// Two banks: outside, bank 1 arrives 16 frames after bank 0; inside, each
+// bank is heard direct on its own side and 16 frames late on the other.
+TEST_F(EngineSynthesisTest, TheSecondBankArrivesOneRingLater)
+{
+    // One firing in the block: cylinder 1 (bank 0) or cylinder 2 (bank 1),
+    // each into pipe 0 of its bank, so both banks make the same output.
+    std::vector<float> out[2][2];   // [bank][inside]
+    for (int bank = 0; bank < 2; bank++) {
+        for (int inside = 0; inside < 2; inside++) {
+            TestEngine e(2, 2, {bank + 1, 2 - bank});
+            state = {};
+            state.previousLeft = 1.0f;
+            state.previousRight = 1.0f;
+            out[bank][inside] = Render(e.engine, 1, 10.0f, inside);
+        }
+    }
+    const int frames = Block;
+    float largest = 0.0f;
+    for (int i = 0; i < frames; i++) {
+        const float direct = out[0][0][2 * i];   // bank 0 outside: o x gain on both sides
+        largest = std::fmax(largest, std::fabs(direct));
+        EXPECT_EQ(out[0][0][2 * i + 1], direct);
+        const float late = i >= 16 ? out[0][0][2 * (i - 16)] : 0.0f;
+        EXPECT_FLOAT_EQ(out[1][0][2 * i], late) << i;
+        EXPECT_FLOAT_EQ(out[1][0][2 * i + 1], late) << i;
+        EXPECT_FLOAT_EQ(out[0][1][2 * i], direct) << i;       // bank 0 inside: left direct
+        EXPECT_FLOAT_EQ(out[0][1][2 * i + 1], late) << i;     // right late
+        EXPECT_FLOAT_EQ(out[1][1][2 * i], late) << i;         // bank 1 inside: left late
+        EXPECT_FLOAT_EQ(out[1][1][2 * i + 1], direct) << i;   // right direct
+    }
+    EXPECT_GT(largest, 0.0f);
+}
+
 TEST_F(EngineSynthesisTest, StaysFiniteAtEveryCornerOfTheRanges)
 {
     struct Corner {
