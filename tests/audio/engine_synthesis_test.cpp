@@ -144,6 +144,38 @@ TEST_F(EngineSynthesisTest, TheFiringRateSetsThePeriod)
     }
 }
 
+// A sweep of the firing rate from 30 to 300 Hz over 3 s: the period follows
+// it window by window.
+TEST_F(EngineSynthesisTest, ThePeriodFollowsASweep)
+{
+    TestEngine e(4, 0, {1, 3, 4, 2});
+    e.engine.soundParams.Word(11) = 0.0f;
+    const int blocks = 300;
+    std::vector<double> left;
+    std::vector<double> rates;
+    for (int b = 0; b < blocks; b++) {
+        const float rate = 30.0f + 270.0f * static_cast<float>(b) / (blocks - 1);
+        std::memset(CarSoundMixBuffers, 0, sizeof(CarSoundMixBuffers));
+        SynthesizeEngine(state, Block, 0, 0, rate, 1.0f, 1.0f, 1.0f, e.engine, 0.0f, 1.0f);
+        for (int i = 0; i < Block; i++) {
+            left.push_back(CarSoundMixBuffers[0][2 * i]);
+            rates.push_back(rate);
+        }
+    }
+    // From 0.1 s on: the exhaust starts from rest, and at the sweep's very
+    // start the rate rises by a quarter within one window and its period.
+    const size_t window = 2205;
+    for (size_t start = 2 * window; start + 2 * window <= left.size(); start += window) {
+        const double period = 44100.0 / rates[start + window / 2];
+        // The window and the period after it, so that a slow rate has a whole period to match.
+        const size_t span = window + static_cast<size_t>(period * 1.3);
+        const std::vector<double> x(left.begin() + static_cast<long>(start),
+                                    left.begin() + static_cast<long>(std::min(left.size(), start + span)));
+        const int lag = SoundAutocorrelationPeak(x, static_cast<int>(period * 0.7), static_cast<int>(period * 1.3));
+        EXPECT_NEAR(lag, period, period * 0.02) << "at " << start / 44100.0 << " s";
+    }
+}
+
 TEST_F(EngineSynthesisTest, CylindersFireInTheEnginesOrder)
 {
     const struct {
