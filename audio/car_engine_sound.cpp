@@ -9,6 +9,8 @@
 int ReadCarEngineFile(CarObject *car, const char *path, const char *soundName)
 {
     CarEngine &engine = car->engine;
+    // A new engine sound starts its exhaust from rest.
+    car->soundState = CarSoundState{};
     EngineRecord mechanical{};
     engine.FreeWaves(true);
     engine.soundParams.SetDefaults();

@@ -78,7 +78,11 @@ TEST_F(CarEngineSoundTest, ACarAndAFileRecordReadTheSameSound)
 {
     WriteTestEngineFile("data/engine/mine.eng", 33.0f);
     CarObject car;
+    car.soundState.pulseClock = 3.0f;
+    car.soundState.banks[1].tail.velocity = 2.0f;
     ASSERT_EQ(ReadCarEngineFile(&car, "data\\engine\\mine.eng", "mine"), 1);
+    EXPECT_EQ(car.soundState.pulseClock, 0.0f);   // the exhaust starts from rest
+    EXPECT_EQ(car.soundState.banks[1].tail.velocity, 0.0f);
     EngineRecord mechanical{};
     EngineRecord record{};
     ASSERT_EQ(ReadEngineFile(mechanical, "data\\engine\\mine.eng", nullptr, record), 1);
