@@ -1,6 +1,9 @@
 #include "app/simulation_services.h"
 
+#include "audio/car_engine_sound.h"
 #include "audio/interface_sound.h"
+#include "audio/sound_links.h"
+#include "audio/sound_output.h"
 #include "core/colour.h"
 #include "race/game_state.h"
 #include "render/model_node.h"
@@ -8,6 +11,7 @@
 #include "scene/rim_models.h"
 #include "scene/wheel_octagons.h"
 #include "ui/message_lines.h"
+#include "ui/text_box.h"
 #include "vehicle/car_data_recording.h"
 #include "vehicle/car_object.h"
 #include "vehicle/car_race_services.h"
@@ -184,4 +188,9 @@ void RegisterSimulationServices()
     layout.playInterfaceSound = PlayInterfaceSound;
     layout.lessonActive = RaceLessonActive;
     SetLayoutServices(layout);
+    // Sound: the world's loop sound, and the sound layer's file texts in a
+    // box over their page.
+    RegisterLoopSoundHooks();
+    SetSoundTextLink({nullptr, ShowTextBox2});
+    RegisterCarEngineSound();
 }

@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "audio/car_sound_mixer.h"
+#include "audio/interface_sound.h"
+#include "audio/sound_links.h"
 #include "audio/sound_output.h"
 #include "core/shell_globals.h"
 #include "platform/sound_device.h"
@@ -31,6 +33,11 @@ int CreateForSpeed(float gameSpeed)
     CarRing = CreateSoundRing(rate, CarSoundBufferBytes, &code);
     if (CarRing == nullptr) {
         ReportSoundFailure("CreateSoundBuffer:C", code);
+        return 0;
+    }
+    code = SoundRingQueryInterface(CarRing);
+    if (code != 0) {
+        ReportSoundFailure("QueryInterface:C", code);
         return 0;
     }
     return 1;
@@ -124,6 +131,7 @@ void StopCarSoundBuffer()
     SoundRingStop(CarRing);
     CarSoundBufferStatus.running = 0;
     carSoundStarted = 0;
+    InterfaceVoices.count = 0;
 }
 
 int StartBufferSilent(SoundRing *ring, int frames, int clear, int play)
@@ -158,7 +166,7 @@ int StartBufferSilent(SoundRing *ring, int frames, int clear, int play)
         }
     }
     if (play) {
-        const int code = SoundRingPlay(ring);
+        const int code = SoundRingPlay(ring, 1);
         if (code != 0) {
             ReportSoundFailure("Play:Z", code);
             return 0;
@@ -187,7 +195,7 @@ void RegisterCarSoundOutput()
     CarSound.mixBlock = FeedMix;
     CarSound.getVolume = FeedGetVolume;
     CarSound.setVolume = FeedSetVolume;
-    // The race vote's start block (and with it the fade) is the session's;
-    // until it registers a countdown the sound plays at full volume.
-    CarSound.startBlockCountdown = nullptr;
+    // The race vote's countdown fades the car sound out over its last 100
+    // ticks; without a session it reads 0 and the sound plays at full volume.
+    CarSound.startBlockCountdown = SoundSessionRaceVoteCountdown;
 }

@@ -3,12 +3,15 @@
 #include <cmath>
 #include <cstring>
 
+#include "audio/interface_sound.h"
 #include "audio/sound_output.h"
 
 float CarSoundMixBuffers[3][CarSoundMixFrames * 2];
 uint32_t CarSoundMixerEnabled = 0;
 uint32_t SoundListenerValid = 0;
 uint32_t CarSoundClipping = 0;
+int32_t LoudVoiceCount = 0;
+float CrowdGain = 1.0f;
 
 namespace {
 
@@ -23,6 +26,10 @@ constexpr float InverseFullScale = 3.051851e-05f;   // 1 / 32767
 // peaks instead of cutting them.
 void MixCarSounds(int16_t *destination)
 {
+    // The interface voices go in last, past the echo and the low-pass.
+    if (InterfaceVoices.count != 0) {
+        MixInterfaceVoices();
+    }
     const float v = CarSoundGain * FullScale;
     const float p = 1.5f * v;
     const float q = 0.5f * v;

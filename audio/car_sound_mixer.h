@@ -20,6 +20,13 @@ extern uint32_t SoundListenerValid;
 // 1 when a frame of the last block went beyond full scale.
 extern uint32_t CarSoundClipping;
 
+// Voices louder than 0.02 in the current block (an engine counts 3), and
+// the gain that thins out quiet voices when many loud ones play (0.1..1.0,
+// from the previous block's count).
+extern int32_t LoudVoiceCount;
+extern float CrowdGain;
+
 // Writes one block of CarSoundMixFrames stereo frames at `destination` from
-// the accumulators and the car-sound gain, then empties the accumulators.
+// the accumulators (with the queued interface voices added to the dry one)
+// and the car-sound gain, then empties the accumulators.
 void MixCarSounds(int16_t *destination);

@@ -19,40 +19,6 @@ void PrintWarning(const char *text)
     }
 }
 
-// Editor ranges and defaults of w8..w36, in order.
-constexpr EngineParamRange ParamRanges[EngineParamCount] = {
-    {20.0f, 50.0f, 40.0f},            // w8 exhaust pipe tone
-    {0.0f, 1.0f, 0.5f},               // w9 tone variation
-    {0.15f, 0.5f, 0.2f},              // w10 silencers
-    {0.0f, 0.05f, 0.05f},             // w11 unevenness
-    {1.0f, 3.0f, 2.0f},               // w12 exhaust pulse tone
-    {0.1f, 1.0f, 0.1f},               // w13 off power tone
-    {0.1f, 1.0f, 0.1f},               // w14 off power volume
-    {0.0f, 1.0f, 0.0f},               // w15 idle volume boost
-    {50000.0f, 150000.0f, 150000.0f}, // w16 turbo recorded @ rpm
-    {0.1f, 2.0f, 1.0f},               // w17 turbo volume
-    {0.5f, 0.9f, 0.8f},               // w18 turbo muffler
-    {0.1f, 2.0f, 0.6f},               // w19 dump valve volume
-    {0.5f, 0.9f, 0.8f},               // w20 dump valve muffler
-    {500.0f, 10000.0f, 6000.0f},      // w21 gear whine recorded @ rpm
-    {0.1f, 2.0f, 1.0f},               // w22 gear whine volume
-    {0.5f, 0.9f, 0.8f},               // w23 gear whine muffler
-    {0.1f, 2.0f, 0.6f},               // w24 air intake volume
-    {0.5f, 0.9f, 0.6f},               // w25 air intake muffler
-    {0.1f, 2.0f, 0.3f},               // w26 gear shift volume
-    {0.5f, 0.9f, 0.6f},               // w27 gear shift muffler
-    {0.1f, 2.0f, 1.0f},               // w28 starter volume
-    {0.5f, 0.9f, 0.6f},               // w29 starter muffler
-    {0.5f, 6.0f, 0.9f},               // w30 exhaust volume
-    {0.8f, 0.95f, 0.9f},              // w31 cockpit muffling
-    {0.5f, 1.0f, 0.9f},               // w32 wind volume
-    {0.5f, 1.0f, 0.9f},               // w33 skid volume
-    {0.0f, 1.0f, 0.02f},              // w34 header mix
-    {0.0f, 1.0f, 0.08f},              // w35 collector mix
-    {0.0f, 1.0f, 1.0f},               // w36 tail mix
-};
-
-constexpr int8_t DefaultSemitones[3] = {6, 12, 0};
 
 float ReadParam(DataStream &stream, int k)
 {
@@ -82,7 +48,7 @@ float FloatFromBits(uint32_t bits)
 }
 
 // A stored sample as the synthesis may use it: within 16 bits, never NaN.
-float SoundSample(float value)
+float HeldSample(float value)
 {
     if (!std::isfinite(value)) {
         return 0.0f;
@@ -99,25 +65,9 @@ void WriteFloat(DataStream &stream, float value)
 
 }  // namespace
 
-const EngineParamRange &GetEngineParamRange(int k)
-{
-    if (k < EngineParamFirst || k > EngineParamLast) {
-        k = EngineParamFirst;
-    }
-    return ParamRanges[k - EngineParamFirst];
-}
-
 void SetEngineMessagePrinter(EngineMessagePrinter printer)
 {
     MessagePrinter = printer;
-}
-
-void EngineSoundParams::SetDefaults()
-{
-    for (int k = EngineParamFirst; k <= EngineParamLast; ++k) {
-        Word(k) = ParamRanges[k - EngineParamFirst].defaultValue;
-    }
-    std::memcpy(semitones, DefaultSemitones, sizeof(semitones));
 }
 
 int EngineWave::Read(DataStream &stream)
@@ -166,7 +116,7 @@ int EngineWave::Read(DataStream &stream)
             const uint8_t *b = bytes + i * 4;
             const uint32_t bits = static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
                                   static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
-            read[i] = SoundSample(FloatFromBits(bits));
+            read[i] = HeldSample(FloatFromBits(bits));
         }
     }
     std::free(samples);
@@ -207,19 +157,6 @@ void EngineWave::Write(DataStream &stream) const
     std::free(bytes);
 }
 
-void EngineWave::Free(bool clear)
-{
-    std::free(samples);
-    samples = nullptr;
-    sampleCount = 0;
-    if (clear) {
-        legacyCount = 0;
-        spare = 0;
-        kind = 0;
-        channels = 0;
-    }
-}
-
 void EngineRecord::FreeWaves(bool clear)
 {
     for (EngineWave &wave : waves) {
@@ -251,6 +188,12 @@ void WriteEngineRecord(EngineRecord &engine, DataStream &stream, bool carData)
 int ReadEngineRecord(EngineRecord &mechanical, DataStream &stream, int fileVersion, EngineRecord &sound,
                      bool carData)
 {
+    return ReadEngineRecord(mechanical, stream, fileVersion, sound.soundParams, sound.waves, carData);
+}
+
+int ReadEngineRecord(EngineRecord &mechanical, DataStream &stream, int fileVersion, EngineSoundParams &params,
+                     EngineWave *waves, bool carData)
+{
     const int version = ReadEngineFigures(mechanical, stream);
     if (version < 0) {
         PrintWarning(EngineReadError);
@@ -261,21 +204,31 @@ int ReadEngineRecord(EngineRecord &mechanical, DataStream &stream, int fileVersi
     if (carData && version > 7) {
         return stream.overrun ? 0 : 1;
     }
-    return ReadEngineWaves(sound, stream, fileVersion, version);
+    return ReadEngineSound(params, waves, stream, fileVersion, version);
 }
 
 int ReadEngineWaves(EngineRecord &sound, DataStream &stream, int fileVersion, int recordVersion)
 {
+    return ReadEngineSound(sound.soundParams, sound.waves, stream, fileVersion, recordVersion);
+}
+
+int ReadEngineWaves(CarEngine &engine, DataStream &stream, int fileVersion, int recordVersion)
+{
+    return ReadEngineSound(engine.soundParams, engine.waves, stream, fileVersion, recordVersion);
+}
+
+int ReadEngineSound(EngineSoundParams &params, EngineWave *waves, DataStream &stream, int fileVersion,
+                    int recordVersion)
+{
     (void)fileVersion;
     const int v = recordVersion;
-    EngineSoundParams &params = sound.soundParams;
     std::memset(params.name, 0, sizeof(params.name));
     if (v < 2) {
         SkipFloats(stream, 1);
     }
     const int waveCount = v >= 8 ? 8 : (v == 7 ? 7 : (v == 6 ? 6 : 4));
     for (int i = 0; i < waveCount; ++i) {
-        if (!sound.waves[i].Read(stream)) {
+        if (!waves[i].Read(stream)) {
             return 0;
         }
     }
@@ -344,12 +297,18 @@ int WriteEngineFile(EngineRecord &engine, const char *path, MenuPage *page)
 
 int ReadEngineFile(EngineRecord &mechanical, const char *path, MenuPage *page, EngineRecord &sound)
 {
+    return ReadEngineFile(mechanical, path, page, sound.soundParams, sound.waves);
+}
+
+int ReadEngineFile(EngineRecord &mechanical, const char *path, MenuPage *page, EngineSoundParams &params,
+                   EngineWave *waves)
+{
     DataStream stream;
     int version = 0;
     if (stream.OpenRead(page, path, EngineFileId, &version, EngineFileVersion, 0)) {
         return 0;
     }
-    const int read = ReadEngineRecord(mechanical, stream, version, sound, false);
+    const int read = ReadEngineRecord(mechanical, stream, version, params, waves, false);
     stream.Close();
     return read;
 }

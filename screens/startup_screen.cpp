@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "audio/sound_output.h"
 #include "core/debug_log.h"
 #include "core/main_window.h"
+#include "core/shell_globals.h"
 #include "screens/main_menu.h"
 #include "ui/menu_page.h"
 #include "world/track_sites.h"
@@ -14,8 +16,8 @@
 namespace {
 
 // The start-up page loads the selected track, one load step per main-loop
-// pass in slices of 100 ms, and logs each new progress text. The intro
-// replay, the skin conversion and the sound start come later.
+// pass in slices of 100 ms, and logs each new progress text; then sound
+// starts. The intro replay and the skin conversion come later.
 struct StartupScreenPage : MenuPage {
     int started = 0;
     int loading = 0;
@@ -67,6 +69,11 @@ MenuPage *RunStartupScreen(MenuPage *page)
     }
     if (LoadTrackStep(screen)) {
         return page;
+    }
+    // The sound step: never on a dedicated host or without graphics.
+    if (DedicatedMode == DedicatedNone && GraphicsEnabled) {
+        LogLine("init sound");
+        StartSound();
     }
     ClosePage(page);
     return page;

@@ -10,10 +10,16 @@
 #include <system_error>
 #include <vector>
 
+#include "audio/car_sound_mixer.h"
 #include "audio/engine_file.h"
+#include "audio/engine_synthesis.h"
 #include "core/car_table.h"
 #include "tools/car_data_writer.h"
 #include "tools/car_params.h"
+#include "vehicle/car_data_file.h"
+#include "vehicle/car_engine.h"
+#include "vehicle/car_sound_state.h"
+#include "vehicle/engine_record.h"
 
 namespace {
 
@@ -303,6 +309,133 @@ void StoreWave(EngineWave &wave, const std::vector<double> &values)
     }
 }
 
+constexpr int NoStarterClass = 10;
+
+// Levels: the loudest exhaust (full load, 0.95 of the rev limit) peaks at
+// 0.45 of full scale in the mixer's dry accumulator, heard 2.2 m ahead (gain 1,
+// 0.175 x exhaust volume per side), and idle without load lies about 15 dB
+// below it.
+constexpr double FullLevelTarget = 0.45;
+constexpr double IdleRatioTarget = 0.178;   // -15 dB
+
+// Scales the exhaust pulse wave by the factor, holding the 16-bit range.
+void ScalePulse(EngineWave &wave, double factor)
+{
+    for (uint32_t i = 0; i < wave.sampleCount; ++i) {
+        const double v = std::lround(wave.samples[i] * factor);
+        wave.samples[i] = static_cast<float>(std::clamp(v, -32767.0, 32767.0));
+    }
+}
+
+double PulsePeak(const EngineWave &wave)
+{
+    double peak = 0.0;
+    for (uint32_t i = 0; i < wave.sampleCount; ++i) {
+        peak = std::max(peak, std::fabs(static_cast<double>(wave.samples[i])));
+    }
+    return peak;
+}
+
+}  // namespace
+
+EngineLevels MeasureEngineLevels(const EngineRecord &record, const CarEngine &setUp)
+{
+    EngineLevels levels = {0.0, 0.0, true};
+    for (int point = 0; point < 2; ++point) {
+        // A copy of the set-up engine that shares the record's waves; it is
+        // never freed through.
+        CarEngine engine = setUp;
+        engine.soundParams = record.soundParams;
+        std::memcpy(engine.waves, record.waves, sizeof(engine.waves));
+        engine.firingIndex = 0;
+        const bool full = point == 0;
+        const double speed = full ? 0.95 * engine.maxSpeed : engine.idleSpeed;
+        engine.soundLoad = full ? 1.0f : 0.0f;
+        engine.soundRevFraction = static_cast<float>(speed / engine.maxSpeed);
+        const float rate = static_cast<float>(speed / (2.0 * Pi) * engine.cylinders / 2.0);
+        const float target = record.soundParams.Word(30) * 0.175f;
+        CarSoundState state = {};
+        double peak = 0.0;
+        for (int block = 0; block < 60; ++block) {   // 0.6 s, the first 0.2 s to settle
+            std::memset(CarSoundMixBuffers[0], 0, sizeof(CarSoundMixBuffers[0]));
+            SynthesizeEngine(state, CarSoundMixFrames, 0, 0, rate, 1.0f, target, target, engine, 0.0f, 1.0f);
+            for (float v : CarSoundMixBuffers[0]) {
+                if (!std::isfinite(v)) {
+                    levels.finite = false;
+                } else if (block >= 20) {
+                    peak = std::max(peak, std::fabs(static_cast<double>(v)));
+                }
+            }
+        }
+        std::memset(CarSoundMixBuffers[0], 0, sizeof(CarSoundMixBuffers[0]));
+        (full ? levels.full : levels.idle) = peak / 32767.0;
+    }
+    return levels;
+}
+
+int SetUpDefaultEngine(int car, CarEngine &engine)
+{
+    CarDataFile data;
+    if (!BuildCarDataFile(car, &data)) {
+        return 0;
+    }
+    engine.Clear();
+    engine.SetDefaults();
+    ApplyEngineFigures(data.engine, engine);
+    engine.SetUpFromClass(data.vehicleClass, data.gearboxKind);
+    return 1;
+}
+
+namespace {
+
+// Picks the pulse level for the full-load peak, and the off-power volume and
+// idle boost for the idle ratio.
+void TuneEngineLevels(int car, EngineRecord &record)
+{
+    CarEngine engine;
+    if (!SetUpDefaultEngine(car, engine)) {
+        return;
+    }
+    EngineSoundParams &p = record.soundParams;
+    EngineWave &pulse = record.waves[WaveExhaustPulse];
+    for (int pass = 0; pass < 24; ++pass) {
+        EngineLevels levels = MeasureEngineLevels(record, engine);
+        if (!(levels.full > 0.0) || !(levels.idle > 0.0)) {
+            return;
+        }
+        const double ratio = levels.idle / levels.full;
+        const bool idleDone = std::fabs(std::log(ratio / IdleRatioTarget)) < 0.1;
+        const bool fullDone = std::fabs(levels.full / FullLevelTarget - 1.0) < 0.03;
+        if (idleDone && fullDone) {
+            break;
+        }
+        if (!idleDone) {
+            // Idle without load is scaled by the off-power volume (w14); when
+            // that is at an end of its range, the idle boost (w15) lifts or
+            // lowers the low revs.
+            const float w14 = static_cast<float>(p.Word(14) * IdleRatioTarget / ratio);
+            const EngineParamRange &r14 = GetEngineParamRange(14);
+            const EngineParamRange &r15 = GetEngineParamRange(15);
+            p.Word(14) = std::clamp(w14, r14.minimum, r14.maximum);
+            if (p.Word(14) != w14) {
+                const float w15 = p.Word(15) + (w14 > r14.maximum ? 0.15f : -0.15f);
+                p.Word(15) = std::clamp(w15, r15.minimum, r15.maximum);
+            }
+            levels = MeasureEngineLevels(record, engine);
+        }
+        // The pulse takes what its 16-bit range allows; the exhaust volume the rest.
+        double factor = FullLevelTarget / levels.full;
+        const double room = 32000.0 / std::max(1.0, PulsePeak(pulse));
+        const double pulseFactor = std::min(factor, room);
+        ScalePulse(pulse, pulseFactor);
+        factor /= pulseFactor;
+        if (std::fabs(factor - 1.0) > 1e-3) {
+            const float w30 = static_cast<float>(p.Word(30) * factor);
+            p.Word(30) = std::clamp(w30, GetEngineParamRange(30).minimum, GetEngineParamRange(30).maximum);
+        }
+    }
+}
+
 // Returns 0 for a car outside the generator's table.
 int BuildEngine(int car, EngineRecord &engine)
 {
@@ -362,7 +495,11 @@ int BuildEngine(int car, EngineRecord &engine)
     StoreWave(engine.waves[WaveAirIntake],
               MakeNoiseLoop(220.0 + 45.0 * spec.cylinders + 60.0 * (car % 3), 1.6, 9000.0, noise));
     StoreWave(engine.waves[WaveGearShift], MakeGearShift(spec, noise));
-    StoreWave(engine.waves[WaveStarter], MakeStarter(spec));
+    // The formula class has no starter: it is pushed or started from outside.
+    if (params.vehicleClass != NoStarterClass) {
+        StoreWave(engine.waves[WaveStarter], MakeStarter(spec));
+    }
+    TuneEngineLevels(car, engine);
     return 1;
 }
 

@@ -8,6 +8,7 @@
 #include "tools/default_engines.h"
 #include "tools/default_human.h"
 #include "tools/default_skins.h"
+#include "tools/default_sounds.h"
 #include "tools/default_track.h"
 #include "tools/font_file.h"
 
@@ -35,6 +36,10 @@ int main(int argc, char **argv)
     }
     if (const char *error = WriteDefaultEngineFiles(argv[1])) {
         std::fprintf(stderr, "kzv_datagen: default engine sounds: %s\n", error);
+        return 1;
+    }
+    if (const char *error = WriteDefaultSounds(argv[1])) {
+        std::fprintf(stderr, "kzv_datagen: default sounds: %s\n", error);
         return 1;
     }
     if (const char *error = WriteHumanFile(argv[1])) {

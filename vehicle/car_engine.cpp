@@ -76,13 +76,19 @@ void CarEngine::SetDefaults() {
     torqueFactor = 1.0f;
     widthFactor = 1.0f;
     torqueLimit = 0.0f;
+    soundParams.SetDefaults();
     ResetState();
     ResetWear();
 }
 
+void CarEngine::FreeWaves(bool clear) {
+    for (EngineWave &wave : waves)
+        wave.Free(clear);
+}
+
 void CarEngine::ResetState() {
     throttle = 0.05f;
-    soundWord = 0;
+    firingIndex = 0;
     gearboxAngle = 0.0f;
     speed = 0.0f;
     smoothedSpeed = 0.0f;

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "vehicle/engine_sound.h"
+
 // Bytes of each line that CarEngine::FormatDescription writes, the end zero
 // included.
 constexpr int EngineDescriptionLineSize = 64;
@@ -11,9 +13,10 @@ constexpr int EngineDescriptionLineSize = 64;
 // the car data, derived from the vehicle class by the model set-up. Speeds in
 // rad/s, torques in N m, angles in rad.
 //
-// The engine sound's parameters and waves belong to the audio service, which
-// keeps them beside the car; this record holds only the sound words that the
-// engine code itself clears.
+// The engine's sound (its parameters and eight waves) is data of the car; the
+// sound layer reads it into the car and synthesises from it. The sound words
+// (firing index, load, rev fraction) are written by the sound layer and never
+// enter the car step or the physics checksum.
 struct CarEngine {
     uint32_t flags;              // bit 0 turbocharged; bit 1 second V8 firing order; bits 2, 3 engine record markers
     uint32_t waveMask;           // sound waves in use; all ones after Clear
@@ -55,19 +58,25 @@ struct CarEngine {
     float throttle;              // 0..1
     float crankAngle;            // within +-32 pi
     uint32_t running;            // the engine fires
-    uint32_t soundWord;          // sound state, cleared with the engine state
+    uint32_t firingIndex;        // the next entry of firingOrder to fire; cleared with the engine state
     float turboSpeed;            // rad/s of the turbocharger
     float manifold;              // (boost + 1) x throttle - 1
     float smoothedManifold;
     float boost;                 // turboSpeed x maxBoost / 15707.963
-    float soundState[2];         // sound state
+    float soundLoad;             // 0..1, written by the sound layer for the synthesis
+    float soundRevFraction;      // engine speed / rev limit, written by the sound layer
     uint8_t firingOrder[12];     // cylinder numbers from 1, in firing order
+    EngineSoundParams soundParams;
+    EngineWave waves[EngineWaveCount];   // owned; a copy of the record shares them
 
     // Zeroes the whole record, then every sound wave is in use.
     void Clear();
-    // The defaults of a new car's engine, then ResetState and ResetWear.
-    // Expects a cleared record.
+    // The defaults of a new car's engine (its sound parameters included),
+    // then ResetState and ResetWear. Expects a cleared record.
     void SetDefaults();
+    // Frees the samples of the eight waves; with clear the slots become zero.
+    // Call it on the car's own record, never on a copy.
+    void FreeWaves(bool clear);
     // Stopped, at rest, throttle 0.05 (the car reset).
     void ResetState();
     // A healthy engine and a cold clutch (the repair).

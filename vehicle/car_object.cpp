@@ -252,6 +252,7 @@ CarObject::~CarObject() {
     ReleaseWheelMeshes();
     ReleasePlate();
     FinishCarDataRecording(this);
+    engine.FreeWaves(false);
 
     delete[] savedPoints;
     savedPoints = nullptr;

@@ -5,6 +5,7 @@
 
 #include "core/motion_profile.h"
 #include "render/object_file.h"
+#include "vehicle/car_sound_state.h"
 #include "vehicle/aero_surface.h"
 #include "vehicle/car_colours.h"
 #include "vehicle/car_data_file.h"
@@ -34,14 +35,6 @@ struct HelmetSkin {
     uint32_t stamp = 0;
 };
 
-// The engine and tyre sound state of one car. The audio service fills it
-// once it mixes car sounds; until then it stays zero.
-struct CarSoundState {
-    float engineVolume = 0.0f;
-    float enginePitch = 0.0f;
-    float tyreVolume = 0.0f;
-    float windVolume = 0.0f;
-};
 
 // The constants a car hands to the projected-light vertex programs: a scale
 // pair and eleven factors.
@@ -90,6 +83,10 @@ struct CarObjectServices {
     // Engine sound files (audio side): reads the file at path as the car's
     // engine sound named soundName (empty for the default); 1 when read.
     int (*readEngineFile)(CarObject *car, const char *path, const char *soundName);
+    // The sound section of an old engine record in the car data (audio
+    // side): its waves and parameters into the engine; 1 when read. Without
+    // it such car data is refused.
+    int (*readEngineSound)(CarEngine &engine, DataStream &stream, int recordVersion);
     // The car's path follower (world side): reset; a fresh search of the
     // path for the span holding point (16.16), the visibility planes
     // following it (the node, or -1); and the follower's node (next 0) or
@@ -915,7 +912,7 @@ public:
     uint8_t rimBytes[4];          // byte 0: the rim repeat count
     Object3D rimObject;
     CarCurve *curve;              // owned
-    CarSoundState soundState;
+    CarSoundState soundState{};
 
     // --- Driver animation ---
     DriverClip *steeringClip;

@@ -5,6 +5,7 @@
 
 #include "core/data_stream.h"
 #include "vehicle/car_engine.h"
+#include "vehicle/car_object.h"
 
 namespace {
 
@@ -108,8 +109,13 @@ const char *ReadCarEngineRecord(CarEngine &engine, DataStream &stream) {
     const int version = ReadEngineFigures(figures, stream);
     if (version < 0 || stream.overrun)
         return EngineReadError;
-    if (version <= LastCarDataSoundVersion)
-        return EngineSoundInCarDataError;
+    if (version <= LastCarDataSoundVersion) {
+        // The sound section follows; the sound layer reads it when it is there.
+        if (CarServices.readEngineSound == nullptr)
+            return EngineSoundInCarDataError;
+        if (!CarServices.readEngineSound(engine, stream, version) || stream.overrun)
+            return EngineReadError;
+    }
     // The rev limiter divides by maxSpeed, and every figure feeds the
     // engine's set-up: a NaN here would stay in the car for good.
     bool finite = std::isfinite(figures.displacement) && std::isfinite(figures.boostReference);

@@ -54,7 +54,8 @@ void ApplyEngineFigures(const EngineFigures &figures, CarEngine &engine);
 // record above version 7 carries no sound section). Returns 0 when read, or
 // the error text: EngineReadError for a later version or a record cut short,
 // EngineSoundInCarDataError for a record of version 7 or below (it carries
-// a sound section that the car data reader does not take), and
+// a sound section) while the sound layer has no reader for it registered,
+// and
 // EngineFiguresError for a non-finite figure or a maxSpeed not above 0. The
 // engine changes only when the record is read.
 const char *ReadCarEngineRecord(CarEngine &engine, DataStream &stream);

@@ -55,7 +55,7 @@ TEST(CarEngineTest, ResetStateStopsTheEngineAndResetWearRepairsIt) {
     engine.crankAngle = 3.0f;
     engine.gearboxAngle = 2.5f;
     engine.running = 1;
-    engine.soundWord = 7;
+    engine.firingIndex = 7;
     engine.turboSpeed = 9000.0f;
     engine.manifold = 0.4f;
     engine.smoothedManifold = 0.3f;
@@ -74,7 +74,7 @@ TEST(CarEngineTest, ResetStateStopsTheEngineAndResetWearRepairsIt) {
                         engine.clutchPedal, engine.clutchTorque})
         EXPECT_EQ(value, 0.0f);
     EXPECT_EQ(engine.running, 0u);
-    EXPECT_EQ(engine.soundWord, 0u);
+    EXPECT_EQ(engine.firingIndex, 0u);
     EXPECT_EQ(engine.clutchSlipping, 0u);
     // The car reset keeps the wear and what the car data gave.
     EXPECT_EQ(engine.condition, 0.4f);
