@@ -1,5 +1,7 @@
 #include "app/simulation_services.h"
 
+#include "app/race_object_services.h"
+
 #include "audio/interface_sound.h"
 #include "core/colour.h"
 #include "race/game_state.h"
@@ -184,4 +186,5 @@ void RegisterSimulationServices()
     layout.playInterfaceSound = PlayInterfaceSound;
     layout.lessonActive = RaceLessonActive;
     SetLayoutServices(layout);
+    RegisterRaceObjectServices();
 }

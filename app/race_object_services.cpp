@@ -1,0 +1,247 @@
+#include "app/race_object_services.h"
+
+#include "audio/interface_sound.h"
+#include "core/colour.h"
+#include "race/game_state.h"
+#include "race/race_length.h"
+#include "race/race_links.h"
+#include "race/race_object.h"
+#include "ui/message_lines.h"
+#include "ui/text_box.h"
+#include "vehicle/car_network_services.h"
+#include "vehicle/car_race_services.h"
+#include "vehicle/race_hooks.h"
+#include "world/layout.h"
+
+namespace {
+
+RaceObject *Race()
+{
+    return RaceObjectPtr;
+}
+
+// --- The vehicle's race hooks ---
+
+int SlotCount()
+{
+    return Race() != nullptr ? Race()->slotCount : 0;
+}
+
+CarObject *SlotCar(int slot)
+{
+    RaceObject *race = Race();
+    return race != nullptr && slot >= 0 && slot < race->slotCount ? race->slots[slot].car : nullptr;
+}
+
+uint32_t RaceTick()
+{
+    return Race() != nullptr ? Race()->tick : 0;
+}
+
+int HotLapMode()
+{
+    return Race() != nullptr ? Race()->hotLapMode : 0;
+}
+
+void InvalidateHotLap(int reason)
+{
+    if (Race() != nullptr) {
+        Race()->InvalidateHotLap(reason);
+    }
+}
+
+// --- The vehicle's race services ---
+
+PlayerSlot *SlotRecord(int slot)
+{
+    RaceObject *race = Race();
+    return race != nullptr && slot >= 0 && slot < race->slotCount ? &race->slots[slot] : nullptr;
+}
+
+uint8_t PlayerId(const PlayerSlot *slot)
+{
+    return slot->info.playerId;
+}
+
+int LapsToRace()
+{
+    return Race() != nullptr ? Race()->LapsToRace() : 0;
+}
+
+uint8_t StartCountdown()
+{
+    return Race() != nullptr ? Race()->countdownSeconds : 0;
+}
+
+int RaceStartOffset()
+{
+    return Race() != nullptr ? Race()->countdownSeconds : 0;
+}
+
+int RaceDistanceDone(int laps, uint32_t time, CarObject *car)
+{
+    return IsRaceDistanceDone(laps, time, car);
+}
+
+int AnyResultRecorded()
+{
+    return Race() != nullptr && Race()->resultCount > 0 ? 1 : 0;
+}
+
+int IsQualifying()
+{
+    return RaceKind == 2 ? 1 : 0;
+}
+
+int QualifyingOver()
+{
+    return Race() != nullptr ? Race()->IsQualifyingOver() : 0;
+}
+
+void StartNextHotLap()
+{
+    if (Race() != nullptr) {
+        Race()->StartNextHotLap();
+    }
+}
+
+uint32_t HotLapValidity()
+{
+    return Race() != nullptr ? Race()->lapValid : 0;
+}
+
+void SetNextHotLapValidity(uint32_t validity)
+{
+    // The car passes 1 (valid) or 2 (invalid); the flag form is 2 - validity.
+    if (Race() != nullptr) {
+        Race()->SetNextHotLapValid(2 - static_cast<int>(validity));
+    }
+}
+
+int GetBestLap(RaceBestLap *best)
+{
+    if (Race() == nullptr || Race()->hudTimes.lapNumber == 0) {
+        return 0;
+    }
+    *best = Race()->hudTimes;
+    return 1;
+}
+
+void SetBestLap(const RaceBestLap &best)
+{
+    if (Race() != nullptr) {
+        Race()->hudTimes = best;
+    }
+}
+
+int SlotRefuelPercent(const PlayerSlot *slot)
+{
+    return slot->info.fuel[1];
+}
+
+int SlotTyreWearPercent(const PlayerSlot *slot)
+{
+    return slot->info.fuel[2];
+}
+
+int SlotRepairFlag(const PlayerSlot *slot)
+{
+    return slot->info.fuel[3] & 1;
+}
+
+int OrderCount()
+{
+    return Race() != nullptr ? Race()->orderCount : 0;
+}
+
+int OrderSlot(int place)
+{
+    RaceObject *race = Race();
+    return race != nullptr && place >= 0 && place < race->orderCount ? race->runningOrder[place] : -1;
+}
+
+// --- The vehicle's network services ---
+
+uint8_t SlotKind(const PlayerSlot *slot)
+{
+    return slot->info.kind;
+}
+
+int SlotConnection(const PlayerSlot *slot)
+{
+    return slot->info.connection;
+}
+
+int HasSlotOfConnection()
+{
+    return Race() != nullptr ? Race()->HasSlotOfConnection() : 0;
+}
+
+// --- The world ---
+
+void ClearRaceResults()
+{
+    if (Race() != nullptr) {
+        Race()->ClearResults();
+    }
+}
+
+// --- The race's links ---
+
+void PrintRaceMessage(const char *text, int kind)
+{
+    const int colour = kind == RaceMessageWarning ? ColourSalmon : ColourLightGrey;
+    PrintMessage(text, &MessageColours[colour]);
+    if (kind == RaceMessageInfoBeep) {
+        PlayInterfaceSound(SoundMessage);
+    }
+}
+
+void ShowRaceDialog(MenuPage *owner, const char *title, const char *text)
+{
+    ShowTextBox2(owner, title, text);
+}
+
+}  // namespace
+
+void RegisterRaceObjectServices()
+{
+    VehicleRaceHooks.slotCount = SlotCount;
+    VehicleRaceHooks.slotCar = SlotCar;
+    VehicleRaceHooks.raceTick = RaceTick;
+    VehicleRaceHooks.hotLapMode = HotLapMode;
+    VehicleRaceHooks.invalidateHotLap = InvalidateHotLap;
+
+    RaceServices.slotRecord = SlotRecord;
+    RaceServices.playerId = PlayerId;
+    RaceServices.isTimedOrLappedRace = IsTimedOrLappedRace;
+    RaceServices.lapsToRace = LapsToRace;
+    RaceServices.startCountdown = StartCountdown;
+    RaceServices.raceStartOffset = RaceStartOffset;
+    RaceServices.isRaceDistanceDone = RaceDistanceDone;
+    RaceServices.anyResultRecorded = AnyResultRecorded;
+    RaceServices.isQualifying = IsQualifying;
+    RaceServices.isQualifyingOver = QualifyingOver;
+    RaceServices.startNextHotLap = StartNextHotLap;
+    RaceServices.hotLapValidity = HotLapValidity;
+    RaceServices.setNextHotLapValidity = SetNextHotLapValidity;
+    RaceServices.getBestLap = GetBestLap;
+    RaceServices.setBestLap = SetBestLap;
+    RaceServices.slotRefuelPercent = SlotRefuelPercent;
+    RaceServices.slotTyreWearPercent = SlotTyreWearPercent;
+    RaceServices.slotRepairFlag = SlotRepairFlag;
+    RaceServices.raceOrderCount = OrderCount;
+    RaceServices.raceOrderSlot = OrderSlot;
+
+    CarNetwork.slotKind = SlotKind;
+    CarNetwork.slotConnection = SlotConnection;
+    CarNetwork.hasSlotOfConnection = HasSlotOfConnection;
+
+    LayoutServices layout = GetLayoutServices();
+    layout.clearRaceResults = ClearRaceResults;
+    SetLayoutServices(layout);
+
+    RaceLinks.printMessage = PrintRaceMessage;
+    RaceLinks.showDialog = ShowRaceDialog;
+    RaceLinks.playInterfaceSound = PlayInterfaceSound;
+}
