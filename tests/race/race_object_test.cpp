@@ -558,4 +558,65 @@ TEST_F(RaceObjectTest, LookUpsScanInSlotOrder)
     EXPECT_EQ(race->HasSlotOfConnection(), 1);
 }
 
+TEST_F(RaceObjectTest, ReceivedPlayerRecords)
+{
+    MakeWorld();
+    // A new remote record is added; the same id again takes the new info but
+    // stays remote.
+    race->ApplyPlayerInfo(Info("guest", KindLocal, 4, 2));
+    ASSERT_EQ(race->slotCount, 1);
+    EXPECT_EQ(race->slots[0].info.kind, KindRemote);
+    PlayerInfo renamed = Info("guest 2", KindLocal, 4, 2);
+    race->ApplyPlayerInfo(renamed);
+    EXPECT_EQ(race->slotCount, 1);
+    EXPECT_STREQ(race->slots[0].info.name, "guest 2");
+    EXPECT_EQ(race->slots[0].info.kind, KindRemote);
+    // Another human of the same connection under a new id is the same player.
+    race->ApplyPlayerInfo(Info("guest 3", KindLocal, 5, 2));
+    EXPECT_EQ(race->slotCount, 1);
+    race->ApplyPlayerInfo(Info("guest AI", KindLocalAi, 6, 2));
+    EXPECT_EQ(race->slotCount, 2);
+    EXPECT_EQ(race->slots[1].info.kind, KindRemoteAi);
+
+    // A human's new controls: kind, grid and pit start stay.
+    race->slots[0].info.gridIndex = 7;
+    race->slots[0].car = new CarObject;
+    PlayerInfo controls = Info("guest 2", KindLocal, 4, 2);
+    controls.flags = 0x40;
+    controls.gridIndex = 1;
+    EXPECT_EQ(race->UpdateHumanPlayer(controls), 1);
+    EXPECT_EQ(race->slots[0].info.flags, 0x40);
+    EXPECT_EQ(race->slots[0].info.gridIndex, 7);
+    EXPECT_EQ(race->slots[0].info.kind, KindRemote);
+    EXPECT_EQ(messages.back(), "guest 2^8 updated his controls");
+    static int female = 1;
+    RaceLinks.figureType = [](int) { return female; };
+    race->UpdateHumanPlayer(controls);
+    EXPECT_EQ(messages.back(), "guest 2^8 updated her controls");
+    female = 2;
+    race->UpdateHumanPlayer(controls);
+    EXPECT_EQ(messages.back(), "guest 2^8 updated controls");
+    EXPECT_EQ(race->UpdateHumanPlayer(Info("nobody", KindLocal, 9, 5)), 0);
+
+    // The host path: an own player is added and its car record sent; the
+    // display flags are refreshed every time.
+    static int refreshed = 0;
+    RaceLinks.refreshDisplayFlags = [] { ++refreshed; };
+    race->HandleNewPlayer(Info("Me", KindLocal, 8, 0));
+    EXPECT_EQ(race->slotCount, 3);
+    ASSERT_EQ(packets.size(), 1u);
+    EXPECT_EQ(packets[0].size(), 212u);
+    EXPECT_EQ(packets[0][0], 5);
+    EXPECT_EQ(packets[0][1], 8);
+    EXPECT_EQ(refreshed, 1);
+    // Online, a host refuses a second human of a connection: it is added and
+    // removed by packet at once.
+    OnlineFlag = 1;
+    packets.clear();
+    race->HandleNewPlayer(Info("guest 4", KindLocal, 9, 2));
+    ASSERT_EQ(packets.size(), 1u);
+    EXPECT_EQ(packets[0], (std::vector<uint8_t>{17, 9, 9, 0}));
+    EXPECT_EQ(refreshed, 2);
+}
+
 }  // namespace
