@@ -50,6 +50,17 @@ struct RaceLinkServices {
     int (*maxPlayers)();
     // The race setup's copy of the race length setting.
     void (*setRaceLengthSetting)(int code);
+    // --- Votes ---
+    // A connection's game vote (0 none, 1 end, 2 restart, 3 qualify), the
+    // votes cleared, the sync deadline moved, this program hosts, and a
+    // guest being admitted.
+    int (*connectionVote)(int connection);
+    void (*clearGameVotes)();
+    void (*setSyncDeadline)();
+    int (*isHost)();
+    int (*guestJoining)();
+    // The smoke sprites advanced one tick.
+    void (*updateSprites)();
     // --- Session ---
     // A single-player replay plays back; a lesson is running.
     int (*singleReplayPlaying)();

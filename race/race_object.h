@@ -158,6 +158,10 @@ struct RaceObject {
     int UpdateHumanPlayer(const PlayerInfo &info);
     int HasPlayerOf(const PlayerInfo &info) const;
 
+    // Resets the per-start state (slots, hot-lap validity, order, and the
+    // results unless joining or the layout has a finish object).
+    void PrepareStart(int join);
+
     // --- Per tick and frame ---
     void RunAiDrivers(const CarObject *viewedCar);
     uint32_t StateHash() const;
