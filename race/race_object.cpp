@@ -816,9 +816,11 @@ namespace {
 // The name without colour codes, for comparing without regard to case.
 void PlainName(char out[32], const char *name)
 {
+    // A slot's name field or a caller's text: at most 24 characters of it.
     char bounded[25];
-    std::memcpy(bounded, name, 24);
-    bounded[24] = 0;
+    const size_t length = strnlen(name, 24);
+    std::memcpy(bounded, name, length);
+    bounded[length] = 0;
     StripColourCodes(out, bounded, 32);
 }
 
