@@ -2,6 +2,10 @@
 
 #include "audio/interface_sound.h"
 #include "core/colour.h"
+#include "net/game_batch.h"
+#include "net/net_session.h"
+#include "race/game_session.h"
+#include "race/session_clock.h"
 #include "race/game_state.h"
 #include "race/race_length.h"
 #include "race/race_links.h"
@@ -68,7 +72,7 @@ int LapsToRace()
     return Race() != nullptr ? Race()->LapsToRace() : 0;
 }
 
-uint8_t StartCountdown()
+uint8_t RaceCountdownSeconds()
 {
     return Race() != nullptr ? Race()->countdownSeconds : 0;
 }
@@ -202,7 +206,95 @@ void ShowRaceDialog(MenuPage *owner, const char *title, const char *text)
     ShowTextBox2(owner, title, text);
 }
 
+// --- The network's session loop ---
+
+void FlushBatch()
+{
+    FlushGameBatch(0);
+}
+
+void FlushBatchFlag(int flag)
+{
+    FlushGameBatch(flag);
+}
+
+int HasRingRoom(int length)
+{
+    return WouldOverflowOwnRing(length) ? 0 : 1;
+}
+
+uint32_t NetworkFrame()
+{
+    return SessionFrameCount;
+}
+
+int OwnConnectionIndex()
+{
+    return OwnConnIndex;
+}
+
+int ConnectionCount()
+{
+    return ConnCount;
+}
+
+const char *ConnectionName(int connection)
+{
+    return connection >= 0 && connection < ConnCount ? ConnTable[connection].name : nullptr;
+}
+
+int ConnectionVote(int connection)
+{
+    return connection >= 0 && connection < ConnCount ? ConnTable[connection].gameVote : 0;
+}
+
+void ClearGameVotes()
+{
+    for (int i = 0; i < ConnCount; ++i) {
+        ConnTable[i].gameVote = 0;
+    }
+}
+
+int IsHostProgram()
+{
+    return IsHost;
+}
+
+int IsReplayPlayback()
+{
+    return GameState == 3 ? 1 : 0;
+}
+
+int IsDrivenCar(const CarObject *car)
+{
+    return GameSessionPtr != nullptr && GameSessionPtr->drivenCar == car ? 1 : 0;
+}
+
 }  // namespace
+
+void RegisterRaceNetworkLinks()
+{
+    RaceLinks.queueGamePacket = QueueGamePacket;
+    RaceLinks.flushGameBatch = FlushBatch;
+    RaceLinks.hasRingRoom = HasRingRoom;
+    RaceLinks.networkFrame = NetworkFrame;
+    RaceLinks.ownConnection = OwnConnectionIndex;
+    RaceLinks.connectionCount = ConnectionCount;
+    RaceLinks.connectionName = ConnectionName;
+    RaceLinks.pushRecentId = PushRecentId;
+    RaceLinks.connectionVote = ConnectionVote;
+    RaceLinks.clearGameVotes = ClearGameVotes;
+    RaceLinks.setSyncDeadline = SetSyncDeadline;
+    RaceLinks.isHost = IsHostProgram;
+    RaceLinks.runSessionFrame = RunSessionFrame;
+
+    RaceServices.queueGamePacket = QueueGamePacket;
+    RaceServices.flushGameBatch = FlushBatchFlag;
+    RaceServices.sendReliableToHost = SendReliableToHost;
+    RaceServices.queueGamePacketRec = QueueGamePacketRec;
+    RaceServices.isReplayPlayback = IsReplayPlayback;
+    RaceServices.isDrivenCar = IsDrivenCar;
+}
 
 void RegisterRaceObjectServices()
 {
@@ -216,7 +308,7 @@ void RegisterRaceObjectServices()
     RaceServices.playerId = PlayerId;
     RaceServices.isTimedOrLappedRace = IsTimedOrLappedRace;
     RaceServices.lapsToRace = LapsToRace;
-    RaceServices.startCountdown = StartCountdown;
+    RaceServices.startCountdown = RaceCountdownSeconds;
     RaceServices.raceStartOffset = RaceStartOffset;
     RaceServices.isRaceDistanceDone = RaceDistanceDone;
     RaceServices.anyResultRecorded = AnyResultRecorded;
@@ -244,4 +336,5 @@ void RegisterRaceObjectServices()
     RaceLinks.printMessage = PrintRaceMessage;
     RaceLinks.showDialog = ShowRaceDialog;
     RaceLinks.playInterfaceSound = PlayInterfaceSound;
+    RegisterRaceNetworkLinks();
 }

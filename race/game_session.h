@@ -134,3 +134,25 @@ void GridStartPosition(GameSession &session, int32_t position[3], float &heading
 void PitStartPosition(GameSession &session, int32_t position[3], float &heading, int gridIndex,
                       CarObject *car, int join);
 void PlaceCarAtStart(GameSession &session, int slotIndex, int pitLane, int join);
+
+// --- Entry, frame and exit ---
+
+// Session kinds: a normal session, the start-up screen's background replay
+// and a lesson.
+constexpr int SessionNormal = 0;
+constexpr int SessionIntro = 1;
+constexpr int SessionLesson = 2;
+
+// Creates the session over the race object, builds the cars and starts the
+// race. join: a guest enters a race already running.
+GameSession *EnterSession(MenuPage *owner, int kind, int join);
+// The cars built and the race started (also after a replay is reopened).
+void InitGameSession(GameSession &session, int join);
+// The exit sequence of a session whose Active flag was cleared.
+void LeaveSession(GameSession &session);
+// One main-loop pass of the session: the ticks the game clock asks for,
+// each after its session frame and vote check; a session no longer active
+// is left and freed (GameSessionPtr null).
+void SessionFrame(GameSession &session);
+// The recordings of the race ended (and saved when asked for).
+void StopAndSaveReplays(GameSession &session);

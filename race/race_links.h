@@ -59,6 +59,9 @@ struct RaceLinkServices {
     void (*setSyncDeadline)();
     int (*isHost)();
     int (*guestJoining)();
+    // The network's session frame: every connection's packets of the next
+    // frame applied.
+    void (*runSessionFrame)();
     // The smoke sprites advanced one tick.
     void (*updateSprites)();
     // --- Session ---
