@@ -3,6 +3,8 @@
 #include "audio/interface_sound.h"
 #include "core/colour.h"
 #include "net/game_batch.h"
+#include "net/game_packets.h"
+#include "race/race_requests.h"
 #include "net/net_session.h"
 #include "race/game_session.h"
 #include "race/session_clock.h"
@@ -248,6 +250,21 @@ int ConnectionVote(int connection)
     return connection >= 0 && connection < ConnCount ? ConnTable[connection].gameVote : 0;
 }
 
+void SetConnectionVote(int connection, int vote)
+{
+    if (connection >= 0 && connection < ConnCount) {
+        ConnTable[connection].gameVote = static_cast<uint8_t>(vote);
+    }
+}
+
+// MP_REQUEST: carried out in the session.
+void HandleRequestPacket(int connection, const uint8_t *packet, int)
+{
+    if (GameSessionPtr != nullptr) {
+        HandleRaceRequest(*GameSessionPtr, connection, packet);
+    }
+}
+
 void ClearGameVotes()
 {
     for (int i = 0; i < ConnCount; ++i) {
@@ -284,6 +301,8 @@ void RegisterRaceNetworkLinks()
     RaceLinks.pushRecentId = PushRecentId;
     RaceLinks.connectionVote = ConnectionVote;
     RaceLinks.clearGameVotes = ClearGameVotes;
+    RaceLinks.setConnectionVote = SetConnectionVote;
+    SetGamePacketHandler(MP_REQUEST, HandleRequestPacket);
     RaceLinks.setSyncDeadline = SetSyncDeadline;
     RaceLinks.isHost = IsHostProgram;
     RaceLinks.runSessionFrame = RunSessionFrame;

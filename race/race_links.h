@@ -55,6 +55,7 @@ struct RaceLinkServices {
     // votes cleared, the sync deadline moved, this program hosts, and a
     // guest being admitted.
     int (*connectionVote)(int connection);
+    void (*setConnectionVote)(int connection, int vote);
     void (*clearGameVotes)();
     void (*setSyncDeadline)();
     int (*isHost)();

@@ -17,6 +17,7 @@
 #include "race/game_session.h"
 #include "race/game_state.h"
 #include "race/race_links.h"
+#include "race/race_requests.h"
 #include "race/race_object.h"
 #include "race/session_clock.h"
 #include "tests/tools/fixture_world.h"
@@ -191,6 +192,30 @@ TEST_F(GameSessionWorldTest, ARestartVoteRestartsAfterOneHundredTicks)
     EXPECT_LE(RaceObjectPtr->tick, 1u);
     ASSERT_NE(GameSessionPtr, nullptr);
     EXPECT_EQ(GameSessionPtr->active, 1u);
+}
+
+TEST_F(GameSessionWorldTest, VotesAndRequestsTravelAsPackets)
+{
+    EnterSession(nullptr, SessionNormal, 0);
+    GameClock = InitTime;
+    Run(10, 10);
+    // The same vote twice cancels it.
+    EXPECT_EQ(VoteRestart(), 1);
+    EXPECT_EQ(VoteRestart(), 1);
+    Run(1, 10);
+    EXPECT_EQ(ConnTable[0].gameVote, 0);
+    EXPECT_EQ(VoteAction, 0);
+    // A player joins the spectators: the car leaves and the slot with it.
+    const uint8_t spectate[4] = {17, RequestSpectate, 3, 0};
+    QueueGamePacket(spectate, 4);
+    Run(1, 10);
+    EXPECT_EQ(RaceObjectPtr->slotCount, 3);
+    EXPECT_EQ(GameSessionPtr->physics.bodyCount, 3);
+    // The end vote queued as a packet ends the session.
+    EXPECT_EQ(VoteEndRace(), 1);
+    Run(4, 10);
+    EXPECT_EQ(GameSessionPtr, nullptr);
+    EXPECT_EQ(GameState, 1);
 }
 
 }  // namespace
