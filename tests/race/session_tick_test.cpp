@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cfenv>
+#include <filesystem>
+#include <fstream>
 
 #include "race/game_state.h"
 #include "race/race_links.h"
@@ -233,6 +235,30 @@ TEST_F(SessionTickTest, ACarAddedAfterTheGreenStartsInThePits)
     // No car data in these tests: the car is not built and nothing is placed.
     EXPECT_EQ(session->AddPlayerCar(late), 0u);
     EXPECT_EQ(late->info.gridIndex, 2);
+}
+
+TEST(SessionLifecycle, LeavingDeletesTheTemporaryReplayAndEndsAnIntro)
+{
+    std::filesystem::create_directories("data/spr");
+    for (const char *name : {"data/spr/x.spr", "data/spr/xx.spr", "data/spr/x.mpr"}) {
+        std::ofstream(name) << "replay";
+    }
+    const int savedState = GameState;
+    CreateRaceObject();
+    GameSession *session = EnterSession(nullptr, SessionIntro, 0);
+    ASSERT_EQ(GameSessionPtr, session);
+    EXPECT_EQ(session->isIntro, 1u);
+    EXPECT_EQ(session->active, 1u);
+    std::snprintf(session->tempReplayName, sizeof(session->tempReplayName), "x");
+    EndGameSession();
+    EXPECT_EQ(GameState, 1);
+    SessionFrame(*session);  // leaves and frees the session
+    EXPECT_EQ(GameSessionPtr, nullptr);
+    EXPECT_EQ(RaceObjectPtr, nullptr);  // an intro's race goes with it
+    EXPECT_FALSE(std::filesystem::exists("data/spr/x.spr"));
+    EXPECT_TRUE(std::filesystem::exists("data/spr/xx.spr"));
+    EXPECT_TRUE(std::filesystem::exists("data/spr/x.mpr"));
+    GameState = savedState;
 }
 
 }  // namespace
