@@ -15,9 +15,16 @@
 #include "ui/message_lines.h"
 #include "ui/text_box.h"
 #include "vehicle/car_network_services.h"
+#include "vehicle/car_object.h"
 #include "vehicle/car_race_services.h"
 #include "vehicle/race_hooks.h"
 #include "world/layout.h"
+#include "world/layout_packets.h"
+#include "world/path_follower.h"
+#include "world/start_lights.h"
+#include "world/world.h"
+#include "world/world_state_packet.h"
+#include "race/ai_driver.h"
 
 namespace {
 
@@ -265,6 +272,43 @@ void HandleRequestPacket(int connection, const uint8_t *packet, int)
     }
 }
 
+// The layout and world-state packets, as the dispatcher hands them over.
+void HandleLayoutEdit(int connection, const uint8_t *packet, int length)
+{
+    HandleLayoutObjectPacket(packet, length, connection);
+}
+
+void HandleLayoutObjects(int connection, const uint8_t *packet, int length)
+{
+    ReceiveLayoutPacket(packet, length, connection);
+}
+
+void HandleWorldState(int, const uint8_t *packet, int length)
+{
+    StartRaceView view;
+    FillStartRaceView(&view);
+    ApplyWorldStatePacket(CurrentWorld, packet, length, RaceObjectPtr != nullptr ? &view : nullptr);
+}
+
+// The race's part of the world's AI reset: every car's path follower and
+// every local computer driver.
+void ResetRaceAiDrivers()
+{
+    RaceObject *race = RaceObjectPtr;
+    if (race == nullptr) {
+        return;
+    }
+    for (int i = 0; i < race->slotCount; ++i) {
+        PlayerSlot &slot = race->slots[i];
+        if (slot.car != nullptr && slot.car->pathFollower != nullptr) {
+            slot.car->pathFollower->Reset();
+        }
+        if (slot.ai != nullptr) {
+            slot.ai->Reset(0);
+        }
+    }
+}
+
 void ClearGameVotes()
 {
     for (int i = 0; i < ConnCount; ++i) {
@@ -303,6 +347,10 @@ void RegisterRaceNetworkLinks()
     RaceLinks.clearGameVotes = ClearGameVotes;
     RaceLinks.setConnectionVote = SetConnectionVote;
     SetGamePacketHandler(MP_REQUEST, HandleRequestPacket);
+    SetGamePacketHandler(MP_LAYOUT_EDIT, HandleLayoutEdit);
+    SetGamePacketHandler(MP_LAYOUT_OBJECTS, HandleLayoutObjects);
+    SetGamePacketHandler(MP_WORLD_STATE, HandleWorldState);
+    SetResetAiDriversHook(ResetRaceAiDrivers);
     RaceLinks.setSyncDeadline = SetSyncDeadline;
     RaceLinks.isHost = IsHostProgram;
     RaceLinks.runSessionFrame = RunSessionFrame;

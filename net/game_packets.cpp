@@ -138,6 +138,11 @@ void HandleGamePacket(int connIndex, const uint8_t *packet, int length)
         RejectInvalidPacket(connIndex, type);
         return;
     }
+    // Layout edits and the slot order are for connections with admin rights.
+    if ((type == 15 || type == 45 || type == 46) &&
+        (connIndex < 0 || connIndex >= ConnTableSize || !ConnTable[connIndex].admin)) {
+        return;
+    }
     if (MovesSyncDeadline(type)) {
         SetSyncDeadline();
     }

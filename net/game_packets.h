@@ -10,7 +10,6 @@
 constexpr int MaxGamePacketType = 86;
 constexpr uint8_t MP_TRACK = 10;
 constexpr uint8_t MP_REQUEST = 17;
-constexpr uint8_t MP_WORLD_STATE = 40;
 
 using GamePacketHandler = void (*)(int connIndex, const uint8_t *packet, int length);
 

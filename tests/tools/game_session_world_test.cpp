@@ -218,4 +218,24 @@ TEST_F(GameSessionWorldTest, VotesAndRequestsTravelAsPackets)
     EXPECT_EQ(GameState, 1);
 }
 
+TEST_F(GameSessionWorldTest, ALayoutClearReachesItsHandlerThroughTheLoop)
+{
+    EnterSession(nullptr, SessionNormal, 0);
+    GameClock = InitTime;
+    Run(5, 10);
+    RaceObjectPtr->resultCount = 1;
+    const uint8_t clear[12] = {45, 2};
+    // Not from a connection without admin rights.
+    ConnTable[0].admin = 0;
+    QueueGamePacket(clear, sizeof(clear));
+    Run(1, 10);
+    EXPECT_EQ(RaceObjectPtr->resultCount, 1);
+    ConnTable[0].admin = 1;
+    QueueGamePacket(clear, sizeof(clear));
+    EXPECT_EQ(RaceObjectPtr->resultCount, 1);  // applied in the next frame
+    Run(1, 10);
+    EXPECT_EQ(RaceObjectPtr->resultCount, 0);
+    EXPECT_EQ(GameSessionPtr->physics.bodyCount, 4);
+}
+
 }  // namespace
