@@ -63,6 +63,8 @@ struct RaceLinkServices {
     // The network's session frame: every connection's packets of the next
     // frame applied.
     void (*runSessionFrame)();
+    // The replay speed shown on screen for 4 seconds.
+    void (*showReplaySpeed)(float speed);
     // The smoke sprites advanced one tick.
     void (*updateSprites)();
     // --- Session ---

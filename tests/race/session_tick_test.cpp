@@ -7,6 +7,9 @@
 #include <fstream>
 
 #include "race/game_state.h"
+#include "race/session_frame.h"
+#include "core/shell_globals.h"
+#include "render/screen_modes.h"
 #include "race/race_links.h"
 #include "race/race_object.h"
 #include "tests/race/race_fixture.h"
@@ -259,6 +262,35 @@ TEST(SessionLifecycle, LeavingDeletesTheTemporaryReplayAndEndsAnIntro)
     EXPECT_TRUE(std::filesystem::exists("data/spr/xx.spr"));
     EXPECT_TRUE(std::filesystem::exists("data/spr/x.mpr"));
     GameState = savedState;
+}
+
+TEST(SessionFrameServices, BackgroundBeginsOnlyAFrameNotBegunAndSpeedSnapsToOne)
+{
+    const int savedBegun = FrameBegun;
+    const int savedNoDraw = NoDrawFlag;
+    FrameBegun = 1;
+    NoDrawFlag = 0;
+    DrawBackgroundScreen();  // begun already: left as it is
+    EXPECT_EQ(NoDrawFlag, 0);
+    FrameBegun = 0;
+    DrawBackgroundScreen();  // no render device here: begun, then skipped
+    EXPECT_EQ(FrameBegun, 1);
+    EXPECT_EQ(NoDrawFlag, 1);
+    FrameBegun = savedBegun;
+    NoDrawFlag = savedNoDraw;
+
+    const float savedSpeed = GameSpeed;
+    static float shown = 0.0f;
+    const RaceLinkServices savedLinks = RaceLinks;
+    RaceLinks.showReplaySpeed = [](float speed) { shown = speed; };
+    for (const auto &[speed, snapped] : {std::pair{0.95f, 1.0f}, {1.09f, 1.0f}, {0.5f, 0.5f}, {1.1f, 1.1f}}) {
+        GameSpeed = speed;
+        ShowReplaySpeed();
+        EXPECT_EQ(GameSpeed, snapped) << speed;
+        EXPECT_EQ(shown, snapped) << speed;
+    }
+    RaceLinks = savedLinks;
+    GameSpeed = savedSpeed;
 }
 
 }  // namespace
