@@ -8,6 +8,7 @@
 #include "race/game_state.h"
 #include "race/race_links.h"
 #include "race/race_object.h"
+#include "race/session_frame.h"
 #include "vehicle/car_object.h"
 #include "world/layout.h"
 
@@ -105,6 +106,16 @@ void HandleRaceRequest(GameSession &session, int connection, const uint8_t packe
         break;
     case RequestVoteQualify:
         RecordVote(connection, 3, "%s^8 voted to QUALIFY");
+        break;
+    case 5:
+        if (GameState == 3 || MultiplayerReplayPlaying) {
+            HalveReplaySpeed();
+        }
+        break;
+    case 6:
+        if (GameState == 3 || MultiplayerReplayPlaying) {
+            DoubleReplaySpeed();
+        }
         break;
     case RequestSpectate:
         if (slot != nullptr) {

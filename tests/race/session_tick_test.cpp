@@ -283,12 +283,29 @@ TEST(SessionFrameServices, BackgroundBeginsOnlyAFrameNotBegunAndSpeedSnapsToOne)
     static float shown = 0.0f;
     const RaceLinkServices savedLinks = RaceLinks;
     RaceLinks.showReplaySpeed = [](float speed) { shown = speed; };
+    GameSpeed = 0.95f;
+    ShowReplaySpeed();  // no session: nothing
+    EXPECT_EQ(GameSpeed, 0.95f);
+    GameSession session;
+    GameSessionPtr = &session;
     for (const auto &[speed, snapped] : {std::pair{0.95f, 1.0f}, {1.09f, 1.0f}, {0.5f, 0.5f}, {1.1f, 1.1f}}) {
         GameSpeed = speed;
         ShowReplaySpeed();
         EXPECT_EQ(GameSpeed, snapped) << speed;
         EXPECT_EQ(shown, snapped) << speed;
     }
+    struct Step {
+        float from;
+        bool halve;
+        float to;
+    };
+    for (const Step &step : {Step{0.125f, true, 0.125f}, Step{0.25f, true, 0.125f}, Step{16.0f, false, 32.0f},
+                             Step{32.0f, false, 32.0f}, Step{0.5f, false, 1.0f}}) {
+        GameSpeed = step.from;
+        step.halve ? HalveReplaySpeed() : DoubleReplaySpeed();
+        EXPECT_EQ(GameSpeed, step.to) << step.from;
+    }
+    GameSessionPtr = nullptr;
     RaceLinks = savedLinks;
     GameSpeed = savedSpeed;
 }
