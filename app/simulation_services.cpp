@@ -1,5 +1,7 @@
 #include "app/simulation_services.h"
 
+#include "app/race_object_services.h"
+
 #include "audio/car_engine_sound.h"
 #include "audio/interface_sound.h"
 #include "audio/sound_links.h"
@@ -193,4 +195,5 @@ void RegisterSimulationServices()
     RegisterLoopSoundHooks();
     SetSoundTextLink({nullptr, ShowTextBox2});
     RegisterCarEngineSound();
+    RegisterRaceObjectServices();
 }

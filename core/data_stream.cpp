@@ -380,6 +380,14 @@ void DataStream::WriteString(const char *text, int n)
     WriteU8(0);
 }
 
+void DataStream::Seek(long offset)
+{
+    FILE *target = mode == 3 ? nullptr : file;
+    if (!target || std::fseek(target, offset, SEEK_CUR) != 0) {
+        writeError = true;
+    }
+}
+
 void DataStream::WriteZeros(int n)
 {
     for (int i = 0; i < n / 4; ++i) {

@@ -70,6 +70,10 @@ struct DataStream {
     void WriteBytes(const void *data, int n);
     void WriteString(const char *text, int n);
     void WriteZeros(int n);
+    // Moves the position of a file being written by offset bytes from where
+    // it is (back with a negative offset), to rewrite a record in place. A
+    // move that fails, or a stream that is not on a file, sets writeError.
+    void Seek(long offset);
 
     // Bytes still readable: what is left of the memory image or of the file.
     // Loaders compare a count read from a file with it before allocating.

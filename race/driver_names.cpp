@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/data_stream.h"
+#include "core/text_utils.h"
 
 AiDriverRecord AiDriverNames[AiDriverCount] = {};
 char FKeyMessages[FKeyMessageCount][FKeyMessageSize] = {};
@@ -20,14 +21,18 @@ constexpr const char *FKeyDefaults[FKeyDefaultCount] = {
     "", "", "", "/exit",                                                         // Alt, keys 1..4
 };
 
-void DefaultDriverNames()
+}  // namespace
+
+int DefaultDriverNames()
 {
     for (int i = 0; i < AiDriverCount; ++i) {
         AiDriverRecord &record = AiDriverNames[i];
         record = AiDriverRecord{};
         std::snprintf(record.name, sizeof(record.name), "AI %d", i + 1);
-        std::memcpy(record.shortText, record.name, sizeof(record.shortText) - 1);
+        // The short text is an 8-byte field: copied with its length.
+        std::memcpy(record.shortText, record.name, sizeof(record.shortText));
     }
+    return AiDriverCount;
 }
 
 void DefaultFKeyMessages()
@@ -37,8 +42,6 @@ void DefaultFKeyMessages()
         std::snprintf(FKeyMessages[i], FKeyMessageSize, "%s", FKeyDefaults[i]);
     }
 }
-
-}  // namespace
 
 void ReadDriverNames()
 {
@@ -90,4 +93,48 @@ void ReadFKeyMessages()
         }
     }
     stream.Close();
+}
+
+void WriteDriverNames()
+{
+    DataStream stream;
+    if (stream.OpenWrite(nullptr, DriverNamesPath, DriverNamesFileId, DriverNamesVersion) != nullptr) {
+        return;
+    }
+    stream.WriteU8(AiDriverCount);
+    stream.WriteU8(0);
+    stream.WriteU8(0);
+    stream.WriteU8(0);
+    for (const AiDriverRecord &record : AiDriverNames) {
+        stream.WriteBytes(record.name, AiDriverNameSize);
+        stream.WriteBytes(record.shortText, AiDriverShortTextSize);
+        stream.WriteU8(record.flag);
+        stream.WriteBytes(record.extra, sizeof(record.extra));
+    }
+    stream.Close();
+}
+
+void WriteFKeyMessages()
+{
+    DataStream stream;
+    if (stream.OpenWrite(nullptr, FKeyMessagesPath, DriverNamesFileId, FKeyMessagesVersion) != nullptr) {
+        return;
+    }
+    for (const char *message : FKeyMessages) {
+        stream.WriteBytes(message, FKeyMessageSize);
+    }
+    stream.Close();
+}
+
+int FindDriverName(const char *name)
+{
+    for (int i = 0; i < AiDriverCount; ++i) {
+        char bounded[AiDriverNameSize];
+        std::memcpy(bounded, AiDriverNames[i].name, sizeof(bounded));
+        bounded[AiDriverNameSize - 1] = 0;
+        if (EqualsNoCase(bounded, name)) {
+            return i;
+        }
+    }
+    return 0;
 }

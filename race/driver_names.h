@@ -41,3 +41,14 @@ extern char FKeyMessages[FKeyMessageCount][FKeyMessageSize];
 void ReadDriverNames();
 // Reads fkeys.msg. Slots the file does not hold keep their defaults.
 void ReadFKeyMessages();
+// Writes drv.nam (version 247, all 20 records) and fkeys.msg (version 250,
+// all 32 messages); a file that cannot be created is skipped.
+void WriteDriverNames();
+void WriteFKeyMessages();
+// The default tables: "AI 1" to "AI 20" (returns 20), and the 24 default
+// function-key texts with the other slots empty.
+int DefaultDriverNames();
+void DefaultFKeyMessages();
+// The record whose name equals the text without regard to case; 0 when
+// none does (as for the first record).
+int FindDriverName(const char *name);

@@ -18,3 +18,6 @@ extern int MultiplayerReplayPlaying;
 
 // Non-zero while the game session is in free view or the layout editor.
 int IsFreeView();
+
+// The session's race kind: 0 none, 1 race, 2 qualifying.
+extern int RaceKind;

@@ -598,6 +598,15 @@ public:
     uint8_t remoteHeld;
     uint32_t lastStopTick;
     uint32_t networkTick;
+    // Kept for the race's results and progress: the best lap (ticks, 0 none),
+    // the pit stops made, the race tick of the last result received, the
+    // race tick the car last advanced along the path, and whether the car
+    // feeds the path's learned band.
+    uint32_t bestLapTime = 0;
+    uint8_t pitStopCount = 0;
+    uint32_t resultTick = 0;
+    uint32_t lastAdvanceTick = 0;
+    uint8_t updatesPath = 0;
     // Contacts and counters (car_contacts.cpp).
     float tickFuel = 0.0f;           // litres used in the last tick
     int32_t bumpStep = 0;            // 16.16 metres moved in the last tick

@@ -153,7 +153,7 @@ void QueueRemovePacket(const LayoutRecord &record)
 {
     uint8_t packet[LayoutEditPacketSize] = {MP_LAYOUT_EDIT, LayoutActionRemove, 0, 0};
     LayoutRecordToBytes(record, packet + 4);
-    QueueGamePacket(packet, LayoutEditPacketSize);
+    QueueLayoutGamePacket(packet, LayoutEditPacketSize);
 }
 
 } // namespace
@@ -345,7 +345,7 @@ int AddLayoutObject(const LayoutRecord &record, int report, int rebuildRoute, in
             BuildLayoutRoute(connection == OwnConnection());
         }
         if (flush) {
-            FlushGameBatch();
+            FlushLayoutGameBatch();
         }
         return 1;
     }

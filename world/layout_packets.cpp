@@ -47,7 +47,7 @@ bool SendRunning()
 
 } // namespace
 
-void QueueGamePacket(const uint8_t *bytes, int length)
+void QueueLayoutGamePacket(const uint8_t *bytes, int length)
 {
     const LayoutServices &services = GetLayoutServices();
     if (services.queueGamePacket) {
@@ -63,7 +63,7 @@ void QueueGamePacket(const uint8_t *bytes, int length)
     LocalBatch.push_back(packet);
 }
 
-void FlushGameBatch()
+void FlushLayoutGameBatch()
 {
     const LayoutServices &services = GetLayoutServices();
     if (services.flushGameBatch) {
@@ -164,8 +164,8 @@ int ReceiveLayoutPacket(const uint8_t *packet, int length, int connection)
     if (startAdded && local) {
         const uint8_t raceLength[RaceLengthPacketSize] = {MP_RACE_LENGTH, 0, static_cast<uint8_t>(LayoutLaps),
                                                           static_cast<uint8_t>(LayoutLaps >> 8)};
-        QueueGamePacket(raceLength, RaceLengthPacketSize);
-        FlushGameBatch();
+        QueueLayoutGamePacket(raceLength, RaceLengthPacketSize);
+        FlushLayoutGameBatch();
     }
     if (CurrentPhysicsWorld && needsGrid && CurrentWorld) {
         CurrentWorld->RebuildObjectGrid();
@@ -189,7 +189,7 @@ int ReceiveLayoutPacket(const uint8_t *packet, int length, int connection)
 void SendLayoutClear()
 {
     const uint8_t packet[LayoutEditPacketSize] = {MP_LAYOUT_EDIT, LayoutActionRemoveAll};
-    QueueGamePacket(packet, LayoutEditPacketSize);
+    QueueLayoutGamePacket(packet, LayoutEditPacketSize);
 }
 
 void StartLayoutLoad(const char *name)
@@ -210,8 +210,8 @@ void StartLayoutLoad(const char *name)
         services.setHostLayoutState(0);
     }
     const uint8_t loaded[TrackLoadedPacketSize] = {MP_TRACK_LOADED, 0, 0, 0};
-    QueueGamePacket(loaded, TrackLoadedPacketSize);
-    FlushGameBatch();
+    QueueLayoutGamePacket(loaded, TrackLoadedPacketSize);
+    FlushLayoutGameBatch();
 }
 
 void SendLayoutChunk()
@@ -232,6 +232,6 @@ void SendLayoutChunk()
         packet[2] = 1;
         LayoutStream.Close();
     }
-    QueueGamePacket(packet, LayoutObjectsPacketSize);
-    FlushGameBatch();
+    QueueLayoutGamePacket(packet, LayoutObjectsPacketSize);
+    FlushLayoutGameBatch();
 }

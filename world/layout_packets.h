@@ -33,8 +33,8 @@ constexpr int LayoutErrorSound = 3;
 // The outgoing game batch: through the registered network, else the local
 // hand-off. A flush during the hand-off leaves its packets to the running
 // loop, so they follow the packet being handled.
-void QueueGamePacket(const uint8_t *bytes, int length);
-void FlushGameBatch();
+void QueueLayoutGamePacket(const uint8_t *bytes, int length);
+void FlushLayoutGameBatch();
 // The local game-packet handler: layout packets to their handlers, others to
 // the registered handler.
 void HandleLocalGamePacket(const uint8_t *bytes, int length, int connection);

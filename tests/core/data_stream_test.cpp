@@ -388,6 +388,31 @@ TEST_F(DataStreamTest, MemoryImageShorterThanItsHeaderIsOverrunAndLater)
     EXPECT_TRUE(empty.overrun);
 }
 
+TEST_F(DataStreamTest, SeekRewritesInPlaceAndLeavesTheBytesAround)
+{
+    DataStream out;
+    ASSERT_EQ(out.OpenWrite(nullptr, "ds_seek.dat", "KZVSEK", 2), nullptr);
+    out.WriteBytes("abcdefgh", 8);
+    out.Seek(-6);
+    out.WriteBytes("XY", 2);
+    out.Seek(2);
+    out.WriteU8('Z');
+    out.Seek(0);
+    EXPECT_FALSE(out.writeError);
+    EXPECT_EQ(out.Close(), 0);
+    EXPECT_EQ(ReadFileBytes("ds_seek.dat"), Concat(Header("KZVSEK", 2), {'a', 'b', 'X', 'Y', 'e', 'f', 'Z', 'h'}));
+
+    // A move before the file's start fails and the stream says so.
+    DataStream bad;
+    ASSERT_EQ(bad.OpenWrite(nullptr, "ds_seek2.dat", "KZVSEK", 2), nullptr);
+    bad.Seek(-100);
+    EXPECT_TRUE(bad.writeError);
+    EXPECT_EQ(bad.Close(), 1);
+    DataStream unopened;
+    unopened.Seek(4);
+    EXPECT_TRUE(unopened.writeError);
+}
+
 TEST_F(DataStreamTest, AFailedWriteMakesCloseReportIt)
 {
     if (!std::filesystem::exists("/dev/full")) {

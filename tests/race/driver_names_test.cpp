@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -198,6 +199,68 @@ TEST(FKeyMessagesTest, FullFieldIsTerminatedAndCutFileKeepsDefaults)
     EXPECT_EQ(std::string(FKeyMessages[0]), std::string(63, 'x'));
     EXPECT_STREQ(FKeyMessages[1], "second");
     EXPECT_STREQ(FKeyMessages[2], "good pass");
+    EXPECT_STREQ(FKeyMessages[23], "/exit");
+    RemoveFiles();
+}
+
+TEST(DriverNamesTest, FindDriverNameFoldsCaseAndAnswersZeroWhenNone)
+{
+    DefaultDriverNames();
+    std::strcpy(AiDriverNames[7].name, "Mia Rossi");
+    EXPECT_EQ(FindDriverName("AI 1"), 0);
+    EXPECT_EQ(FindDriverName("nobody"), 0);
+    EXPECT_EQ(FindDriverName("mia ROSSI"), 7);
+    EXPECT_EQ(FindDriverName("ai 20"), 19);
+}
+
+TEST(DriverNamesTest, WritersAreByteExactAndReadBack)
+{
+    RemoveFiles();
+    fs::create_directories("data/misc");
+    EXPECT_EQ(DefaultDriverNames(), 20);
+    std::memcpy(AiDriverNames[2].name, "Twenty-three characters", 24);
+    std::memcpy(AiDriverNames[2].shortText, "EIGHT-CH", 8);  // a full field, no end
+    AiDriverNames[2].flag = 1;
+    AiDriverNames[2].extra[0] = 1;
+    AiDriverNames[2].extra[1] = 2;
+    AiDriverNames[2].extra[2] = 3;
+    WriteDriverNames();
+    Bytes expected = Header(247);
+    expected.insert(expected.end(), {20, 0, 0, 0});
+    for (int i = 0; i < AiDriverCount; ++i) {
+        if (i == 2) {
+            Append(expected, "Twenty-three characters", 24);
+            Append(expected, "EIGHT-CH", 8);
+            expected.insert(expected.end(), {1, 1, 2, 3});
+        } else {
+            Append(expected, DefaultName(i), 24);
+            Append(expected, DefaultName(i), 8);
+            expected.insert(expected.end(), {0, 0, 0, 0});
+        }
+    }
+    std::ifstream names(NamesFile, std::ios::binary);
+    EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(names), std::istreambuf_iterator<char>()), expected);
+    names.close();
+    const AiDriverRecord written = AiDriverNames[2];
+    DefaultDriverNames();
+    ReadDriverNames();
+    EXPECT_EQ(std::memcmp(&AiDriverNames[2], &written, sizeof(written)), 0);
+    EXPECT_STREQ(AiDriverNames[19].name, "AI 20");
+
+    DefaultFKeyMessages();
+    std::strcpy(FKeyMessages[30], "/say thirty");
+    WriteFKeyMessages();
+    Bytes messages = Header(250);
+    for (int i = 0; i < FKeyMessageCount; ++i) {
+        Append(messages, FKeyMessages[i], 64);
+    }
+    std::ifstream keys(MessagesFile, std::ios::binary);
+    EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(keys), std::istreambuf_iterator<char>()), messages);
+    keys.close();
+    DefaultFKeyMessages();
+    EXPECT_STREQ(FKeyMessages[30], "");
+    ReadFKeyMessages();
+    EXPECT_STREQ(FKeyMessages[30], "/say thirty");
     EXPECT_STREQ(FKeyMessages[23], "/exit");
     RemoveFiles();
 }

@@ -566,7 +566,7 @@ TEST_F(DefaultSiteSceneryTest, SampleLayoutLoadsSavesAndClears)
 
     // Cleared through its packet, the world holds its own objects again.
     SendLayoutClear();
-    FlushGameBatch();
+    FlushLayoutGameBatch();
     EXPECT_EQ(world->objectCount, own);
     EXPECT_EQ(world->layoutObjectCount, 0);
     EXPECT_EQ(LayoutCircles.count, 0);

@@ -156,7 +156,7 @@ TEST(LayoutSending, LocalHandOffLoadsAnAutocross)
     EXPECT_EQ(others[0], (std::vector<uint8_t>{MP_RACE_LENGTH, 0, 4, 0}));
 
     SendLayoutClear();
-    FlushGameBatch();
+    FlushLayoutGameBatch();
     EXPECT_EQ(scene.world()->objectCount, scene.ownObjects);
     EXPECT_EQ(scene.world()->layoutObjectCount, 0);
     EXPECT_EQ(LayoutCircles.count, 0);

@@ -1,0 +1,26 @@
+// Game batches and reliable packets as a connection delivers them: the
+// bytes stored as a batch entry of connection 0, run through a session
+// frame and dispatched, and handed to the reliable packet handler.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "net/game_batch.h"
+#include "net/game_packets.h"
+#include "race/race_object.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    ResetSessionAsHost();
+    RaceObject *race = CreateRaceObject();
+    race->tick = 100000;
+
+    const int entry = size < 255 ? static_cast<int>(size) : 255;
+    ConnTable[0].StoreBatch(data, entry, 0);
+    RunSessionFrame();
+    HandleReliablePacket(data, 0, static_cast<int>(size));
+
+    DeleteRaceObject();
+    ResetSession(0, 0);
+    return 0;
+}

@@ -1,0 +1,112 @@
+#pragma once
+
+#include <cstdint>
+
+class CarObject;
+struct MenuPage;
+
+// What the race code asks of the layers above it (message lines, sounds,
+// voices, the packet queue, the connections, InSim and the master server).
+// The program registers the entries at start-up; tests install fakes. An
+// empty entry does nothing, or answers 0 / null.
+struct RaceLinkServices {
+    // --- Message lines ---
+    // kind: RaceMessageInfo, RaceMessageWarning or RaceMessageInfoBeep.
+    void (*printMessage)(const char *text, int kind);
+    // A dialog over the owner page (null: the current page) with a title and
+    // a text.
+    void (*showDialog)(MenuPage *owner, const char *title, const char *text);
+    // --- Sounds ---
+    void (*playInterfaceSound)(int sound);
+    void (*queueVoice)(int voice);
+    // --- Game packets ---
+    void (*queueGamePacket)(const uint8_t *bytes, int length);
+    void (*flushGameBatch)();
+    // Room in the own outgoing ring for `length` more bytes (empty: room).
+    int (*hasRingRoom)(int length);
+    // The network frame counter of the session.
+    uint32_t (*networkFrame)();
+    // --- Connections ---
+    // This program's connection number (0 offline and on the host).
+    int (*ownConnection)();
+    int (*connectionCount)();
+    // The connection's name, its identity word and user name, and whether it
+    // is live (a human on an open connection).
+    const char *(*connectionName)(int connection);
+    int (*connectionIsLive)(int connection);
+    uint32_t (*connectionIdentity)(int connection);
+    const char *(*connectionUserName)(int connection);
+    // The host's per-guest player limit (online hosts only).
+    int (*playersPerConnection)();
+    // Notes a player id as recently used (host only).
+    void (*pushRecentId)(uint8_t id);
+    // The connections' display flags were changed by a player record.
+    void (*refreshDisplayFlags)();
+    // The entry-screen votes are cleared.
+    void (*clearEntryVotes)();
+    // Clears every player of the race (the setup's "clear").
+    void (*clearRacePlayers)();
+    // The race's maximum player count (offline cap; empty: 32).
+    int (*maxPlayers)();
+    // The race setup's copy of the race length setting.
+    void (*setRaceLengthSetting)(int code);
+    // --- Votes ---
+    // A connection's game vote (0 none, 1 end, 2 restart, 3 qualify), the
+    // votes cleared, the sync deadline moved, this program hosts, and a
+    // guest being admitted.
+    int (*connectionVote)(int connection);
+    void (*setConnectionVote)(int connection, int vote);
+    void (*clearGameVotes)();
+    void (*setSyncDeadline)();
+    int (*isHost)();
+    int (*guestJoining)();
+    // The network's session frame: every connection's packets of the next
+    // frame applied.
+    void (*runSessionFrame)();
+    // The replay speed shown on screen for 4 seconds.
+    void (*showReplaySpeed)(float speed);
+    // The smoke sprites advanced one tick.
+    void (*updateSprites)();
+    // --- Session ---
+    // A single-player replay plays back; a lesson is running.
+    int (*singleReplayPlaying)();
+    int (*lessonRunning)();
+    // The session is of the intro kind.
+    int (*introSession)();
+    // The driver's-view data of a local player's car.
+    void (*loadDriverView)(CarObject *car);
+    // --- InSim ---
+    void (*inSimPlayerLeft)(uint8_t playerId);
+    void (*inSimPlayerUpdated)(uint8_t playerId);
+    void (*inSimFinish)(uint8_t playerId);
+    // A result with its position (0 first; -1 unplaced).
+    void (*inSimResult)(uint8_t playerId, int position);
+    // --- Master server ---
+    int (*masterLinkUp)();
+    void (*sendMasterResult)(const uint8_t record[20]);
+    // --- Figures ---
+    // The last human-system figure of a type (0 male, 1 female); 0 without.
+    int (*figureOfType)(int type);
+    // The type of a figure (0 male, 1 female, else unknown; empty: 0).
+    int (*figureType)(int figure);
+};
+
+extern RaceLinkServices RaceLinks;
+
+constexpr int RaceMessageInfo = 0;
+constexpr int RaceMessageWarning = 1;
+constexpr int RaceMessageInfoBeep = 2;
+
+// Callers of the entries.
+void RacePrint(const char *text, int kind);
+void RaceShowDialog(MenuPage *owner, const char *title, const char *text);
+void RaceSound(int sound);
+void RaceVoice(int voice);
+void RaceQueuePacket(const uint8_t *bytes, int length);
+void RaceFlushBatch();
+uint32_t RaceNetworkFrame();
+int RaceOwnConnection();
+int RaceConnectionCount();
+const char *RaceConnectionName(int connection);
+int RaceSingleReplayPlaying();
+int RaceLessonRunning();

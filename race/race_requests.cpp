@@ -1,0 +1,211 @@
+#include "race/race_requests.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "race/ai_driver.h"
+#include "race/game_session.h"
+#include "race/game_state.h"
+#include "race/race_links.h"
+#include "race/race_object.h"
+#include "race/session_frame.h"
+#include "vehicle/car_object.h"
+#include "world/layout.h"
+
+namespace {
+
+const char *ConnectionNameOr(int connection)
+{
+    const char *name = RaceConnectionName(connection);
+    return name != nullptr ? name : "";
+}
+
+void PrintName(const char *format, const char *name, int kind)
+{
+    char bounded[25];
+    const size_t length = strnlen(name, 24);
+    std::memcpy(bounded, name, length);
+    bounded[length] = 0;
+    char text[128];
+    std::snprintf(text, sizeof(text), format, bounded);
+    RacePrint(text, kind);
+}
+
+void QueueRequest(uint8_t subtype, uint8_t id)
+{
+    const uint8_t packet[4] = {17, subtype, id, 0};
+    RaceQueuePacket(packet, sizeof(packet));
+}
+
+// A player leaves the race: the car taken out, the message, the slot gone.
+void TakePlayerOut(GameSession &session, int index, const char *message)
+{
+    RaceObject &race = *RaceObjectPtr;
+    PlayerSlot &slot = race.slots[index];
+    if (slot.car != nullptr) {
+        slot.car->SendDistanceUpdate(&slot);
+        session.RemovePlayerCar(&slot);
+    }
+    if (message != nullptr) {
+        PrintName(message, slot.info.name, RaceMessageInfo);
+    }
+    race.RemoveSlot(index);
+}
+
+}  // namespace
+
+void RecordVote(int connection, int vote, const char *message)
+{
+    if (RaceLinks.guestJoining != nullptr && RaceLinks.guestJoining()) {
+        return;
+    }
+    const int current = RaceLinks.connectionVote != nullptr ? RaceLinks.connectionVote(connection) : 0;
+    const int stored = current == vote ? 0 : vote;
+    if (RaceLinks.setConnectionVote != nullptr) {
+        RaceLinks.setConnectionVote(connection, stored);
+    }
+    if (stored != 0 && connection != 0) {
+        PrintName(message, ConnectionNameOr(connection), RaceMessageInfoBeep);
+    }
+}
+
+void ReturnCarToPits(GameSession &session, PlayerSlot *slot)
+{
+    RaceObject *race = RaceObjectPtr;
+    CarObject *car = slot->car;
+    if (race == nullptr || car == nullptr) {
+        return;
+    }
+    car->SendDistanceUpdate(slot);
+    slot->info.pitStart = 1;
+    PlaceCarAtStart(session, SlotIndexOf(*race, slot), 1, 0);
+    car->StartRaceTiming();
+    session.physics.Remove(car);
+    session.physics.Add(car);
+    if (slot->ai != nullptr) {
+        slot->ai->Reset(2);
+    }
+}
+
+void HandleRaceRequest(GameSession &session, int connection, const uint8_t packet[4])
+{
+    if (RaceLinks.setSyncDeadline != nullptr) {
+        RaceLinks.setSyncDeadline();
+    }
+    RaceObject *race = RaceObjectPtr;
+    const uint8_t id = packet[2];
+    const uint8_t reason = packet[3];
+    int index = -1;
+    PlayerSlot *slot = race != nullptr ? race->SlotByPlayerId(id, &index) : nullptr;
+    switch (packet[1]) {
+    case RequestVoteEnd:
+        RecordVote(connection, 1, "%s^8 voted to END RACE");
+        break;
+    case RequestVoteRestart:
+        RecordVote(connection, 2, "%s^8 voted to RESTART");
+        break;
+    case RequestVoteQualify:
+        RecordVote(connection, 3, "%s^8 voted to QUALIFY");
+        break;
+    case 5:
+        if (GameState == 3 || MultiplayerReplayPlaying) {
+            HalveReplaySpeed();
+        }
+        break;
+    case 6:
+        if (GameState == 3 || MultiplayerReplayPlaying) {
+            DoubleReplaySpeed();
+        }
+        break;
+    case RequestSpectate:
+        if (slot != nullptr) {
+            TakePlayerOut(session, index, "%s^8 joined the spectators");
+        }
+        break;
+    case RequestVotesCancelled:
+        RacePrint("Vote cancelled", RaceMessageInfoBeep);
+        if (RaceLinks.clearGameVotes != nullptr) {
+            RaceLinks.clearGameVotes();
+        }
+        VoteAction = 0;
+        VoteCountdown = 0;
+        break;
+    case RequestRemovePlayer:
+        if (slot != nullptr) {
+            const bool local = slot->info.kind == KindLocal || slot->info.kind == KindLocalAi;
+            RaceSound(local ? 4 : 2);
+            const char *message = reason == 0 ? nullptr
+                                  : reason == 2 ? "%s^8 took the wrong route"
+                                  : reason == 3 ? "%s^8 drove into a restricted area"
+                                                : "%s^8 did not finish";
+            TakePlayerOut(session, index, message);
+        }
+        break;
+    case RequestToPits:
+        if (slot != nullptr && slot->car != nullptr) {
+            if (reason != 0) {
+                PrintName("%s^8 returned to the pit lane", slot->info.name, RaceMessageInfo);
+            }
+            ReturnCarToPits(session, slot);
+        }
+        break;
+    case RequestAllToPits:
+        if (race != nullptr) {
+            for (int i = 0; i < race->slotCount; ++i) {
+                ReturnCarToPits(session, &race->slots[i]);
+            }
+            if (reason != 0) {
+                RacePrint("All cars returned to the pit lane", RaceMessageInfo);
+            }
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+int VoteEndRace()
+{
+    if (RaceObjectPtr == nullptr) {
+        return 0;
+    }
+    if (MultiplayerReplayPlaying || GameState == 3) {
+        EndGameSession();
+        return 1;
+    }
+    QueueRequest(RequestVoteEnd, 0);
+    return 1;
+}
+
+int VoteRestart()
+{
+    if (RaceObjectPtr == nullptr) {
+        return 0;
+    }
+    QueueRequest(RequestVoteRestart, 0);
+    return 1;
+}
+
+int VoteQualify()
+{
+    const RaceObject *race = RaceObjectPtr;
+    if (race == nullptr) {
+        return 0;
+    }
+    const char *refusal = nullptr;
+    if (LayoutRouteLines.timingLineCount > 0) {
+        refusal = "Autocross";
+    } else if (race->raceLength == 0) {
+        refusal = "Practice session";
+    } else if (race->qualifyMinutes == 0) {
+        refusal = "Not enabled";
+    }
+    if (refusal != nullptr) {
+        char text[64];
+        std::snprintf(text, sizeof(text), "Can't qualify - %s", refusal);
+        RacePrint(text, RaceMessageWarning);
+        return 0;
+    }
+    QueueRequest(RequestVoteQualify, 0);
+    return 1;
+}

@@ -1,0 +1,144 @@
+#include <cstdio>
+
+#include "core/debug_log.h"
+#include "core/shell_globals.h"
+#include "platform/file_system.h"
+#include "platform/timer.h"
+#include "race/game_session.h"
+#include "race/game_state.h"
+#include "race/race_links.h"
+#include "race/race_object.h"
+#include "race/session_clock.h"
+#include "world/layout.h"
+#include "world/world.h"
+
+namespace {
+
+const char *RaceWord(const RaceObject &race)
+{
+    // "3a_smlpract", "3a_smlqulng", "3a_sml_race"
+    if (race.raceLength == 0) {
+        return "practice session";
+    }
+    return RaceKind == 2 ? "qualifying" : "race";
+}
+
+}  // namespace
+
+GameSession *EnterSession(MenuPage *owner, int kind, int join)
+{
+    // 1. The physics world is made by the constructor; everything else is 0.
+    GameSession *session = new GameSession;
+    session->owner = owner;
+    // 4.
+    session->active = 1;
+    GameSessionPtr = session;
+    // 7.
+    session->isIntro = kind == SessionIntro ? 1 : 0;
+    session->isLesson = kind == SessionLesson ? 1 : 0;
+    // 9.
+    InitGameSession(*session, join);
+    return session;
+}
+
+void InitGameSession(GameSession &session, int join)
+{
+    RaceObject *race = RaceObjectPtr;
+    if (race == nullptr) {
+        return;
+    }
+    // 1, 2. The cars of every player who has one.
+    race->carsOk = 1;
+    const uint32_t started = PlatformTimeMs();
+    for (int i = 0; i < race->slotCount; ++i) {
+        if ((race->slots[i].info.flags & PlayerFlagNoCar) == 0 && race->slots[i].car == nullptr) {
+            CreatePlayerCar(&race->slots[i]);
+        }
+    }
+    race->RepointCars();
+    // 3, 4. The game clock does not jump by the time spent loading.
+    const uint32_t loading = PlatformTimeMs() - started;
+    if (!join && (!OnlineFlag || MultiplayerReplayPlaying)) {
+        InitTime += loading;
+    }
+    // 5.
+    session.StartRace(GameState == 3 ? 1 : 0, join, 0);
+}
+
+void StopAndSaveReplays(GameSession &)
+{
+    // The replay recorders end and save their recordings here once they
+    // exist.
+}
+
+void LeaveSession(GameSession &session)
+{
+    RaceObject *race = RaceObjectPtr;
+    // 3.
+    StopAndSaveReplays(session);
+    // 5.
+    if (session.tempReplayName[0] != 0) {
+        char path[96];
+        std::snprintf(path, sizeof(path), "data\\spr\\%s.spr", session.tempReplayName);
+        PlatformRemoveFile(path);
+    }
+    // 8.
+    if (session.isIntro || session.isLesson) {
+        DeleteRaceObject();
+        race = nullptr;
+        GameState = 1;
+    }
+    // 9.
+    ResetAiDrivers();
+    // 11.
+    GameSessionPtr = nullptr;
+    // 12. The cars are destroyed.
+    if (race != nullptr) {
+        race->SendDistanceUpdates();
+        race->ClearSlotFlag();
+    }
+    // 15.
+    if (race != nullptr) {
+        char text[64];
+        // "3a_thexhase"
+        std::snprintf(text, sizeof(text), "The %s has ended", RaceWord(*race));
+        RacePrint(text, RaceMessageInfoBeep);
+    }
+    // 16.
+    session.physics.Clear();
+    ResetLayoutRoute();
+}
+
+void SessionFrame(GameSession &session)
+{
+    if (!session.active) {
+        LogLine("Exit : clean up");
+        LeaveSession(session);
+        LogLine("Exit : delete");
+        if (GameSessionPtr == &session) {
+            GameSessionPtr = nullptr;
+        }
+        delete &session;
+        return;
+    }
+    // Offline every due tick is one session frame: the clock moves a frame,
+    // the batch is flushed when the own ring needs it, the frame's packets
+    // apply, the votes are checked and the tick runs.
+    const uint32_t due = GameClock > InitTime ? (GameClock - InitTime) / 10 : 0;
+    const int32_t total = static_cast<int32_t>(due - SessionFrameCount);
+    for (int32_t n = 0; n < total && session.active; ++n) {
+        ++ClockFrame;
+        if (static_cast<int32_t>(OwnFrameMark - ClockFrame) < 0) {
+            RaceFlushBatch();
+        }
+        if (RaceLinks.runSessionFrame != nullptr) {
+            RaceLinks.runSessionFrame();
+        } else {
+            ++SessionFrameCount;
+        }
+        session.CheckRaceVote();
+        const int left = total - n;
+        const int flag = total == 1 ? 2 : (left == 1 ? 1 : 0);
+        SessionTick(session, flag, left);
+    }
+}

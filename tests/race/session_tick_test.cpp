@@ -1,0 +1,313 @@
+#include "race/game_session.h"
+
+#include <gtest/gtest.h>
+
+#include <cfenv>
+#include <filesystem>
+#include <fstream>
+
+#include "race/game_state.h"
+#include "race/session_frame.h"
+#include "core/shell_globals.h"
+#include "render/screen_modes.h"
+#include "race/race_links.h"
+#include "race/race_object.h"
+#include "tests/race/race_fixture.h"
+#include "world/layout.h"
+#include "world/start_lights.h"
+
+namespace {
+
+class SessionTickTest : public RaceFixture {
+protected:
+    void SetUp() override {
+        RaceFixture::SetUp();
+        savedState = GameState;
+        GameState = 2;
+        VoteAction = 0;
+        VoteCountdown = 0;
+        VoteHeldByHost = 0;
+        ReplayOutOfSync = 0;
+        session = new GameSession;
+        session->active = 1;
+        GameSessionPtr = session;
+        for (int &v : votes) {
+            v = 0;
+        }
+        connections = 1;
+        RaceLinks.connectionVote = [](int c) { return votes[c]; };
+        RaceLinks.connectionCount = [] { return connections; };
+    }
+    void TearDown() override {
+        DeleteRaceObject();
+        GameSessionPtr = nullptr;
+        delete session;
+        GameState = savedState;
+        ReplayOutOfSync = 0;
+        VoteAction = 0;
+        RaceFixture::TearDown();
+    }
+
+    GameSession *session = nullptr;
+    int savedState = 0;
+    static inline int votes[8] = {};
+    static inline int connections = 1;
+};
+
+TEST_F(SessionTickTest, CountdownsOfAStart)
+{
+    struct Case {
+        int slots, online, layoutStart, raceKind, raceLength;
+        uint32_t seconds;
+    };
+    const Case cases[] = {
+        {5, 0, 0, 1, 5, 10}, {5, 1, 0, 1, 5, 14}, {4, 0, 0, 1, 5, 10}, {5, 0, 0, 2, 5, 3},
+        {5, 0, 0, 1, 0, 3},  {5, 0, 1, 1, 5, 6},  {32, 0, 0, 1, 3, 24},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(StartCountdownFor(c.slots, c.online, c.layoutStart, c.raceKind, c.raceLength), c.seconds)
+            << c.slots << " " << c.online << " " << c.layoutStart << " " << c.raceKind << " " << c.raceLength;
+    }
+}
+
+TEST_F(SessionTickTest, TickCountsAndOrdersEvery128)
+{
+    // No race: nothing; a tick of a race counts; the running order is taken
+    // at multiples of 128 (nothing to order without a world: it empties).
+    GameState = 1;
+    EXPECT_EQ(SessionTick(*session, 2, 1), 1u);
+    EXPECT_EQ(race->tick, 0u);
+    GameState = 2;
+    race->tick = 120;
+    race->orderCount = 5;
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(SessionTick(*session, 0, 7 - i), 0u);
+    }
+    EXPECT_EQ(race->tick, 127u);
+    EXPECT_EQ(race->orderCount, 5);
+    SessionTick(*session, 1, 1);
+    EXPECT_EQ(race->tick, 128u);
+    EXPECT_EQ(race->orderCount, 0);
+    EXPECT_EQ(session->tickCounter, 8u);
+
+    // Out of sync: only the AI and the controls run.
+    ReplayOutOfSync = 1;
+    SessionTick(*session, 2, 1);
+    EXPECT_EQ(race->tick, 128u);
+    EXPECT_EQ(session->tickCounter, 8u);
+    ReplayOutOfSync = 0;
+    // A session no longer active only counts the race tick.
+    session->active = 0;
+    SessionTick(*session, 2, 1);
+    EXPECT_EQ(race->tick, 129u);
+    EXPECT_EQ(session->tickCounter, 8u);
+
+    // The float environment is the start one at every tick.
+    session->active = 1;
+    std::fesetround(FE_UPWARD);
+    SessionTick(*session, 2, 1);
+    EXPECT_EQ(std::fegetround(), FE_TONEAREST);
+}
+
+TEST_F(SessionTickTest, VotesOffline)
+{
+    AddWithCar("me", 1);
+    // A lone voter's end ends the session at the next check.
+    votes[0] = 1;
+    session->CheckRaceVote();
+    EXPECT_EQ(VoteAction, 1);
+    EXPECT_EQ(VoteCountdown, 0);
+    session->CheckRaceVote();
+    EXPECT_EQ(session->active, 0u);
+    EXPECT_EQ(GameState, 1);
+    EXPECT_EQ(RaceKind, 0);
+
+    // A restart waits 100 ticks.
+    GameState = 2;
+    session->active = 1;
+    votes[0] = 2;
+    session->CheckRaceVote();
+    EXPECT_EQ(VoteCountdown, 100);
+    votes[0] = 0;
+    for (int i = 0; i < 99; ++i) {
+        session->CheckRaceVote();
+    }
+    EXPECT_EQ(VoteAction, 2);
+    race->tick = 500;
+    session->CheckRaceVote();
+    EXPECT_EQ(VoteAction, 0);
+    EXPECT_EQ(race->tick, 0u);
+    EXPECT_EQ(RaceKind, 1);
+    EXPECT_EQ(session->active, 1u);
+
+    // An empty offline race ends at once.
+    race->RemoveSlot(0);
+    session->CheckRaceVote();
+    EXPECT_EQ(session->active, 0u);
+}
+
+TEST_F(SessionTickTest, VotesOnline)
+{
+    OnlineFlag = 1;
+    struct Case {
+        const char *what;
+        std::vector<int> votes;  // one per connection, each with a player
+        int action;
+        int countdown;
+    };
+    const Case cases[] = {
+        {"restart, restart, end", {0, 2, 2, 1}, 2, 300},
+        {"two end, two qualify", {0, 1, 1, 3, 3}, 3, 300},
+        {"the host's own vote", {1, 2, 2, 2}, 1, 300},
+        {"no majority", {0, 2, 0, 0, 1}, 0, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        race->ClearSlotFlag();
+        race->slotCount = 0;
+        VoteAction = 0;
+        VoteCountdown = 0;
+        connections = static_cast<int>(c.votes.size());
+        for (int i = 0; i < connections; ++i) {
+            votes[i] = c.votes[i];
+            // The host (connection 0) has no player in these races but its
+            // vote still decides.
+            if (i > 0) {
+                race->AddSlot(Info("p", KindLocal, static_cast<uint8_t>(i), static_cast<uint8_t>(i)));
+            }
+        }
+        session->CheckRaceVote();
+        EXPECT_EQ(VoteAction, c.action);
+        EXPECT_EQ(VoteCountdown, c.countdown);
+    }
+}
+
+TEST_F(SessionTickTest, StartRacePlacesAndChoosesCars)
+{
+    MakeWorld();
+    RaceKind = 1;
+    race->raceLength = 5;
+    PlayerSlot *ai = AddWithCar("AI", 1);
+    ai->info.kind = KindLocalAi;
+    AddWithCar("first", 2);
+    AddWithCar("second", 3);
+    AddWithCar("third", 4);
+    AddWithCar("fourth", 5);
+    race->results[0].laps = 3;
+    race->resultCount = 1;
+    race->tick = 777;
+    session->StartRace(0, 0, 0);
+    EXPECT_EQ(race->countdownSeconds, 10);
+    EXPECT_EQ(race->tick, 0u);
+    EXPECT_EQ(race->resultCount, 0);
+    EXPECT_EQ(GameState, 2);
+    EXPECT_EQ(session->drivenCar, race->slots[1].car);
+    EXPECT_EQ(session->viewedCar, race->slots[1].car);
+    for (int i = 0; i < race->slotCount; ++i) {
+        EXPECT_EQ(race->slots[i].info.gridIndex, i);
+        EXPECT_EQ(race->slots[i].car->startByte, 1);
+        EXPECT_EQ(race->slots[i].inputCopy[0], 32768);
+    }
+    EXPECT_EQ(session->ignitionEdge, 1);
+    EXPECT_EQ(world->startLightState, StartLightsArmed);
+    EXPECT_EQ(messages.back(), "The race is starting");
+
+    // A layout finish keeps the results; only AI cars: the AI is viewed.
+    LayoutRouteLines.timingLineCount = 1;
+    race->resultCount = 1;
+    for (int i = race->slotCount - 1; i >= 1; --i) {
+        race->RemoveSlot(i);
+    }
+    session->StartRace(0, 0, 0);
+    EXPECT_EQ(race->resultCount, 1);
+    EXPECT_EQ(session->drivenCar, nullptr);
+    EXPECT_EQ(session->viewedCar, race->slots[0].car);
+    LayoutRouteLines.timingLineCount = 0;
+}
+
+TEST_F(SessionTickTest, ACarAddedAfterTheGreenStartsInThePits)
+{
+    MakeWorld();
+    RaceKind = 1;
+    race->raceLength = 5;
+    AddWithCar("a", 1);
+    AddWithCar("b", 2);
+    session->StartRace(0, 0, 0);
+    PlayerSlot *late = race->AddSlot(Info("late", KindLocalAi, 3));
+    world->startLightState = StartLightsGreen;
+    // No car data in these tests: the car is not built and nothing is placed.
+    EXPECT_EQ(session->AddPlayerCar(late), 0u);
+    EXPECT_EQ(late->info.gridIndex, 2);
+}
+
+TEST(SessionLifecycle, LeavingDeletesTheTemporaryReplayAndEndsAnIntro)
+{
+    std::filesystem::create_directories("data/spr");
+    for (const char *name : {"data/spr/x.spr", "data/spr/xx.spr", "data/spr/x.mpr"}) {
+        std::ofstream(name) << "replay";
+    }
+    const int savedState = GameState;
+    CreateRaceObject();
+    GameSession *session = EnterSession(nullptr, SessionIntro, 0);
+    ASSERT_EQ(GameSessionPtr, session);
+    EXPECT_EQ(session->isIntro, 1u);
+    EXPECT_EQ(session->active, 1u);
+    std::snprintf(session->tempReplayName, sizeof(session->tempReplayName), "x");
+    EndGameSession();
+    EXPECT_EQ(GameState, 1);
+    SessionFrame(*session);  // leaves and frees the session
+    EXPECT_EQ(GameSessionPtr, nullptr);
+    EXPECT_EQ(RaceObjectPtr, nullptr);  // an intro's race goes with it
+    EXPECT_FALSE(std::filesystem::exists("data/spr/x.spr"));
+    EXPECT_TRUE(std::filesystem::exists("data/spr/xx.spr"));
+    EXPECT_TRUE(std::filesystem::exists("data/spr/x.mpr"));
+    GameState = savedState;
+}
+
+TEST(SessionFrameServices, BackgroundBeginsOnlyAFrameNotBegunAndSpeedSnapsToOne)
+{
+    const int savedBegun = FrameBegun;
+    const int savedNoDraw = NoDrawFlag;
+    FrameBegun = 1;
+    NoDrawFlag = 0;
+    DrawBackgroundScreen();  // begun already: left as it is
+    EXPECT_EQ(NoDrawFlag, 0);
+    FrameBegun = 0;
+    DrawBackgroundScreen();  // no render device here: begun, then skipped
+    EXPECT_EQ(FrameBegun, 1);
+    EXPECT_EQ(NoDrawFlag, 1);
+    FrameBegun = savedBegun;
+    NoDrawFlag = savedNoDraw;
+
+    const float savedSpeed = GameSpeed;
+    static float shown = 0.0f;
+    const RaceLinkServices savedLinks = RaceLinks;
+    RaceLinks.showReplaySpeed = [](float speed) { shown = speed; };
+    GameSpeed = 0.95f;
+    ShowReplaySpeed();  // no session: nothing
+    EXPECT_EQ(GameSpeed, 0.95f);
+    GameSession session;
+    GameSessionPtr = &session;
+    for (const auto &[speed, snapped] : {std::pair{0.95f, 1.0f}, {1.09f, 1.0f}, {0.5f, 0.5f}, {1.1f, 1.1f}}) {
+        GameSpeed = speed;
+        ShowReplaySpeed();
+        EXPECT_EQ(GameSpeed, snapped) << speed;
+        EXPECT_EQ(shown, snapped) << speed;
+    }
+    struct Step {
+        float from;
+        bool halve;
+        float to;
+    };
+    for (const Step &step : {Step{0.125f, true, 0.125f}, Step{0.25f, true, 0.125f}, Step{16.0f, false, 32.0f},
+                             Step{32.0f, false, 32.0f}, Step{0.5f, false, 1.0f}}) {
+        GameSpeed = step.from;
+        step.halve ? HalveReplaySpeed() : DoubleReplaySpeed();
+        EXPECT_EQ(GameSpeed, step.to) << step.from;
+    }
+    GameSessionPtr = nullptr;
+    RaceLinks = savedLinks;
+    GameSpeed = savedSpeed;
+}
+
+}  // namespace
