@@ -14,10 +14,12 @@
 #include "core/main_window.h"
 #include "core/settings.h"
 #include "core/shell_globals.h"
+#include "insim/insim.h"
 #include "platform/console_input.h"
 #include "platform/stop_signals.h"
 #include "platform/timer.h"
 #include "platform/window.h"
+#include "render/render_device.h"
 #include "render/render_link.h"
 #include "scene/hud.h"
 #include "scene/view.h"
@@ -79,6 +81,8 @@ uint32_t ViewGroundColour()
 
 // The services that the lower layers call up through, handed over before
 // anything runs.
+static_assert(InSimShotNameLength == InSimShotNameSize, "the InSim shot name goes through the render link");
+
 void RegisterProgramHooks()
 {
     InitInterfaceHooks();
@@ -97,6 +101,11 @@ void RegisterProgramHooks()
     link.screenshotRequest = &ScreenshotRequest;
     link.textureRefreshRequest = &TextureRefreshRequest;
     link.noDrawFlag = &NoDrawFlag;
+    link.verticalSync = &VerticalSync;
+    link.fogEnabled = &FogEnabled;
+    link.testShadows = &TestShadows;
+    link.insimShotConnection = &InSimShotConnection;
+    link.insimShotName = InSimShotName;
     link.logLine = LogLine;
     link.printMessage = PrintRenderMessage;
     link.showHudMessageShort = ShowRenderHudNote;
@@ -105,6 +114,7 @@ void RegisterProgramHooks()
     link.shutDownInputDevices = ShutDownInputDevices;
     link.requestInputRestart = RequestInputRestart;
     link.viewGroundColour = ViewGroundColour;
+    link.insimNotifyScreenshot = InSimNotifyScreenshot;
     SetRenderShellLink(link);
 }
 
@@ -134,6 +144,10 @@ int RunProgram(int argc, char **argv)
     if (!run.services.firstPage) {
         run.services.firstPage = StartupScreen;
     }
+    if (run.services.graphicsDevice) {
+        run.services.noDisplay = 1;
+    }
+    UseGraphicsDevice(run.services.graphicsDevice);
 
     static char commandLine[CommandLineSize];
     JoinArguments(argc, argv, commandLine, CommandLineSize);
