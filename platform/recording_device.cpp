@@ -169,6 +169,19 @@ int RecordingDevice::LiveSurfaces() const
     return static_cast<int>(std::count_if(surfaces_.begin(), surfaces_.end(), [](const Surface &s) { return s.alive; }));
 }
 
+std::vector<uint8_t> RecordingDevice::BufferBytes(uint32_t buffer) const
+{
+    if (buffer == 0 || buffer >= buffers_.size() || !buffers_[buffer].alive) {
+        return {};
+    }
+    return buffers_[buffer].bytes;
+}
+
+uint32_t RecordingDevice::BufferUsage(uint32_t buffer) const
+{
+    return buffer != 0 && buffer < buffers_.size() && buffers_[buffer].alive ? buffers_[buffer].usage : 0;
+}
+
 uint32_t RecordingDevice::BackBufferPixel(int x, int y) const
 {
     if (x < 0 || y < 0 || x >= present_.width || y >= present_.height) {
@@ -718,6 +731,7 @@ uint32_t RecordingDevice::CreateVertexBuffer(int bytes, uint32_t usage, uint32_t
     Buffer made;
     made.alive = true;
     made.pool = (usage & UsageDynamic) != 0 ? PoolDefault : pool;
+    made.usage = usage;
     made.bytes.assign(static_cast<size_t>(bytes), 0);
     buffers_.push_back(std::move(made));
     *buffer = static_cast<uint32_t>(buffers_.size() - 1);
@@ -736,6 +750,7 @@ uint32_t RecordingDevice::CreateIndexBuffer(int bytes, uint32_t usage, uint32_t 
     made.alive = true;
     made.index = true;
     made.pool = (usage & UsageDynamic) != 0 ? PoolDefault : pool;
+    made.usage = usage;
     made.bytes.assign(static_cast<size_t>(bytes), 0);
     buffers_.push_back(std::move(made));
     *buffer = static_cast<uint32_t>(buffers_.size() - 1);

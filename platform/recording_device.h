@@ -91,6 +91,9 @@ public:
     int LiveBuffers() const;
     int LiveSurfaces() const;
     uint32_t BackBufferPixel(int x, int y) const;
+    // A buffer's bytes (empty for none) and its creation usage.
+    std::vector<uint8_t> BufferBytes(uint32_t buffer) const;
+    uint32_t BufferUsage(uint32_t buffer) const;
     const DevicePresent &CurrentPresent() const { return present_; }
     uint32_t CurrentTarget() const { return target_; }
 
@@ -186,6 +189,7 @@ private:
         bool alive = false;
         bool index = false;
         uint32_t pool = 0;
+        uint32_t usage = 0;
         std::vector<uint8_t> bytes;
     };
 

@@ -2,44 +2,17 @@
 
 #include "render/render_device.h"
 
-// Nothing of these exists yet beyond the stage texture binding and the
-// vertex-shader selection, which reach the device directly.
+// Textures, materials and vertex shaders do not exist yet beyond the stage
+// texture binding, the current material pointer and the vertex-shader
+// selection, which reach the device directly.
 
-void CreateBatchBuffers()
-{
-}
+Material *DefaultMaterial = nullptr;
 
-void ReleaseBatchBuffers()
-{
-}
+namespace {
 
-void FlushAllBatches()
-{
-}
+Material *CurrentMaterial = nullptr;
 
-void ReleaseDynamicIndexBuffers()
-{
-}
-
-void ReleaseDynamicVertexBuffers()
-{
-}
-
-void RestoreDynamicIndexBuffers()
-{
-}
-
-void RestoreDynamicVertexBuffers()
-{
-}
-
-void ReleaseVertexBuffers()
-{
-}
-
-void ReleaseIndexBuffers()
-{
-}
+}  // namespace
 
 void CreateDefaultTextures()
 {
@@ -75,10 +48,32 @@ void DeleteAllMaterials(int)
 
 void SelectDefaultMaterial()
 {
+    CurrentMaterial = DefaultMaterial;
+}
+
+void SetCurrentMaterial(Material *material)
+{
+    CurrentMaterial = material;
+}
+
+Material *GetCurrentMaterial()
+{
+    return CurrentMaterial;
 }
 
 void ClearCurrentMaterial()
 {
+    CurrentMaterial = nullptr;
+}
+
+bool MaterialModulate2x(const Material *)
+{
+    return false;
+}
+
+bool ApplyMaterialTexture(const Material *, int)
+{
+    return false;
 }
 
 void ApplyFogMode(int)

@@ -3,21 +3,24 @@
 #include <cstdint>
 
 // The render layer's device resources that the device's life steps release,
-// restore and recreate: batch buffers, buffer pools, textures, materials,
-// stage textures and vertex shaders. The device calls them by name at its
-// creation, around every Reset, at a bulk release and at shut-down; their
-// owners fill them in as those parts of the render layer arrive.
+// restore and recreate. The batches (render/geometry_batch.h) and the buffer
+// pools (render/buffer_pools.h) are built; textures, materials and vertex
+// shaders are called here by name and filled in as those parts of the
+// render layer arrive.
 
-// Geometry batches.
+struct Material;
+
+// Geometry batches (render/geometry_batch.cpp).
 void CreateBatchBuffers();
 void ReleaseBatchBuffers();
 void FlushAllBatches();
 
-// Vertex and index buffer pools.
+// Vertex and index buffer pools (render/buffer_pools.cpp). The restores
+// answer -1 at the first buffer the device refuses.
 void ReleaseDynamicIndexBuffers();
 void ReleaseDynamicVertexBuffers();
-void RestoreDynamicIndexBuffers();
-void RestoreDynamicVertexBuffers();
+int RestoreDynamicIndexBuffers();
+int RestoreDynamicVertexBuffers();
 void ReleaseVertexBuffers();
 void ReleaseIndexBuffers();
 
@@ -30,10 +33,18 @@ void ReleaseAllTextures(int recreate);
 void SetStageTexture(int stage, uint32_t texture);
 
 // Materials and fog.
+extern Material *DefaultMaterial;
 void CreateDefaultMaterial();
 void DeleteAllMaterials(int recreate);
 void SelectDefaultMaterial();
+void SetCurrentMaterial(Material *material);
+Material *GetCurrentMaterial();
 void ClearCurrentMaterial();
+// Whether the material's texture stage doubles its colour.
+bool MaterialModulate2x(const Material *material);
+// Binds the material's texture to the stage with its alpha test; false when
+// it has none.
+bool ApplyMaterialTexture(const Material *material, int stage);
 void ApplyFogMode(int mode);
 
 // Vertex shaders.

@@ -4,6 +4,7 @@
 #include "platform/timer.h"
 #include "platform/window.h"
 #include "render/device_resources.h"
+#include "render/geometry_batch.h"
 #include "render/render_link.h"
 #include "render/render_object.h"
 #include "render/state_cache.h"
@@ -37,6 +38,8 @@ constexpr int MaxFormats = 16;
 
 GraphicsDevice *ChosenDevice = nullptr;
 void (*SleepMs)(int) = nullptr;
+// A restore after a Reset failed: the next device check resets again.
+bool RestoreFailed = false;
 
 GraphicsDevice *System()
 {
@@ -563,9 +566,10 @@ void RestoreDeviceResources()
         return;
     }
     ReloadStateCache();
-    RestoreDynamicIndexBuffers();
-    RestoreDynamicVertexBuffers();
-    RestoreRenderTargetTextures();
+    const bool indices = RestoreDynamicIndexBuffers() == 0;
+    const bool vertices = RestoreDynamicVertexBuffers() == 0;
+    const bool targets = RestoreRenderTargetTextures() == 0;
+    RestoreFailed = !(indices && vertices && targets);
     ForgetVertexShader();
     SetDeviceConstants();
     ResetWorldMatrix();
@@ -627,7 +631,12 @@ bool CheckRenderDevice()
     if (RenderDevice.RendererStarted != 2 || RenderDevice.Device == nullptr) {
         return false;
     }
-    const uint32_t level = RenderDevice.Device->TestCooperativeLevel();
+    uint32_t level = RenderDevice.Device->TestCooperativeLevel();
+    if (level == DeviceOk && RestoreFailed) {
+        // The device is fine but some of what the last Reset lost is not
+        // back: go through the Reset again.
+        level = DeviceNotReset;
+    }
     if (level == DeviceOk) {
         return true;
     }
@@ -699,6 +708,7 @@ void EndRenderScene()
 void PresentFrame()
 {
     EndRenderScene();
+    NewBatchFrame();
     if (RenderDevice.Device != nullptr) {
         RenderDevice.Device->Present();
     }

@@ -731,9 +731,19 @@ TEST_F(RecordingDeviceTest, LostDeviceWaitsAndResettableDeviceIsRecovered)
     Device.cooperativeLevel = DeviceNotReset;
     Device.ClearLog();
     EXPECT_FALSE(CheckRenderDevice());
-    EXPECT_EQ(Device.CallNames(false),
-              std::vector<std::string>({"TestCooperativeLevel", "ReleaseSurface", "ReleaseSurface", "Reset", "Clear",
-                                        "Present"}));
+    // Release (the surfaces, then the batches' dynamic index and vertex
+    // buffers, unbound first), Reset, restore (the buffers again, a cleared
+    // frame).
+    std::vector<std::string> expected = {"TestCooperativeLevel", "ReleaseSurface", "ReleaseSurface"};
+    for (int pool = 0; pool < 2; ++pool) {
+        expected.insert(expected.end(), {"SetStreamSource", "SetIndices", "ReleaseBuffer", "ReleaseBuffer",
+                                         "ReleaseBuffer", "ReleaseBuffer"});
+    }
+    expected.push_back("Reset");
+    expected.insert(expected.end(), 4, "CreateIndexBuffer");
+    expected.insert(expected.end(), 4, "CreateVertexBuffer");
+    expected.insert(expected.end(), {"Clear", "Present"});
+    EXPECT_EQ(Device.CallNames(false), expected);
     EXPECT_EQ(Sleeps.size(), 1u);
     EXPECT_TRUE(CheckRenderDevice());
 

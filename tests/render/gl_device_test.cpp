@@ -4,6 +4,7 @@
 #include "platform/gl_device.h"
 #include "platform/timer.h"
 #include "platform/window.h"
+#include "render/geometry_batch.h"
 #include "render/render_device.h"
 #include "render/render_link.h"
 #include "render/screen_modes.h"
@@ -766,6 +767,45 @@ TEST_F(OpenGlDeviceTest, AntialiasingChangesKeepDrawingAndShotsAtTheSameSize)
         }
         PresentFrame();
     }
+}
+
+// The batches on the OpenGL device: a screen quad in vertex colours, and an
+// AuxBlendBatch quad blended over an AuxBatch quad by its vertex alpha.
+TEST_F(OpenGlDeviceTest, BatchesDrawScreenQuadsAndBlendTheAuxBatch)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(64, 64, 0xFF000000u));
+    SetScreenTransform(0.0f, 0.0f, 1.0f, 1.0f);
+    BeginScreenBatch(nullptr);
+    const uint16_t a = AddScreenVertexRaw(-0.5f, -0.5f, 0, 0, 0xFF00FF00u);
+    const uint16_t b = AddScreenVertexRaw(15.5f, -0.5f, 0, 0, 0xFF00FF00u);
+    const uint16_t c = AddScreenVertexRaw(15.5f, 15.5f, 0, 0, 0xFF00FF00u);
+    const uint16_t d = AddScreenVertexRaw(-0.5f, 15.5f, 0, 0, 0xFF00FF00u);
+    AddScreenQuad(a, b, c, d);
+    FlushScreenBatch();
+
+    // Identity transforms: x and y -0.5..0.5 are the middle of the screen.
+    SetRenderStateCached(RsCullMode, CullNone);
+    BeginAuxBatch(nullptr, 0, 0);
+    uint16_t v[4];
+    const float corners[4][2] = {{-0.5f, 0.5f}, {0.5f, 0.5f}, {0.5f, -0.5f}, {-0.5f, -0.5f}};
+    for (int i = 0; i < 4; ++i) {
+        v[i] = AddAuxVertex(corners[i][0], corners[i][1], 0.5f, 0, 0, 0xFFFF0000u);
+    }
+    AddAuxQuad(v[0], v[1], v[2], v[3]);
+    BeginAuxBlendBatch(nullptr, 4, 2);
+    for (int i = 0; i < 4; ++i) {
+        v[i] = AddAuxBlendVertex(corners[i][0], corners[i][1], 0.4f, 0, 0, 0x800000FFu);
+    }
+    AddAuxBlendQuad(v[0], v[1], v[2], v[3]);
+    FlushAuxBatches();
+    SetRenderStateCached(RsCullMode, CullCcw);
+    EndRenderScene();
+    const Picture picture = Shot();
+    EXPECT_EQ(picture.At(0, 0), 0x00FF00u);
+    EXPECT_EQ(picture.At(15, 15), 0x00FF00u);
+    EXPECT_EQ(picture.At(10, 20), 0x000000u);
+    EXPECT_TRUE(Near(picture.At(32, 32), 0x7F0080, 2)) << Hex(picture.At(32, 32));
+    EXPECT_EQ(picture.At(60, 60), 0x000000u);
 }
 
 }  // namespace
