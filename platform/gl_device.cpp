@@ -359,6 +359,8 @@ GLuint CompileShader(GLenum kind, const std::string &source)
 
 // --- The device -------------------------------------------------------------------------
 
+std::vector<DeviceDisplayMode> DisplayModes(int adapter);
+
 class GlDevice final : public GraphicsDevice {
 public:
     bool Start() override;
@@ -550,18 +552,38 @@ bool GlDevice::DesktopMode(int adapter, DeviceDisplayMode *mode)
     return true;
 }
 
+// The display's modes with a size. Right after the video layer starts the
+// system may list a single empty mode; the desktop's mode stands in then.
+std::vector<DeviceDisplayMode> DisplayModes(int adapter)
+{
+    std::vector<DeviceDisplayMode> modes;
+    const int count = PlatformGetDisplayModeCount(adapter);
+    for (int i = 0; i < count; ++i) {
+        PlatformDisplayMode found{};
+        if (PlatformGetDisplayMode(adapter, i, &found) && found.width > 0 && found.height > 0) {
+            modes.push_back(ModeFromPlatform(found));
+        }
+    }
+    PlatformDisplayMode desktop{};
+    if (modes.empty() && PlatformGetDesktopDisplayMode(adapter, &desktop) && desktop.width > 0 &&
+        desktop.height > 0) {
+        modes.push_back(ModeFromPlatform(desktop));
+    }
+    return modes;
+}
+
 int GlDevice::ModeCount(int adapter)
 {
-    return PlatformGetDisplayModeCount(adapter);
+    return static_cast<int>(DisplayModes(adapter).size());
 }
 
 bool GlDevice::Mode(int adapter, int index, DeviceDisplayMode *mode)
 {
-    PlatformDisplayMode found{};
-    if (!PlatformGetDisplayMode(adapter, index, &found)) {
+    const std::vector<DeviceDisplayMode> modes = DisplayModes(adapter);
+    if (index < 0 || index >= static_cast<int>(modes.size())) {
         return false;
     }
-    *mode = ModeFromPlatform(found);
+    *mode = modes[static_cast<size_t>(index)];
     return true;
 }
 

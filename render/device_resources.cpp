@@ -14,29 +14,6 @@ Material *CurrentMaterial = nullptr;
 
 }  // namespace
 
-void CreateDefaultTextures()
-{
-}
-
-void ReleaseRenderTargetTextures()
-{
-}
-
-int RestoreRenderTargetTextures()
-{
-    return 0;
-}
-
-void ReleaseAllTextures(int)
-{
-}
-
-void SetStageTexture(int stage, uint32_t texture)
-{
-    if (RenderDevice.Device != nullptr) {
-        RenderDevice.Device->SetTexture(stage, texture);
-    }
-}
 
 void CreateDefaultMaterial()
 {

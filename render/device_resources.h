@@ -24,13 +24,13 @@ int RestoreDynamicVertexBuffers();
 void ReleaseVertexBuffers();
 void ReleaseIndexBuffers();
 
-// Textures and the stage textures.
+// Textures (render/texture_manager.cpp).
+struct TextureRecord;
 void CreateDefaultTextures();
 void ReleaseRenderTargetTextures();
 int RestoreRenderTargetTextures();
 void ReleaseAllTextures(int recreate);
-// Binds a device texture (0: none) to a stage.
-void SetStageTexture(int stage, uint32_t texture);
+void SetStageTexture(int stage, TextureRecord *record);
 
 // Materials and fog.
 extern Material *DefaultMaterial;

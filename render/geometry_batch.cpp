@@ -391,7 +391,7 @@ void ApplyBatchMaterial(Material *material, uint32_t shader)
     SetVertexShaderCached(shader);
     SetTextureStageStateCached(0, TssColorOp, MaterialModulate2x(material) ? TopModulate2x : TopModulate);
     if (!ApplyMaterialTexture(material, 0)) {
-        SetStageTexture(0, 0);
+        SetStageTexture(0, nullptr);
         SetRenderStateCached(RsAlphaTestEnable, 0);
     }
 }

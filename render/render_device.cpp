@@ -8,6 +8,7 @@
 #include "render/render_link.h"
 #include "render/render_object.h"
 #include "render/state_cache.h"
+#include "render/texture_manager.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -667,7 +668,7 @@ void ResetTextureStages()
         SetTextureStageStateCached(stage, TssAddressU, TaddressWrap);
         SetTextureStageStateCached(stage, TssAddressV, TaddressWrap);
     }
-    SetStageTexture(1, 0);
+    SetStageTexture(1, nullptr);
     SetTextureStageStateCached(0, TssColorOp, TopModulate);
     SetTextureStageStateCached(0, TssColorArg1, TaTexture);
     SetTextureStageStateCached(0, TssColorArg2, TaDiffuse);
@@ -684,8 +685,8 @@ void BeginRenderScene()
     }
     RenderDevice.Device->BeginScene();
     RenderDevice.InScene = 1;
-    SetStageTexture(0, 0);
-    SetStageTexture(1, 0);
+    SetStageTexture(0, nullptr);
+    SetStageTexture(1, nullptr);
     ResetTextureStages();
     SelectDefaultMaterial();
     ResetWorldMatrix();
@@ -730,6 +731,11 @@ int BeginRenderToTexture(uint32_t texture, int withDepth)
     SetRenderTargetSurface(surface, withDepth);
     RenderDevice.Device->ReleaseSurface(surface);
     return 1;
+}
+
+int BeginRenderToTexture(TextureRecord *record, int withDepth)
+{
+    return record != nullptr ? BeginRenderToTexture(record->texture, withDepth) : 0;
 }
 
 void SetRenderTargetSurface(uint32_t surface, int withDepth)

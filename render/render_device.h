@@ -171,6 +171,8 @@ void ResetTextureStages();
 // asked). Returns 1, or 0 when the texture has no surface (the scene is
 // begun again then).
 int BeginRenderToTexture(uint32_t texture, int withDepth);
+struct TextureRecord;
+int BeginRenderToTexture(TextureRecord *record, int withDepth);
 void SetRenderTargetSurface(uint32_t surface, int withDepth);
 // Back to the back buffer.
 void EndRenderToTexture();

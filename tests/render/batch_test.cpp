@@ -94,7 +94,7 @@ TEST_F(BatchTest, AScreenQuadFlushesAsOneDraw)
 
     EXPECT_EQ(Device.CallNames(true),
               std::vector<std::string>({"LockBuffer", "UnlockBuffer", "LockBuffer", "UnlockBuffer", "SetStreamSource",
-                                        "SetIndices", "SetVertexShader", "SetTexture", "SetRenderState",
+                                        "SetIndices", "SetVertexShader", "SetRenderState",
                                         "DrawIndexedTriangles"}));
     const std::vector<DeviceCall> draws = Device.CallsNamed("DrawIndexedTriangles");
     ASSERT_EQ(draws.size(), 1u);

@@ -732,16 +732,20 @@ TEST_F(RecordingDeviceTest, LostDeviceWaitsAndResettableDeviceIsRecovered)
     Device.ClearLog();
     EXPECT_FALSE(CheckRenderDevice());
     // Release (the surfaces, then the batches' dynamic index and vertex
-    // buffers, unbound first), Reset, restore (the buffers again, a cleared
-    // frame).
+    // buffers, unbound first, then the render targets), Reset, restore (the
+    // buffers and targets again, a cleared frame).
     std::vector<std::string> expected = {"TestCooperativeLevel", "ReleaseSurface", "ReleaseSurface"};
     for (int pool = 0; pool < 2; ++pool) {
         expected.insert(expected.end(), {"SetStreamSource", "SetIndices", "ReleaseBuffer", "ReleaseBuffer",
                                          "ReleaseBuffer", "ReleaseBuffer"});
     }
+    // Every stage unbound, the frame-sync targets let go.
+    expected.insert(expected.end(), DeviceStageCount, "SetTexture");
+    expected.insert(expected.end(), 2, "ReleaseSurface");
     expected.push_back("Reset");
     expected.insert(expected.end(), 4, "CreateIndexBuffer");
     expected.insert(expected.end(), 4, "CreateVertexBuffer");
+    expected.insert(expected.end(), 2, "CreateLockableTarget");
     expected.insert(expected.end(), {"Clear", "Present"});
     EXPECT_EQ(Device.CallNames(false), expected);
     EXPECT_EQ(Sleeps.size(), 1u);
@@ -815,7 +819,7 @@ TEST_F(RecordingDeviceTest, TextureTargetsShareDepthSurfacesBySide)
     EXPECT_EQ(RenderDevice.Viewport.width, 800);
     EXPECT_EQ(Device.CurrentTarget(), 0u);
     EXPECT_EQ(Device.renderStates[RsZEnable], 1u);
-    EXPECT_EQ(BeginRenderToTexture(0, 1), 0);
+    EXPECT_EQ(BeginRenderToTexture(0u, 1), 0);
     Device.ReleaseTexture(texture);
 }
 
