@@ -19,7 +19,9 @@
 #include "platform/stop_signals.h"
 #include "platform/timer.h"
 #include "platform/window.h"
+#include "render/material.h"
 #include "render/render_device.h"
+#include "render/render_object.h"
 #include "render/render_link.h"
 #include "scene/hud.h"
 #include "scene/view.h"
@@ -86,6 +88,7 @@ static_assert(InSimShotNameLength == InSimShotNameSize, "the InSim shot name goe
 void RegisterProgramHooks()
 {
     InitInterfaceHooks();
+    SetMaterialVertexKindFunction(GetVertexKindOfMaterial);
     RegisterWindowServices();
     RegisterCommandServices();
     RegisterSimulationServices();

@@ -2,60 +2,8 @@
 
 #include "render/render_device.h"
 
-// Textures, materials and vertex shaders do not exist yet beyond the stage
-// texture binding, the current material pointer and the vertex-shader
-// selection, which reach the device directly.
-
-Material *DefaultMaterial = nullptr;
-
-namespace {
-
-Material *CurrentMaterial = nullptr;
-
-}  // namespace
-
-
-void CreateDefaultMaterial()
-{
-}
-
-void DeleteAllMaterials(int)
-{
-}
-
-void SelectDefaultMaterial()
-{
-    CurrentMaterial = DefaultMaterial;
-}
-
-void SetCurrentMaterial(Material *material)
-{
-    CurrentMaterial = material;
-}
-
-Material *GetCurrentMaterial()
-{
-    return CurrentMaterial;
-}
-
-void ClearCurrentMaterial()
-{
-    CurrentMaterial = nullptr;
-}
-
-bool MaterialModulate2x(const Material *)
-{
-    return false;
-}
-
-bool ApplyMaterialTexture(const Material *, int)
-{
-    return false;
-}
-
-void ApplyFogMode(int)
-{
-}
+// Vertex shaders do not exist yet beyond the selection, which reaches the
+// device directly.
 
 void ReleaseVertexShaders()
 {
