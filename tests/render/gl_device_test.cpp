@@ -4,7 +4,10 @@
 #include "platform/gl_device.h"
 #include "platform/timer.h"
 #include "platform/window.h"
+#include "render/device_resources.h"
 #include "render/geometry_batch.h"
+#include "render/material.h"
+#include "render/texture_manager.h"
 #include "render/render_device.h"
 #include "render/render_link.h"
 #include "render/screen_modes.h"
@@ -806,6 +809,79 @@ TEST_F(OpenGlDeviceTest, BatchesDrawScreenQuadsAndBlendTheAuxBatch)
     EXPECT_EQ(picture.At(10, 20), 0x000000u);
     EXPECT_TRUE(Near(picture.At(32, 32), 0x7F0080, 2)) << Hex(picture.At(32, 32));
     EXPECT_EQ(picture.At(60, 60), 0x000000u);
+}
+
+// A screen-batch quad with a 4 x 4 A1R5G5B5 texture whose material tests
+// alpha: opaque texels show, cut-out ones leave the background.
+TEST_F(OpenGlDeviceTest, ScreenBatchMaterialCutsOutTransparentTexels)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(64, 64, 0xFF000080u));
+    TextureRecord *record = nullptr;
+    ASSERT_EQ(CreateTexture("cutout", 4, 4, RenderFormatA1R5G5B5, &record, 0, 0, 1, 0), 0);
+    record->alphaReference = 128;
+    DeviceLockedRect locked{};
+    ASSERT_EQ(RenderDevice.Device->LockTexture(record->texture, 0, nullptr, 0, &locked), DeviceOk);
+    for (int y = 0; y < 4; ++y) {
+        uint16_t *row = reinterpret_cast<uint16_t *>(static_cast<uint8_t *>(locked.bits) + y * locked.pitch);
+        for (int x = 0; x < 4; ++x) {
+            row[x] = (x + y) % 2 == 0 ? 0xFFE0 : 0x7C00;  // opaque yellow, transparent red
+        }
+    }
+    RenderDevice.Device->UnlockTexture(record->texture, 0);
+    Material *material = GetMaterial(record, 0, 0, 1, 0, nullptr);
+    SetTextureStageStateCached(0, TssMinFilter, TexfPoint);
+    SetTextureStageStateCached(0, TssMagFilter, TexfPoint);
+    SetTextureStageStateCached(0, TssMipFilter, TexfNone);
+    BeginScreenBatch(material);
+    const uint16_t a = AddScreenVertexRaw(-0.5f, -0.5f, 0, 0, 0xFFFFFFFFu);
+    const uint16_t b = AddScreenVertexRaw(31.5f, -0.5f, 1, 0, 0xFFFFFFFFu);
+    const uint16_t c = AddScreenVertexRaw(31.5f, 31.5f, 1, 1, 0xFFFFFFFFu);
+    const uint16_t d = AddScreenVertexRaw(-0.5f, 31.5f, 0, 1, 0xFFFFFFFFu);
+    AddScreenQuad(a, b, c, d);
+    FlushScreenBatch();
+    EndRenderScene();
+    const Picture picture = Shot();
+    EXPECT_EQ(picture.At(4, 4), 0xFFFF00u);    // texel (0, 0): opaque
+    EXPECT_EQ(picture.At(12, 4), 0x000080u);   // texel (1, 0): cut out
+    EXPECT_EQ(picture.At(12, 12), 0xFFFF00u);  // texel (1, 1)
+    EXPECT_EQ(picture.At(40, 40), 0x000080u);  // outside
+}
+
+// A world-batch quad across the fog range: its colour at the near end, the
+// fog colour at the far end, linear between.
+TEST_F(OpenGlDeviceTest, WorldBatchFogGoesLinearlyToTheFogColour)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(64, 64, 0xFF000000u));
+    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    RenderDevice.Device->SetTransform(TransformWorld, identity);
+    RenderDevice.Device->SetTransform(TransformView, identity);
+    RenderDevice.Device->SetTransform(TransformProjection, identity);
+    SetFogRange(0x0000FF, 0.0f, 1.0f);
+    EnableFog(1);
+    ApplyFogMode(1);
+    SetRenderStateCached(RsFogTableMode, FogLinear);
+    SetRenderStateCached(RsCullMode, CullNone);
+    // Depth 0 at the left edge, 1 at the right: the eye depth is z.
+    BeginWorldBatch(nullptr, 0, 0);
+    const uint16_t a = AddWorldVertex(-1.0f, 1.0f, 0.0f, 0, 0, 0xFFFF0000u);
+    const uint16_t b = AddWorldVertex(1.0f, 1.0f, 0.999f, 0, 0, 0xFFFF0000u);
+    const uint16_t c = AddWorldVertex(1.0f, -1.0f, 0.999f, 0, 0, 0xFFFF0000u);
+    const uint16_t d = AddWorldVertex(-1.0f, -1.0f, 0.0f, 0, 0, 0xFFFF0000u);
+    AddWorldQuad(a, b, c, d);
+    FlushWorldBatch();
+    EnableFog(0);
+    SetRenderStateCached(RsCullMode, CullCcw);
+    EndRenderScene();
+    const Picture picture = Shot();
+    int previousRed = 256;
+    for (int x = 0; x < 64; x += 8) {
+        const uint32_t p = picture.At(x, 32);
+        const float f = 1.0f - (static_cast<float>(x) + 0.5f) / 64.0f;  // the share of the quad's colour
+        EXPECT_NEAR(Red(p), 255.0f * f, 3.0f) << x;
+        EXPECT_NEAR(Blue(p), 255.0f * (1.0f - f), 3.0f) << x;
+        EXPECT_LT(Red(p), previousRed);
+        previousRed = Red(p);
+    }
 }
 
 }  // namespace
