@@ -14,10 +14,14 @@
 #include "core/main_window.h"
 #include "core/settings.h"
 #include "core/shell_globals.h"
+#include "insim/insim.h"
 #include "platform/console_input.h"
 #include "platform/stop_signals.h"
 #include "platform/timer.h"
 #include "platform/window.h"
+#include "render/material.h"
+#include "render/render_device.h"
+#include "render/render_object.h"
 #include "render/render_link.h"
 #include "render/view.h"
 #include "scene/hud.h"
@@ -80,9 +84,12 @@ uint32_t ViewGroundColour()
 
 // The services that the lower layers call up through, handed over before
 // anything runs.
+static_assert(InSimShotNameLength == InSimShotNameSize, "the InSim shot name goes through the render link");
+
 void RegisterProgramHooks()
 {
     InitInterfaceHooks();
+    SetMaterialVertexKindFunction(GetVertexKindOfMaterial);
     RegisterWindowServices();
     RegisterCommandServices();
     RegisterSimulationServices();
@@ -98,6 +105,11 @@ void RegisterProgramHooks()
     link.screenshotRequest = &ScreenshotRequest;
     link.textureRefreshRequest = &TextureRefreshRequest;
     link.noDrawFlag = &NoDrawFlag;
+    link.verticalSync = &VerticalSync;
+    link.fogEnabled = &FogEnabled;
+    link.testShadows = &TestShadows;
+    link.insimShotConnection = &InSimShotConnection;
+    link.insimShotName = InSimShotName;
     link.logLine = LogLine;
     link.printMessage = PrintRenderMessage;
     link.showHudMessageShort = ShowRenderHudNote;
@@ -107,6 +119,7 @@ void RegisterProgramHooks()
     link.requestInputRestart = RequestInputRestart;
     link.applyViewGeometry = ApplyViewGeometry;
     link.viewGroundColour = ViewGroundColour;
+    link.insimNotifyScreenshot = InSimNotifyScreenshot;
     SetRenderShellLink(link);
 }
 
@@ -136,6 +149,10 @@ int RunProgram(int argc, char **argv)
     if (!run.services.firstPage) {
         run.services.firstPage = StartupScreen;
     }
+    if (run.services.graphicsDevice) {
+        run.services.noDisplay = 1;
+    }
+    UseGraphicsDevice(run.services.graphicsDevice);
 
     static char commandLine[CommandLineSize];
     JoinArguments(argc, argv, commandLine, CommandLineSize);

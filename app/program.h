@@ -4,6 +4,7 @@
 #include <ctime>
 
 struct MenuPage;
+class GraphicsDevice;
 
 // The program's whole life: the start-up steps, the main loop and the
 // shutdown steps, in the three run modes (a window with graphics; the text
@@ -23,6 +24,9 @@ struct ProgramServices {
     bool (*readConsoleLine)(char *out, int size);   // a typed console line, without waiting
     MenuPage *(*firstPage)(MenuPage *parent);       // the page the loop runs first: the start-up screen
     int noDisplay;                                  // 1: never start the video layer
+    // Graphics on this device instead of OpenGL, with no window (implies
+    // noDisplay).
+    GraphicsDevice *graphicsDevice;
 };
 
 // Replaces the services of the next RunProgram.

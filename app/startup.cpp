@@ -244,10 +244,10 @@ void ChooseDisplayMode()
 // logs and honours the copy it keeps.
 void PassDeviceCapsToSettings()
 {
-    const RenderDeviceCaps &caps = RenderDevice.DeviceCaps;
+    const DeviceCapsRecord &caps = RenderDevice.DeviceCaps;
     CurrentDeviceCaps.maxTextureWidth = caps.maxTextureWidth;
     CurrentDeviceCaps.maxTextureHeight = caps.maxTextureHeight;
-    CurrentDeviceCaps.canClampTextures = caps.canClampTextures;
+    CurrentDeviceCaps.canClampTextures = caps.clampAddressing;
     CurrentDeviceCaps.destColourSourceBlend = caps.destColourSourceBlend;
     CurrentDeviceCaps.sourceColourDestBlend = caps.sourceColourDestBlend;
     CurrentDeviceCaps.modulate2x = caps.modulate2x;
@@ -419,7 +419,10 @@ int RunStartup(ProgramRun &run, int *exitCode)
 
     // 14-15. Display mode; the window (an invisible host has none).
     ChooseDisplayMode();
-    if (DedicatedMode != DedicatedInvisible && !CreateMainWindow(GraphicsEnabled ? 0 : 1)) {
+    // A device that needs no window (run.services.graphicsDevice) draws
+    // without one.
+    const int console = GraphicsEnabled && !run.services.graphicsDevice ? 0 : 1;
+    if (DedicatedMode != DedicatedInvisible && !CreateMainWindow(console)) {
         return FailWithError("Could not create window", exitCode);
     }
     // The window's program takes files handed over by later starts, unless

@@ -4,3 +4,11 @@
 void InSimStop()
 {
 }
+
+int InSimShotConnection = 8;
+char InSimShotName[InSimShotNameLength];
+
+// No guest can connect yet, so nobody is told.
+void InSimNotifyScreenshot(int)
+{
+}

@@ -3,3 +3,13 @@
 // Closes every InSim guest and socket and lets the game clock run again;
 // harmless when InSim was never started.
 void InSimStop();
+
+// The screenshot an InSim guest asked for: the asking connection (0..7; 8
+// or more: none) and the file name it gave. Set by IS_SSH.
+constexpr int InSimShotNameLength = 32;
+extern int InSimShotConnection;
+extern char InSimShotName[InSimShotNameLength];
+
+// Tells the guests how the asked-for screenshot went (IS_SSH: error 0
+// saved, 3 failed). Nothing happens while no guest is connected.
+void InSimNotifyScreenshot(int error);

@@ -19,7 +19,8 @@ bool PlatformLoadGl();
 void PlatformUnloadGl();
 
 // The depth and stencil bits wanted of windows created from now on (always
-// double-buffered, at least 5 bits per colour, an OpenGL 2.1 context).
+// double-buffered, at least 5 bits per colour, an OpenGL 3.3 compatibility
+// context).
 void PlatformSetGlAttributes(int depthBits, int stencilBits);
 
 // Creates the context on the main window and makes it current, with buffer

@@ -1,9 +1,14 @@
 #include "render/render_device.h"
 
-#include "platform/gl_context.h"
 #include "platform/gl_device.h"
+#include "platform/timer.h"
 #include "platform/window.h"
+#include "render/device_resources.h"
+#include "render/geometry_batch.h"
 #include "render/render_link.h"
+#include "render/render_object.h"
+#include "render/state_cache.h"
+#include "render/texture_manager.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -27,91 +32,19 @@ constexpr int MinModeHeight = 480;
 constexpr int MinBackBufferSide = 8;
 constexpr int StartBackBufferWidth = 800;
 constexpr int StartBackBufferHeight = 600;
+constexpr int LostDeviceSleepMs = 50;
 // Every mode may gain a twin at the display's default refresh rate.
 constexpr int MaxCollectedModes = MaxDisplayModes * 2;
 constexpr int MaxFormats = 16;
-constexpr int RequiredGlMajor = 2;
-constexpr int RequiredGlMinor = 1;
 
-RenderBackend Backend = RenderBackendOpenGl;
+GraphicsDevice *ChosenDevice = nullptr;
+void (*SleepMs)(int) = nullptr;
+// A restore after a Reset failed: the next device check resets again.
+bool RestoreFailed = false;
 
-// --- Where the displays come from ---------------------------------------------------
-
-// The null backend's display: a 4:3 monitor at 60 Hz in 32 and 16 bits. Like
-// a real display's list it also offers modes too small to use and names one
-// mode twice.
-constexpr PlatformDisplayMode NullDesktop = {1024, 768, 60, PlatformPixelXrgb8888};
-constexpr PlatformDisplayMode NullModes[] = {
-    {320, 240, 60, PlatformPixelXrgb8888},
-    {640, 480, 60, PlatformPixelXrgb8888},
-    {640, 480, 60, PlatformPixelRgb565},
-    {800, 600, 60, PlatformPixelXrgb8888},
-    {800, 600, 60, PlatformPixelRgb565},
-    {1024, 768, 60, PlatformPixelXrgb8888},
-    {1024, 768, 60, PlatformPixelRgb565},
-    {1024, 768, 60, PlatformPixelXrgb8888},
-    {1280, 960, 60, PlatformPixelXrgb8888},
-    {1280, 960, 60, PlatformPixelRgb565},
-};
-constexpr int NullModeCount = static_cast<int>(sizeof(NullModes) / sizeof(NullModes[0]));
-
-int SourceDisplayCount()
+GraphicsDevice *System()
 {
-    return Backend == RenderBackendNull ? 1 : PlatformGetDisplayCount();
-}
-
-const char *SourceDisplayName(int display)
-{
-    return Backend == RenderBackendNull ? "Null display" : PlatformGetDisplayName(display);
-}
-
-bool SourceDesktopMode(int display, PlatformDisplayMode *mode)
-{
-    if (Backend == RenderBackendNull) {
-        *mode = NullDesktop;
-        return true;
-    }
-    return PlatformGetDesktopDisplayMode(display, mode);
-}
-
-int SourceModeCount(int display)
-{
-    return Backend == RenderBackendNull ? NullModeCount : PlatformGetDisplayModeCount(display);
-}
-
-bool SourceMode(int display, int index, PlatformDisplayMode *mode)
-{
-    if (Backend == RenderBackendNull) {
-        if (index < 0 || index >= NullModeCount) {
-            return false;
-        }
-        *mode = NullModes[index];
-        return true;
-    }
-    return PlatformGetDisplayMode(display, index, mode);
-}
-
-uint32_t FormatFromPlatform(PlatformPixelFormat format)
-{
-    switch (format) {
-    case PlatformPixelRgb565:
-        return RenderFormatR5G6B5;
-    case PlatformPixelRgb555:
-        return RenderFormatX1R5G5B5;
-    case PlatformPixelXrgb8888:
-        return RenderFormatX8R8G8B8;
-    case PlatformPixelArgb8888:
-        return RenderFormatA8R8G8B8;
-    default:
-        return RenderFormatUnknown;
-    }
-}
-
-// A display format the device can draw in.
-bool RenderableFormat(uint32_t format)
-{
-    return format == RenderFormatA8R8G8B8 || format == RenderFormatX8R8G8B8 || format == RenderFormatR5G6B5 ||
-           format == RenderFormatX1R5G5B5;
+    return RenderDevice.Direct3D;
 }
 
 // --- Depth formats ----------------------------------------------------------------------
@@ -131,63 +64,6 @@ constexpr DepthCandidate DepthCandidates[4][6] = {
     {{RenderFormatD32, 3}, {RenderFormatD24X8, 2}, {RenderFormatD24S8, 2}, {RenderFormatD24X4S4, 2},
      {RenderFormatD16, 1}, {RenderFormatD15S1, 0}},
 };
-
-// Window surfaces reliably offer 16 and 24 bits of depth (24 with 8 of
-// stencil); 15-bit, 4-bit-stencil and 32-bit depth are left alone.
-bool DepthFormatUsable(uint32_t depthFormat)
-{
-    return depthFormat == RenderFormatD16 || depthFormat == RenderFormatD24X8 || depthFormat == RenderFormatD24S8;
-}
-
-void DepthBits(uint32_t depthFormat, int *depth, int *stencil)
-{
-    switch (depthFormat) {
-    case RenderFormatD15S1:
-        *depth = 15;
-        *stencil = 1;
-        break;
-    case RenderFormatD24S8:
-        *depth = 24;
-        *stencil = 8;
-        break;
-    case RenderFormatD24X8:
-        *depth = 24;
-        *stencil = 0;
-        break;
-    case RenderFormatD24X4S4:
-        *depth = 24;
-        *stencil = 4;
-        break;
-    case RenderFormatD32:
-        *depth = 32;
-        *stencil = 0;
-        break;
-    default:
-        *depth = 16;
-        *stencil = 0;
-        break;
-    }
-}
-
-// The first usable depth format of the current preference; its class becomes
-// the preference, so later display formats start their search from it.
-bool CheckDepthFormats(uint32_t *depthFormat)
-{
-    const int preference = std::clamp(RenderDevice.DepthPreference, 0, 3);
-    bool found = false;
-    for (const DepthCandidate &candidate : DepthCandidates[preference]) {
-        if (!DepthFormatUsable(candidate.format)) {
-            continue;
-        }
-        RenderDevice.DepthClassAvailable[candidate.depthClass] = 1;
-        if (!found) {
-            found = true;
-            *depthFormat = candidate.format;
-            RenderDevice.DepthPreference = candidate.depthClass;
-        }
-    }
-    return found;
-}
 
 // --- Adapter enumeration -------------------------------------------------------------------
 
@@ -236,13 +112,14 @@ bool Is16Bit(uint32_t format)
 int CollectModes(int ordinal, uint32_t *formats, int *formatCount)
 {
     int count = 0;
-    const int modeCount = SourceModeCount(ordinal);
+    const int modeCount = System()->ModeCount(ordinal);
     for (int i = 0; i < modeCount; ++i) {
-        PlatformDisplayMode mode{};
-        if (!SourceMode(ordinal, i, &mode) || mode.width < MinModeWidth || mode.height < MinModeHeight) {
+        DeviceDisplayMode mode{};
+        if (!System()->Mode(ordinal, i, &mode) || mode.width < MinModeWidth || mode.height < MinModeHeight) {
             continue;
         }
-        const CollectedMode entry = {mode.width, mode.height, mode.refreshRate, FormatFromPlatform(mode.format)};
+        const CollectedMode entry = {static_cast<int>(mode.width), static_cast<int>(mode.height),
+                                     static_cast<int>(mode.refreshRate), mode.format};
         bool repeat = false;
         bool defaultTwin = false;
         for (int j = 0; j < count; ++j) {
@@ -285,31 +162,29 @@ bool EnumerateAdapter(int ordinal)
 {
     AdapterRecord &adapter = RenderDevice.Adapters[RenderDevice.AdapterCount];
     adapter = AdapterRecord{};
-    std::snprintf(adapter.description, sizeof(adapter.description), "%s", SourceDisplayName(ordinal));
-    PlatformDisplayMode desktop{};
-    SourceDesktopMode(ordinal, &desktop);
-    adapter.desktopMode = {static_cast<uint32_t>(std::max(desktop.width, 0)),
-                           static_cast<uint32_t>(std::max(desktop.height, 0)),
-                           static_cast<uint32_t>(std::max(desktop.refreshRate, 0)), FormatFromPlatform(desktop.format)};
+    std::snprintf(adapter.description, sizeof(adapter.description), "%s", System()->AdapterDescription(ordinal));
+    System()->DesktopMode(ordinal, &adapter.desktopMode);
 
     uint32_t formats[MaxFormats];
     int formatCount = 0;
     formats[formatCount++] = adapter.desktopMode.format;
     const int collected = CollectModes(ordinal, formats, &formatCount);
+    System()->Caps(ordinal, &adapter.caps);
 
-    // Every OpenGL driver processes vertices itself and draws into windows.
     FormatChoice choices[MaxFormats];
     for (int f = 0; f < formatCount; ++f) {
         FormatChoice &choice = choices[f];
         choice = {formats[f], false, 0, 0};
-        if (!RenderableFormat(choice.format)) {
+        if (!System()->CheckDisplayFormat(ordinal, choice.format)) {
             continue;
         }
-        adapter.CanRenderWindowed = 1;
-        adapter.HardwareTnL = 1;
-        if (RenderDevice.HardwareVertexProcessing) {
-            choice.behaviour = MixedVertexProcessing;
-            choice.valid = true;
+        adapter.CanRenderWindowed = adapter.caps.canRenderWindowed ? 1 : 0;
+        if (adapter.caps.vertexShaderVersion >= 0x101 && adapter.caps.hardwareTransform) {
+            adapter.HardwareTnL = 1;
+            if (RenderDevice.HardwareVertexProcessing) {
+                choice.behaviour = MixedVertexProcessing;
+                choice.valid = true;
+            }
         }
         if (RenderDevice.DepthPreference == -1) {
             RenderDevice.DepthPreference = adapter.HardwareTnL ? 2 : 1;
@@ -318,7 +193,7 @@ bool EnumerateAdapter(int ordinal)
             choice.behaviour = SoftwareVertexProcessing;
             choice.valid = true;
         }
-        choice.valid = CheckDepthFormats(&choice.depthFormat);
+        choice.valid = CheckDepthFormats(ordinal, choice.format, &choice.depthFormat);
     }
 
     for (int i = 0; i < collected && adapter.modeCount < MaxDisplayModes; ++i) {
@@ -354,10 +229,204 @@ bool EnumerateAdapter(int ordinal)
     return true;
 }
 
+// --- The device ---------------------------------------------------------------------------
+
+AdapterRecord &CurrentAdapter()
+{
+    return RenderDevice.Adapters[RenderDevice.CurrentAdapter];
+}
+
+const DisplayModeEntry &ChosenMode()
+{
+    const AdapterRecord &adapter = CurrentAdapter();
+    return adapter.modes[std::min(adapter.chosenMode, adapter.modeCount - 1)];
+}
+
+// The settings the device follows, read afresh before each use.
+void TakeSettings()
+{
+    RenderDevice.VerticalSync = *RenderShell.verticalSync;
+    RenderDevice.FogEnabled = *RenderShell.fogEnabled;
+    RenderDevice.TestShadows = *RenderShell.testShadows;
+}
+
+// When the drawing area differs from the back buffer, the device takes the
+// area's size and is reset to it.
+void FollowClientSize()
+{
+    int width = 0;
+    int height = 0;
+    GetRenderClientSize(&width, &height);
+    if (width > 0 && height > 0 &&
+        (width != RenderDevice.BackBufferWidth || height != RenderDevice.BackBufferHeight)) {
+        RenderDevice.BackBufferWidth = width;
+        RenderDevice.BackBufferHeight = height;
+        FillPresentParameters(RenderDevice.LockableBackBuffer);
+        RenderDevice.Device->Reset(RenderDevice.PresentParams);
+    }
+}
+
+void FetchSurfaces()
+{
+    GraphicsDevice *device = RenderDevice.Device;
+    RenderDevice.BackBufferSurface = device->BackBufferSurface();
+    RenderDevice.DepthSurface = device->DepthStencilSurface();
+    RenderDevice.CurrentRenderTarget = 0;
+}
+
+void ReleaseSurfaces()
+{
+    GraphicsDevice *device = RenderDevice.Device;
+    device->ReleaseSurface(RenderDevice.BackBufferSurface);
+    device->ReleaseSurface(RenderDevice.DepthSurface);
+    RenderDevice.BackBufferSurface = 0;
+    RenderDevice.DepthSurface = 0;
+}
+
+void SetDeviceConstants()
+{
+    const float c93[4] = {0.5f, 0.5f, 0.5f, 1.0f};
+    const float c95[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    const float c92[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    SetVertexConstants(93, c93, 1);
+    SetVertexConstants(95, c95, 1);
+    SetVertexConstants(92, c92, 1);
+}
+
+// The states every frame starts from, through the cache.
+void SetDefaultStates()
+{
+    const uint32_t lodBias = FloatBits(-1.0f);
+    SetTextureStageStateCached(0, TssMipMapLodBias, lodBias);
+    SetTextureStageStateCached(1, TssMipMapLodBias, lodBias);
+    const uint32_t states[][2] = {
+        {RsSpecularEnable, 0},
+        {RsCullMode, CullCcw},
+        {RsZFunc, CmpLessEqual},
+        {RsLighting, 0},
+        {RsAlphaBlendEnable, 0},
+        {RsSrcBlend, BlendSrcAlpha},
+        {RsDestBlend, BlendInvSrcAlpha},
+        {RsAlphaTestEnable, 0},
+        {RsAlphaRef, 128},
+        {RsAlphaFunc, CmpGreaterEqual},
+        {RsFillMode, 3},
+        {RsZEnable, 1},
+        {RsStencilEnable, 0},
+        {RsClipping, 1},
+        {RsEdgeAntialias, 0},
+        {RsClipPlaneEnable, 0},
+        {RsVertexBlend, 0},
+        {RsIndexedVertexBlendEnable, 0},
+        {RsFogEnable, 0},
+        {RsDitherEnable, 1},
+        {RsTextureFactor, 0xFFFFFFFFu},
+    };
+    for (const auto &state : states) {
+        SetRenderStateCached(state[0], state[1]);
+    }
+    if (RenderDevice.FogEnabled) {
+        ApplyFogMode(1);
+    }
+    SetTextureStageStateCached(0, TssColorOp, TopModulate);
+    SetTextureStageStateCached(0, TssColorArg1, TaTexture);
+    SetTextureStageStateCached(0, TssColorArg2, TaDiffuse);
+    SetTextureStageStateCached(0, TssAlphaOp, TopModulate);
+    SetTextureStageStateCached(0, TssAlphaArg1, TaTexture);
+    SetTextureStageStateCached(0, TssAlphaArg2, TaDiffuse);
+    for (int stage = 0; stage < 4; ++stage) {
+        SetTextureStageStateCached(stage, TssMinFilter, TexfLinear);
+        SetTextureStageStateCached(stage, TssMagFilter, TexfLinear);
+        SetTextureStageStateCached(stage, TssMipFilter, TexfPoint);
+    }
+    for (int stage = 0; stage < 4; ++stage) {
+        SetTextureStageStateCached(stage, TssTexCoordIndex, static_cast<uint32_t>(stage));
+    }
+    for (int stage = 1; stage < 4; ++stage) {
+        SetTextureStageStateCached(stage, TssColorOp, TopDisable);
+        SetTextureStageStateCached(stage, TssAlphaOp, TopDisable);
+    }
+}
+
+void InitDeviceResources()
+{
+    RenderDevice.InScene = 0;
+    CreateDefaultTextures();
+    CreateDefaultMaterial();
+}
+
+void StopSystem()
+{
+    if (RenderDevice.Direct3D != nullptr) {
+        RenderDevice.Direct3D->Stop();
+    }
+    RenderDevice.Direct3D = nullptr;
+}
+
+// Direct3DCreate8's part: the device's system, and state 1.
+bool StartSystem()
+{
+    GraphicsDevice *device = ChosenDevice != nullptr ? ChosenDevice : PlatformGlDevice();
+    if (!device->Start()) {
+        device->Stop();
+        return false;
+    }
+    RenderDevice.Direct3D = device;
+    return true;
+}
+
+}  // namespace
+
+// --- The device in use -----------------------------------------------------------------------
+
+bool UseGraphicsDevice(GraphicsDevice *device)
+{
+    if (RenderDevice.RendererStarted != 0) {
+        return false;
+    }
+    ChosenDevice = device;
+    return true;
+}
+
+GraphicsDevice *GetGraphicsDevice()
+{
+    return ChosenDevice != nullptr ? ChosenDevice : PlatformGlDevice();
+}
+
+void SetRenderSleep(void (*sleepMs)(int ms))
+{
+    SleepMs = sleepMs;
+}
+
+// --- Start-up ---------------------------------------------------------------------------------
+
+int StartRenderer(int hardwareVertexProcessing, int depthPreference, int wantedAdapter)
+{
+    if (RenderDevice.RendererStarted != 0) {
+        return 0;
+    }
+    if (!StartSystem()) {
+        return -1;
+    }
+    std::fill(std::begin(RenderDevice.DepthClassAvailable), std::end(RenderDevice.DepthClassAvailable), 0);
+    RenderDevice.HardwareVertexProcessing = hardwareVertexProcessing != 0 ? 1 : 0;
+    RenderDevice.DepthPreference = std::clamp(depthPreference, -1, 3);
+    RenderDevice.BackBufferWidth = StartBackBufferWidth;
+    RenderDevice.BackBufferHeight = StartBackBufferHeight;
+    RenderDevice.Windowed = 1;
+    if (!EnumerateAdapters(wantedAdapter)) {
+        StopSystem();
+        return -2;
+    }
+    BuildBitScanTables();
+    RenderDevice.RendererStarted = 1;
+    return 0;
+}
+
 bool EnumerateAdapters(int wantedAdapter)
 {
     RenderDevice.AdapterCount = 0;
-    const int count = SourceDisplayCount();
+    const int count = System()->AdapterCount();
     RenderLog("number of adapters : %d", count);
     for (int ordinal = 0; ordinal < count && RenderDevice.AdapterCount < MaxAdapters; ++ordinal) {
         if (EnumerateAdapter(ordinal)) {
@@ -372,179 +441,60 @@ bool EnumerateAdapters(int wantedAdapter)
     if (RenderDevice.AdapterCount > 1) {
         RenderLog("using adapter : %d", RenderDevice.CurrentAdapter);
     }
-    if (RenderDevice.HardwareVertexProcessing && !RenderDevice.Adapters[RenderDevice.CurrentAdapter].HardwareTnL) {
+    if (RenderDevice.HardwareVertexProcessing && !CurrentAdapter().HardwareTnL) {
         RenderDevice.HardwareVertexProcessing = 0;
     }
     return true;
 }
 
-// --- The device ---------------------------------------------------------------------------
-
-AdapterRecord &CurrentAdapter()
+bool CheckDepthFormats(int adapter, uint32_t displayFormat, uint32_t *depthFormat)
 {
-    return RenderDevice.Adapters[RenderDevice.CurrentAdapter];
+    const int preference = std::clamp(RenderDevice.DepthPreference, 0, 3);
+    bool found = false;
+    for (const DepthCandidate &candidate : DepthCandidates[preference]) {
+        if (!System()->CheckDepthFormat(adapter, displayFormat, candidate.format)) {
+            continue;
+        }
+        RenderDevice.DepthClassAvailable[candidate.depthClass] = 1;
+        if (!found) {
+            found = true;
+            *depthFormat = candidate.format;
+            RenderDevice.DepthPreference = candidate.depthClass;
+        }
+    }
+    return found;
 }
 
-const DisplayModeEntry &ChosenMode()
+void FillPresentParameters(int lockable)
 {
-    const AdapterRecord &adapter = CurrentAdapter();
-    return adapter.modes[std::min(adapter.chosenMode, adapter.modeCount - 1)];
-}
-
-void FillPresentParameters()
-{
+    TakeSettings();
+    RenderDevice.LockableBackBuffer = lockable;
     const DisplayModeEntry &mode = ChosenMode();
     PresentParameters &params = RenderDevice.PresentParams;
     params = PresentParameters{};
+    params.bufferCount = 1;
+    params.autoDepthStencil = 1;
     params.windowed = RenderDevice.Windowed;
     params.depthFormat = mode.depthFormat;
+    params.lockableBackBuffer = lockable ? 1 : 0;
     params.width = std::max(RenderDevice.BackBufferWidth, MinBackBufferSide);
     params.height = std::max(RenderDevice.BackBufferHeight, MinBackBufferSide);
     params.format = RenderDevice.Windowed ? CurrentAdapter().desktopMode.format : mode.format;
-    // Multisampled window surfaces are chosen when the window is made; the
-    // wish is kept but a device change does not bring it about.
-    params.multiSample = RenderDevice.MultiSample == 1 ? 0 : RenderDevice.MultiSample;
-    if (!RenderDevice.Windowed) {
-        params.swapInterval = RenderDevice.VerticalSync ? 1 : 0;
-        params.refreshRate = mode.refreshRate;
+    params.multiSample = 0;
+    if (RenderDevice.MultiSample != 1 &&
+        System()->CheckMultiSample(static_cast<int>(CurrentAdapter().ordinal), params.format, params.windowed,
+                                   RenderDevice.MultiSample)) {
+        params.multiSample = RenderDevice.MultiSample;
     }
     if (params.format != RenderDevice.BackBufferFormat) {
         BackBufferFormatChanged = 1;
     }
     RenderDevice.BackBufferFormat = params.format;
-}
-
-void ApplyPresentParameters()
-{
-    if (Backend == RenderBackendOpenGl) {
-        PlatformSetGlSwapInterval(RenderDevice.PresentParams.swapInterval);
+    if (!RenderDevice.Windowed) {
+        params.bufferCount = RenderDevice.VerticalSync ? 2 : 1;
+        params.interval = RenderDevice.VerticalSync ? PresentIntervalOne : PresentIntervalImmediate;
+        params.refreshRate = mode.refreshRate;
     }
-}
-
-// When the window's drawing area differs from the size asked for, the device
-// takes the window's.
-void FollowClientSize()
-{
-    int width = 0;
-    int height = 0;
-    GetRenderClientSize(&width, &height);
-    if (width > 0 && height > 0 &&
-        (width != RenderDevice.BackBufferWidth || height != RenderDevice.BackBufferHeight)) {
-        RenderDevice.BackBufferWidth = width;
-        RenderDevice.BackBufferHeight = height;
-        FillPresentParameters();
-        ApplyPresentParameters();
-    }
-}
-
-void FillDeviceCaps()
-{
-    RenderDeviceCaps &caps = RenderDevice.DeviceCaps;
-    caps = RenderDeviceCaps{};
-    caps.destColourSourceBlend = 1;
-    caps.sourceColourDestBlend = 1;
-    caps.dynamicTextures = 1;
-    if (Backend == RenderBackendNull) {
-        caps.maxTextureWidth = 4096;
-        caps.maxTextureHeight = 4096;
-        caps.canClampTextures = 1;
-        caps.modulate2x = 1;
-        caps.maxSimultaneousTextures = 2;
-        caps.maxAnisotropy = 1;
-        return;
-    }
-    PlatformGlCaps gl{};
-    PlatformGlGetCaps(&gl);
-    caps.maxTextureWidth = gl.maxTextureSize;
-    caps.maxTextureHeight = gl.maxTextureSize;
-    caps.canClampTextures = gl.clampToEdge ? 1 : 0;
-    caps.modulate2x = gl.combineScale ? 1 : 0;
-    caps.maxSimultaneousTextures = gl.maxTextureUnits;
-    caps.maxAnisotropy = static_cast<int>(gl.maxAnisotropy);
-    caps.dxt1Textures = gl.s3tcTextures ? 1 : 0;
-    caps.dxt3Textures = gl.s3tcTextures ? 1 : 0;
-}
-
-// Makes the OpenGL context; false when the system cannot give one of at
-// least the required version.
-bool CreateGlContext()
-{
-    int depthBits = 0;
-    int stencilBits = 0;
-    DepthBits(RenderDevice.PresentParams.depthFormat, &depthBits, &stencilBits);
-    PlatformSetGlAttributes(depthBits, stencilBits);
-    if (!PlatformCreateGlContext()) {
-        return false;
-    }
-    int major = 0;
-    int minor = 0;
-    PlatformGetGlVersion(&major, &minor);
-    const char *renderer = PlatformGetGlRenderer();
-    RenderLog("OpenGL %d.%d : %s", major, minor, renderer);
-    if (major < RequiredGlMajor || (major == RequiredGlMajor && minor < RequiredGlMinor)) {
-        PlatformDestroyGlContext();
-        return false;
-    }
-    if (renderer[0] != 0) {
-        std::snprintf(CurrentAdapter().description, sizeof(CurrentAdapter().description), "%s", renderer);
-    }
-    return true;
-}
-
-void ReleaseGraphicsInterface()
-{
-    if (Backend == RenderBackendOpenGl) {
-        PlatformUnloadGl();
-    }
-}
-
-}  // namespace
-
-// --- Backend --------------------------------------------------------------------------------
-
-bool SetRenderBackend(RenderBackend backend)
-{
-    if (RenderDevice.RendererStarted != 0) {
-        return false;
-    }
-    Backend = backend;
-    return true;
-}
-
-RenderBackend GetRenderBackend()
-{
-    return Backend;
-}
-
-// --- Start-up and the device -------------------------------------------------------------------
-
-int StartRenderer(int hardwareVertexProcessing, int depthPreference, int wantedAdapter)
-{
-    if (RenderDevice.RendererStarted != 0) {
-        return 0;
-    }
-    if (Backend == RenderBackendOpenGl && (!PlatformStartVideo() || !PlatformLoadGl())) {
-        return -1;
-    }
-    std::fill(std::begin(RenderDevice.DepthClassAvailable), std::end(RenderDevice.DepthClassAvailable), 0);
-    RenderDevice.HardwareVertexProcessing = hardwareVertexProcessing != 0 ? 1 : 0;
-    RenderDevice.DepthPreference = std::clamp(depthPreference, -1, 3);
-    RenderDevice.BackBufferWidth = StartBackBufferWidth;
-    RenderDevice.BackBufferHeight = StartBackBufferHeight;
-    RenderDevice.Windowed = 1;
-    if (!EnumerateAdapters(wantedAdapter)) {
-        ReleaseGraphicsInterface();
-        return -2;
-    }
-    // The window made next takes its surface from these.
-    if (Backend == RenderBackendOpenGl) {
-        int depthBits = 0;
-        int stencilBits = 0;
-        DepthBits(ChosenMode().depthFormat, &depthBits, &stencilBits);
-        PlatformSetGlAttributes(depthBits, stencilBits);
-    }
-    RenderDevice.RendererStarted = 1;
-    return 0;
 }
 
 int CreateRenderDevice(int modeIndex)
@@ -552,29 +502,81 @@ int CreateRenderDevice(int modeIndex)
     if (RenderDevice.RendererStarted == 2) {
         return 0;
     }
-    if (RenderDevice.RendererStarted == 0 || RenderDevice.AdapterCount == 0) {
-        return -1;
+    if (RenderDevice.RendererStarted == 0) {
+        if (RenderDevice.AdapterCount == 0 || !StartSystem()) {
+            return -1;
+        }
+        RenderDevice.RendererStarted = 1;
     }
     AdapterRecord &adapter = CurrentAdapter();
     if (modeIndex != -1) {
         adapter.chosenMode = static_cast<uint32_t>(std::clamp(modeIndex, 0, static_cast<int>(adapter.modeCount) - 1));
     }
-    FillPresentParameters();
+    FillPresentParameters(RenderDevice.LockableBackBuffer);
     BackBufferFormatChanged = 1;
-    if (Backend == RenderBackendOpenGl && !CreateGlContext()) {
+    if (System()->Create(static_cast<int>(adapter.ordinal), RenderDevice.PresentParams, ChosenMode().behaviour) !=
+        DeviceOk) {
         RenderLog("Can't Create Device");
-        ReleaseGraphicsInterface();
+        StopSystem();
         RenderDevice.RendererStarted = 0;
         return -1;
     }
-    ApplyPresentParameters();
-    RenderDevice.Device = 1;
-    RenderDevice.RendererStarted = 2;
-    RenderDevice.InScene = 0;
+    RenderDevice.Device = System();
     FollowClientSize();
-    FillDeviceCaps();
+    FetchSurfaces();
+    // Now that the device exists its capabilities and name are known.
+    System()->Caps(static_cast<int>(adapter.ordinal), &adapter.caps);
+    RenderDevice.DeviceCaps = adapter.caps;
+    const char *renderer = System()->RendererName();
+    if (renderer[0] != 0) {
+        std::snprintf(adapter.description, sizeof(adapter.description), "%s", renderer);
+    }
+    LoadStateCache();
+    SetDefaultStates();
+    FlushStateCache();
+    SetDeviceConstants();
+    InitDeviceResources();
+    SetPerspective(1.0f, 0.0f, 1.0f, 0.0f, 0.0f);
+    ResetWorldMatrix();
     SetViewportRect(0, 0, 0, 0);
+    CreateBatchBuffers();
+    RenderDevice.RendererStarted = 2;
     return 0;
+}
+
+// --- Release and restore around a Reset -----------------------------------------------------------
+
+void ReleaseDeviceResources()
+{
+    if (RenderDevice.Device == nullptr) {
+        return;
+    }
+    EndRenderScene();
+    EndRenderToTexture();
+    ReleaseSurfaces();
+    ReleaseDepthSurfaces();
+    ReleaseDynamicIndexBuffers();
+    ReleaseDynamicVertexBuffers();
+    ReleaseRenderTargetTextures();
+    ReleaseVertexShaders();
+}
+
+void RestoreDeviceResources()
+{
+    if (RenderDevice.Device == nullptr) {
+        return;
+    }
+    ReloadStateCache();
+    const bool indices = RestoreDynamicIndexBuffers() == 0;
+    const bool vertices = RestoreDynamicVertexBuffers() == 0;
+    const bool targets = RestoreRenderTargetTextures() == 0;
+    RestoreFailed = !(indices && vertices && targets);
+    ForgetVertexShader();
+    SetDeviceConstants();
+    ResetWorldMatrix();
+    ClearFrame(0, ClearTarget | ClearZBuffer);
+    PresentFrame();
+    FetchSurfaces();
 }
 
 void ChangeDisplayMode(int width, int height, int modeIndex, int windowed, int multiSample)
@@ -594,57 +596,101 @@ void ChangeDisplayMode(int width, int height, int modeIndex, int windowed, int m
         windowed == RenderDevice.Windowed && multiSample == RenderDevice.MultiSample) {
         return;
     }
-    EndRenderScene();
+    if (RenderDevice.RendererStarted != 2) {
+        RenderDevice.BackBufferWidth = width;
+        RenderDevice.BackBufferHeight = height;
+        RenderDevice.Windowed = windowed;
+        RenderDevice.MultiSample = multiSample;
+        return;
+    }
+    ReleaseDeviceResources();
     RenderDevice.BackBufferWidth = width;
     RenderDevice.BackBufferHeight = height;
     RenderDevice.Windowed = windowed;
     RenderDevice.MultiSample = multiSample;
-    ResetRenderDevice();
+    FillPresentParameters(RenderDevice.LockableBackBuffer);
+    RenderDevice.Device->Reset(RenderDevice.PresentParams);
+    FollowClientSize();
+    RestoreDeviceResources();
+    SetViewportRect(0, 0, 0, 0);
 }
 
 void ResetRenderDevice()
 {
-    if (RenderDevice.RendererStarted == 0 || RenderDevice.AdapterCount == 0) {
-        return;
-    }
-    EndRenderScene();
-    FillPresentParameters();
-    ApplyPresentParameters();
     if (RenderDevice.RendererStarted != 2) {
         return;
     }
-    FollowClientSize();
-    // A fresh back buffer starts black.
+    ReleaseDeviceResources();
+    FillPresentParameters(RenderDevice.LockableBackBuffer);
+    RenderDevice.Device->Reset(RenderDevice.PresentParams);
+    RestoreDeviceResources();
     SetViewportRect(0, 0, 0, 0);
-    ClearFrame(0, ClearTarget | ClearZBuffer);
-    PresentFrame();
 }
 
 bool CheckRenderDevice()
 {
-    if (RenderDevice.RendererStarted != 2) {
+    if (RenderDevice.RendererStarted != 2 || RenderDevice.Device == nullptr) {
         return false;
     }
-    return Backend == RenderBackendNull || PlatformHasGlContext();
+    uint32_t level = RenderDevice.Device->TestCooperativeLevel();
+    if (level == DeviceOk && RestoreFailed) {
+        // The device is fine but some of what the last Reset lost is not
+        // back: go through the Reset again.
+        level = DeviceNotReset;
+    }
+    if (level == DeviceOk) {
+        return true;
+    }
+    if (level == DeviceLost) {
+        (SleepMs != nullptr ? SleepMs : PlatformSleepMs)(LostDeviceSleepMs);
+        return false;
+    }
+    if (level == DeviceNotReset) {
+        ReleaseDeviceResources();
+        RenderDevice.Device->Reset(RenderDevice.PresentParams);
+        RestoreDeviceResources();
+    }
+    return false;
 }
+
+// --- Frames and scenes ----------------------------------------------------------------------------
 
 void ClearFrame(uint32_t colour, uint32_t flags)
 {
-    if (RenderDevice.RendererStarted != 2 || Backend != RenderBackendOpenGl) {
-        return;
+    if (RenderDevice.Device != nullptr) {
+        RenderDevice.Device->Clear(flags, colour, 1.0f, 0);
     }
-    const RenderViewport &view = RenderDevice.Viewport;
-    const int bottom = RenderDevice.BackBufferHeight - (view.y + view.height);
-    PlatformGlClear(view.x, bottom, view.width, view.height, colour, (flags & ClearTarget) != 0,
-                    (flags & ClearZBuffer) != 0, (flags & ClearStencil) != 0, 1.0f, 0);
+}
+
+void ResetTextureStages()
+{
+    for (int stage = 0; stage < 2; ++stage) {
+        SetTextureStageStateCached(stage, TssAddressU, TaddressWrap);
+        SetTextureStageStateCached(stage, TssAddressV, TaddressWrap);
+    }
+    SetStageTexture(1, nullptr);
+    SetTextureStageStateCached(0, TssColorOp, TopModulate);
+    SetTextureStageStateCached(0, TssColorArg1, TaTexture);
+    SetTextureStageStateCached(0, TssColorArg2, TaDiffuse);
+    SetTextureStageStateCached(1, TssColorOp, TopDisable);
+    SetTextureStageStateCached(1, TssAlphaOp, TopDisable);
+    SetRenderStateCached(RsAlphaTestEnable, 0);
+    SetRenderStateCached(RsSpecularEnable, 0);
 }
 
 void BeginRenderScene()
 {
-    if (RenderDevice.InScene || RenderDevice.RendererStarted != 2) {
+    if (RenderDevice.InScene || RenderDevice.Device == nullptr) {
         return;
     }
+    RenderDevice.Device->BeginScene();
     RenderDevice.InScene = 1;
+    SetStageTexture(0, nullptr);
+    SetStageTexture(1, nullptr);
+    ResetTextureStages();
+    SelectDefaultMaterial();
+    ResetWorldMatrix();
+    UseDefaultVertexConstants();
 }
 
 void EndRenderScene()
@@ -652,16 +698,121 @@ void EndRenderScene()
     if (!RenderDevice.InScene) {
         return;
     }
+    FlushAllBatches();
+    FlushStateCache();
+    if (RenderDevice.Device != nullptr) {
+        RenderDevice.Device->EndScene();
+    }
     RenderDevice.InScene = 0;
 }
 
 void PresentFrame()
 {
     EndRenderScene();
-    if (RenderDevice.RendererStarted == 2 && Backend == RenderBackendOpenGl) {
-        PlatformSwapGlBuffers();
+    NewBatchFrame();
+    if (RenderDevice.Device != nullptr) {
+        RenderDevice.Device->Present();
     }
 }
+
+// --- Rendering into textures -----------------------------------------------------------------------
+
+int BeginRenderToTexture(uint32_t texture, int withDepth)
+{
+    if (texture == 0 || RenderDevice.Device == nullptr) {
+        return 0;
+    }
+    EndRenderScene();
+    const uint32_t surface = RenderDevice.Device->TextureSurface(texture, 0);
+    if (surface == 0) {
+        BeginRenderScene();
+        return 0;
+    }
+    SetRenderTargetSurface(surface, withDepth);
+    RenderDevice.Device->ReleaseSurface(surface);
+    return 1;
+}
+
+int BeginRenderToTexture(TextureRecord *record, int withDepth)
+{
+    return record != nullptr ? BeginRenderToTexture(record->texture, withDepth) : 0;
+}
+
+void SetRenderTargetSurface(uint32_t surface, int withDepth)
+{
+    GraphicsDevice *device = RenderDevice.Device;
+    if (device == nullptr) {
+        return;
+    }
+    if (RenderDevice.CurrentRenderTarget == 0) {
+        RenderDevice.SavedWidth = RenderDevice.BackBufferWidth;
+        RenderDevice.SavedHeight = RenderDevice.BackBufferHeight;
+    }
+    RenderDevice.CurrentRenderTarget = surface;
+    if (surface == 0) {
+        ClearCurrentMaterial();
+        return;
+    }
+    int width = 0;
+    int height = 0;
+    device->SurfaceSize(surface, &width, &height);
+    RenderDevice.BackBufferWidth = width;
+    RenderDevice.BackBufferHeight = height;
+    const uint32_t depth = withDepth ? GetDepthSurface(width) : 0;
+    device->SetRenderTarget(surface, depth);
+    RenderDevice.SavedViewport = RenderDevice.Viewport;
+    SetViewportRect(0, 0, 0, 0);
+    SetRenderStateCached(RsZEnable, withDepth ? 1 : 0);
+    FlushStateCache();
+    ClearCurrentMaterial();
+}
+
+void EndRenderToTexture()
+{
+    if (RenderDevice.CurrentRenderTarget != 0) {
+        EndRenderScene();
+        RenderDevice.BackBufferWidth = RenderDevice.SavedWidth;
+        RenderDevice.BackBufferHeight = RenderDevice.SavedHeight;
+        if (RenderDevice.Device != nullptr) {
+            RenderDevice.Device->SetRenderTarget(RenderDevice.BackBufferSurface, RenderDevice.DepthSurface);
+        }
+        RenderDevice.CurrentRenderTarget = 0;
+        SetViewportRecord(RenderDevice.SavedViewport);
+    }
+    SetRenderStateCached(RsZEnable, 1);
+    FlushStateCache();
+    ClearCurrentMaterial();
+}
+
+uint32_t GetDepthSurface(int side)
+{
+    if (side == 0) {
+        return RenderDevice.DepthSurface;
+    }
+    const auto found = RenderDevice.DepthSurfaceMap.find(side);
+    if (found != RenderDevice.DepthSurfaceMap.end()) {
+        return found->second;
+    }
+    uint32_t surface = 0;
+    if (RenderDevice.Device == nullptr ||
+        RenderDevice.Device->CreateDepthSurface(side, side, RenderFormatD16, &surface) != DeviceOk || surface == 0) {
+        return 0;
+    }
+    RenderDevice.DepthSurfaceMap[side] = surface;
+    return surface;
+}
+
+void ReleaseDepthSurfaces()
+{
+    if (RenderDevice.Device != nullptr) {
+        for (const auto &entry : RenderDevice.DepthSurfaceMap) {
+            RenderDevice.Device->ReleaseSurface(entry.second);
+        }
+    }
+    RenderDevice.DepthSurfaceMap.clear();
+}
+
+// --- Viewport --------------------------------------------------------------------------------------
 
 void SetViewportRect(int x, int y, int width, int height)
 {
@@ -682,12 +833,38 @@ void SetViewportRect(int x, int y, int width, int height)
 void SetViewportRecord(const RenderViewport &viewport)
 {
     RenderDevice.Viewport = viewport;
-    if (viewport.width == 0 || viewport.height == 0 || RenderDevice.RendererStarted != 2 ||
-        Backend != RenderBackendOpenGl) {
+    if (viewport.width == 0 || viewport.height == 0 || RenderDevice.Device == nullptr) {
         return;
     }
-    PlatformGlViewport(viewport.x, RenderDevice.BackBufferHeight - (viewport.y + viewport.height), viewport.width,
-                       viewport.height);
+    RenderDevice.Device->SetViewport(viewport);
+}
+
+// --- Release and shut-down ---------------------------------------------------------------------------
+
+void ReleaseRenderResources(int recreate)
+{
+    EndRenderScene();
+    ReleaseBatchBuffers();
+    DeleteAllRenderObjects();
+    DeleteAllMaterials(recreate);
+    ReleaseAllTextures(recreate);
+    ReleaseVertexBuffers();
+    ReleaseIndexBuffers();
+    ReleaseDepthSurfaces();
+    if (recreate) {
+        CreateBatchBuffers();
+    }
+}
+
+void FreeDeviceResources()
+{
+    EndRenderScene();
+    EndRenderToTexture();
+    DeleteAllRenderObjects();
+    DeleteAllMaterials(0);
+    ReleaseAllTextures(0);
+    ReleaseVertexBuffers();
+    ReleaseDepthSurfaces();
 }
 
 void ShutDownRenderer()
@@ -695,14 +872,21 @@ void ShutDownRenderer()
     if (RenderDevice.RendererStarted == 0) {
         return;
     }
-    EndRenderScene();
     for (AdapterRecord &adapter : RenderDevice.Adapters) {
         adapter.modeCount = 0;
     }
+    if (RenderDevice.Device != nullptr) {
+        ReleaseRenderResources(0);
+        FreeDeviceResources();
+        UnloadStateCache();
+        ReleaseSurfaces();
+        RenderDevice.Device->Release();
+    }
     RenderDevice.AdapterCount = 0;
     RenderDevice.CurrentAdapter = 0;
-    RenderDevice.Device = 0;
-    ReleaseGraphicsInterface();
+    RenderDevice.Device = nullptr;
+    RenderDevice.InScene = 0;
+    StopSystem();
     RenderDevice.RendererStarted = 0;
 }
 
@@ -718,16 +902,17 @@ void GetRenderClientSize(int *width, int *height)
 {
     int w = 0;
     int h = 0;
-    if (Backend == RenderBackendOpenGl && PlatformHasGlContext()) {
-        PlatformGetGlDrawableSize(&w, &h);
-    } else if (PlatformHasWindow()) {
-        const PlatformRect rect = PlatformGetClientRect();
-        w = rect.right - rect.left;
-        h = rect.bottom - rect.top;
-    } else if (Backend == RenderBackendNull) {
-        // No window: one that always has the size the program gives it.
-        w = *RenderShell.screenWidth;
-        h = *RenderShell.screenHeight;
+    GraphicsDevice *device = RenderDevice.Direct3D != nullptr ? RenderDevice.Direct3D : GetGraphicsDevice();
+    if (!device->ClientSize(&w, &h)) {
+        if (PlatformHasWindow()) {
+            const PlatformRect rect = PlatformGetClientRect();
+            w = rect.right - rect.left;
+            h = rect.bottom - rect.top;
+        } else {
+            // No window: one that always has the size the program gives it.
+            w = *RenderShell.screenWidth;
+            h = *RenderShell.screenHeight;
+        }
     }
     if (width != nullptr) {
         *width = w;

@@ -1,53 +1,37 @@
 #pragma once
 
-#include "core/card_config.h"
+#include "platform/graphics_device.h"
 
 #include <cstdint>
+#include <map>
 
-// The render layer's one drawing device: the program's OpenGL context on the
-// main window, the displays ("adapters") and their display modes, the frame
-// and scene control (begin, end, clear, present), the viewport and display
-// mode changes. A null backend stands in for OpenGL where no display exists
-// (the tests): it offers a fixed set of modes, and frames "draw" into
-// nothing.
+// The render layer's one drawing device: the adapters and their display
+// modes, the device's creation with its default states, frame and scene
+// control (begin, end, clear, present), rendering into textures with shared
+// depth surfaces, the viewport, display mode changes, lost-device recovery
+// and shut-down. The device itself is a GraphicsDevice: the OpenGL device
+// on the main window, or one handed over with UseGraphicsDevice (the
+// recording device of tests and of runs without a window).
 
 // --- Start-up failures ------------------------------------------------------------
 
 // The message boxes the shell shows when StartRenderer fails: -1 (no
 // OpenGL) and -2 (no usable display mode).
 constexpr const char *NoGraphicsCaption = "Could not initialise OpenGL";
-constexpr const char *NoGraphicsText = "OpenGL 2.1 or later is required";
+constexpr const char *NoGraphicsText = "OpenGL 3.3 with clip control or later is required";
 constexpr const char *NoScreenModesCaption = "Could not detect any suitable screen modes";
 constexpr const char *NoScreenModesText = "Probable error in graphics driver";
 
-// --- Backend ------------------------------------------------------------------------
+// --- The device in use ---------------------------------------------------------------
 
-enum RenderBackend {
-    RenderBackendOpenGl,  // the default
-    RenderBackendNull,    // no display needed; nothing is drawn
-};
+// The device of the next StartRenderer; null: the OpenGL device. Refused
+// (false) while the renderer is started.
+bool UseGraphicsDevice(GraphicsDevice *device);
+GraphicsDevice *GetGraphicsDevice();
+// How the lost-device wait sleeps; null: the system's sleep.
+void SetRenderSleep(void (*sleepMs)(int ms));
 
-// Chooses the backend of the next StartRenderer. Refused (false) while the
-// renderer is started.
-bool SetRenderBackend(RenderBackend backend);
-RenderBackend GetRenderBackend();
-
-// --- Formats and display modes -------------------------------------------------------
-
-// Pixel formats of displays and back buffers, and depth-buffer formats.
-enum RenderFormat : uint32_t {
-    RenderFormatUnknown = 0,
-    RenderFormatA8R8G8B8 = 21,
-    RenderFormatX8R8G8B8 = 22,
-    RenderFormatR5G6B5 = 23,
-    RenderFormatX1R5G5B5 = 24,
-    RenderFormatD32 = 71,
-    RenderFormatD15S1 = 73,
-    RenderFormatD24S8 = 75,
-    RenderFormatD24X8 = 77,
-    RenderFormatD24X4S4 = 79,
-    RenderFormatD16 = 80,
-};
+// --- Display modes --------------------------------------------------------------------
 
 // How a device in a display format processes vertices.
 constexpr uint32_t MixedVertexProcessing = 0x80;
@@ -67,12 +51,7 @@ struct DisplayModeEntry {
 };
 static_assert(sizeof(DisplayModeEntry) == 24, "display mode entries are 24 bytes");
 
-struct RenderDisplayMode {
-    uint32_t width;
-    uint32_t height;
-    uint32_t refreshRate;
-    uint32_t format;
-};
+using RenderDisplayMode = DeviceDisplayMode;
 
 constexpr int MaxAdapters = 8;
 constexpr int MaxDisplayModes = 256;
@@ -81,6 +60,7 @@ constexpr int MaxDisplayModes = 256;
 struct AdapterRecord {
     char description[512];        // the display's name; the renderer's once the device exists
     RenderDisplayMode desktopMode;
+    DeviceCapsRecord caps;        // what a device on it can do
     uint8_t CanRenderWindowed;
     uint8_t HardwareTnL;
     uint32_t ordinal;             // the system's display number
@@ -91,53 +71,22 @@ struct AdapterRecord {
 
 // --- The device ----------------------------------------------------------------------
 
-// What the device can do; filled when it is created.
-struct RenderDeviceCaps {
-    int maxTextureWidth;
-    int maxTextureHeight;
-    int canClampTextures;         // texture addressing that clamps
-    int destColourSourceBlend;    // source blend factor: destination colour
-    int sourceColourDestBlend;    // destination blend factor: source colour
-    int modulate2x;               // a texture stage can modulate by twice the colour
-    int maxSimultaneousTextures;
-    int dynamicTextures;
-    int maxAnisotropy;            // 1: none
-    int dxt1Textures;             // compressed DXT1 textures in the display's format
-    int dxt3Textures;
-};
-
-struct RenderViewport {
-    int x;  // from the left
-    int y;  // from the top
-    int width;
-    int height;
-    float minZ;
-    float maxZ;
-};
-
-// What the back buffer is made with; refilled before every device change.
-struct PresentParameters {
-    int width;             // at least 8
-    int height;            // at least 8
-    uint32_t format;       // the desktop's format windowed, the mode's in full screen
-    uint32_t depthFormat;
-    int windowed;
-    int multiSample;       // 0: none
-    int swapInterval;      // 1: wait for the vertical blank
-    int refreshRate;       // full screen: the mode's
-};
+using RenderViewport = DeviceViewport;
+using PresentParameters = DevicePresent;
 
 struct RenderDeviceRecord {
-    int Device;                      // 1 while the device (the OpenGL context) exists
+    GraphicsDevice *Direct3D;        // the device's system, once started
+    GraphicsDevice *Device;          // the same, once the device exists
     PresentParameters PresentParams;
     AdapterRecord Adapters[MaxAdapters];
     int AdapterCount;
     int CurrentAdapter;
     int RendererStarted;             // 0 nothing, 1 adapters known, 2 device exists
-    int BackBufferWidth;
+    int BackBufferWidth;             // of the current target
     int BackBufferHeight;
     int Windowed;
     int MultiSample;                 // wanted multisample type; 1 counts as none
+    int LockableBackBuffer;
     int VerticalSync;                // "Vertical Sync ": full screen waits for the vertical blank
     int FogEnabled;                  // "Haze Effect "
     int TestShadows;                 // "Test Shadows "
@@ -145,9 +94,16 @@ struct RenderDeviceRecord {
     int HardwareVertexProcessing;    // 1: the current adapter does vertex processing itself
     int DepthClassAvailable[4];
     uint32_t BackBufferFormat;
+    uint32_t BackBufferSurface;
+    uint32_t DepthSurface;
+    uint32_t CurrentRenderTarget;    // a texture's surface while rendering into it, else 0
+    int SavedWidth;
+    int SavedHeight;
     RenderViewport Viewport;
+    RenderViewport SavedViewport;
     int InScene;
-    RenderDeviceCaps DeviceCaps;
+    DeviceCapsRecord DeviceCaps;
+    std::map<int, uint32_t> DepthSurfaceMap;  // depth surfaces of square targets by side
 };
 
 extern RenderDeviceRecord RenderDevice;
@@ -163,22 +119,27 @@ extern int CompressTextures;    // 1: textures are compressed when loaded
 
 // --- Operations ------------------------------------------------------------------------------
 
-// Clear flags.
-constexpr uint32_t ClearTarget = 1;
-constexpr uint32_t ClearZBuffer = 2;
-constexpr uint32_t ClearStencil = 4;
-
 // Once per run (0 at once when started): finds the adapters and their modes.
 // hardwareVertexProcessing is the wish to let the adapter process vertices
 // (the shell passes 1), depthPreference -1..3, wantedAdapter 0..7. Returns 0,
-// -1 when there is no OpenGL (or no display), -2 when no adapter has a
-// usable mode. Afterwards DepthPreference holds the depth class settled on
-// and HardwareVertexProcessing whether the adapter does it.
+// -1 when there is no graphics library (or no display), -2 when no adapter
+// has a usable mode. Afterwards DepthPreference holds the depth class
+// settled on and HardwareVertexProcessing whether the adapter does it.
 int StartRenderer(int hardwareVertexProcessing, int depthPreference, int wantedAdapter);
 
-// Creates the device on the main window (the null backend needs none), in
-// the chosen mode, or in mode modeIndex (-1: keep the chosen one). Returns 0,
-// or -1 ("Can't Create Device" in the log; the renderer is back at state 0).
+// Finds the adapters of the started device; false when none has a usable
+// mode.
+bool EnumerateAdapters(int wantedAdapter);
+// The first usable depth format of the current preference for the display
+// format; its class becomes the preference.
+bool CheckDepthFormats(int adapter, uint32_t displayFormat, uint32_t *depthFormat);
+// Fills PresentParams from the current values and the settings.
+void FillPresentParameters(int lockable);
+
+// Creates the device (on the main window for the OpenGL device) in the
+// chosen mode, or in mode modeIndex (-1: keep the chosen one), and sets
+// every default state. Returns 0, or -1 ("Can't Create Device" in the log;
+// the renderer is back at state 0).
 int CreateRenderDevice(int modeIndex);
 
 // Changes the back buffer: size, mode index (-1 keeps it), windowed flag and
@@ -187,8 +148,13 @@ int CreateRenderDevice(int modeIndex);
 void ChangeDisplayMode(int width, int height, int modeIndex, int windowed, int multiSample);
 // Rebuilds the back buffer with the current values.
 void ResetRenderDevice();
-// True when the device can draw this frame.
+// True when the device can draw this frame; recovers a device that can be
+// reset (and still answers false for that frame).
 bool CheckRenderDevice();
+
+// What a Reset loses, released before it and made again after it.
+void ReleaseDeviceResources();
+void RestoreDeviceResources();
 
 // Clears the viewport: colour (ARGB) with ClearTarget, depth 1.0 with
 // ClearZBuffer, stencil 0 with ClearStencil.
@@ -198,12 +164,32 @@ void BeginRenderScene();
 void EndRenderScene();
 // Ends an open scene and shows the back buffer.
 void PresentFrame();
+// Texture stages 0 and 1 back to one modulated texture.
+void ResetTextureStages();
+
+// Renders into level 0 of a texture (with a depth surface of its side when
+// asked). Returns 1, or 0 when the texture has no surface (the scene is
+// begun again then).
+int BeginRenderToTexture(uint32_t texture, int withDepth);
+struct TextureRecord;
+int BeginRenderToTexture(TextureRecord *record, int withDepth);
+void SetRenderTargetSurface(uint32_t surface, int withDepth);
+// Back to the back buffer.
+void EndRenderToTexture();
+// The depth surface of a square target of the side; 0 gives the back
+// buffer's. 0 when it cannot be made.
+uint32_t GetDepthSurface(int side);
+void ReleaseDepthSurfaces();
 
 // Width or height 0: the whole target. Depth range 0..1.
 void SetViewportRect(int x, int y, int width, int height);
 // Stores the viewport and sets it when width and height are non-zero.
 void SetViewportRecord(const RenderViewport &viewport);
 
+// Frees every drawable resource; with recreate the batch buffers are made
+// again.
+void ReleaseRenderResources(int recreate);
+void FreeDeviceResources();
 // Releases everything; the renderer is back at state 0.
 void ShutDownRenderer();
 
@@ -211,6 +197,7 @@ void ShutDownRenderer();
 // the renderer is not started.
 const AdapterRecord *GetCurrentDisplayMode();
 
-// The size of the window's drawing area, as the device would take it.
-// Without a window the null backend answers ScreenWidth x ScreenHeight.
+// The size of the drawing area, as the device would take it: the device's
+// window, else the main window's client area, else (no window at all) the
+// program's ScreenWidth x ScreenHeight.
 void GetRenderClientSize(int *width, int *height);

@@ -17,6 +17,11 @@ int OwnNextShot = 1;
 int OwnScreenshotRequest = 0;
 int OwnTextureRefreshRequest = 0;
 int OwnNoDrawFlag = 0;
+int OwnVerticalSync = 0;
+int OwnFogEnabled = 1;
+int OwnTestShadows = 0;
+int OwnInSimShotConnection = 8;
+char OwnInSimShotName[InSimShotNameSize];
 
 void NoLine(const char *)
 {
@@ -27,6 +32,10 @@ void NoMessage(const char *, int)
 }
 
 void NoService()
+{
+}
+
+void NoInSimNotice(int)
 {
 }
 
@@ -47,6 +56,11 @@ RenderShellLink StandIns()
     link.screenshotRequest = &OwnScreenshotRequest;
     link.textureRefreshRequest = &OwnTextureRefreshRequest;
     link.noDrawFlag = &OwnNoDrawFlag;
+    link.verticalSync = &OwnVerticalSync;
+    link.fogEnabled = &OwnFogEnabled;
+    link.testShadows = &OwnTestShadows;
+    link.insimShotConnection = &OwnInSimShotConnection;
+    link.insimShotName = OwnInSimShotName;
     link.logLine = NoLine;
     link.printMessage = NoMessage;
     link.showHudMessageShort = NoLine;
@@ -57,6 +71,7 @@ RenderShellLink StandIns()
     link.applyViewGeometry = NoService;
     link.restartWorldGraphics = NoService;
     link.viewGroundColour = BlackGround;
+    link.insimNotifyScreenshot = NoInSimNotice;
     return link;
 }
 
@@ -84,6 +99,11 @@ void SetRenderShellLink(const RenderShellLink &link)
     Take(&RenderShell.screenshotRequest, link.screenshotRequest);
     Take(&RenderShell.textureRefreshRequest, link.textureRefreshRequest);
     Take(&RenderShell.noDrawFlag, link.noDrawFlag);
+    Take(&RenderShell.verticalSync, link.verticalSync);
+    Take(&RenderShell.fogEnabled, link.fogEnabled);
+    Take(&RenderShell.testShadows, link.testShadows);
+    Take(&RenderShell.insimShotConnection, link.insimShotConnection);
+    Take(&RenderShell.insimShotName, link.insimShotName);
     Take(&RenderShell.logLine, link.logLine);
     Take(&RenderShell.printMessage, link.printMessage);
     Take(&RenderShell.showHudMessageShort, link.showHudMessageShort);
@@ -94,6 +114,7 @@ void SetRenderShellLink(const RenderShellLink &link)
     Take(&RenderShell.applyViewGeometry, link.applyViewGeometry);
     Take(&RenderShell.restartWorldGraphics, link.restartWorldGraphics);
     Take(&RenderShell.viewGroundColour, link.viewGroundColour);
+    Take(&RenderShell.insimNotifyScreenshot, link.insimNotifyScreenshot);
 }
 
 void RenderLog(const char *format, ...)

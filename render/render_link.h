@@ -7,6 +7,8 @@
 // of the shell, the interface and the scene that a display switch or a frame
 // start needs. The render layer sits below all of them, so the shell hands
 // them over once at start-up.
+constexpr int InSimShotNameSize = 32;
+
 struct RenderShellLink {
     // State of the shell, each an int of its own.
     int *screenWidth;            // ScreenWidth: the back-buffer size the program believes in
@@ -18,6 +20,13 @@ struct RenderShellLink {
     int *screenshotRequest;      // ScreenshotRequest
     int *textureRefreshRequest;  // TextureRefreshRequest
     int *noDrawFlag;             // NoDrawFlag: nothing more is drawn in this pass
+    int *verticalSync;           // "Vertical Sync "
+    int *fogEnabled;             // "Haze Effect "
+    int *testShadows;            // "Test Shadows "
+    // The InSim screenshot request: the asking connection (0..7; 8 or more:
+    // none) and the file name it gave (empty: a numbered shot).
+    int *insimShotConnection;
+    char *insimShotName;         // InSimShotNameSize bytes
 
     // Services.
     void (*logLine)(const char *text);                   // LogLine: a line of the debug log
@@ -30,11 +39,13 @@ struct RenderShellLink {
     void (*applyViewGeometry)();
     void (*restartWorldGraphics)();
     uint32_t (*viewGroundColour)();                      // the current view's ground colour, packed
+    void (*insimNotifyScreenshot)(int error);            // IS_SSH to the guests: 0 saved, 3 failed
 };
 
 // Takes the link. Every member left null gets the render layer's stand-in:
 // a private int (screen 0 x 0, windowed, full-screen mode 0, no
-// antialiasing, next shot 1, no requests) or a service that does nothing
+// antialiasing, next shot 1, no requests, no vertical sync, haze on, no test
+// shadows, no InSim request) or a service that does nothing
 // (the ground colour is black). A later call replaces the whole link.
 void SetRenderShellLink(const RenderShellLink &link);
 

@@ -139,6 +139,9 @@ int StartGraphics()
     RenderDevice.Windowed = *RenderShell.windowed != 0 ? 1 : 0;
     RenderDevice.BackBufferWidth = *RenderShell.screenWidth;
     RenderDevice.MultiSample = *RenderShell.antialiasing;
+    RenderDevice.VerticalSync = *RenderShell.verticalSync;
+    RenderDevice.FogEnabled = *RenderShell.fogEnabled;
+    RenderDevice.TestShadows = *RenderShell.testShadows;
     DisplaySwitchBusy = 1;
     if (CreateRenderDevice(*RenderShell.fullScreenModeIndex) != 0) {
         RenderLog("Could not initialise KZVE");

@@ -1,13 +1,13 @@
 #include "render/screenshot.h"
 
 #include "platform/file_system.h"
-#include "platform/gl_device.h"
 #include "render/render_device.h"
 #include "render/render_link.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -16,6 +16,8 @@ constexpr int MinShotNumber = 1;
 constexpr int MaxShotNumber = 99999999;
 constexpr int BmpFileHeaderSize = 14;
 constexpr int BmpInfoHeaderSize = 40;
+constexpr int MaxInSimConnections = 8;
+constexpr int InSimShotFailed = 3;
 
 void PutU16(uint8_t *at, uint32_t value)
 {
@@ -29,9 +31,8 @@ void PutU32(uint8_t *at, uint32_t value)
     PutU16(at + 2, value >> 16);
 }
 
-// The BMP file: a 24-bit picture without palette, rows from the bottom up,
-// each padded to four bytes, pixels as blue, green, red. The image comes in
-// 4 bytes per pixel (red, green, blue, alpha), rows from the bottom up.
+}  // namespace
+
 bool WriteBmpFile(const char *path, const uint8_t *image, int width, int height)
 {
     const uint32_t rowBytes = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
@@ -56,11 +57,11 @@ bool WriteBmpFile(const char *path, const uint8_t *image, int width, int height)
     bool written = std::fwrite(header, sizeof(header), 1, file) == 1;
     std::vector<uint8_t> row(rowBytes, 0);
     for (int y = 0; y < height && written; ++y) {
-        const uint8_t *from = image + static_cast<size_t>(y) * static_cast<size_t>(width) * 4;
+        const uint8_t *from = image + static_cast<size_t>(height - 1 - y) * static_cast<size_t>(width) * 4;
         for (int x = 0; x < width; ++x) {
-            row[x * 3] = from[x * 4 + 2];
+            row[x * 3] = from[x * 4];
             row[x * 3 + 1] = from[x * 4 + 1];
-            row[x * 3 + 2] = from[x * 4];
+            row[x * 3 + 2] = from[x * 4 + 2];
         }
         written = std::fwrite(row.data(), rowBytes, 1, file) == 1;
     }
@@ -68,31 +69,87 @@ bool WriteBmpFile(const char *path, const uint8_t *image, int width, int height)
     return written && closed;
 }
 
+namespace {
+
+bool FileExists(const char *path)
+{
+    FILE *file = PlatformOpenFile(path, "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    std::fclose(file);
+    return true;
+}
+
+// A name from an outside program must stay a plain file name inside
+// data\shots: no way up, no folder separators, no drive, no control
+// characters.
+bool SafeShotName(const char *name)
+{
+    if (name[0] == 0 || std::strstr(name, "..") != nullptr) {
+        return false;
+    }
+    for (const char *c = name; *c != 0; ++c) {
+        const unsigned char ch = static_cast<unsigned char>(*c);
+        if (ch < 32 || ch == 127 || ch == '/' || ch == '\\' || ch == ':') {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 void TakeScreenshot()
 {
     *RenderShell.screenshotRequest = 0;
-    int &nextShot = *RenderShell.nextShot;
-    const int number = std::clamp(nextShot, MinShotNumber, MaxShotNumber);
-    nextShot = number + 1;
-    char path[64];
-    std::snprintf(path, sizeof(path), "data\\shots\\kzv_%.8d.bmp", number);
-    if (SaveBackBuffer(path) == 0) {
-        RenderShell.showHudMessageShort(path);
+    int &connection = *RenderShell.insimShotConnection;
+    char *insimName = RenderShell.insimShotName;
+    insimName[InSimShotNameSize - 1] = 0;
+    const bool insim = connection >= 0 && connection < MaxInSimConnections && insimName[0] != 0;
+    char path[InSimShotNameSize + 32];
+    if (insim) {
+        if (!SafeShotName(insimName)) {
+            RenderShell.insimNotifyScreenshot(InSimShotFailed);
+            connection = MaxInSimConnections;
+            return;
+        }
+        std::snprintf(path, sizeof(path), "data\\shots\\%s.bmp", insimName);
+    } else {
+        // The number of "Next Shot " may be behind the files (a lost or
+        // edited cfg.txt): never write over an earlier shot.
+        int number = std::clamp(*RenderShell.nextShot, MinShotNumber, MaxShotNumber);
+        for (;;) {
+            std::snprintf(path, sizeof(path), "data\\shots\\kzv_%.8d.bmp", number);
+            if (number == MaxShotNumber || !FileExists(path)) {
+                break;
+            }
+            ++number;
+        }
+        *RenderShell.nextShot = std::min(number + 1, MaxShotNumber);
     }
+    const bool saved = SaveBackBuffer(path) == 0;
+    if (!insim) {
+        if (saved) {
+            RenderShell.showHudMessageShort(path);
+        }
+        return;
+    }
+    RenderShell.insimNotifyScreenshot(saved ? 0 : InSimShotFailed);
+    connection = MaxInSimConnections;
 }
 
 int SaveBackBuffer(const char *path)
 {
-    const int width = RenderDevice.BackBufferWidth;
-    const int height = RenderDevice.BackBufferHeight;
-    std::vector<uint8_t> image;
-    bool read = RenderDevice.RendererStarted == 2 && GetRenderBackend() == RenderBackendOpenGl && width > 0 &&
+    int width = 0;
+    int height = 0;
+    bool read = RenderDevice.Device != nullptr &&
+                RenderDevice.Device->SurfaceSize(RenderDevice.BackBufferSurface, &width, &height) && width > 0 &&
                 height > 0;
+    std::vector<uint8_t> image;
     if (read) {
         image.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
-        read = PlatformGlReadPixels(0, 0, width, height, image.data());
+        read = RenderDevice.Device->ReadBackBuffer(image.data(), width, height) == DeviceOk;
     }
     if (!read) {
         RenderWarning("Could not get back buffer");

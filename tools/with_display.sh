@@ -2,6 +2,8 @@
 # Runs a command with an X display: the current one, or a private Xvfb server
 # started for the command and stopped after it.
 set -u
+# Mesa draws in software, so pictures match on every machine.
+export LIBGL_ALWAYS_SOFTWARE=1
 if [ -n "${DISPLAY:-}" ] || ! command -v Xvfb >/dev/null 2>&1; then
   exec "$@"
 fi

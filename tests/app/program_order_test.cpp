@@ -393,7 +393,7 @@ TEST_F(ProgramTest, WindowRunsUntilEscOrCloseAndShutsDownInOrder)
         drawing = 0;
         OnSleep = [](int n) {
             if (n == 3) {
-                drawing = RenderDevice.Device == 1 && NoDrawFlag == 0 && ScreenWidth > 0;
+                drawing = RenderDevice.Device != nullptr && NoDrawFlag == 0 && ScreenWidth > 0;
                 PlatformEvent event{};
                 event.kind = endWith;
                 event.key = VkEscape;

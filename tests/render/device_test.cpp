@@ -1,20 +1,21 @@
 #include "core/colour.h"
 #include "platform/file_system.h"
-#include "platform/gl_context.h"
-#include "platform/gl_device.h"
-#include "platform/timer.h"
-#include "platform/window.h"
+#include "platform/recording_device.h"
+#include "render/device_resources.h"
 #include "render/render_device.h"
 #include "render/render_link.h"
+#include "render/render_object.h"
 #include "render/screen_modes.h"
 #include "render/screenshot.h"
 #include "render/standard_textures.h"
+#include "render/state_cache.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,11 @@ struct ShellState {
     int windowWidth = 640;
     int windowHeight = 480;
     uint32_t groundColour = 0;
+    int verticalSync = 0;
+    int fogEnabled = 1;
+    int testShadows = 0;
+    int insimConnection = 8;
+    char insimName[InSimShotNameSize] = {};
 };
 
 ShellState Shell;
@@ -44,6 +50,8 @@ std::vector<std::string> Calls;
 std::vector<std::string> Messages;
 std::vector<std::string> HudNotes;
 std::vector<std::string> LogLines;
+std::vector<int> InSimAnswers;
+std::vector<int> Sleeps;
 
 void ConnectShell()
 {
@@ -52,6 +60,8 @@ void ConnectShell()
     Messages.clear();
     HudNotes.clear();
     LogLines.clear();
+    InSimAnswers.clear();
+    Sleeps.clear();
     RenderShellLink link{};
     link.screenWidth = &Shell.screenWidth;
     link.screenHeight = &Shell.screenHeight;
@@ -62,6 +72,12 @@ void ConnectShell()
     link.screenshotRequest = &Shell.screenshotRequest;
     link.textureRefreshRequest = &Shell.textureRefreshRequest;
     link.noDrawFlag = &Shell.noDrawFlag;
+    link.verticalSync = &Shell.verticalSync;
+    link.fogEnabled = &Shell.fogEnabled;
+    link.testShadows = &Shell.testShadows;
+    link.insimShotConnection = &Shell.insimConnection;
+    link.insimShotName = Shell.insimName;
+    link.insimNotifyScreenshot = [](int error) { InSimAnswers.push_back(error); };
     link.logLine = [](const char *text) { LogLines.emplace_back(text); };
     link.printMessage = [](const char *text, int) { Messages.emplace_back(text); };
     link.showHudMessageShort = [](const char *text) { HudNotes.emplace_back(text); };
@@ -102,33 +118,105 @@ int FindMode(const AdapterRecord &adapter, uint32_t width, uint32_t height, uint
     return -1;
 }
 
-bool DisplayAvailable()
+
+void RecordSleep(int ms)
 {
-    const char *display = std::getenv("DISPLAY");
-    return display != nullptr && display[0] != 0;
+    Sleeps.push_back(ms);
 }
 
-class NullDeviceTest : public ::testing::Test {
+bool FileExists(const char *path)
+{
+    FILE *file = std::fopen(path, "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    std::fclose(file);
+    return true;
+}
+
+// data/shots exists, without the numbered shots given.
+void PrepareShotFolder(std::initializer_list<int> numbers)
+{
+    ASSERT_TRUE(PlatformMakeDirectory("data"));
+    ASSERT_TRUE(PlatformMakeDirectory("data\\shots"));
+    for (const int number : numbers) {
+        char path[64];
+        std::snprintf(path, sizeof(path), "data/shots/kzv_%.8d.bmp", number);
+        std::remove(path);
+    }
+}
+
+std::string ModeText(const DisplayModeEntry &m)
+{
+    return std::to_string(m.width) + "x" + std::to_string(m.height) + " " + std::to_string(m.format) + " " +
+           std::to_string(m.refreshRate);
+}
+
+std::vector<std::string> ModeTexts(const AdapterRecord &adapter)
+{
+    std::vector<std::string> texts;
+    for (uint32_t i = 0; i < adapter.modeCount; ++i) {
+        texts.push_back(ModeText(adapter.modes[i]));
+    }
+    return texts;
+}
+
+// The state calls that reached the device, as "rs state value" and "tss
+// stage type value".
+std::vector<std::string> StateCalls(const RecordingDevice &device)
+{
+    std::vector<std::string> calls;
+    for (const DeviceCall &call : device.calls) {
+        std::string text;
+        if (call.name == "SetRenderState") {
+            text = "rs";
+        } else if (call.name == "SetTextureStageState") {
+            text = "tss";
+        } else {
+            continue;
+        }
+        for (const uint32_t arg : call.args) {
+            text += " " + std::to_string(arg);
+        }
+        calls.push_back(text);
+    }
+    return calls;
+}
+
+class RecordingDeviceTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ConnectShell();
-        ASSERT_TRUE(SetRenderBackend(RenderBackendNull));
+        ASSERT_TRUE(UseGraphicsDevice(&Device));
+        SetRenderSleep(RecordSleep);
     }
 
     void TearDown() override
     {
         StopGraphics();
-        SetRenderBackend(RenderBackendOpenGl);
+        UseGraphicsDevice(nullptr);
+        SetRenderSleep(nullptr);
         SetRenderShellLink(RenderShellLink{});
     }
+
+    // The renderer and the device, windowed at the size given.
+    void StartDevice(int width, int height)
+    {
+        ASSERT_EQ(StartRenderer(1, -1, 0), 0);
+        Shell.screenWidth = width;
+        Shell.screenHeight = height;
+        ASSERT_EQ(StartGraphics(), 1);
+    }
+
+    RecordingDevice Device;
 };
 
 // The null display lists 320x240 (too small), one mode twice, and every
 // other mode at 60 Hz in 32 and 16 bits: each comes once more at the default
 // refresh rate, and the list is sorted by size, format (16-bit first) and
 // refresh rate.
-TEST_F(NullDeviceTest, ModeListDropsSmallAndRepeatedModesAndAddsDefaultRefreshTwins)
+TEST_F(RecordingDeviceTest, ModeListDropsSmallAndRepeatedModesAndAddsDefaultRefreshTwins)
 {
     ASSERT_EQ(StartRenderer(1, -1, 5), 0);  // adapter 5 does not exist: adapter 0
     const AdapterRecord *adapter = GetCurrentDisplayMode();
@@ -160,7 +248,7 @@ TEST_F(NullDeviceTest, ModeListDropsSmallAndRepeatedModesAndAddsDefaultRefreshTw
 // The vertex processing and depth buffer settled on, by the wish to let the
 // adapter process vertices and the depth preference. 15-bit and 32-bit depth
 // are never offered, so their classes fall to the next candidate.
-TEST_F(NullDeviceTest, DepthFormatAndVertexProcessingFollowThePreference)
+TEST_F(RecordingDeviceTest, DepthFormatAndVertexProcessingFollowThePreference)
 {
     struct Case {
         int hardware;
@@ -192,7 +280,7 @@ TEST_F(NullDeviceTest, DepthFormatAndVertexProcessingFollowThePreference)
     }
 }
 
-TEST_F(NullDeviceTest, GraphicsStartDrawFramesSwitchModesAndStop)
+TEST_F(RecordingDeviceTest, GraphicsStartDrawFramesSwitchModesAndStop)
 {
     ASSERT_EQ(StartRenderer(1, -1, 0), 0);
     const AdapterRecord *adapter = GetCurrentDisplayMode();
@@ -223,15 +311,21 @@ TEST_F(NullDeviceTest, GraphicsStartDrawFramesSwitchModesAndStop)
     EXPECT_EQ(RenderDevice.InScene, 0);
     DrawFrameBackground();
     EXPECT_EQ(RenderDevice.InScene, 0);
-    // The null device has no back buffer to save; the number is used up all
-    // the same.
+    // The shot is the recorded back buffer; a failed save uses up its
+    // number all the same.
+    PrepareShotFolder({41, 42});
     Shell.nextShot = 41;
     Shell.screenshotRequest = 1;
     TakeScreenshot();
     EXPECT_EQ(Shell.screenshotRequest, 0);
     EXPECT_EQ(Shell.nextShot, 42);
+    EXPECT_EQ(HudNotes, std::vector<std::string>({"data\\shots\\kzv_00000041.bmp"}));
+    Device.failing.insert("ReadBackBuffer");
+    TakeScreenshot();
+    Device.failing.clear();
+    EXPECT_EQ(Shell.nextShot, 43);
     EXPECT_TRUE(Contains(Messages, "Could not get back buffer"));
-    EXPECT_TRUE(HudNotes.empty());
+    EXPECT_EQ(HudNotes.size(), 1u);
     PresentFrame();
 
     // Full screen in the 16-bit 1024x768 mode.
@@ -278,7 +372,7 @@ TEST_F(NullDeviceTest, GraphicsStartDrawFramesSwitchModesAndStop)
     EXPECT_FALSE(CheckRenderDevice());
 }
 
-TEST_F(NullDeviceTest, FrameStartDrawsNothingWithoutDeviceAndSetsNoDrawFlag)
+TEST_F(RecordingDeviceTest, FrameStartDrawsNothingWithoutDeviceAndSetsNoDrawFlag)
 {
     ClearDisplayModeStack();
     FrameBegun = 0;
@@ -360,6 +454,484 @@ TEST(PixelFormat, BackBufferFormatChoosesThePacker)
     RenderDevice.BackBufferFormat = saved;
 }
 
+// --- Enumeration from scripted adapters -------------------------------------------------------
+
+TEST_F(RecordingDeviceTest, ScriptedModesAreSortedTwinnedAndFiltered)
+{
+    const uint32_t x888 = RenderFormatX8R8G8B8;
+    const uint32_t r565 = RenderFormatR5G6B5;
+    Device.adapters[0].modes = {{640, 480, 60, x888},   {640, 480, 60, x888}, {800, 600, 0, x888},
+                                {800, 600, 75, x888},   {1024, 768, 60, x888}, {1024, 768, 60, r565},
+                                {320, 200, 60, x888}};
+    ASSERT_EQ(StartRenderer(1, -1, 0), 0);
+    EXPECT_EQ(ModeTexts(*GetCurrentDisplayMode()),
+              std::vector<std::string>({"640x480 22 0", "640x480 22 60", "800x600 22 0", "800x600 22 75",
+                                        "1024x768 23 0", "1024x768 23 60", "1024x768 22 0", "1024x768 22 60"}));
+    ShutDownRenderer();
+
+    struct Aspect {
+        uint32_t width;
+        uint32_t height;
+        uint8_t aspectClass;
+    };
+    const Aspect aspects[] = {{1024, 768, 0}, {1280, 1024, 0}, {3072, 768, 1}, {3840, 1024, 1}, {1920, 1080, 2}};
+    Device.adapters[0].modes.clear();
+    for (const Aspect &a : aspects) {
+        Device.adapters[0].modes.push_back({a.width, a.height, 0, x888});
+    }
+    ASSERT_EQ(StartRenderer(1, -1, 0), 0);
+    const AdapterRecord &adapter = *GetCurrentDisplayMode();
+    ASSERT_EQ(adapter.modeCount, 5u);
+    for (const Aspect &a : aspects) {
+        for (uint32_t i = 0; i < adapter.modeCount; ++i) {
+            if (adapter.modes[i].width == a.width && adapter.modes[i].height == a.height) {
+                EXPECT_EQ(adapter.modes[i].aspectClass, a.aspectClass) << a.width << "x" << a.height;
+            }
+        }
+    }
+}
+
+TEST_F(RecordingDeviceTest, AnAdapterWithoutUsableFormatsTakesNoSlot)
+{
+    RecordingAdapter second = NullDisplayAdapter();
+    second.description = "Second display";
+    second.desktop.format = RenderFormatR5G6B5;
+    second.modes = {{800, 600, 60, RenderFormatR5G6B5}};
+    second.refusedFormats = {RenderFormatR5G6B5};
+    Device.adapters.push_back(second);
+    ASSERT_EQ(StartRenderer(1, -1, 1), 0);
+    EXPECT_TRUE(Contains(LogLines, "number of adapters : 2"));
+    EXPECT_TRUE(Contains(LogLines, "adapter 0 - valid modes : 16"));
+    EXPECT_TRUE(Contains(LogLines, "adapter 1 : no valid modes"));
+    EXPECT_FALSE(Contains(LogLines, "using adapter : 0"));  // one usable adapter
+    EXPECT_EQ(RenderDevice.AdapterCount, 1);
+    EXPECT_EQ(RenderDevice.CurrentAdapter, 0);  // the wanted 1 is not there
+    EXPECT_STREQ(GetCurrentDisplayMode()->description, "Null display");
+}
+
+// Preference 0 finds 16 bits for the desktop's format (no 15-bit there), so
+// the second format is searched from class 1 and takes 16 bits although
+// 15 bits would go with it.
+TEST_F(RecordingDeviceTest, DepthSearchOfALaterFormatStartsFromTheClassFound)
+{
+    Device.usableDepthFormats = {RenderFormatD15S1, RenderFormatD16, RenderFormatD24X8};
+    Device.refusedDepthPairs = {{RenderFormatX8R8G8B8, RenderFormatD15S1}};
+    ASSERT_EQ(StartRenderer(1, 0, 0), 0);
+    const AdapterRecord &adapter = *GetCurrentDisplayMode();
+    for (uint32_t i = 0; i < adapter.modeCount; ++i) {
+        EXPECT_EQ(adapter.modes[i].depthFormat, static_cast<uint32_t>(RenderFormatD16)) << ModeText(adapter.modes[i]);
+    }
+    EXPECT_EQ(RenderDevice.DepthPreference, 1);
+    EXPECT_EQ(RenderDevice.DepthClassAvailable[0], 1);
+    EXPECT_EQ(RenderDevice.DepthClassAvailable[1], 1);
+    EXPECT_EQ(RenderDevice.DepthClassAvailable[2], 1);
+    EXPECT_EQ(RenderDevice.DepthClassAvailable[3], 0);
+}
+
+// --- Present parameters --------------------------------------------------------------------------
+
+TEST_F(RecordingDeviceTest, PresentParametersFollowTheWindowAndTheSettings)
+{
+    Device.refusedMultiSample = {4};
+    ASSERT_EQ(StartRenderer(1, -1, 0), 0);
+    AdapterRecord &adapter = RenderDevice.Adapters[0];
+    int mode565 = -1;
+    for (uint32_t i = 0; i < adapter.modeCount; ++i) {
+        if (adapter.modes[i].width == 1024 && adapter.modes[i].format == RenderFormatR5G6B5 &&
+            adapter.modes[i].refreshRate == 60) {
+            mode565 = static_cast<int>(i);
+        }
+    }
+    ASSERT_GE(mode565, 0);
+    adapter.chosenMode = static_cast<uint32_t>(mode565);
+    struct Case {
+        int width;
+        int height;
+        int windowed;
+        int verticalSync;
+        int multiSample;
+        int paramWidth;
+        uint32_t format;
+        int buffers;
+        uint32_t interval;
+        int refresh;
+        int paramMultiSample;
+    };
+    const Case cases[] = {
+        {5, 600, 1, 1, 0, 8, RenderFormatX8R8G8B8, 1, PresentIntervalDefault, 0, 0},
+        {1024, 768, 0, 1, 0, 1024, RenderFormatR5G6B5, 2, PresentIntervalOne, 60, 0},
+        {1024, 768, 0, 0, 0, 1024, RenderFormatR5G6B5, 1, PresentIntervalImmediate, 60, 0},
+        {800, 600, 1, 0, 4, 800, RenderFormatX8R8G8B8, 1, PresentIntervalDefault, 0, 0},  // refused
+        {800, 600, 1, 0, 2, 800, RenderFormatX8R8G8B8, 1, PresentIntervalDefault, 0, 2},
+        {800, 600, 1, 0, 1, 800, RenderFormatX8R8G8B8, 1, PresentIntervalDefault, 0, 0},  // 1 is none
+    };
+    for (const Case &c : cases) {
+        RenderDevice.BackBufferWidth = c.width;
+        RenderDevice.BackBufferHeight = c.height;
+        RenderDevice.Windowed = c.windowed;
+        RenderDevice.MultiSample = c.multiSample;
+        Shell.verticalSync = c.verticalSync;
+        FillPresentParameters(1);
+        const PresentParameters &p = RenderDevice.PresentParams;
+        SCOPED_TRACE(std::to_string(c.width) + " windowed " + std::to_string(c.windowed) + " sync " +
+                     std::to_string(c.verticalSync) + " samples " + std::to_string(c.multiSample));
+        EXPECT_EQ(p.width, c.paramWidth);
+        EXPECT_EQ(RenderDevice.BackBufferWidth, c.width);
+        EXPECT_EQ(p.format, c.format);
+        EXPECT_EQ(RenderDevice.BackBufferFormat, c.format);
+        EXPECT_EQ(p.bufferCount, c.buffers);
+        EXPECT_EQ(p.interval, c.interval);
+        EXPECT_EQ(p.refreshRate, c.refresh);
+        EXPECT_EQ(p.multiSample, c.paramMultiSample);
+        EXPECT_EQ(p.lockableBackBuffer, 1);
+        EXPECT_EQ(p.depthFormat, static_cast<uint32_t>(RenderFormatD24X8));
+        EXPECT_EQ(RenderDevice.VerticalSync, c.verticalSync);
+    }
+}
+
+// --- Creation and the state caches ------------------------------------------------------------
+
+TEST_F(RecordingDeviceTest, CreationSendsOnlyTheDefaultsThatDiffer)
+{
+    Shell.fogEnabled = 0;
+    Shell.testShadows = 1;
+    StartDevice(800, 600);
+    EXPECT_EQ(RenderDevice.FogEnabled, 0);
+    EXPECT_EQ(RenderDevice.TestShadows, 1);
+    const std::string bias = std::to_string(FloatBits(-1.0f));
+    // The 17th render state (VERTEXBLEND) flushes the first 16 and the two
+    // biases; the rest follows at the end, stage by stage.
+    std::vector<std::string> expected = {"rs 137 0",       "rs 19 5", "rs 20 6", "rs 24 128", "rs 25 7",
+                                         "tss 0 19 " + bias, "tss 1 19 " + bias, "rs 26 1",  "tss 0 3 0",
+                                         "tss 0 4 4",      "tss 0 6 0"};
+    for (int stage = 0; stage < 4; ++stage) {
+        for (const char *filters : {" 17 2", " 16 2", " 18 1"}) {
+            expected.push_back("tss " + std::to_string(stage) + filters);
+        }
+    }
+    EXPECT_EQ(StateCalls(Device), expected);
+    EXPECT_EQ(Device.CallsNamed("Create").size(), 1u);
+    EXPECT_EQ(Device.CallsNamed("Reset").size(), 0u);  // no window: the size asked for stands
+    EXPECT_EQ(RenderDevice.Device, &Device);
+    EXPECT_NE(RenderDevice.BackBufferSurface, 0u);
+    EXPECT_NE(RenderDevice.DepthSurface, 0u);
+    EXPECT_EQ(RenderDevice.DeviceCaps.maxTextureWidth, 4096);
+    EXPECT_EQ(RenderDevice.DeviceCaps.borderAddressing, 1);
+    EXPECT_STREQ(RenderDevice.Adapters[0].description, "Recording device");
+    EXPECT_EQ(GetVertexConstant(93)[0], 0.5f);
+    EXPECT_EQ(GetVertexConstant(93)[3], 1.0f);
+    EXPECT_EQ(GetVertexConstant(92)[1], 1.0f);
+    EXPECT_EQ(RenderDevice.Viewport.width, 800);
+    EXPECT_EQ(RenderDevice.Viewport.maxZ, 1.0f);
+}
+
+TEST_F(RecordingDeviceTest, StateCachesSendInBatchesInFirstSetOrder)
+{
+    StartDevice(800, 600);
+    // 17 distinct states: the 17th sends the first 16.
+    std::vector<uint32_t> states;
+    for (int s = 0; s < StateCacheRenderStates && states.size() < 17; ++s) {
+        if (IsRenderStateIndex(s)) {
+            states.push_back(static_cast<uint32_t>(s));
+        }
+    }
+    Device.ClearLog();
+    for (size_t i = 0; i < 16; ++i) {
+        SetRenderStateCached(states[i], 1000 + static_cast<uint32_t>(i));
+    }
+    EXPECT_TRUE(StateCalls(Device).empty());
+    SetRenderStateCached(states[16], 1016);
+    ASSERT_EQ(StateCalls(Device).size(), 16u);
+    EXPECT_EQ(StateCalls(Device).front(), "rs " + std::to_string(states[0]) + " 1000");
+    EXPECT_EQ(StateCalls(Device).back(), "rs " + std::to_string(states[15]) + " 1015");
+    FlushStateCache();
+    EXPECT_EQ(StateCalls(Device).size(), 17u);
+
+    // A value the device has is not sent; a state set twice sends the last.
+    Device.ClearLog();
+    SetRenderStateCached(states[0], 1000);
+    SetRenderStateCached(RsAlphaRef, 10);
+    SetRenderStateCached(RsAlphaRef, 20);
+    FlushStateCache();
+    EXPECT_EQ(StateCalls(Device), std::vector<std::string>({"rs 24 20"}));
+
+    // A full stage list flushes every cache, render states first.
+    Device.ClearLog();
+    SetRenderStateCached(RsFogColor, 0x123456);
+    int types = 0;
+    for (int type = 1; type < StateCacheStageTypes && types < 17; ++type) {
+        if (IsTextureStageStateIndex(type)) {
+            SetTextureStageStateCached(2, static_cast<uint32_t>(type), 7000 + static_cast<uint32_t>(type));
+            ++types;
+        }
+    }
+    const std::vector<std::string> sent = StateCalls(Device);
+    ASSERT_EQ(sent.size(), 17u);
+    EXPECT_EQ(sent.front(), "rs 34 " + std::to_string(0x123456));
+    EXPECT_EQ(sent[1], "tss 2 1 7001");
+    EXPECT_EQ(WantedStageState(2, 22), 7022u);  // the 17th type
+    FlushStateCache();
+
+    // A device that must be reset gets every wanted state back.
+    Device.cooperativeLevel = DeviceNotReset;
+    EXPECT_FALSE(CheckRenderDevice());
+    for (int s = 0; s < StateCacheRenderStates; ++s) {
+        if (IsRenderStateIndex(s)) {
+            EXPECT_EQ(Device.renderStates[s], WantedRenderState(static_cast<uint32_t>(s))) << "state " << s;
+        }
+    }
+    for (int stage = 0; stage < StateCacheStages; ++stage) {
+        for (int type = 0; type < StateCacheStageTypes; ++type) {
+            if (IsTextureStageStateIndex(type)) {
+                EXPECT_EQ(Device.stageStates[stage][type], WantedStageState(stage, static_cast<uint32_t>(type)))
+                    << "stage " << stage << " type " << type;
+            }
+        }
+    }
+    EXPECT_EQ(Device.renderStates[RsFogColor], 0x123456u);
+    EXPECT_TRUE(CheckRenderDevice());
+}
+
+TEST(StateCacheIndex, ExistingStates)
+{
+    int renderStates = 0;
+    for (int s = -1; s <= 172; ++s) {
+        renderStates += IsRenderStateIndex(s) ? 1 : 0;
+    }
+    // 7..171 less the 91 numbers without a state.
+    EXPECT_EQ(renderStates, 74);
+    for (const int missing : {11, 12, 13, 17, 18, 21, 31, 32, 33, 39, 41, 46, 49, 50, 51, 61, 127, 138, 144, 149,
+                              150, 169}) {
+        EXPECT_FALSE(IsRenderStateIndex(missing)) << missing;
+    }
+    for (const int present : {7, 8, 14, 60, 128, 136, 171}) {
+        EXPECT_TRUE(IsRenderStateIndex(present)) << present;
+    }
+    std::vector<int> types;
+    for (int t = 0; t <= 29; ++t) {
+        if (IsTextureStageStateIndex(t)) {
+            types.push_back(t);
+        }
+    }
+    EXPECT_EQ(types, std::vector<int>({1, 2, 3, 4, 5, 6, 11, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26,
+                                       27, 28}));
+}
+
+// --- Device loss, resets and targets --------------------------------------------------------------
+
+TEST_F(RecordingDeviceTest, LostDeviceWaitsAndResettableDeviceIsRecovered)
+{
+    StartDevice(800, 600);
+    Device.cooperativeLevel = DeviceLost;
+    Device.ClearLog();
+    EXPECT_FALSE(CheckRenderDevice());
+    EXPECT_EQ(Sleeps, std::vector<int>({50}));
+    EXPECT_EQ(Device.CallNames(false), std::vector<std::string>({"TestCooperativeLevel"}));
+
+    Device.cooperativeLevel = DeviceNotReset;
+    Device.ClearLog();
+    EXPECT_FALSE(CheckRenderDevice());
+    // Release (the surfaces, then the batches' dynamic index and vertex
+    // buffers, unbound first, then the render targets), Reset, restore (the
+    // buffers and targets again, a cleared frame).
+    std::vector<std::string> expected = {"TestCooperativeLevel", "ReleaseSurface", "ReleaseSurface"};
+    for (int pool = 0; pool < 2; ++pool) {
+        expected.insert(expected.end(), {"SetStreamSource", "SetIndices", "ReleaseBuffer", "ReleaseBuffer",
+                                         "ReleaseBuffer", "ReleaseBuffer"});
+    }
+    // Every stage unbound, the frame-sync targets let go.
+    expected.insert(expected.end(), DeviceStageCount, "SetTexture");
+    expected.insert(expected.end(), 2, "ReleaseSurface");
+    expected.push_back("Reset");
+    expected.insert(expected.end(), 4, "CreateIndexBuffer");
+    expected.insert(expected.end(), 4, "CreateVertexBuffer");
+    expected.insert(expected.end(), 2, "CreateLockableTarget");
+    expected.insert(expected.end(), {"Clear", "Present"});
+    EXPECT_EQ(Device.CallNames(false), expected);
+    EXPECT_EQ(Sleeps.size(), 1u);
+    EXPECT_TRUE(CheckRenderDevice());
+
+    // A resource of the device's own memory left alive refuses the Reset;
+    // the device keeps asking to be reset until it is gone.
+    uint32_t texture = 0;
+    ASSERT_EQ(Device.CreateTexture(64, 64, 1, UsageRenderTarget, RenderFormatA8R8G8B8, PoolDefault, &texture),
+              DeviceOk);
+    Shell.screenWidth = 640;  // the program's size: no window here
+    Shell.screenHeight = 480;
+    ChangeDisplayMode(640, 480, -1, 1, 0);
+    EXPECT_EQ(Device.CurrentPresent().width, 800);
+    EXPECT_FALSE(CheckRenderDevice());
+    EXPECT_FALSE(CheckRenderDevice());
+    Device.ReleaseTexture(texture);
+    EXPECT_FALSE(CheckRenderDevice());  // this one resets
+    EXPECT_EQ(Device.CurrentPresent().width, 640);
+    EXPECT_TRUE(CheckRenderDevice());
+}
+
+TEST_F(RecordingDeviceTest, DisplayModeChangesFollowTheClientArea)
+{
+    StartDevice(800, 600);
+    Device.ClearLog();
+    ChangeDisplayMode(800, 600, -1, 1, 0);
+    EXPECT_TRUE(Device.CallsNamed("Reset").empty());
+
+    Device.clientWidth = 700;
+    Device.clientHeight = 500;
+    ChangeDisplayMode(640, 480, -1, 1, 0);
+    const std::vector<DeviceCall> resets = Device.CallsNamed("Reset");
+    ASSERT_EQ(resets.size(), 2u);
+    EXPECT_EQ(resets[0].args[0], 640u);
+    EXPECT_EQ(resets[1].args[0], 700u);
+    EXPECT_EQ(resets[1].args[1], 500u);
+    EXPECT_EQ(RenderDevice.BackBufferWidth, 700);
+    EXPECT_EQ(RenderDevice.Viewport.height, 500);
+
+    // "Antialiasing " reaches the back buffer at the Reset.
+    ChangeDisplayMode(700, 500, -1, 1, 4);
+    EXPECT_EQ(Device.CurrentPresent().multiSample, 4);
+}
+
+TEST_F(RecordingDeviceTest, TextureTargetsShareDepthSurfacesBySide)
+{
+    StartDevice(800, 600);
+    EXPECT_EQ(GetDepthSurface(0), RenderDevice.DepthSurface);
+    Device.ClearLog();
+    const uint32_t depth = GetDepthSurface(256);
+    EXPECT_NE(depth, 0u);
+    EXPECT_EQ(GetDepthSurface(256), depth);
+    EXPECT_EQ(Device.CallsNamed("CreateDepthSurface").size(), 1u);
+
+    uint32_t texture = 0;
+    ASSERT_EQ(Device.CreateTexture(128, 128, 1, UsageRenderTarget, RenderFormatA8R8G8B8, PoolDefault, &texture),
+              DeviceOk);
+    Device.failing.insert("CreateDepthSurface");
+    BeginRenderScene();
+    Device.ClearLog();
+    ASSERT_EQ(BeginRenderToTexture(texture, 1), 1);
+    const std::vector<DeviceCall> targets = Device.CallsNamed("SetRenderTarget");
+    ASSERT_EQ(targets.size(), 1u);
+    EXPECT_EQ(targets[0].args[1], 0u);  // without depth
+    EXPECT_EQ(RenderDevice.BackBufferWidth, 128);
+    EXPECT_EQ(RenderDevice.Viewport.width, 128);
+    EXPECT_EQ(RenderDevice.InScene, 0);
+    EndRenderToTexture();
+    EXPECT_EQ(RenderDevice.BackBufferWidth, 800);
+    EXPECT_EQ(RenderDevice.Viewport.width, 800);
+    EXPECT_EQ(Device.CurrentTarget(), 0u);
+    EXPECT_EQ(Device.renderStates[RsZEnable], 1u);
+    EXPECT_EQ(BeginRenderToTexture(0u, 1), 0);
+    Device.ReleaseTexture(texture);
+}
+
+// --- Screenshots --------------------------------------------------------------------------------------
+
+TEST_F(RecordingDeviceTest, ScreenshotsTakeTheFirstFreeNumberOrTheInSimName)
+{
+    StartDevice(64, 48);
+    PrepareShotFolder({41, 42});
+    std::remove("data/shots/lap1.bmp");
+
+    // An earlier shot 41 is kept; the shot takes 42.
+    FILE *earlier = std::fopen("data/shots/kzv_00000041.bmp", "wb");
+    ASSERT_NE(earlier, nullptr);
+    std::fputs("earlier", earlier);
+    std::fclose(earlier);
+    Shell.nextShot = 41;
+    TakeScreenshot();
+    EXPECT_EQ(Shell.nextShot, 43);
+    EXPECT_TRUE(FileExists("data/shots/kzv_00000042.bmp"));
+    FILE *kept = std::fopen("data/shots/kzv_00000041.bmp", "rb");
+    ASSERT_NE(kept, nullptr);
+    char text[8] = {};
+    EXPECT_EQ(std::fread(text, 1, 7, kept), 7u);
+    std::fclose(kept);
+    EXPECT_STREQ(text, "earlier");
+
+    // An InSim name: its own file, the number unchanged, answered with 0.
+    Shell.insimConnection = 2;
+    std::snprintf(Shell.insimName, sizeof(Shell.insimName), "lap1");
+    Shell.screenshotRequest = 1;
+    TakeScreenshot();
+    EXPECT_TRUE(FileExists("data/shots/lap1.bmp"));
+    EXPECT_EQ(Shell.nextShot, 43);
+    EXPECT_EQ(InSimAnswers, std::vector<int>({0}));
+    EXPECT_EQ(Shell.screenshotRequest, 0);
+    EXPECT_EQ(Shell.insimConnection, 8);
+    EXPECT_EQ(HudNotes, std::vector<std::string>({"data\\shots\\kzv_00000042.bmp"}));
+
+    // Names that would write outside data/shots are refused.
+    for (const char *name : {"..", "../evil", "..\\evil", "a/b", "a\\b", "c:evil", "tab\there", "bell\x07"}) {
+        InSimAnswers.clear();
+        Shell.insimConnection = 0;
+        std::snprintf(Shell.insimName, sizeof(Shell.insimName), "%s", name);
+        TakeScreenshot();
+        EXPECT_EQ(InSimAnswers, std::vector<int>({3})) << name;
+        EXPECT_EQ(Shell.nextShot, 43) << name;
+    }
+    EXPECT_FALSE(FileExists("data/evil.bmp"));
+    EXPECT_FALSE(FileExists("data/shots/a/b.bmp"));
+
+    // A failed save answers 3.
+    InSimAnswers.clear();
+    Shell.insimConnection = 1;
+    std::snprintf(Shell.insimName, sizeof(Shell.insimName), "lap2");
+    Device.failing.insert("ReadBackBuffer");
+    TakeScreenshot();
+    EXPECT_EQ(InSimAnswers, std::vector<int>({3}));
+}
+
+// The shot is the back buffer: its size and pixels, rows bottom up and
+// padded to four bytes.
+TEST(BmpFile, HeadersAndRowPadding)
+{
+    ASSERT_TRUE(PlatformMakeDirectory("data"));
+    for (const int width : {1, 3}) {
+        const int height = 2;
+        std::vector<uint8_t> image(static_cast<size_t>(width * height * 4));
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                uint8_t *p = &image[static_cast<size_t>((y * width + x) * 4)];
+                p[0] = static_cast<uint8_t>(10 + x);   // blue
+                p[1] = static_cast<uint8_t>(100 + y);  // green
+                p[2] = 200;                            // red
+                p[3] = 255;
+            }
+        }
+        ASSERT_TRUE(WriteBmpFile("data/bmp_test.bmp", image.data(), width, height));
+        FILE *file = std::fopen("data/bmp_test.bmp", "rb");
+        ASSERT_NE(file, nullptr);
+        std::vector<uint8_t> bytes(256);
+        bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+        std::fclose(file);
+        const size_t row = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
+        ASSERT_EQ(bytes.size(), 54 + row * height) << width;
+        auto u32 = [&bytes](size_t at) {
+            return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
+        };
+        EXPECT_EQ(bytes[0], 'B');
+        EXPECT_EQ(bytes[1], 'M');
+        EXPECT_EQ(u32(2), bytes.size());
+        EXPECT_EQ(u32(10), 54u);
+        EXPECT_EQ(u32(14), 40u);
+        EXPECT_EQ(u32(18), static_cast<uint32_t>(width));
+        EXPECT_EQ(u32(22), static_cast<uint32_t>(height));
+        EXPECT_EQ(bytes[26], 1);
+        EXPECT_EQ(bytes[28], 24);
+        EXPECT_EQ(u32(34), row * height);
+        // The first row in the file is the bottom one (y 1).
+        EXPECT_EQ(bytes[54], 10);
+        EXPECT_EQ(bytes[55], 101);
+        EXPECT_EQ(bytes[56], 200);
+        EXPECT_EQ(bytes[54 + row], 10);
+        EXPECT_EQ(bytes[54 + row + 1], 100);
+        EXPECT_EQ(bytes[54 + (width - 1) * 3], 10 + width - 1);
+        for (size_t pad = static_cast<size_t>(width) * 3; pad < row; ++pad) {
+            EXPECT_EQ(bytes[54 + pad], 0);
+        }
+    }
+    std::remove("data/bmp_test.bmp");
+}
+
 TEST(OpenGlDevice, StartWithoutDisplayFails)
 {
     const char *display = std::getenv("DISPLAY");
@@ -368,7 +940,7 @@ TEST(OpenGlDevice, StartWithoutDisplayFails)
     const std::string savedWayland = wayland != nullptr ? wayland : "";
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
-    ASSERT_TRUE(SetRenderBackend(RenderBackendOpenGl));
+    ASSERT_TRUE(UseGraphicsDevice(nullptr));
     EXPECT_EQ(StartRenderer(1, -1, 0), -1);
     EXPECT_EQ(RenderDevice.RendererStarted, 0);
     EXPECT_EQ(GetCurrentDisplayMode(), nullptr);
@@ -378,142 +950,6 @@ TEST(OpenGlDevice, StartWithoutDisplayFails)
     if (!savedWayland.empty()) {
         setenv("WAYLAND_DISPLAY", savedWayland.c_str(), 1);
     }
-}
-
-// --- A real window and OpenGL context (needs a display, e.g. Xvfb) ---------------------
-
-class OpenGlDeviceTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (!DisplayAvailable()) {
-            GTEST_SKIP() << "no display";
-        }
-        ConnectShell();
-        ASSERT_TRUE(SetRenderBackend(RenderBackendOpenGl));
-    }
-
-    void TearDown() override
-    {
-        StopGraphics();
-        PlatformStopVideo();
-        SetRenderShellLink(RenderShellLink{});
-        ClearDisplayModeStack();
-    }
-
-    // The colour of a back-buffer pixel, y from the top.
-    static uint32_t PixelAt(int x, int y)
-    {
-        uint8_t rgba[4] = {};
-        if (!PlatformGlReadPixels(x, RenderDevice.BackBufferHeight - 1 - y, 1, 1, rgba)) {
-            return 0xDEADBEEF;
-        }
-        return PackRgb(rgba[0], rgba[1], rgba[2]);
-    }
-
-    static void WaitForWindow()
-    {
-        const uint32_t start = PlatformTimeMs();
-        for (PlatformEvent event; PlatformTimeMs() - start < 300;) {
-            while (PlatformPollEvent(&event)) {
-            }
-            PlatformSleepMs(10);
-        }
-    }
-};
-
-TEST_F(OpenGlDeviceTest, ClearsReadsBackSavesAShotAndFollowsAResize)
-{
-    ASSERT_EQ(StartRenderer(1, -1, 0), 0);
-    const AdapterRecord *adapter = GetCurrentDisplayMode();
-    ASSERT_NE(adapter, nullptr);
-    ASSERT_GT(adapter->modeCount, 0u);
-    EXPECT_GT(adapter->desktopMode.width, 0u);
-    for (uint32_t i = 0; i < adapter->modeCount; ++i) {
-        const DisplayModeEntry &m = adapter->modes[i];
-        EXPECT_GE(m.width, 640u);
-        EXPECT_GE(m.height, 480u);
-        EXPECT_EQ(m.skip, 0);
-        EXPECT_EQ(m.is16Bit, m.format == RenderFormatR5G6B5 || m.format == RenderFormatX1R5G5B5 ? 1 : 0);
-        EXPECT_NE(m.depthFormat, 0u);
-    }
-
-    // Without the window there is nothing to make the device on.
-    Shell.screenWidth = 320;
-    Shell.screenHeight = 240;
-    EXPECT_EQ(StartGraphics(), 0);
-    EXPECT_TRUE(Contains(LogLines, "Can't Create Device"));
-    EXPECT_TRUE(Contains(LogLines, "Could not initialise KZVE"));
-    ASSERT_EQ(StartRenderer(1, -1, 0), 0);
-
-    ASSERT_TRUE(PlatformCreateWindow(false, PlatformRect{100, 80, 420, 320}));
-    WaitForWindow();
-    ASSERT_EQ(StartGraphics(), 1);
-    ASSERT_TRUE(PlatformHasGlContext());
-    EXPECT_EQ(RenderDevice.BackBufferWidth, 320);
-    EXPECT_EQ(RenderDevice.BackBufferHeight, 240);
-    EXPECT_GE(RenderDevice.DeviceCaps.maxTextureWidth, 64);
-    EXPECT_GE(RenderDevice.DeviceCaps.maxSimultaneousTextures, 1);
-    EXPECT_NE(adapter->description[0], 0);
-
-    // The frame start clears to the view's ground colour.
-    Shell.groundColour = PackRgb(40, 160, 90);
-    PushDisplayMode(DisplayModeGroundClear);
-    FrameBegun = 0;
-    DrawFrameBackground();
-    EXPECT_EQ(RenderDevice.InScene, 1);
-    EXPECT_EQ(PixelAt(0, 0), PackRgb(40, 160, 90));
-    EXPECT_EQ(PixelAt(319, 239), PackRgb(40, 160, 90));
-    EndDrawFrame();
-
-    // The shot is the finished frame, before it is presented.
-    ASSERT_TRUE(PlatformMakeDirectory("data"));
-    ASSERT_TRUE(PlatformMakeDirectory("data\\shots"));
-    Shell.nextShot = 41;
-    Shell.screenshotRequest = 1;
-    TakeScreenshot();
-    EXPECT_EQ(Shell.screenshotRequest, 0);
-    EXPECT_EQ(Shell.nextShot, 42);
-    EXPECT_EQ(HudNotes, std::vector<std::string>({"data\\shots\\kzv_00000041.bmp"}));
-    FILE *file = std::fopen("data/shots/kzv_00000041.bmp", "rb");
-    ASSERT_NE(file, nullptr);
-    uint8_t bmp[54 + 3] = {};
-    const size_t got = std::fread(bmp, 1, sizeof(bmp), file);
-    std::fseek(file, 0, SEEK_END);
-    const long size = std::ftell(file);
-    std::fclose(file);
-    ASSERT_EQ(got, sizeof(bmp));
-    EXPECT_EQ(bmp[0], 'B');
-    EXPECT_EQ(bmp[1], 'M');
-    EXPECT_EQ(bmp[18] | bmp[19] << 8, 320);  // width
-    EXPECT_EQ(bmp[22] | bmp[23] << 8, 240);  // height
-    EXPECT_EQ(bmp[28], 24);                  // bits per pixel
-    EXPECT_EQ(size, 54 + 320 * 3 * 240);
-    EXPECT_EQ(bmp[54], 90);   // blue
-    EXPECT_EQ(bmp[55], 160);  // green
-    EXPECT_EQ(bmp[56], 40);   // red
-    PresentFrame();
-
-    // The user makes the window larger.
-    PlatformApplyWindowStyle(false, PlatformRect{100, 80, 500, 380});
-    WaitForWindow();
-    EXPECT_EQ(ResizeWindowedDevice(), 0);
-    EXPECT_EQ(Shell.screenWidth, 400);
-    EXPECT_EQ(Shell.screenHeight, 300);
-    EXPECT_EQ(RenderDevice.BackBufferWidth, 400);
-    EXPECT_EQ(RenderDevice.BackBufferHeight, 300);
-    EXPECT_EQ(RenderDevice.Viewport.width, 400);
-    Shell.groundColour = PackRgb(200, 30, 120);
-    FrameBegun = 0;
-    DrawFrameBackground();
-    EXPECT_EQ(PixelAt(0, 0), PackRgb(200, 30, 120));
-    EXPECT_EQ(PixelAt(399, 299), PackRgb(200, 30, 120));
-    EndDrawFrame();
-    PresentFrame();
-
-    StopGraphics();
-    EXPECT_FALSE(PlatformHasGlContext());
-    EXPECT_EQ(RenderDevice.RendererStarted, 0);
 }
 
 }  // namespace

@@ -1,0 +1,248 @@
+#include "app/program.h"
+
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/window_proc.h"
+#include "core/card_config.h"
+#include "core/debug_log.h"
+#include "core/main_window.h"
+#include "core/settings.h"
+#include "core/shell_globals.h"
+#include "platform/keys.h"
+#include "platform/recording_device.h"
+#include "render/render_device.h"
+#include "tools/body_objects.h"
+#include "tools/default_engines.h"
+#include "tools/default_human.h"
+#include "tools/default_skins.h"
+#include "tools/font_file.h"
+#include "ui/menu_page.h"
+
+// The whole program with graphics: on the recording device without a
+// window, and on the OpenGL device in a window, where Ctrl+S takes the
+// window's picture.
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string StartDisplay = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+
+uint32_t FakeNowMs = 0;
+int SleepCount = 0;
+std::function<void(int)> OnSleep;
+
+uint32_t FakeTime()
+{
+    return FakeNowMs;
+}
+
+void FakeSleep(int ms)
+{
+    ++SleepCount;
+    FakeNowMs += static_cast<uint32_t>(ms);
+    if (OnSleep) {
+        OnSleep(SleepCount);
+    }
+    if (SleepCount > 1000) {
+        RequestQuit();
+    }
+}
+
+std::time_t FakeWallTime()
+{
+    return 1733684394;
+}
+
+std::vector<std::string> LogLines()
+{
+    std::vector<std::string> lines;
+    std::ifstream in("deb.log");
+    std::string line;
+    while (std::getline(in, line)) {
+        lines.push_back(line.size() >= LogStampLength ? line.substr(LogStampLength) : line);
+    }
+    return lines;
+}
+
+bool Contains(const std::vector<std::string> &lines, const std::string &wanted)
+{
+    for (const std::string &line : lines) {
+        if (line == wanted) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string ConfigValue(const std::string &key)
+{
+    std::ifstream in("cfg.txt");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind(key, 0) == 0) {
+            return line.substr(key.size());
+        }
+    }
+    return "";
+}
+
+class ProgramGraphicsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        setenv("LC_ALL", "en_GB.UTF-8", 1);
+        if (!fs::exists("data")) {
+            for (const char *(*writer)(const char *) :
+                 {WriteFontFile, WriteDefaultSkins, WriteDefaultEngineFiles, WriteBodyObjects, WriteHumanFile}) {
+                const char *error = writer(".");
+                ASSERT_EQ(error, nullptr) << error;
+            }
+        }
+        fs::remove_all("data/shots");
+        fs::remove("cfg.txt");
+        FakeNowMs = 5000;
+        SleepCount = 0;
+        OnSleep = nullptr;
+        QuitFlag = 0;
+        ExitState = 0;
+        ExitValue = 0;
+        ExitCode = 0;
+        StartMode = StartModeNormal;
+        GraphicsEnabled = 1;
+        DedicatedMode = DedicatedNone;
+        CurrentScreen = nullptr;
+    }
+
+    void TearDown() override
+    {
+        SetProgramServices(ProgramServices{});
+        if (!StartDisplay.empty()) {
+            setenv("DISPLAY", StartDisplay.c_str(), 1);
+        }
+    }
+
+    static int Run()
+    {
+        char program[] = "kzv";
+        char *argv[] = {program, nullptr};
+        return RunProgram(1, argv);
+    }
+};
+
+TEST_F(ProgramGraphicsTest, RecordingDeviceRunsTheProgramWithGraphicsAndNoWindow)
+{
+    RecordingDevice device;
+    ProgramServices services{};
+    services.timeMs = FakeTime;
+    services.sleepMs = FakeSleep;
+    services.wallTime = FakeWallTime;
+    services.graphicsDevice = &device;
+    SetProgramServices(services);
+    OnSleep = [](int n) {
+        if (n == 3) {
+            ScreenshotRequest = 1;
+        }
+        if (n == 6) {
+            RequestQuit();
+        }
+    };
+
+    EXPECT_EQ(Run(), 0);
+
+    EXPECT_GE(device.presents, 4);
+    EXPECT_FALSE(device.Exists());
+    const std::vector<std::string> lines = LogLines();
+    EXPECT_TRUE(Contains(lines, "number of adapters : 1"));
+    EXPECT_TRUE(Contains(lines, "adapter 0 - valid modes : 16"));
+    EXPECT_TRUE(Contains(lines, "max texture size 4096"));
+    EXPECT_TRUE(Contains(lines, "can use dynamic tex"));
+    EXPECT_TRUE(fs::exists("data/shots/kzv_00000001.bmp"));
+    EXPECT_EQ(ConfigValue("Next Shot "), "2");
+    fs::remove("deb.log");
+}
+
+void PushKey(SDL_Scancode scancode, SDL_Keycode sym, Uint16 mod, bool down)
+{
+    SDL_Event event{};
+    event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    event.key.keysym.scancode = scancode;
+    event.key.keysym.sym = sym;
+    event.key.keysym.mod = mod;
+    SDL_PushEvent(&event);
+}
+
+TEST_F(ProgramGraphicsTest, CtrlSSavesTheWindowsPictureOnTheOpenGlDevice)
+{
+    if (StartDisplay.empty()) {
+        GTEST_SKIP() << "no display";
+    }
+    std::ofstream("cfg.txt") << "Start Windowed 1\n";
+    setenv("DISPLAY", StartDisplay.c_str(), 1);
+    ProgramServices services{};
+    services.timeMs = FakeTime;
+    services.sleepMs = FakeSleep;
+    services.wallTime = FakeWallTime;
+    SetProgramServices(services);
+    static int width;
+    static int height;
+    width = 0;
+    height = 0;
+    OnSleep = [](int n) {
+        if (n == 3) {
+            width = ScreenWidth;
+            height = ScreenHeight;
+            PushKey(SDL_SCANCODE_LCTRL, SDLK_LCTRL, KMOD_LCTRL, true);
+            PushKey(SDL_SCANCODE_S, SDLK_s, KMOD_LCTRL, true);
+            PushKey(SDL_SCANCODE_S, SDLK_s, KMOD_LCTRL, false);
+            PushKey(SDL_SCANCODE_LCTRL, SDLK_LCTRL, KMOD_NONE, false);
+        }
+        if (n == 8) {
+            PlatformEvent event{};
+            event.kind = PlatformEventKeyDown;
+            event.key = VkEscape;
+            MainWindowProc(event);
+        }
+    };
+
+    EXPECT_EQ(Run(), 0);
+
+    const std::vector<std::string> lines = LogLines();
+    EXPECT_TRUE(Contains(lines, "number of adapters : 1"));
+    EXPECT_TRUE(Contains(lines, "max texture size " + std::to_string(CurrentDeviceCaps.maxTextureWidth)));
+    std::ifstream shot("data/shots/kzv_00000001.bmp", std::ios::binary);
+    ASSERT_TRUE(shot.good());
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(shot)), std::istreambuf_iterator<char>());
+    ASSERT_GE(bytes.size(), 54u);
+    const int shotWidth = bytes[18] | bytes[19] << 8;
+    const int shotHeight = bytes[22] | bytes[23] << 8;
+    EXPECT_GT(width, 0);
+    EXPECT_EQ(shotWidth, width);
+    EXPECT_EQ(shotHeight, height);
+    const size_t row = (static_cast<size_t>(shotWidth) * 3 + 3) & ~size_t{3};
+    ASSERT_EQ(bytes.size(), 54 + row * static_cast<size_t>(shotHeight));
+    // The menu frame is cleared and nothing else is drawn yet: one colour.
+    int other = 0;
+    for (int y = 0; y < shotHeight; ++y) {
+        for (int x = 0; x < shotWidth * 3; ++x) {
+            other += bytes[54 + row * static_cast<size_t>(y) + static_cast<size_t>(x)] != bytes[54 + x % 3] ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(other, 0);
+    EXPECT_EQ(ConfigValue("Next Shot "), "2");
+    fs::remove("deb.log");
+}
+
+}  // namespace

@@ -1,0 +1,887 @@
+#include "core/colour.h"
+#include "platform/file_system.h"
+#include "platform/gl_context.h"
+#include "platform/gl_device.h"
+#include "platform/timer.h"
+#include "platform/window.h"
+#include "render/device_resources.h"
+#include "render/geometry_batch.h"
+#include "render/material.h"
+#include "render/texture_manager.h"
+#include "render/render_device.h"
+#include "render/render_link.h"
+#include "render/screen_modes.h"
+#include "render/screenshot.h"
+#include "render/state_cache.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+// The OpenGL device under a real display (Xvfb with Mesa's software
+// renderer in the test runs). Every picture is taken the way a user's
+// screenshot is: through SaveBackBuffer into a BMP file.
+
+namespace {
+
+struct ShellState {
+    int screenWidth = 0;
+    int screenHeight = 0;
+    int windowed = 1;
+    int fullScreenModeIndex = 0;
+    int antialiasing = 0;
+    int nextShot = 1;
+    int screenshotRequest = 0;
+    int textureRefreshRequest = 0;
+    int noDrawFlag = 0;
+    uint32_t groundColour = 0;
+};
+
+ShellState Shell;
+std::vector<std::string> Calls;
+std::vector<std::string> Messages;
+std::vector<std::string> HudNotes;
+std::vector<std::string> LogLines;
+
+void ConnectShell()
+{
+    Shell = ShellState{};
+    Calls.clear();
+    Messages.clear();
+    HudNotes.clear();
+    LogLines.clear();
+    RenderShellLink link{};
+    link.screenWidth = &Shell.screenWidth;
+    link.screenHeight = &Shell.screenHeight;
+    link.windowed = &Shell.windowed;
+    link.fullScreenModeIndex = &Shell.fullScreenModeIndex;
+    link.antialiasing = &Shell.antialiasing;
+    link.nextShot = &Shell.nextShot;
+    link.screenshotRequest = &Shell.screenshotRequest;
+    link.textureRefreshRequest = &Shell.textureRefreshRequest;
+    link.noDrawFlag = &Shell.noDrawFlag;
+    link.logLine = [](const char *text) { LogLines.emplace_back(text); };
+    link.printMessage = [](const char *text, int) { Messages.emplace_back(text); };
+    link.showHudMessageShort = [](const char *text) { HudNotes.emplace_back(text); };
+    link.applyWindowStyle = [] { Calls.emplace_back("applyWindowStyle"); };
+    link.viewGroundColour = [] { return Shell.groundColour; };
+    SetRenderShellLink(link);
+}
+
+bool Contains(const std::vector<std::string> &lines, const std::string &line)
+{
+    for (const std::string &l : lines) {
+        if (l == line) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool DisplayAvailable()
+{
+    const char *display = std::getenv("DISPLAY");
+    return display != nullptr && display[0] != 0;
+}
+
+// A picture read back from a 24-bit BMP file: 0xRRGGBB per pixel, rows from
+// the top.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y * width + x)]; }
+};
+
+Picture ReadBmp(const char *path)
+{
+    Picture picture;
+    FILE *file = std::fopen(path, "rb");
+    if (file == nullptr) {
+        return picture;
+    }
+    uint8_t header[54] = {};
+    if (std::fread(header, 1, sizeof(header), file) == sizeof(header) && header[0] == 'B' && header[28] == 24) {
+        picture.width = header[18] | header[19] << 8;
+        picture.height = header[22] | header[23] << 8;
+        const size_t row = (static_cast<size_t>(picture.width) * 3 + 3) & ~size_t{3};
+        std::vector<uint8_t> bytes(row * static_cast<size_t>(picture.height));
+        if (std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size()) {
+            picture.pixels.resize(static_cast<size_t>(picture.width * picture.height));
+            for (int y = 0; y < picture.height; ++y) {
+                const uint8_t *from = &bytes[row * static_cast<size_t>(picture.height - 1 - y)];
+                for (int x = 0; x < picture.width; ++x) {
+                    picture.pixels[static_cast<size_t>(y * picture.width + x)] =
+                        static_cast<uint32_t>(from[x * 3 + 2]) << 16 | static_cast<uint32_t>(from[x * 3 + 1]) << 8 |
+                        from[x * 3];
+                }
+            }
+        }
+    }
+    std::fclose(file);
+    return picture;
+}
+
+// The back buffer as a screenshot sees it.
+Picture Shot()
+{
+    PlatformMakeDirectory("data");
+    PlatformMakeDirectory("data\\shots");
+    if (SaveBackBuffer("data\\shots\\gl_test.bmp") != 0) {
+        return Picture{};
+    }
+    return ReadBmp("data/shots/gl_test.bmp");
+}
+
+int Red(uint32_t c)
+{
+    return static_cast<int>((c >> 16) & 255);
+}
+int Green(uint32_t c)
+{
+    return static_cast<int>((c >> 8) & 255);
+}
+int Blue(uint32_t c)
+{
+    return static_cast<int>(c & 255);
+}
+
+bool Near(uint32_t got, uint32_t want, int tolerance)
+{
+    return std::abs(Red(got) - Red(want)) <= tolerance && std::abs(Green(got) - Green(want)) <= tolerance &&
+           std::abs(Blue(got) - Blue(want)) <= tolerance;
+}
+
+std::string Hex(uint32_t c)
+{
+    char text[16];
+    std::snprintf(text, sizeof(text), "%06X", c);
+    return text;
+}
+
+// --- Drawing straight through the device -------------------------------------------------------
+
+struct ScreenVertex {
+    float x, y, z, rhw;
+    uint32_t diffuse;  // ARGB, stored blue first
+    uint32_t specular;
+    float u, v;
+};
+constexpr uint32_t ScreenFvf = FvfXyzRhw | FvfDiffuse | FvfSpecular | (1u << FvfTexCountShift);
+
+struct WorldVertex {
+    float x, y, z;
+    uint32_t diffuse;
+};
+constexpr uint32_t WorldFvf = FvfXyz | FvfDiffuse;
+
+// Draws triangles (three vertices each) from the given vertices.
+template <typename Vertex>
+void DrawTriangles(const std::vector<Vertex> &vertices, uint32_t fvf)
+{
+    GraphicsDevice *device = RenderDevice.Device;
+    ASSERT_NE(device, nullptr);
+    FlushStateCache();
+    uint32_t vb = 0;
+    uint32_t ib = 0;
+    const int bytes = static_cast<int>(vertices.size() * sizeof(Vertex));
+    ASSERT_EQ(device->CreateVertexBuffer(bytes, UsageDynamicWriteOnly, fvf, PoolDefault, &vb), DeviceOk);
+    ASSERT_EQ(device->CreateIndexBuffer(static_cast<int>(vertices.size() * 2), UsageDynamicWriteOnly,
+                                        RenderFormatIndex16, PoolDefault, &ib),
+              DeviceOk);
+    void *data = nullptr;
+    ASSERT_EQ(device->LockBuffer(vb, 0, bytes, LockDiscard, &data), DeviceOk);
+    std::memcpy(data, vertices.data(), static_cast<size_t>(bytes));
+    device->UnlockBuffer(vb);
+    ASSERT_EQ(device->LockBuffer(ib, 0, static_cast<int>(vertices.size() * 2), LockDiscard, &data), DeviceOk);
+    uint16_t *indices = static_cast<uint16_t *>(data);
+    for (size_t i = 0; i < vertices.size(); ++i) {
+        indices[i] = static_cast<uint16_t>(i);
+    }
+    device->UnlockBuffer(ib);
+    device->SetVertexShader(fvf);
+    device->SetStreamSource(vb, sizeof(Vertex));
+    device->SetIndices(ib, 0);
+    EXPECT_EQ(device->DrawIndexedTriangles(0, static_cast<int>(vertices.size()), 0,
+                                           static_cast<int>(vertices.size() / 3)),
+              DeviceOk);
+    device->ReleaseBuffer(vb);
+    device->ReleaseBuffer(ib);
+}
+
+// A rectangle of pixels x0..x1-1, y0..y1-1 (screen corners half a pixel
+// before the centres), wound clockwise on screen.
+void AddRect(std::vector<ScreenVertex> &out, float x0, float y0, float x1, float y1, uint32_t colour,
+             float z = 0.5f, uint32_t specular = 0)
+{
+    const ScreenVertex a = {x0 - 0.5f, y0 - 0.5f, z, 1.0f, colour, specular, 0.0f, 0.0f};
+    const ScreenVertex b = {x1 - 0.5f, y0 - 0.5f, z, 1.0f, colour, specular, 1.0f, 0.0f};
+    const ScreenVertex c = {x1 - 0.5f, y1 - 0.5f, z, 1.0f, colour, specular, 1.0f, 1.0f};
+    const ScreenVertex d = {x0 - 0.5f, y1 - 0.5f, z, 1.0f, colour, specular, 0.0f, 1.0f};
+    out.insert(out.end(), {a, b, c, a, c, d});
+}
+
+// A texture filled with texels of 4 bytes (ARGB) or 2 bytes per texel.
+uint32_t MakeTexture(int width, int height, uint32_t format, const void *texels, uint32_t usage = 0)
+{
+    uint32_t texture = 0;
+    if (RenderDevice.Device->CreateTexture(width, height, 1, usage, format,
+                                           usage != 0 ? PoolDefault : PoolManaged, &texture) != DeviceOk) {
+        return 0;
+    }
+    DeviceLockedRect locked{};
+    if (texels != nullptr && RenderDevice.Device->LockTexture(texture, 0, nullptr, 0, &locked) == DeviceOk) {
+        std::memcpy(locked.bits, texels, static_cast<size_t>(FormatLevelBytes(format, width, height)));
+        RenderDevice.Device->UnlockTexture(texture, 0);
+    }
+    return texture;
+}
+
+// One texture, point-sampled, modulated by the diffuse colour.
+void UseTexture(uint32_t texture, uint32_t filter = TexfPoint)
+{
+    RenderDevice.Device->SetTexture(0, texture);
+    SetTextureStageStateCached(0, TssMinFilter, filter);
+    SetTextureStageStateCached(0, TssMagFilter, filter);
+    SetTextureStageStateCached(0, TssMipFilter, TexfNone);
+    SetTextureStageStateCached(0, TssAddressU, TaddressClamp);
+    SetTextureStageStateCached(0, TssAddressV, TaddressClamp);
+}
+
+// --- The fixture ----------------------------------------------------------------------------------
+
+// --- A real window and OpenGL context (needs a display, e.g. Xvfb) ---------------------
+
+class OpenGlDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!DisplayAvailable()) {
+            GTEST_SKIP() << "no display";
+        }
+        ConnectShell();
+        ASSERT_TRUE(UseGraphicsDevice(nullptr));
+    }
+
+    void TearDown() override
+    {
+        StopGraphics();
+        PlatformStopVideo();
+        SetRenderShellLink(RenderShellLink{});
+        ClearDisplayModeStack();
+    }
+
+    // The colour of a back-buffer pixel, y from the top.
+    static uint32_t PixelAt(int x, int y)
+    {
+        const Picture picture = Shot();
+        if (x >= picture.width || y >= picture.height) {
+            return 0xDEADBEEF;
+        }
+        return PackRgb(0, 0, 0) | picture.At(x, y);
+    }
+
+    // A window whose drawing area is width x height, with the device on it,
+    // in a scene, cleared to the colour.
+    void Open(int width, int height, uint32_t clear)
+    {
+        ASSERT_EQ(StartRenderer(1, -1, 0), 0);
+        ASSERT_TRUE(PlatformCreateWindow(false, PlatformRect{100, 80, 100 + width, 80 + height}));
+        WaitForWindow();
+        Shell.screenWidth = width;
+        Shell.screenHeight = height;
+        ASSERT_EQ(StartGraphics(), 1);
+        ASSERT_EQ(RenderDevice.BackBufferWidth, width);
+        BeginRenderScene();
+        ClearFrame(clear, ClearTarget | ClearZBuffer);
+    }
+
+    static void WaitForWindow()
+    {
+        const uint32_t start = PlatformTimeMs();
+        for (PlatformEvent event; PlatformTimeMs() - start < 300;) {
+            while (PlatformPollEvent(&event)) {
+            }
+            PlatformSleepMs(10);
+        }
+    }
+};
+
+TEST_F(OpenGlDeviceTest, ClearsReadsBackSavesAShotAndFollowsAResize)
+{
+    ASSERT_EQ(StartRenderer(1, -1, 0), 0);
+    const AdapterRecord *adapter = GetCurrentDisplayMode();
+    ASSERT_NE(adapter, nullptr);
+    ASSERT_GT(adapter->modeCount, 0u);
+    EXPECT_GT(adapter->desktopMode.width, 0u);
+    for (uint32_t i = 0; i < adapter->modeCount; ++i) {
+        const DisplayModeEntry &m = adapter->modes[i];
+        EXPECT_GE(m.width, 640u);
+        EXPECT_GE(m.height, 480u);
+        EXPECT_EQ(m.skip, 0);
+        EXPECT_EQ(m.is16Bit, m.format == RenderFormatR5G6B5 || m.format == RenderFormatX1R5G5B5 ? 1 : 0);
+        EXPECT_NE(m.depthFormat, 0u);
+    }
+
+    // Without the window there is nothing to make the device on.
+    Shell.screenWidth = 320;
+    Shell.screenHeight = 240;
+    EXPECT_EQ(StartGraphics(), 0);
+    EXPECT_TRUE(Contains(LogLines, "Can't Create Device"));
+    EXPECT_TRUE(Contains(LogLines, "Could not initialise KZVE"));
+    ASSERT_EQ(StartRenderer(1, -1, 0), 0);
+
+    ASSERT_TRUE(PlatformCreateWindow(false, PlatformRect{100, 80, 420, 320}));
+    WaitForWindow();
+    ASSERT_EQ(StartGraphics(), 1);
+    ASSERT_TRUE(PlatformHasGlContext());
+    EXPECT_EQ(RenderDevice.BackBufferWidth, 320);
+    EXPECT_EQ(RenderDevice.BackBufferHeight, 240);
+    EXPECT_GE(RenderDevice.DeviceCaps.maxTextureWidth, 64);
+    EXPECT_GE(RenderDevice.DeviceCaps.maxSimultaneousTextures, 1);
+    EXPECT_NE(adapter->description[0], 0);
+
+    // The frame start clears to the view's ground colour.
+    Shell.groundColour = PackRgb(40, 160, 90);
+    PushDisplayMode(DisplayModeGroundClear);
+    FrameBegun = 0;
+    DrawFrameBackground();
+    EXPECT_EQ(RenderDevice.InScene, 1);
+    EXPECT_EQ(PixelAt(0, 0), PackRgb(40, 160, 90));
+    EXPECT_EQ(PixelAt(319, 239), PackRgb(40, 160, 90));
+    EndDrawFrame();
+
+    // The shot is the finished frame, before it is presented.
+    ASSERT_TRUE(PlatformMakeDirectory("data"));
+    ASSERT_TRUE(PlatformMakeDirectory("data\\shots"));
+    std::remove("data/shots/kzv_00000041.bmp");
+    std::remove("data/shots/kzv_00000042.bmp");
+    Shell.nextShot = 41;
+    Shell.screenshotRequest = 1;
+    TakeScreenshot();
+    EXPECT_EQ(Shell.screenshotRequest, 0);
+    EXPECT_EQ(Shell.nextShot, 42);
+    EXPECT_EQ(HudNotes, std::vector<std::string>({"data\\shots\\kzv_00000041.bmp"}));
+    FILE *file = std::fopen("data/shots/kzv_00000041.bmp", "rb");
+    ASSERT_NE(file, nullptr);
+    uint8_t bmp[54 + 3] = {};
+    const size_t got = std::fread(bmp, 1, sizeof(bmp), file);
+    std::fseek(file, 0, SEEK_END);
+    const long size = std::ftell(file);
+    std::fclose(file);
+    ASSERT_EQ(got, sizeof(bmp));
+    EXPECT_EQ(bmp[0], 'B');
+    EXPECT_EQ(bmp[1], 'M');
+    EXPECT_EQ(bmp[18] | bmp[19] << 8, 320);  // width
+    EXPECT_EQ(bmp[22] | bmp[23] << 8, 240);  // height
+    EXPECT_EQ(bmp[28], 24);                  // bits per pixel
+    EXPECT_EQ(size, 54 + 320 * 3 * 240);
+    EXPECT_EQ(bmp[54], 90);   // blue
+    EXPECT_EQ(bmp[55], 160);  // green
+    EXPECT_EQ(bmp[56], 40);   // red
+    PresentFrame();
+
+    // The user makes the window larger.
+    PlatformApplyWindowStyle(false, PlatformRect{100, 80, 500, 380});
+    WaitForWindow();
+    EXPECT_EQ(ResizeWindowedDevice(), 0);
+    EXPECT_EQ(Shell.screenWidth, 400);
+    EXPECT_EQ(Shell.screenHeight, 300);
+    EXPECT_EQ(RenderDevice.BackBufferWidth, 400);
+    EXPECT_EQ(RenderDevice.BackBufferHeight, 300);
+    EXPECT_EQ(RenderDevice.Viewport.width, 400);
+    Shell.groundColour = PackRgb(200, 30, 120);
+    FrameBegun = 0;
+    DrawFrameBackground();
+    EXPECT_EQ(PixelAt(0, 0), PackRgb(200, 30, 120));
+    EXPECT_EQ(PixelAt(399, 299), PackRgb(200, 30, 120));
+    EndDrawFrame();
+    PresentFrame();
+
+    StopGraphics();
+    EXPECT_FALSE(PlatformHasGlContext());
+    EXPECT_EQ(RenderDevice.RendererStarted, 0);
+}
+
+// An "F" of rectangles (clockwise) and a square wound the other way, which
+// the default cull mode drops; beside it a 4 x 4 texture whose top-left
+// texel is marked. Drawn to the back buffer, and into a texture target that
+// is then drawn onto the screen texel for texel: both pictures must be the
+// reference, pixel for pixel.
+void DrawFigure(uint32_t marked)
+{
+    std::vector<ScreenVertex> quads;
+    const uint32_t red = 0xFFFF0000u;
+    AddRect(quads, 10, 10, 20, 60, red);  // the stem
+    AddRect(quads, 20, 10, 50, 20, red);  // the top bar
+    AddRect(quads, 20, 30, 40, 40, red);  // the middle bar
+    const ScreenVertex a = {69.5f, 9.5f, 0.5f, 1.0f, red, 0, 0, 0};
+    const ScreenVertex b = {89.5f, 9.5f, 0.5f, 1.0f, red, 0, 0, 0};
+    const ScreenVertex c = {89.5f, 29.5f, 0.5f, 1.0f, red, 0, 0, 0};
+    quads.insert(quads.end(), {a, c, b});  // counter-clockwise on screen
+    UseTexture(0);
+    DrawTriangles(quads, ScreenFvf);
+    std::vector<ScreenVertex> textured;
+    AddRect(textured, 10, 70, 50, 110, 0xFFFFFFFFu);
+    UseTexture(marked);
+    DrawTriangles(textured, ScreenFvf);
+    UseTexture(0);
+}
+
+uint32_t FigureReference(int x, int y)
+{
+    const bool stem = x >= 10 && x < 20 && y >= 10 && y < 60;
+    const bool top = x >= 20 && x < 50 && y >= 10 && y < 20;
+    const bool middle = x >= 20 && x < 40 && y >= 30 && y < 40;
+    if (stem || top || middle) {
+        return 0xFF0000;
+    }
+    if (x >= 10 && x < 50 && y >= 70 && y < 110) {
+        return x < 20 && y < 80 ? 0x0000FF : 0xFFFFFF;
+    }
+    return 0x202020;
+}
+
+TEST_F(OpenGlDeviceTest, FigureMatchesItsReferenceOnScreenAndThroughATextureTarget)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(256, 128, 0xFF202020u));
+    uint32_t texels[16];
+    for (uint32_t &t : texels) {
+        t = 0xFFFFFFFFu;
+    }
+    texels[0] = 0xFF0000FFu;  // blue, top left
+    const uint32_t marked = MakeTexture(4, 4, RenderFormatA8R8G8B8, texels);
+    ASSERT_NE(marked, 0u);
+    DrawFigure(marked);
+
+    // The same figure into a 128 x 128 target, then onto the right half.
+    uint32_t target = 0;
+    ASSERT_EQ(RenderDevice.Device->CreateTexture(128, 128, 1, UsageRenderTarget, RenderFormatA8R8G8B8, PoolDefault,
+                                                 &target),
+              DeviceOk);
+    ASSERT_EQ(BeginRenderToTexture(target, 1), 1);
+    BeginRenderScene();
+    ClearFrame(0xFF202020u, ClearTarget | ClearZBuffer);
+    DrawFigure(marked);
+    EndRenderToTexture();
+    BeginRenderScene();
+    std::vector<ScreenVertex> copy;
+    AddRect(copy, 128, 0, 256, 128, 0xFFFFFFFFu);
+    UseTexture(target);
+    DrawTriangles(copy, ScreenFvf);
+    UseTexture(0);
+    EndRenderScene();
+
+    const Picture picture = Shot();
+    ASSERT_EQ(picture.width, 256);
+    ASSERT_EQ(picture.height, 128);
+    int wrong = 0;
+    for (int y = 0; y < 128; ++y) {
+        for (int x = 0; x < 128; ++x) {
+            const uint32_t want = FigureReference(x, y);
+            if (picture.At(x, y) != want || picture.At(x + 128, y) != want) {
+                if (++wrong < 5) {
+                    ADD_FAILURE() << "at " << x << "," << y << ": " << Hex(picture.At(x, y)) << " and "
+                                  << Hex(picture.At(x + 128, y)) << ", want " << Hex(want);
+                }
+            }
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+    RenderDevice.Device->ReleaseTexture(target);
+    RenderDevice.Device->ReleaseTexture(marked);
+    PresentFrame();
+}
+
+// Texel centres fall on pixel centres for a quad from -0.5 to 3.5; from 0 to
+// 4 every pixel sits between four texels.
+TEST_F(OpenGlDeviceTest, TexturesMapTexelForTexelOnTheHalfPixelRule)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(64, 64, 0xFF000000u));
+    uint32_t texels[16];
+    for (int i = 0; i < 16; ++i) {
+        texels[i] = (i + i / 4) % 2 == 0 ? 0xFFFFFFFFu : 0xFF000000u;  // a chequer
+    }
+    const uint32_t texture = MakeTexture(4, 4, RenderFormatA8R8G8B8, texels);
+    UseTexture(texture, TexfLinear);
+    std::vector<ScreenVertex> exact;
+    AddRect(exact, 0, 0, 4, 4, 0xFFFFFFFFu);
+    std::vector<ScreenVertex> shifted;
+    AddRect(shifted, 10.5f, 0.5f, 14.5f, 4.5f, 0xFFFFFFFFu);
+    DrawTriangles(exact, ScreenFvf);
+    DrawTriangles(shifted, ScreenFvf);
+    const Picture picture = Shot();
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            const uint32_t want = (x + y) % 2 == 0 ? 0xFFFFFF : 0x000000;
+            EXPECT_EQ(picture.At(x, y), want) << x << "," << y;
+        }
+    }
+    // Between the texels: a blend, neither black nor white.
+    const uint32_t middle = picture.At(11, 1);
+    EXPECT_GT(Red(middle), 40) << Hex(middle);
+    EXPECT_LT(Red(middle), 215) << Hex(middle);
+    RenderDevice.Device->ReleaseTexture(texture);
+}
+
+TEST_F(OpenGlDeviceTest, NearerDepthHidesFartherAndBeyondOneIsClipped)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(64, 64, 0xFF000000u));
+    UseTexture(0);
+    SetRenderStateCached(RsZFunc, CmpLessEqual);
+    std::vector<ScreenVertex> near;
+    AddRect(near, 0, 0, 32, 32, 0xFF00FF00u, 0.5f);
+    std::vector<ScreenVertex> far;
+    AddRect(far, 16, 16, 48, 48, 0xFFFF0000u, 0.9f);
+    std::vector<ScreenVertex> beyond;
+    AddRect(beyond, 50, 50, 60, 60, 0xFF0000FFu, 1.0001f);
+    DrawTriangles(near, ScreenFvf);
+    DrawTriangles(far, ScreenFvf);
+    SetRenderStateCached(RsZEnable, 0);
+    DrawTriangles(beyond, ScreenFvf);
+    SetRenderStateCached(RsZEnable, 1);
+    const Picture picture = Shot();
+    EXPECT_EQ(picture.At(20, 20), 0x00FF00u);  // both: the nearer
+    EXPECT_EQ(picture.At(40, 40), 0xFF0000u);  // the farther alone
+    EXPECT_EQ(picture.At(55, 55), 0x000000u);  // clipped
+}
+
+// Every texture format, filled with known texels, reads back within its bit
+// depth.
+TEST_F(OpenGlDeviceTest, EveryTextureFormatReadsBackItsTexels)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(64, 64, 0xFF000000u));
+    struct Case {
+        const char *name;
+        uint32_t format;
+        std::vector<uint8_t> texels;  // 2 x 2
+        uint32_t want[4];
+        int tolerance;
+    };
+    const Case cases[] = {
+        {"A8R8G8B8", RenderFormatA8R8G8B8,
+         {0x10, 0x20, 0x30, 0xFF, 0xFF, 0x00, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0xFF, 0x00, 0x00, 0xFF, 0xFF},
+         {0x302010, 0x0000FF, 0x00FF00, 0xFF0000},
+         0},
+        {"X8R8G8B8 (alpha 1)", RenderFormatX8R8G8B8,
+         {0x10, 0x20, 0x30, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00, 0x00, 0x00, 0xFF, 0x00},
+         {0x302010, 0x0000FF, 0x00FF00, 0xFF0000},
+         0},
+        {"R5G6B5", RenderFormatR5G6B5, {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0xFF, 0xFF}, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}, 8},
+        {"A1R5G5B5", RenderFormatA1R5G5B5, {0x00, 0xFC, 0xE0, 0x83, 0x1F, 0x80, 0xFF, 0xFF}, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}, 8},
+        {"A4R4G4B4", RenderFormatA4R4G4B4, {0x00, 0xFF, 0xF0, 0xF0, 0x0F, 0xF0, 0x88, 0xF8}, {0xFF0000, 0x00FF00, 0x0000FF, 0x888888}, 17},
+        {"L8", RenderFormatL8, {0x00, 0x40, 0x80, 0xFF}, {0x000000, 0x404040, 0x808080, 0xFFFFFF}, 0},
+    };
+    for (const Case &c : cases) {
+        ClearFrame(0xFF000000u, ClearTarget);
+        const uint32_t texture = MakeTexture(2, 2, c.format, c.texels.data());
+        ASSERT_NE(texture, 0u) << c.name;
+        UseTexture(texture);
+        SetRenderStateCached(RsAlphaTestEnable, 1);  // transparent texels would vanish
+        SetRenderStateCached(RsAlphaFunc, CmpGreaterEqual);
+        SetRenderStateCached(RsAlphaRef, 128);
+        std::vector<ScreenVertex> quad;
+        AddRect(quad, 0, 0, 2, 2, 0xFFFFFFFFu);
+        DrawTriangles(quad, ScreenFvf);
+        SetRenderStateCached(RsAlphaTestEnable, 0);
+        const Picture picture = Shot();
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_TRUE(Near(picture.At(i % 2, i / 2), c.want[i], c.tolerance))
+                << c.name << " texel " << i << ": " << Hex(picture.At(i % 2, i / 2)) << ", want " << Hex(c.want[i]);
+        }
+        RenderDevice.Device->ReleaseTexture(texture);
+    }
+}
+
+// DXT1 keeps its one-bit alpha: a cut-out texel is not drawn; DXT3 carries
+// explicit alpha.
+TEST_F(OpenGlDeviceTest, CompressedTexturesKeepTheirAlpha)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(64, 64, 0xFF000000u));
+    if (!RenderDevice.DeviceCaps.dxt1Textures) {
+        GTEST_SKIP() << "no S3TC";
+    }
+    // Colour 0 red, colour 1 blue: four-colour mode, every texel colour 0.
+    const uint8_t solid[8] = {0x00, 0xF8, 0x1F, 0x00, 0x00, 0x00, 0x00, 0x00};
+    // Colour 0 below colour 1: three colours and transparent; index 3 everywhere.
+    const uint8_t cutOut[8] = {0x1F, 0x00, 0x00, 0xF8, 0xFF, 0xFF, 0xFF, 0xFF};
+    // DXT3: alpha 15 in the top row, 0 elsewhere; colour green.
+    const uint8_t explicitAlpha[16] = {0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0xE0, 0x07, 0xE0, 0x07, 0, 0, 0, 0};
+    SetRenderStateCached(RsAlphaTestEnable, 1);
+    SetRenderStateCached(RsAlphaFunc, CmpGreaterEqual);
+    SetRenderStateCached(RsAlphaRef, 128);
+    const uint32_t a = MakeTexture(4, 4, RenderFormatDxt1, solid);
+    const uint32_t b = MakeTexture(4, 4, RenderFormatDxt1, cutOut);
+    const uint32_t c = MakeTexture(4, 4, RenderFormatDxt3, explicitAlpha);
+    ASSERT_NE(a * b * c, 0u);
+    for (const auto &[texture, x] : {std::pair<uint32_t, int>{a, 0}, {b, 10}, {c, 20}}) {
+        UseTexture(texture);
+        std::vector<ScreenVertex> quad;
+        AddRect(quad, static_cast<float>(x), 0, static_cast<float>(x + 4), 4, 0xFFFFFFFFu);
+        DrawTriangles(quad, ScreenFvf);
+    }
+    const Picture picture = Shot();
+    EXPECT_EQ(picture.At(1, 1), 0xFF0000u);
+    EXPECT_EQ(picture.At(11, 1), 0x000000u);  // cut out
+    EXPECT_EQ(picture.At(21, 0), 0x00FF00u);  // opaque row
+    EXPECT_EQ(picture.At(21, 2), 0x000000u);  // transparent row
+}
+
+// Texture stages, the colour sum, blending, the alpha test and fog: each
+// case draws one quad over a grey background and reads its middle.
+TEST_F(OpenGlDeviceTest, StagesBlendingAlphaTestAndFogGiveTheirPixels)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(64, 64, 0xFF808080u));
+    const uint32_t texel = 0x80FF8040u;  // alpha 128
+    const uint32_t texel127 = 0x7FFF8040u;
+    const uint32_t texture = MakeTexture(1, 1, RenderFormatA8R8G8B8, &texel);
+    const uint32_t texture127 = MakeTexture(1, 1, RenderFormatA8R8G8B8, &texel127);
+    const uint32_t diffuse = 0xFF4080C0u;
+    const uint32_t specular = 0xFF202020u;
+    struct Case {
+        const char *name;
+        uint32_t tex;
+        uint32_t colourOp;
+        uint32_t arg1;
+        uint32_t arg2;
+        uint32_t stage1Op;  // with CURRENT and SPECULAR
+        uint32_t specularEnable;
+        uint32_t blend;     // 0 off, else src | dest << 8
+        uint32_t alphaTest; // 0 off, else the reference
+        uint32_t want;
+    };
+    const uint32_t grey = 0x808080;
+    const Case cases[] = {
+        {"texture", texture, TopSelectArg1, TaTexture, TaDiffuse, TopDisable, 0, 0, 0, 0xFF8040},
+        {"diffuse", texture, TopSelectArg1, TaDiffuse, TaTexture, TopDisable, 0, 0, 0, 0x4080C0},
+        {"modulate", texture, TopModulate, TaTexture, TaDiffuse, TopDisable, 0, 0, 0, 0x404030},
+        {"modulate 2x", texture, TopModulate2x, TaTexture, TaDiffuse, TopDisable, 0, 0, 0, 0x808060},
+        {"add", texture, TopAdd, TaTexture, TaDiffuse, TopDisable, 0, 0, 0, 0xFFFFFF},
+        {"no texture modulates white", 0, TopModulate, TaTexture, TaDiffuse, TopDisable, 0, 0, 0, 0x4080C0},
+        {"stage 1 adds specular", 0, TopSelectArg1, TaDiffuse, TaDiffuse, TopAdd, 0, 0, 0, 0x60A0E0},
+        {"colour sum", 0, TopSelectArg1, TaDiffuse, TaDiffuse, TopDisable, 1, 0, 0, 0x60A0E0},
+        {"source alpha blend", texture, TopSelectArg1, TaTexture, TaDiffuse, TopDisable, 0,
+         BlendSrcAlpha | BlendInvSrcAlpha << 8, 0, 0xC0805F},
+        {"multiply by source colour", texture, TopSelectArg1, TaTexture, TaDiffuse, TopDisable, 0,
+         BlendZero | BlendSrcColor << 8, 0, 0x804020},
+        {"destination colour", texture, TopSelectArg1, TaTexture, TaDiffuse, TopDisable, 0,
+         BlendDestColor | BlendZero << 8, 0, 0x804020},
+        {"add blend", texture, TopSelectArg1, TaTexture, TaDiffuse, TopDisable, 0, BlendOne | BlendOne << 8, 0,
+         0xFFFFC0},
+        {"alpha 128 passes 128", texture, TopSelectArg1, TaTexture, TaDiffuse, TopDisable, 0, 0, 128, 0xFF8040},
+        {"alpha 127 fails 128", texture127, TopSelectArg1, TaTexture, TaDiffuse, TopDisable, 0, 0, 128, grey},
+    };
+    for (const Case &c : cases) {
+        ClearFrame(0xFF808080u, ClearTarget | ClearZBuffer);
+        UseTexture(c.tex);
+        SetTextureStageStateCached(0, TssColorOp, c.colourOp);
+        SetTextureStageStateCached(0, TssColorArg1, c.arg1);
+        SetTextureStageStateCached(0, TssColorArg2, c.arg2);
+        SetTextureStageStateCached(0, TssAlphaOp, TopSelectArg1);
+        SetTextureStageStateCached(0, TssAlphaArg1, TaTexture);
+        SetTextureStageStateCached(1, TssColorOp, c.stage1Op);
+        SetTextureStageStateCached(1, TssColorArg1, TaCurrent);
+        SetTextureStageStateCached(1, TssColorArg2, TaSpecular);
+        SetRenderStateCached(RsSpecularEnable, c.specularEnable);
+        SetRenderStateCached(RsAlphaBlendEnable, c.blend != 0 ? 1 : 0);
+        if (c.blend != 0) {
+            SetRenderStateCached(RsSrcBlend, c.blend & 255);
+            SetRenderStateCached(RsDestBlend, c.blend >> 8);
+        }
+        SetRenderStateCached(RsAlphaTestEnable, c.alphaTest != 0 ? 1 : 0);
+        SetRenderStateCached(RsAlphaRef, c.alphaTest);
+        SetRenderStateCached(RsAlphaFunc, CmpGreaterEqual);
+        std::vector<ScreenVertex> quad;
+        AddRect(quad, 16, 16, 48, 48, diffuse, 0.5f, specular);
+        DrawTriangles(quad, ScreenFvf);
+        const uint32_t got = Shot().At(32, 32);
+        EXPECT_TRUE(Near(got, c.want, 2)) << c.name << ": " << Hex(got) << ", want " << Hex(c.want);
+    }
+    ResetTextureStages();
+    SetRenderStateCached(RsAlphaBlendEnable, 0);
+    SetRenderStateCached(RsAlphaTestEnable, 0);
+    UseTexture(0);
+
+    // Linear fog half-way between its start and end: half the fog colour.
+    ClearFrame(0xFF000000u, ClearTarget | ClearZBuffer);
+    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    RenderDevice.Device->SetTransform(TransformWorld, identity);
+    RenderDevice.Device->SetTransform(TransformView, identity);
+    RenderDevice.Device->SetTransform(TransformProjection, identity);
+    SetTextureStageStateCached(0, TssColorOp, TopSelectArg1);
+    SetTextureStageStateCached(0, TssColorArg1, TaDiffuse);
+    SetRenderStateCached(RsFogEnable, 1);
+    SetRenderStateCached(RsFogTableMode, FogLinear);
+    SetRenderStateCached(RsFogStart, FloatBits(0.0f));
+    SetRenderStateCached(RsFogEnd, FloatBits(1.0f));
+    SetRenderStateCached(RsFogColor, 0x0000FF00u);
+    const uint32_t white = 0xFFFFFFFFu;
+    const std::vector<WorldVertex> world = {{-0.5f, 0.5f, 0.5f, white}, {0.5f, 0.5f, 0.5f, white},
+                                            {0.5f, -0.5f, 0.5f, white}, {-0.5f, 0.5f, 0.5f, white},
+                                            {0.5f, -0.5f, 0.5f, white}, {-0.5f, -0.5f, 0.5f, white}};
+    SetRenderStateCached(RsCullMode, CullNone);
+    DrawTriangles(world, WorldFvf);
+    // Pre-transformed vertices are never fogged.
+    std::vector<ScreenVertex> screen;
+    AddRect(screen, 0, 0, 8, 8, white);
+    DrawTriangles(screen, ScreenFvf);
+    SetRenderStateCached(RsFogEnable, 0);
+    SetRenderStateCached(RsCullMode, CullCcw);
+    const Picture picture = Shot();
+    EXPECT_TRUE(Near(picture.At(32, 32), 0x80FF80, 2)) << Hex(picture.At(32, 32));
+    EXPECT_EQ(picture.At(4, 4), 0xFFFFFFu);
+    EXPECT_EQ(picture.At(2, 32), 0x000000u);  // the quad is x -0.5..0.5
+    RenderDevice.Device->ReleaseTexture(texture);
+    RenderDevice.Device->ReleaseTexture(texture127);
+}
+
+TEST_F(OpenGlDeviceTest, AntialiasingChangesKeepDrawingAndShotsAtTheSameSize)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(96, 64, 0xFF000000u));
+    for (const int samples : {4, 0}) {
+        EndRenderScene();
+        ChangeDisplayMode(96, 64, -1, 1, samples);
+        EXPECT_EQ(RenderDevice.PresentParams.multiSample, samples);
+        BeginRenderScene();
+        ClearFrame(0xFF000000u, ClearTarget | ClearZBuffer);
+        UseTexture(0);
+        // A slanted edge: antialiased, its pixels take part-coverage shades.
+        const ScreenVertex a = {10.0f, 10.0f, 0.5f, 1.0f, 0xFFFFFFFFu, 0, 0, 0};
+        const ScreenVertex b = {80.0f, 20.0f, 0.5f, 1.0f, 0xFFFFFFFFu, 0, 0, 0};
+        const ScreenVertex c = {30.0f, 60.0f, 0.5f, 1.0f, 0xFFFFFFFFu, 0, 0, 0};
+        DrawTriangles(std::vector<ScreenVertex>{a, b, c}, ScreenFvf);
+        const Picture picture = Shot();
+        ASSERT_EQ(picture.width, 96) << samples;
+        ASSERT_EQ(picture.height, 64) << samples;
+        EXPECT_EQ(picture.At(35, 25), 0xFFFFFFu) << samples;
+        int partial = 0;
+        for (const uint32_t p : picture.pixels) {
+            partial += p != 0 && p != 0xFFFFFF ? 1 : 0;
+        }
+        if (samples == 4) {
+            EXPECT_GT(partial, 20);
+        } else {
+            EXPECT_EQ(partial, 0);
+        }
+        PresentFrame();
+    }
+}
+
+// The batches on the OpenGL device: a screen quad in vertex colours, and an
+// AuxBlendBatch quad blended over an AuxBatch quad by its vertex alpha.
+TEST_F(OpenGlDeviceTest, BatchesDrawScreenQuadsAndBlendTheAuxBatch)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(64, 64, 0xFF000000u));
+    SetScreenTransform(0.0f, 0.0f, 1.0f, 1.0f);
+    BeginScreenBatch(nullptr);
+    const uint16_t a = AddScreenVertexRaw(-0.5f, -0.5f, 0, 0, 0xFF00FF00u);
+    const uint16_t b = AddScreenVertexRaw(15.5f, -0.5f, 0, 0, 0xFF00FF00u);
+    const uint16_t c = AddScreenVertexRaw(15.5f, 15.5f, 0, 0, 0xFF00FF00u);
+    const uint16_t d = AddScreenVertexRaw(-0.5f, 15.5f, 0, 0, 0xFF00FF00u);
+    AddScreenQuad(a, b, c, d);
+    FlushScreenBatch();
+
+    // Identity transforms: x and y -0.5..0.5 are the middle of the screen.
+    SetRenderStateCached(RsCullMode, CullNone);
+    BeginAuxBatch(nullptr, 0, 0);
+    uint16_t v[4];
+    const float corners[4][2] = {{-0.5f, 0.5f}, {0.5f, 0.5f}, {0.5f, -0.5f}, {-0.5f, -0.5f}};
+    for (int i = 0; i < 4; ++i) {
+        v[i] = AddAuxVertex(corners[i][0], corners[i][1], 0.5f, 0, 0, 0xFFFF0000u);
+    }
+    AddAuxQuad(v[0], v[1], v[2], v[3]);
+    BeginAuxBlendBatch(nullptr, 4, 2);
+    for (int i = 0; i < 4; ++i) {
+        v[i] = AddAuxBlendVertex(corners[i][0], corners[i][1], 0.4f, 0, 0, 0x800000FFu);
+    }
+    AddAuxBlendQuad(v[0], v[1], v[2], v[3]);
+    FlushAuxBatches();
+    SetRenderStateCached(RsCullMode, CullCcw);
+    EndRenderScene();
+    const Picture picture = Shot();
+    EXPECT_EQ(picture.At(0, 0), 0x00FF00u);
+    EXPECT_EQ(picture.At(15, 15), 0x00FF00u);
+    EXPECT_EQ(picture.At(10, 20), 0x000000u);
+    EXPECT_TRUE(Near(picture.At(32, 32), 0x7F0080, 2)) << Hex(picture.At(32, 32));
+    EXPECT_EQ(picture.At(60, 60), 0x000000u);
+}
+
+// A screen-batch quad with a 4 x 4 A1R5G5B5 texture whose material tests
+// alpha: opaque texels show, cut-out ones leave the background.
+TEST_F(OpenGlDeviceTest, ScreenBatchMaterialCutsOutTransparentTexels)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(64, 64, 0xFF000080u));
+    TextureRecord *record = nullptr;
+    ASSERT_EQ(CreateTexture("cutout", 4, 4, RenderFormatA1R5G5B5, &record, 0, 0, 1, 0), 0);
+    record->alphaReference = 128;
+    DeviceLockedRect locked{};
+    ASSERT_EQ(RenderDevice.Device->LockTexture(record->texture, 0, nullptr, 0, &locked), DeviceOk);
+    for (int y = 0; y < 4; ++y) {
+        uint16_t *row = reinterpret_cast<uint16_t *>(static_cast<uint8_t *>(locked.bits) + y * locked.pitch);
+        for (int x = 0; x < 4; ++x) {
+            row[x] = (x + y) % 2 == 0 ? 0xFFE0 : 0x7C00;  // opaque yellow, transparent red
+        }
+    }
+    RenderDevice.Device->UnlockTexture(record->texture, 0);
+    Material *material = GetMaterial(record, 0, 0, 1, 0, nullptr);
+    SetTextureStageStateCached(0, TssMinFilter, TexfPoint);
+    SetTextureStageStateCached(0, TssMagFilter, TexfPoint);
+    SetTextureStageStateCached(0, TssMipFilter, TexfNone);
+    BeginScreenBatch(material);
+    const uint16_t a = AddScreenVertexRaw(-0.5f, -0.5f, 0, 0, 0xFFFFFFFFu);
+    const uint16_t b = AddScreenVertexRaw(31.5f, -0.5f, 1, 0, 0xFFFFFFFFu);
+    const uint16_t c = AddScreenVertexRaw(31.5f, 31.5f, 1, 1, 0xFFFFFFFFu);
+    const uint16_t d = AddScreenVertexRaw(-0.5f, 31.5f, 0, 1, 0xFFFFFFFFu);
+    AddScreenQuad(a, b, c, d);
+    FlushScreenBatch();
+    EndRenderScene();
+    const Picture picture = Shot();
+    EXPECT_EQ(picture.At(4, 4), 0xFFFF00u);    // texel (0, 0): opaque
+    EXPECT_EQ(picture.At(12, 4), 0x000080u);   // texel (1, 0): cut out
+    EXPECT_EQ(picture.At(12, 12), 0xFFFF00u);  // texel (1, 1)
+    EXPECT_EQ(picture.At(40, 40), 0x000080u);  // outside
+}
+
+// A world-batch quad across the fog range: its colour at the near end, the
+// fog colour at the far end, linear between.
+TEST_F(OpenGlDeviceTest, WorldBatchFogGoesLinearlyToTheFogColour)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(64, 64, 0xFF000000u));
+    const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    RenderDevice.Device->SetTransform(TransformWorld, identity);
+    RenderDevice.Device->SetTransform(TransformView, identity);
+    RenderDevice.Device->SetTransform(TransformProjection, identity);
+    SetFogRange(0x0000FF, 0.0f, 1.0f);
+    EnableFog(1);
+    ApplyFogMode(1);
+    SetRenderStateCached(RsFogTableMode, FogLinear);
+    SetRenderStateCached(RsCullMode, CullNone);
+    // Depth 0 at the left edge, 1 at the right: the eye depth is z.
+    BeginWorldBatch(nullptr, 0, 0);
+    const uint16_t a = AddWorldVertex(-1.0f, 1.0f, 0.0f, 0, 0, 0xFFFF0000u);
+    const uint16_t b = AddWorldVertex(1.0f, 1.0f, 0.999f, 0, 0, 0xFFFF0000u);
+    const uint16_t c = AddWorldVertex(1.0f, -1.0f, 0.999f, 0, 0, 0xFFFF0000u);
+    const uint16_t d = AddWorldVertex(-1.0f, -1.0f, 0.0f, 0, 0, 0xFFFF0000u);
+    AddWorldQuad(a, b, c, d);
+    FlushWorldBatch();
+    EnableFog(0);
+    SetRenderStateCached(RsCullMode, CullCcw);
+    EndRenderScene();
+    const Picture picture = Shot();
+    int previousRed = 256;
+    for (int x = 0; x < 64; x += 8) {
+        const uint32_t p = picture.At(x, 32);
+        const float f = 1.0f - (static_cast<float>(x) + 0.5f) / 64.0f;  // the share of the quad's colour
+        EXPECT_NEAR(Red(p), 255.0f * f, 3.0f) << x;
+        EXPECT_NEAR(Blue(p), 255.0f * (1.0f - f), 3.0f) << x;
+        EXPECT_LT(Red(p), previousRed);
+        previousRed = Red(p);
+    }
+}
+
+}  // namespace
