@@ -21,7 +21,7 @@ PACKAGES := g++ make cmake ninja-build pkg-config git \
 	googletest libgtest-dev libgmock-dev libbenchmark-dev \
 	libsdl2-dev libgl-dev libgl1-mesa-dev libgl1-mesa-dri libfreetype-dev libjpeg-dev \
 	libogg-dev libvorbis-dev fonts-dejavu-core xvfb xauth \
-	clang libclang-rt-14-dev ccache
+	clang libclang-rt-14-dev lld ccache
 
 .PHONY: all deps build build-asan fuzz fuzz-seeds fuzz-run data run test test-fast bench clean
 
