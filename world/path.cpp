@@ -144,6 +144,14 @@ int PathNode::Read(DataStream *stream, int /*version*/, int withBandData)
     rightEdge = stream->ReadFloat();
     outerLeft = stream->ReadFloat();
     outerRight = stream->ReadFloat();
+    bool sound = IsSoundPathLateral(leftEdge) && IsSoundPathLateral(rightEdge) && IsSoundPathLateral(outerLeft) &&
+                 IsSoundPathLateral(outerRight);
+    for (const float d : direction) {
+        sound = sound && d >= -PathMaxDirection && d <= PathMaxDirection;
+    }
+    if (!sound) {
+        return 1;
+    }
     if (withBandData) {
         stream->ReadBytes(band, PathBandBytes);
     }

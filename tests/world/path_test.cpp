@@ -174,6 +174,44 @@ TEST(PathRecord, DamagedRecordsAreRefused)
     }
 }
 
+// A node's lateral limits and direction must be numbers within their
+// bounds: a lateral point scaled to 16.16 then stays inside the 32-bit range
+// (the start objects and the driving lines add it to the node's position).
+TEST(PathRecord, NodeLimitsAndDirectionOutsideTheirBoundsAreRefused)
+{
+    struct Case {
+        const char *what;
+        void (*spoil)(PathNodeFields &);
+        bool refused;
+    };
+    const Case cases[] = {
+        {"left edge at the bound", [](PathNodeFields &n) { n.leftEdge = -PathMaxLateral; n.outerLeft = -PathMaxLateral; }, false},
+        {"direction component at the bound", [](PathNodeFields &n) { n.direction[1] = PathMaxDirection; }, false},
+        {"left edge 1e30 m", [](PathNodeFields &n) { n.leftEdge = -1e30f; }, true},
+        {"right edge beyond the bound", [](PathNodeFields &n) { n.rightEdge = 10001.0f; }, true},
+        {"outer left not a number", [](PathNodeFields &n) { n.outerLeft = std::nanf(""); }, true},
+        {"outer right infinite", [](PathNodeFields &n) { n.outerRight = INFINITY; }, true},
+        {"direction x not a number", [](PathNodeFields &n) { n.direction[0] = std::nanf(""); }, true},
+        {"direction y 1e20", [](PathNodeFields &n) { n.direction[1] = 1e20f; }, true},
+        {"direction z beyond the bound", [](PathNodeFields &n) { n.direction[2] = -2.5f; }, true},
+    };
+    for (const Case &c : cases) {
+        for (const bool second : {false, true}) {
+            SCOPED_TRACE(testing::Message() << c.what << (second ? ", second list" : ""));
+            PathFields fields = RichPath();
+            c.spoil(second ? fields.secondNodes[0] : fields.nodes[2]);
+            Path path;
+            if (c.refused) {
+                EXPECT_NE(ReadPathFields(path, fields), 0);
+                EXPECT_EQ(path.nodeCount, 0);
+                EXPECT_EQ(path.secondNodeCount, 0);
+            } else {
+                EXPECT_EQ(ReadPathFields(path, fields), 0);
+            }
+        }
+    }
+}
+
 TEST(PathRecord, CutShortAtAnyLengthIsRefused)
 {
     WorldWriter whole;
