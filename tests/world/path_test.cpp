@@ -436,6 +436,33 @@ TEST_F(LapTiming, OnRoadShareAndLinesFollowTheSurface)
     EXPECT_EQ(path().nodes[8].lines[1].colour, 0u);
 }
 
+// Nodes at the ends of the 16.16 range: the ground probe below the node and
+// the driving-line points beside it wrap as positions do, never overflowing
+// (the sanitizer build checks the sums).
+TEST_F(LapTiming, NodesAtTheEndsOfThePositionRangeProbeWithoutOverflow)
+{
+    PathFields fields = StraightPath(4, PathClosedLoop | PathUsesKnowledge, -15.0f);
+    fields.nodes[0].position[2] = INT32_MIN;
+    fields.nodes[1].position[2] = INT32_MIN + 65536;
+    fields.nodes[2].position[0] = INT32_MAX;
+    fields.nodes[2].direction[0] = 0.0f;
+    fields.nodes[2].direction[1] = -1.0f;
+    fields.nodes[3].position[1] = INT32_MIN;
+    scene.LoadPath(fields);
+    for (int i = 0; i < 4; ++i) {
+        path().nodes[i].lines[0].offset = -PathMaxLateral;
+        path().nodes[i].lines[2].offset = PathMaxLateral;
+        path().nodes[i].lines[1].weight = 1.0f;
+    }
+    scene.AddStrip(0.0f, 0.0f, 8.0f, 0, 0);
+    scene.Finish();
+    // Node 2 points along -y: its right-hand line lies along -x, 10 km back
+    // from the top of the range.
+    EXPECT_EQ(path().nodes[2].lines[0].point[0], WrapAdd(INT32_MAX, 10000 * 65536));
+    EXPECT_EQ(path().nodes[2].lines[2].point[0], INT32_MAX - 10000 * 65536);
+    EXPECT_EQ(path().nodes[0].lines[1].point[2], INT32_MIN);
+}
+
 TEST_F(LapTiming, WithoutKnowledgeEverythingCountsAsRoad)
 {
     scene.world->timingLineCount = 1;
