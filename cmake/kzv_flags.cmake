@@ -8,7 +8,18 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "x86_64|AMD64|amd64")
   add_compile_options(-msse2 -mfpmath=sse)
 endif()
 
+# The sanitizer tree: AddressSanitizer and UndefinedBehaviorSanitizer, with
+# signed overflow and float-to-int overflow checked and every report fatal.
+# Built with clang, the libraries also carry libFuzzer's coverage hooks
+# (fuzzer-no-link), so the fuzz targets of fuzz/ link against the same
+# libraries the tests use.
+set(KZV_FUZZ OFF)
 if(KZV_SANITIZE)
-  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
-  add_link_options(-fsanitize=address,undefined)
+  set(kzv_sanitizers address,undefined,float-cast-overflow)
+  add_compile_options(-fsanitize=${kzv_sanitizers} -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=${kzv_sanitizers} -fno-sanitize-recover=all)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    add_compile_options(-fsanitize=fuzzer-no-link)
+    set(KZV_FUZZ ON)
+  endif()
 endif()

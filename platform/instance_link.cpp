@@ -291,3 +291,23 @@ int PlatformInstanceSend(const char *socketName, int type, const char *name, int
     close(fd);
     return reply;
 }
+
+int PlatformInstanceSendBytes(const char *socketName, const void *bytes, size_t size)
+{
+    const int fd = ConnectTo(socketName);
+    if (fd < 0) {
+        return 0;
+    }
+    const unsigned char *next = static_cast<const unsigned char *>(bytes);
+    size_t left = size;
+    while (left > 0) {
+        const ssize_t sent = send(fd, next, left, MSG_NOSIGNAL);
+        if (sent <= 0) {
+            break;
+        }
+        next += sent;
+        left -= static_cast<size_t>(sent);
+    }
+    close(fd);
+    return left == 0;
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 // The link between a starting program and one that already runs in the same
 // folder: a Unix-domain stream socket file in the program folder. The
 // running program listens; the starter connects, sends one request and waits
@@ -39,3 +41,8 @@ void PlatformInstanceClose();
 // The starter's side: connects, sends the request and waits at most
 // timeoutMs for the reply byte. Returns the reply, or InstanceReplyFailed.
 int PlatformInstanceSend(const char *socketName, int type, const char *name, int timeoutMs);
+
+// Sends the bytes as they are (any length, well-formed or not) and closes the
+// connection without waiting for a reply: what a damaged or hostile starter
+// may send. Returns 1 when connected and sent, else 0. For the tests.
+int PlatformInstanceSendBytes(const char *socketName, const void *bytes, size_t size);

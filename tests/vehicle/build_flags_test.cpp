@@ -30,8 +30,7 @@ TEST(BuildFlagsTest, NoFusedMultiplyAdd) {
 // between libraries and machines; the vehicle code uses the project's own
 // float maths instead (sqrt is exact and allowed).
 TEST(BuildFlagsTest, VehicleCodeCallsNoLibraryTranscendentals) {
-    const std::filesystem::path folder =
-        std::filesystem::path(__FILE__).parent_path().parent_path().parent_path() / "vehicle";
+    const std::filesystem::path folder = std::filesystem::path(KZV_SOURCE_DIR) / "vehicle";
     ASSERT_TRUE(std::filesystem::is_directory(folder)) << folder;
 
     const std::regex call(

@@ -58,7 +58,10 @@ __attribute__((visibility("default"))) int NP_RequestData(uint16_t mask)
     LastMask = mask;
     return RequestDataResult;
 }
-__attribute__((visibility("default"))) int NP_GetData(void *data)
+// The client calls it through a pointer of this exact form: a call through
+// a pointer of another type is undefined.
+struct TrackIRData;
+__attribute__((visibility("default"))) int NP_GetData(TrackIRData *data)
 {
     std::memset(data, 0, 28);
     return 0;

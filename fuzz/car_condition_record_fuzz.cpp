@@ -1,0 +1,21 @@
+// Condition records received for a car (engine wear, fuel, each wheel's tyre
+// and damage state): the input is a run of 56-byte records, each applied to a
+// car on the default site, which is stepped after each.
+#include <cstdint>
+
+#include "fuzz/fuzz_support.h"
+#include "vehicle/car_object.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    constexpr size_t RecordSize = 56;
+    FuzzCarOnTrack track;
+    if (!track.car) {
+        return 0;
+    }
+    for (size_t at = 0; at + RecordSize <= size && at < 64 * RecordSize; at += RecordSize) {
+        track.car->ApplyConditionRecord(data + at);
+        track.Step(2);
+    }
+    return 0;
+}
