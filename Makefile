@@ -21,7 +21,7 @@ PACKAGES := g++ make cmake ninja-build pkg-config git \
 	googletest libgtest-dev libgmock-dev libbenchmark-dev \
 	libsdl2-dev libgl-dev libgl1-mesa-dev libgl1-mesa-dri libfreetype-dev libjpeg-dev \
 	libogg-dev libvorbis-dev fonts-dejavu-core xvfb xauth \
-	clang libclang-rt-14-dev ccache
+	clang libclang-rt-14-dev lld ccache
 
 .PHONY: all deps build build-asan fuzz fuzz-seeds fuzz-run data run test test-fast bench clean
 
@@ -83,7 +83,7 @@ run: data
 # sanitizers (clang), then every fuzz target for a bounded time.
 test: build build-asan fuzz
 	tools/with_display.sh ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
-	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp \
 	  tools/with_display.sh ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 	tools/fuzz_run.sh $(ASAN_BUILD) $(FUZZ_TEST_SECONDS) $(JOBS)
 

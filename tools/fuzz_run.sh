@@ -36,6 +36,7 @@ run_one() {
   local tmp
   tmp=$(mktemp -d)
   TMPDIR=$tmp KZV_FUZZ_DATA="$build/fuzz/datagen" ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    LSAN_OPTIONS=suppressions="$root/tools/lsan.supp" \
     "$exe" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=2560 \
     -print_final_stats=1 -artifact_prefix="$prefix" \
     "$work" "$build/fuzz/seeds/$name" "$root/fuzz/corpus/$name" >"$log" 2>&1
