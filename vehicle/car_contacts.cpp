@@ -140,8 +140,10 @@ void CarObject::PreStep(float dt) {
         UpdateMassProperties();
     RigidBody::PreStep(dt);
 
-    const FixVector down = {-RoundToInt(65536.0f * orientation[2]), -RoundToInt(65536.0f * orientation[5]),
-                            -RoundToInt(65536.0f * orientation[8])};
+    // Negated before rounding (the same value for any orientation), so that
+    // the INT32_MIN of a value off the scale is never negated.
+    const FixVector down = {RoundToInt(-65536.0f * orientation[2]), RoundToInt(-65536.0f * orientation[5]),
+                            RoundToInt(-65536.0f * orientation[8])};
     for (int w = 0; w < wheelCount; w++) {
         CarWheel &wheel = wheels[w];
         const RimData &axle = axles[wheel.axleIndex != 0 ? 1 : 0];

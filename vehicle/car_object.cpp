@@ -381,6 +381,8 @@ int CarObject::ReadRods(DataStream *stream) {
         end.kind = static_cast<uint8_t>(stream->ReadU8());
         end.spare = static_cast<uint8_t>(stream->ReadU8());
         valid = valid && std::isfinite(end.radius);
+        for (const int32_t c : {end.x, end.y, end.z})
+            valid = valid && c >= -MaxRodEndCoordinate && c <= MaxRodEndCoordinate;
     }
 
     const uint32_t linkCount = stream->ReadU32();

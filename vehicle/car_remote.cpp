@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "core/fixed_math.h"
 #include "core/main_window.h"
 #include "core/settings.h"
 #include "core/shell_globals.h"
@@ -35,6 +36,11 @@ constexpr int64_t SamePlaceFix = 0x1000;
 constexpr float SamePlaceSpeed = 0.1f;
 // A sender stops its own car beyond this speed; faster records are broken.
 constexpr float MaxRecordSpeed = 200.0f;
+// No car body turns faster than this (rad/s, about 16 turns a second); a
+// record whose angular momentum gives a faster spin is broken. Unbounded, a
+// huge spin turns the extrapolated car's orientation to values that are not
+// numbers.
+constexpr float MaxRecordAngularSpeed = 100.0f;
 // Below this an axis or the cross product of the axes gives no pose.
 constexpr float MinAxisLength = 1.0e-3f;
 // Packed 10-bit direction fields: the field in the top bits of a signed
@@ -137,8 +143,10 @@ bool DecodeRecordMotion(const CarStateRecord &r, const float inverseInertia[9], 
     float spin[3];
     MatVec3(inverseInertia, local, spin);
     MatVec3(m.orientation, spin, m.angularVelocity);
-    // A finite but huge angular momentum could still overflow here.
-    return IsFinite3(m.velocity) && IsFinite3(m.angularMomentum) && IsFinite3(m.angularVelocity);
+    // A finite but huge angular momentum could still overflow here; the
+    // comparison also refuses a spin that is not a number.
+    return IsFinite3(m.velocity) && IsFinite3(m.angularMomentum) && IsFinite3(m.angularVelocity) &&
+           Length3(m.angularVelocity) <= MaxRecordAngularSpeed;
 }
 
 }  // namespace
@@ -395,9 +403,9 @@ void CarObject::ApplyRemoteState(const CarStateRecord *r, uint32_t tick) {
             if (!dedicated) {
                 if (active == 0 && remotePhase != 1) {
                     const float ahead = static_cast<float>(age) * 0.01f * 65536.0f;
-                    position.x += RoundToInt(ahead * velocity[0]);
-                    position.y += RoundToInt(ahead * velocity[1]);
-                    position.z += RoundToInt(ahead * velocity[2]);
+                    position.x = WrapAdd(position.x, RoundToInt(ahead * velocity[0]));
+                    position.y = WrapAdd(position.y, RoundToInt(ahead * velocity[1]));
+                    position.z = WrapAdd(position.z, RoundToInt(ahead * velocity[2]));
                 } else if (active != 0) {
                     const float gravity = WorldGravity();
                     Zero3(force);
@@ -442,9 +450,9 @@ void CarObject::RemoteTick() {
         remoteAge = static_cast<float>(age) * 0.01f;
     }
     if (active != 0) {
-        position.x += RoundToInt(velocity[0] * TickFixScale);
-        position.y += RoundToInt(velocity[1] * TickFixScale);
-        position.z += RoundToInt(velocity[2] * TickFixScale);
+        position.x = WrapAdd(position.x, RoundToInt(velocity[0] * TickFixScale));
+        position.y = WrapAdd(position.y, RoundToInt(velocity[1] * TickFixScale));
+        position.z = WrapAdd(position.z, RoundToInt(velocity[2] * TickFixScale));
         predictedPosition = position;
         CheckStopped();
     }

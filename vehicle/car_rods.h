@@ -28,6 +28,10 @@ constexpr uint32_t RodLinkKeepDensity = 0x2;   // the density is kept unclamped 
 // are clamped into it on reading.
 constexpr float MinRodLinkDensity = 0.5f;
 constexpr float MaxRodLinkDensity = 40.0f;
+// The farthest a rod end may lie from the car's origin on any axis, 16.16
+// (1000 m, far beyond any car). Car data with an end beyond it is refused:
+// the mass model subtracts and mirrors the coordinates in 32 bits.
+constexpr int32_t MaxRodEndCoordinate = 1000 * 65536;
 // A negative end index names a wheel-side point; -6 is the lowest.
 constexpr int MinRodLinkEnd = -6;
 

@@ -70,6 +70,19 @@ int RoundHalfUp(float x) {
     return static_cast<int>(std::floor(x + 0.5f));
 }
 
+// The most ballast the body may carry: a fifth of its mass, rounded to
+// whole tens of kg. A body of 1000 kg or more reaches the set-up's own
+// 200 kg limit; one whose mass is not above zero (or not a number) takes
+// none. A mass far beyond the integer range thus never reaches the rounding.
+int BallastLimit(float bodyMass) {
+    const float tens = 0.02f * bodyMass;
+    if (!(tens > 0.0f))
+        return 0;
+    if (tens >= 20.0f)
+        return 200;
+    return 10 * RoundHalfUp(tens);
+}
+
 bool EqualNoCase(const char *a, const char *b) {
     for (; *a != 0 && *b != 0; ++a, ++b) {
         char ca = *a >= 'a' && *a <= 'z' ? static_cast<char>(*a - 32) : *a;
@@ -198,7 +211,7 @@ void CarObject::SetBrakeShares() {
 
 void CarObject::ApplyHandicaps() {
     int b = setup->addedMass;
-    const int limit = 10 * RoundHalfUp(0.02f * bodyMass);
+    const int limit = BallastLimit(bodyMass);
     if (b > limit)
         b = limit;
     if (b > 200)

@@ -4,6 +4,7 @@
 // bookkeeping follows. Replaces the plain body's step for cars.
 #include <cmath>
 
+#include "core/fixed_math.h"
 #include "vehicle/car_object.h"
 #include "vehicle/car_race_services.h"
 #include "vehicle/fix_convert.h"
@@ -95,9 +96,9 @@ void CarObject::Step(float dt, float gravity) {
         }
         if (!active) {
             if (remotePhase == 0) {
-                position.x += RoundToInt(velocity[0] * RemoteStepScale);
-                position.y += RoundToInt(velocity[1] * RemoteStepScale);
-                position.z += RoundToInt(velocity[2] * RemoteStepScale);
+                position.x = WrapAdd(position.x, RoundToInt(velocity[0] * RemoteStepScale));
+                position.y = WrapAdd(position.y, RoundToInt(velocity[1] * RemoteStepScale));
+                position.z = WrapAdd(position.z, RoundToInt(velocity[2] * RemoteStepScale));
                 predictedPosition = position;
                 CheckStopped();
             }

@@ -32,6 +32,11 @@ void SourcePoint(const PanelObject &source, const PanelVertex &vertex, FixVector
     point.z = vertex.height;
 }
 
+bool IsSoundOffset(int32_t offset)
+{
+    return offset >= -PanelMaxOffset && offset <= PanelMaxOffset;
+}
+
 } // namespace
 
 PanelObject::PanelObject(int32_t x, int32_t y)
@@ -61,6 +66,9 @@ int PanelObject::Read(DataStream *stream, int)
         stream->ReadFloat();
     }
     heading = stream->ReadFloat();
+    if (!std::isfinite(heading)) {
+        return 1;
+    }
     const int readVertexCount = stream->ReadU8() & 0xFF;
     const int readFaceCount = stream->ReadU8() & 0xFF;
     tagA = static_cast<uint8_t>(stream->ReadU8());
@@ -82,6 +90,10 @@ int PanelObject::Read(DataStream *stream, int)
         vertex.angle = stream->ReadFloat();
         vertex.tag = static_cast<uint8_t>(stream->ReadU8());
         stream->ReadBytes(vertex.unused, 3);
+        if (!IsSoundOffset(vertex.height) || !IsSoundOffset(vertex.lateral) || !std::isfinite(vertex.slope) ||
+            !std::isfinite(vertex.angle)) {
+            return 1;
+        }
     }
     if (readFaceCount != 0) {
         faceCount = static_cast<uint8_t>(readFaceCount);

@@ -25,6 +25,12 @@ struct PanelFace {
 };
 static_assert(sizeof(PanelFace) == 4, "PanelFace is stored as 4 bytes");
 
+// The farthest a panel vertex may lie from the panel's foot, laterally or in
+// height (16.16, 10000 m). A vertex beyond it, or a heading, slope or angle
+// that is no number, damages the record: the solids lofted between panels
+// negate and sum these values in 32 bits.
+constexpr int32_t PanelMaxOffset = 10000 * 65536;
+
 // Panel flag bits.
 constexpr uint8_t PanelComposite = 1;
 constexpr uint8_t PanelExtraFloat = 2;

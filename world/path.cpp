@@ -106,7 +106,7 @@ bool IsRoadSurface(const TrackColour *surface)
 int ProbeDown(const int32_t point[3], int32_t above, int32_t below, ContactProbe &record)
 {
     record.Clear();
-    const FixVector end = {point[0], point[1], point[2] - below};
+    const FixVector end = {point[0], point[1], WrapSub(point[2], below)};
     const FixVector ray = {0, 0, -(above + below)};
     return SolidContactQuery(end, ray, record);
 }
@@ -144,6 +144,14 @@ int PathNode::Read(DataStream *stream, int /*version*/, int withBandData)
     rightEdge = stream->ReadFloat();
     outerLeft = stream->ReadFloat();
     outerRight = stream->ReadFloat();
+    bool sound = IsSoundPathLateral(leftEdge) && IsSoundPathLateral(rightEdge) && IsSoundPathLateral(outerLeft) &&
+                 IsSoundPathLateral(outerRight);
+    for (const float d : direction) {
+        sound = sound && d >= -PathMaxDirection && d <= PathMaxDirection;
+    }
+    if (!sound) {
+        return 1;
+    }
     if (withBandData) {
         stream->ReadBytes(band, PathBandBytes);
     }
@@ -164,7 +172,7 @@ float PathNode::Interpolate(const PathNode &a, const PathNode &b, float t, int f
     *this = PathNode();
     for (int k = 0; k < 3; ++k) {
         const int64_t span = static_cast<int64_t>(b.position[k]) - a.position[k];
-        position[k] = static_cast<int32_t>(a.position[k] + RoundToInt(static_cast<float>(span) * t));
+        position[k] = WrapAdd(a.position[k], RoundToInt(static_cast<float>(span) * t));
         direction[k] = a.direction[k] + (b.direction[k] - a.direction[k]) * t;
     }
     leftEdge = a.leftEdge + (b.leftEdge - a.leftEdge) * t;
@@ -195,8 +203,8 @@ void PathNode::GetLateralPoint(int32_t point[3], float margin, float offset) con
     } else if (offset > high) {
         offset = high;
     }
-    point[0] = position[0] + MetresToFix(offset * direction[1]);
-    point[1] = position[1] + MetresToFix(-offset * direction[0]);
+    point[0] = WrapAdd(position[0], MetresToFix(offset * direction[1]));
+    point[1] = WrapAdd(position[1], MetresToFix(-offset * direction[0]));
     point[2] = position[2];
 }
 
@@ -217,8 +225,8 @@ int PathNode::QueryGround(int *onRoad)
         const float width = lines[2].offset - lines[0].offset;
         for (DrivingLine &line : lines) {
             const int32_t offset = MetresToFix(line.offset);
-            line.point[0] = position[0] + RoundToInt(static_cast<float>(offset) * direction[1]);
-            line.point[1] = position[1] + RoundToInt(static_cast<float>(offset) * -direction[0]);
+            line.point[0] = WrapAdd(position[0], RoundToInt(static_cast<float>(offset) * direction[1]));
+            line.point[1] = WrapAdd(position[1], RoundToInt(static_cast<float>(offset) * -direction[0]));
             line.point[2] = position[2];
             float alpha = line.weight * std::min(2.0f / width, 1.0f);
             alpha = std::clamp(alpha, 0.0f, 1.0f);

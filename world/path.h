@@ -18,6 +18,19 @@ constexpr uint32_t PathUsesKnowledge = 4;   // path knowledge and lap timing on 
 constexpr uint32_t PathReversible = 8;
 constexpr uint32_t PathHasBandData = 16;
 
+// The farthest, in metres, a node's edges, outer limits and driving lines
+// may lie from its centre, and the largest component its direction may
+// have. Anything beyond (or not a number) damages the record: with these
+// bounds a lateral point scaled to 16.16 stays well inside the 32-bit range
+// (2 x 10000 m against 32768 m).
+constexpr float PathMaxLateral = 10000.0f;
+constexpr float PathMaxDirection = 2.0f;
+
+inline bool IsSoundPathLateral(float metres)
+{
+    return metres >= -PathMaxLateral && metres <= PathMaxLateral;
+}
+
 // One learned driving line of a node: lateral offset and weight, and where
 // the line meets the ground with its colour (alpha in the top byte).
 struct DrivingLine {
@@ -50,7 +63,8 @@ struct PathNode {
     // A node between a and b at fraction t (PathNode::Interpolate).
     PathNode(const PathNode &a, const PathNode &b, float t, int full);
 
-    // One node record. 0, or non-zero when the record runs past the data or
+    // One node record. 0, or non-zero when the record runs past the data, a
+    // direction component or lateral limit lies beyond its bound above, or
     // a list names an object index of VisibilityPlaneSize or more (the node
     // then holds no lists).
     int Read(DataStream *stream, int version, int withBandData);

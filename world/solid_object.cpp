@@ -95,12 +95,10 @@ SolidObject::SolidObject() = default;
 
 void SolidObject::Release()
 {
-    if (curveCount != 0) {
-        delete[] curves;
-    }
-    if (linkCount != 0) {
-        delete[] links;
-    }
+    // Read makes both arrays even for a count of 0 (one spare element), so
+    // they are freed whatever the counts say.
+    delete[] curves;
+    delete[] links;
     curves = nullptr;
     links = nullptr;
     curveCount = 0;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -97,6 +98,14 @@ void BindLampRecords(World &world, Object3D *object)
         }
         ++bound[lamp];
     }
+}
+
+// a + b held to the 32-bit range: a box corner beyond the end of the range
+// stays at that end instead of wrapping round to the other side.
+int32_t SumHeldToRange(int32_t a, int32_t b)
+{
+    const int64_t sum = static_cast<int64_t>(a) + b;
+    return static_cast<int32_t>(std::clamp<int64_t>(sum, INT32_MIN, INT32_MAX));
 }
 
 bool ZoneHolds(const ZoneObject *zone, int32_t x, int32_t y)
@@ -331,8 +340,8 @@ void World::SetUpStartObjects()
             const PathNode &node = pathWithNodes->nodes[i];
             const float laterals[2] = {node.leftEdge - PathBoxMargin, node.rightEdge + PathBoxMargin};
             for (float lateral : laterals) {
-                const int32_t x = node.position[0] + MetresToFix(lateral * node.direction[1]);
-                const int32_t y = node.position[1] + MetresToFix(lateral * -node.direction[0]);
+                const int32_t x = SumHeldToRange(node.position[0], MetresToFix(lateral * node.direction[1]));
+                const int32_t y = SumHeldToRange(node.position[1], MetresToFix(lateral * -node.direction[0]));
                 pathMinX = std::min(pathMinX, x);
                 pathMaxX = std::max(pathMaxX, x);
                 pathMinY = std::min(pathMinY, y);

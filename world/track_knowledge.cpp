@@ -1,5 +1,6 @@
 #include "world/track_knowledge.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -46,13 +47,19 @@ int ReadFile(const char *name, Path *path)
     } else if (count != static_cast<uint32_t>(path->nodeCount)) {
         WorldPrintMessage("Path info changed", ColourLightGrey);
     } else if (stream.Remaining() >= static_cast<int64_t>(count) * BytesPerNode) {
-        for (int i = 0; i < path->nodeCount; ++i) {
+        // A line beyond the node's lateral bound, or a weight that is not
+        // a number, spoils the file: the caller then puts the defaults back.
+        done = 1;
+        for (int i = 0; i < path->nodeCount && done; ++i) {
             for (int k = 0; k < PairsPerNode; ++k) {
-                path->nodes[i].lines[k].offset = stream.ReadFloat();
-                path->nodes[i].lines[k].weight = stream.ReadFloat();
+                DrivingLine &line = path->nodes[i].lines[k];
+                line.offset = stream.ReadFloat();
+                line.weight = stream.ReadFloat();
+                if (!IsSoundPathLateral(line.offset) || !std::isfinite(line.weight)) {
+                    done = 0;
+                }
             }
         }
-        done = 1;
     }
     stream.Close();
     return done;

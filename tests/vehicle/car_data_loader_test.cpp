@@ -291,6 +291,35 @@ TEST_F(CarDataLoaderTest, RefusesBadData) {
     }
 }
 
+// Rod ends lie within 1000 m of the car's origin on every axis: the mass
+// model subtracts and mirrors them in 32 bits, so an end beyond (up to the
+// ends of the 16.16 range) refuses the car data with the rods' message.
+TEST_F(CarDataLoaderTest, RodEndsBeyondTheirBoundAreRefusedAsBadRods) {
+    struct Case {
+        int axis;
+        int32_t value;
+        bool refused;
+    };
+    const Case cases[] = {
+        {0, MaxRodEndCoordinate, false},      {1, -MaxRodEndCoordinate, false},
+        {0, MaxRodEndCoordinate + 1, true},   {2, -MaxRodEndCoordinate - 1, true},
+        {0, INT32_MIN, true},                 {1, INT32_MAX, true},
+        {2, INT32_MIN, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "axis " << c.axis << " at " << c.value);
+        CarDataFile data = TestCar();
+        int32_t *end[3] = {&data.rodEnds[1].x, &data.rodEnds[1].y, &data.rodEnds[1].z};
+        *end[c.axis] = c.value;
+        CarDataLoadError = nullptr;
+        EXPECT_EQ(Load(Bytes(data)), c.refused ? 0 : 1);
+        if (c.refused) {
+            ASSERT_NE(CarDataLoadError, nullptr);
+            EXPECT_STREQ(CarDataLoadError, "Bad rods");
+        }
+    }
+}
+
 // Every prefix of good data fails cleanly; the header-only load needs
 // exactly the fields up to the set-up ranges.
 TEST_F(CarDataLoaderTest, EveryPrefixFailsAndHeaderOnlyStopsAtTheSetupRanges) {

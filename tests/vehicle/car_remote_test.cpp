@@ -6,6 +6,7 @@
 
 #include "car_model_fixture.h"
 #include "car_state_packer.h"
+#include "core/fixed_math.h"
 #include "core/main_window.h"
 #include "core/settings.h"
 #include "core/shell_globals.h"
@@ -142,6 +143,12 @@ struct RemoteCar : ::testing::Test {
     }
 };
 RemoteCarView RemoteCar::view{};
+
+// The angular speed of an upright car per unit of angular momentum about z.
+float SpinPerMomentumAboutZ(const CarObject &car) {
+    const float *i = car.inverseInertia;
+    return std::sqrt(i[2] * i[2] + i[5] * i[5] + i[8] * i[8]);
+}
 CarObject *RemoteCar::slotCars[2] = {};
 
 // Every record another program could send broken leaves the car exactly as
@@ -172,6 +179,18 @@ TEST_F(RemoteCar, MalformedRecordsChangeNothing) {
         {"infinite angular momentum",
          [](CarStateRecord &r, const CarObject &) {
              r.angularMomentum = std::numeric_limits<float>::infinity();
+             r.angularMomentumDirection = PackedZ;
+         }},
+        // A finite spin beyond what any car body turns at: left unbounded,
+        // 1e37 spins the extrapolated car until its pose is no number.
+        {"angular momentum 1e37",
+         [](CarStateRecord &r, const CarObject &) {
+             r.angularMomentum = 1e37f;
+             r.angularMomentumDirection = PackedZ;
+         }},
+        {"spin just above 100 rad/s",
+         [](CarStateRecord &r, const CarObject &car) {
+             r.angularMomentum = 100.5f / SpinPerMomentumAboutZ(car);
              r.angularMomentumDirection = PackedZ;
          }},
         {"gear position at the gear count",
@@ -349,6 +368,40 @@ TEST_F(RemoteCar, FullApplyDecodesTheRecord) {
     EXPECT_EQ(car.remoteStarted, 1u);
     EXPECT_FLOAT_EQ(car.smoothPosition[1].value, FixToMetres(r.position[1]));
     EXPECT_EQ(std::memcmp(&car.lastRemoteRecord, &r, sizeof(r)), 0);
+}
+
+// A spin just within the bound is taken, and a hundred ticks of catching up
+// at it leave the car with a pose of numbers.
+TEST_F(RemoteCar, SpinWithinTheBoundIsTakenAndCaughtUp) {
+    CarStateRecord r = Moving();
+    r.angularMomentum = 99.5f / SpinPerMomentumAboutZ(car);
+    r.angularMomentumDirection = PackedZ;
+    car.ApplyRemoteState(&r, Now - 100);
+    ASSERT_EQ(car.remoteStateTick, Now);
+    EXPECT_EQ(std::memcmp(&car.lastRemoteRecord, &r, sizeof(r)), 0);
+    EXPECT_EQ(car.active, 1);
+    for (const float e : car.orientation)
+        EXPECT_TRUE(std::isfinite(e));
+}
+
+// Dead reckoning moves a car across the end of the 16.16 range: positions
+// wrap there as everywhere else, never overflowing (the sanitizer build
+// checks the sums).
+TEST_F(RemoteCar, DeadReckoningWrapsAtTheEndOfThePositionRange) {
+    view.catchingUp = 1;
+    CarStateRecord r = Moving();
+    r.position[1] = INT32_MAX - 100;
+    car.ApplyRemoteState(&r, Now - 40);
+    ASSERT_EQ(car.active, 0);
+    const int32_t ahead = RoundToInt(40.0f * 0.01f * 65536.0f * 10.0f);
+    EXPECT_EQ(car.position.y, WrapAdd(INT32_MAX - 100, ahead));
+    view.catchingUp = 0;
+
+    // Between records, with the car taking part in collisions.
+    car.ApplyRemoteState(&r, Now);
+    ASSERT_EQ(car.active, 1);
+    car.RemoteTick();
+    EXPECT_EQ(car.position.y, WrapAdd(INT32_MAX - 100, RoundToInt(10.0f * 655.36f)));
 }
 
 // Within 100 ticks of a position reset only the record's tick is noted.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 #include "car_model_fixture.h"
 #include "vehicle/aero_surface.h"
@@ -167,6 +168,31 @@ TEST(CarSetupModel, BallastIsHeldToTheBodyMass) {
     EXPECT_EQ(m.car.setup->addedMass, 180);
     EXPECT_FLOAT_EQ(m.car.dryMass, m.car.storedDryMass + 180.0f);
     EXPECT_FLOAT_EQ(m.car.mass, m.car.dryMass);
+}
+
+// The ballast limit is a fifth of the body mass in whole tens of kg, at
+// most 200 kg; a body mass beyond the integer range (from damaged car data)
+// gives the 200 kg limit and one that is no number gives none, never an
+// overflowing conversion.
+TEST(CarSetupModel, BallastLimitHoldsForEveryBodyMass) {
+    struct Case {
+        float bodyMass;
+        int ballast;
+    };
+    const Case cases[] = {
+        {970.0f, 190}, {980.0f, 200}, {1000.0f, 200}, {1e30f, 200}, {INFINITY, 200},
+        {20.0f, 0},    {30.0f, 10},   {0.0f, 0},      {-1e30f, 0},  {-INFINITY, 0},
+        {std::numeric_limits<float>::quiet_NaN(), 0},
+    };
+    for (const Case &c : cases) {
+        ModelCar m;
+        m.car.SetUpModel(0);
+        m.car.bodyMass = c.bodyMass;
+        m.car.setup->addedMass = 250;
+        m.car.ApplyHandicaps();
+        EXPECT_EQ(m.car.appliedBallast, c.ballast) << c.bodyMass;
+        EXPECT_EQ(m.car.setup->addedMass, c.ballast) << c.bodyMass;
+    }
 }
 
 // Applying a set-up without ballast after one with ballast, the mass model

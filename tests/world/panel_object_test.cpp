@@ -280,6 +280,41 @@ TEST_F(PanelObjectTest, EveryCutOffRecordIsRefused)
     }
 }
 
+// Solids lofted between panels negate and sum the vertex offsets in 32 bits
+// and turn by the heading: an offset beyond 10000 m (up to the ends of the
+// 16.16 range) or a float that is no number damages the record.
+TEST_F(PanelObjectTest, VerticesBeyondTheirBoundOrFieldsThatAreNoNumbersAreRefused)
+{
+    const float nan = std::nanf("");
+    struct Case {
+        const char *what;
+        float heading;
+        Vertex vertex;
+        bool refused;
+    };
+    const Case cases[] = {
+        {"offsets at the bound", 0.0f, {10000, -10000, 0, 0, 0}, false},
+        {"lateral beyond the bound", 0.0f, {0, 10001, 0, 0, 0}, true},
+        {"lateral at the bottom of the range", 0.0f, {0, -32768, 0, 0, 0}, true},
+        {"height at the bottom of the range", 0.0f, {-32768, 0, 0, 0, 0}, true},
+        {"height beyond the bound", 0.0f, {10001, 0, 0, 0, 0}, true},
+        {"heading not a number", nan, {0, 1, 0, 0, 0}, true},
+        {"infinite heading", INFINITY, {0, 1, 0, 0, 0}, true},
+        {"slope not a number", 0.0f, {0, 1, nan, 0, 0}, true},
+        {"infinite angle", 0.0f, {0, 1, 0, -INFINITY, 0}, true},
+    };
+    for (const Case &c : cases) {
+        WorldBytes bytes = PanelBytes(0, 0, 0, c.heading, {{0, 0, 0, 0, 0}, c.vertex});
+        DataStream stream;
+        bytes.Open(stream, 251);
+        const WorldObjectResult result = CreateWorldObject(&stream, 251);
+        EXPECT_EQ(result.error, c.refused ? WorldObjectBadRecord : WorldObjectOk) << c.what;
+        if (result.object) {
+            Free(result.object);
+        }
+    }
+}
+
 TEST_F(PanelObjectTest, DamagedRecordsAreRefused)
 {
     // A face naming a vertex beyond the vertex count.

@@ -174,6 +174,44 @@ TEST(PathRecord, DamagedRecordsAreRefused)
     }
 }
 
+// A node's lateral limits and direction must be numbers within their
+// bounds: a lateral point scaled to 16.16 then stays inside the 32-bit range
+// (the start objects and the driving lines add it to the node's position).
+TEST(PathRecord, NodeLimitsAndDirectionOutsideTheirBoundsAreRefused)
+{
+    struct Case {
+        const char *what;
+        void (*spoil)(PathNodeFields &);
+        bool refused;
+    };
+    const Case cases[] = {
+        {"left edge at the bound", [](PathNodeFields &n) { n.leftEdge = -PathMaxLateral; n.outerLeft = -PathMaxLateral; }, false},
+        {"direction component at the bound", [](PathNodeFields &n) { n.direction[1] = PathMaxDirection; }, false},
+        {"left edge 1e30 m", [](PathNodeFields &n) { n.leftEdge = -1e30f; }, true},
+        {"right edge beyond the bound", [](PathNodeFields &n) { n.rightEdge = 10001.0f; }, true},
+        {"outer left not a number", [](PathNodeFields &n) { n.outerLeft = std::nanf(""); }, true},
+        {"outer right infinite", [](PathNodeFields &n) { n.outerRight = INFINITY; }, true},
+        {"direction x not a number", [](PathNodeFields &n) { n.direction[0] = std::nanf(""); }, true},
+        {"direction y 1e20", [](PathNodeFields &n) { n.direction[1] = 1e20f; }, true},
+        {"direction z beyond the bound", [](PathNodeFields &n) { n.direction[2] = -2.5f; }, true},
+    };
+    for (const Case &c : cases) {
+        for (const bool second : {false, true}) {
+            SCOPED_TRACE(testing::Message() << c.what << (second ? ", second list" : ""));
+            PathFields fields = RichPath();
+            c.spoil(second ? fields.secondNodes[0] : fields.nodes[2]);
+            Path path;
+            if (c.refused) {
+                EXPECT_NE(ReadPathFields(path, fields), 0);
+                EXPECT_EQ(path.nodeCount, 0);
+                EXPECT_EQ(path.secondNodeCount, 0);
+            } else {
+                EXPECT_EQ(ReadPathFields(path, fields), 0);
+            }
+        }
+    }
+}
+
 TEST(PathRecord, CutShortAtAnyLengthIsRefused)
 {
     WorldWriter whole;
@@ -396,6 +434,33 @@ TEST_F(LapTiming, OnRoadShareAndLinesFollowTheSurface)
     EXPECT_EQ(road.lines[0].point[1], Metres(1.0f));
     EXPECT_EQ(road.lines[1].colour, static_cast<uint32_t>(std::lrint(RubberDark * 255.0f)) << 24);
     EXPECT_EQ(path().nodes[8].lines[1].colour, 0u);
+}
+
+// Nodes at the ends of the 16.16 range: the ground probe below the node and
+// the driving-line points beside it wrap as positions do, never overflowing
+// (the sanitizer build checks the sums).
+TEST_F(LapTiming, NodesAtTheEndsOfThePositionRangeProbeWithoutOverflow)
+{
+    PathFields fields = StraightPath(4, PathClosedLoop | PathUsesKnowledge, -15.0f);
+    fields.nodes[0].position[2] = INT32_MIN;
+    fields.nodes[1].position[2] = INT32_MIN + 65536;
+    fields.nodes[2].position[0] = INT32_MAX;
+    fields.nodes[2].direction[0] = 0.0f;
+    fields.nodes[2].direction[1] = -1.0f;
+    fields.nodes[3].position[1] = INT32_MIN;
+    scene.LoadPath(fields);
+    for (int i = 0; i < 4; ++i) {
+        path().nodes[i].lines[0].offset = -PathMaxLateral;
+        path().nodes[i].lines[2].offset = PathMaxLateral;
+        path().nodes[i].lines[1].weight = 1.0f;
+    }
+    scene.AddStrip(0.0f, 0.0f, 8.0f, 0, 0);
+    scene.Finish();
+    // Node 2 points along -y: its right-hand line lies along -x, 10 km back
+    // from the top of the range.
+    EXPECT_EQ(path().nodes[2].lines[0].point[0], WrapAdd(INT32_MAX, 10000 * 65536));
+    EXPECT_EQ(path().nodes[2].lines[2].point[0], INT32_MAX - 10000 * 65536);
+    EXPECT_EQ(path().nodes[0].lines[1].point[2], INT32_MIN);
 }
 
 TEST_F(LapTiming, WithoutKnowledgeEverythingCountsAsRoad)

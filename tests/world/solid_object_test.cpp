@@ -250,6 +250,25 @@ TEST_F(SolidObjectTest, DamagedRecordsAreRefused)
              return SolidBytes(r, 250, 40);
          },
          250},
+        // The spare element made for an empty curve or link array must be
+        // freed with the refused object: the sanitizer build's leak check
+        // catches it otherwise.
+        {"zero curves, a link naming curve 0",
+         [] {
+             SolidRecord r = Strip();
+             r.curves.clear();
+             r.links[0].curveB = 0;
+             return SolidBytes(r, 251, 0);
+         },
+         251},
+        {"zero curves, a link naming curve 0, old form",
+         [] {
+             SolidRecord r = Strip();
+             r.curves.clear();
+             r.links[0].curveB = 0;
+             return SolidBytes(r, 250, 0);
+         },
+         250},
         {"wide link cut off",
          [] {
              SolidRecord r = Strip();

@@ -120,6 +120,29 @@ TEST_F(StartObjects, BoundsAreCutToTheBoxAroundThePath)
     EXPECT_EQ(world.pathWithNodes, &scene.path());
 }
 
+TEST_F(StartObjects, ThePathBoxOfNodesAtTheEndsOfTheRangeIsHeldToTheRange)
+{
+    // Edges at the widest a node may have and 20 m more for the box: the
+    // corners of nodes at the ends of the range reach beyond them and are
+    // held there, never overflowing (the sanitizer build checks the sums).
+    // The path box then covers the solids, which give the bounds.
+    PathFields fields;
+    for (const int32_t at : {INT32_MAX, INT32_MIN}) {
+        PathNodeFields node = PathNodeAt(at, at, 0.0f, PathMaxLateral);
+        node.outerLeft = -PathMaxLateral;
+        node.outerRight = PathMaxLateral;
+        fields.nodes.push_back(node);
+    }
+    scene.LoadPath(fields);
+    scene.AddStrip(-200.0f, 0.0f, 200.0f, 0, 0);
+    scene.AddStrip(200.0f, 0.0f, 200.0f, 0, 0);
+    world.SetUpStartObjects();
+    EXPECT_EQ(world.gridOrigin[0], Metres(-300.0f));
+    EXPECT_EQ(world.gridOrigin[1], Metres(-100.0f));
+    EXPECT_EQ(world.gridEnd[0], Metres(-300.0f) + 16 * world.cellSize[0]);
+    EXPECT_EQ(world.worldExtent, Metres(300.0f));
+}
+
 TEST_F(StartObjects, SpeedZonesRunFromWidestAndAnswerPointQueries)
 {
     scene.LoadPath(StraightPath(5, 0, -45.0f));

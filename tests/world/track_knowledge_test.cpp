@@ -1,3 +1,4 @@
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -129,8 +130,24 @@ TEST(TrackKnowledge, UnusableFilesGiveTheDefaults)
     std::vector<uint8_t> cut = header(246);
     cut.insert(cut.end(), {3, 0, 0, 0});
     cut.resize(cut.size() + 3 * 24 - 1);
+    // Whole files for 3 nodes with one line value spoilt: the offset of
+    // node 1's right line, or the weight of node 2's left line.
+    auto spoilt = [&header](int at, float value) {
+        std::vector<uint8_t> bytes = header(246);
+        bytes.insert(bytes.end(), {3, 0, 0, 0});
+        bytes.resize(bytes.size() + 3 * 24);
+        std::memcpy(bytes.data() + 12 + at, &value, sizeof value);
+        return bytes;
+    };
+    const int offsetAt = 1 * 24 + 2 * 8;
+    const int weightAt = 2 * 24 + 4;
     const Case cases[] = {
         {"missing", {}, nullptr},
+        {"a line 1e30 m off the centre", spoilt(offsetAt, 1e30f), nullptr},
+        {"a line beyond the lateral bound", spoilt(offsetAt, -10001.0f), nullptr},
+        {"a line offset not a number", spoilt(offsetAt, std::nanf("")), nullptr},
+        {"a weight not a number", spoilt(weightAt, std::nanf("")), nullptr},
+        {"an infinite weight", spoilt(weightAt, INFINITY), nullptr},
         {"written for 4 nodes", otherCount, "Path info changed"},
         {"a later version", later, nullptr},
         {"cut short", cut, nullptr},
