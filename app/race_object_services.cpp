@@ -361,6 +361,11 @@ void RegisterRaceNetworkLinks()
     RaceServices.queueGamePacketRec = QueueGamePacketRec;
     RaceServices.isReplayPlayback = IsReplayPlayback;
     RaceServices.isDrivenCar = IsDrivenCar;
+    RaceServices.isStartAllowed = IsStartAllowed;
+    RaceServices.isSessionBusy = IsSessionBusy;
+    RaceServices.setJumpStartFlag = SetJumpStartFlag;
+    RaceServices.getRemoteCarView = GetRemoteCarView;
+    VehicleRaceHooks.reportObjectHit = ReportObjectHit;
 }
 
 void RegisterRaceObjectServices()

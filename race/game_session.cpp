@@ -24,10 +24,9 @@ uint32_t RacingLineView = 0;
 uint32_t RuleCheckActive = 0;
 uint32_t StartCountdown = 0;
 int ReplayOutOfSync = 0;
+int32_t StartWaitFlag = 0;
 
 namespace {
-
-int32_t StartWaitFlag = 0;
 
 World *LoadedWorld()
 {

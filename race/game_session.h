@@ -107,6 +107,8 @@ extern uint32_t StartCountdown;
 // A replay being played back no longer matches the race: the tick stops
 // after the AI and the controls.
 extern int ReplayOutOfSync;
+// Set by a car's jump start; the start lights clear it at the green.
+extern int32_t StartWaitFlag;
 
 // One 0.01 s tick. flag: 0 every tick of a frame but the last, 1 the last,
 // 2 when it is also the only one; left: the frame's ticks still to run,

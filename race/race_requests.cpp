@@ -8,8 +8,10 @@
 #include "race/game_state.h"
 #include "race/race_links.h"
 #include "race/race_object.h"
+#include "race/session_clock.h"
 #include "race/session_frame.h"
 #include "vehicle/car_object.h"
+#include "vehicle/car_race_services.h"
 #include "world/layout.h"
 
 namespace {
@@ -208,4 +210,67 @@ int VoteQualify()
     }
     QueueRequest(RequestVoteQualify, 0);
     return 1;
+}
+
+int IsStartAllowed()
+{
+    return VoteAction != 0 && VoteCountdown < 200 ? 0 : 1;
+}
+
+int IsSessionBusy()
+{
+    return RaceLinks.guestJoining != nullptr && RaceLinks.guestJoining() ? 1 : 0;
+}
+
+void SetJumpStartFlag()
+{
+    StartWaitFlag = 1;
+}
+
+void GetRemoteCarView(const CarObject *, RemoteCarView *view)
+{
+    *view = RemoteCarView{0, 0, 0, 0, nullptr, 0, -1, 0};
+    const GameSession *session = GameSessionPtr;
+    if (session == nullptr) {
+        return;
+    }
+    // Frame counters wrap: compare the signed difference.
+    view->catchingUp = static_cast<int32_t>(ClockFrame - SessionFrameCount) > 128 ? 1 : 0;
+    // The default view until the session's views are built.
+    view->viewMode = 3;
+    view->freeView = session->freeView;
+    view->viewedCar = session->viewedCar;
+}
+
+void ReportObjectHit(const FixVector &point, float radius)
+{
+    GameSession *session = GameSessionPtr;
+    RaceObject *race = RaceObjectPtr;
+    if (session == nullptr || race == nullptr) {
+        return;
+    }
+    const PlayerSlot *nearest = nullptr;
+    float nearestDistance = 0.0f;
+    for (int i = 0; i < race->slotCount; ++i) {
+        const PlayerSlot &slot = race->slots[i];
+        const CarObject *car = slot.car;
+        if (car == nullptr) {
+            continue;
+        }
+        const float distance = FixDistance3D(car->position, point);
+        if (distance < radius + car->radius && (nearest == nullptr || distance < nearestDistance)) {
+            nearest = &slot;
+            nearestDistance = distance;
+        }
+    }
+    if (nearest == nullptr || (nearest->info.kind != KindLocal && nearest->info.kind != KindLocalAi)) {
+        return;
+    }
+    if (nearest->car == session->viewedCar) {
+        RaceSound(3);
+    }
+    if (!MultiplayerReplayPlaying) {
+        const uint8_t packet[4] = {50, nearest->info.playerId, 2, 0};
+        RaceQueuePacket(packet, sizeof(packet));
+    }
 }

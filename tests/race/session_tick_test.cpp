@@ -12,6 +12,9 @@
 #include "render/screen_modes.h"
 #include "race/race_links.h"
 #include "race/race_object.h"
+#include "race/race_requests.h"
+#include "race/session_clock.h"
+#include "vehicle/car_race_services.h"
 #include "tests/race/race_fixture.h"
 #include "world/layout.h"
 #include "world/start_lights.h"
@@ -238,6 +241,110 @@ TEST_F(SessionTickTest, ACarAddedAfterTheGreenStartsInThePits)
     // No car data in these tests: the car is not built and nothing is placed.
     EXPECT_EQ(session->AddPlayerCar(late), 0u);
     EXPECT_EQ(late->info.gridIndex, 2);
+}
+
+TEST_F(SessionTickTest, AKnockedObjectIsReportedByTheNearestLocalCarTouchingIt)
+{
+    // Local car 1 at the origin, remote car 2 at 3 m, local AI car 3 at
+    // 20 m; every car 1 m in radius. Car 1 is viewed.
+    PlayerSlot *own = AddWithCar("own", 1);
+    PlayerSlot *remote = AddWithCar("remote", 2);
+    remote->info.kind = KindRemote;
+    PlayerSlot *ai = AddWithCar("ai", 3);
+    ai->info.kind = KindLocalAi;
+    const int32_t metre = 65536;
+    own->car->position = FixVector{0, 0, 0};
+    remote->car->position = FixVector{3 * metre, 0, 0};
+    ai->car->position = FixVector{20 * metre, 0, 0};
+    for (PlayerSlot *slot : {own, remote, ai}) {
+        slot->car->radius = 1.0f;
+    }
+    session->viewedCar = own->car;
+    struct Case {
+        const char *what;
+        int32_t x;
+        float radius;
+        int mprPlaying;
+        std::vector<int> sounds;
+        std::vector<std::vector<uint8_t>> packets;
+    };
+    const Case cases[] = {
+        {"the viewed local car", metre, 0.5f, 0, {3}, {{50, 1, 2, 0}}},
+        {"nearer to the remote car: nothing", 2 * metre, 1.5f, 0, {}, {}},
+        {"an unviewed local AI car: no sound", 19 * metre, 0.5f, 0, {}, {{50, 3, 2, 0}}},
+        {"touching none", 10 * metre, 0.5f, 0, {}, {}},
+        {"in multiplayer replay playback: no packet", metre, 0.5f, 1, {3}, {}},
+    };
+    const int savedMpr = MultiplayerReplayPlaying;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        sounds.clear();
+        packets.clear();
+        MultiplayerReplayPlaying = c.mprPlaying;
+        ReportObjectHit(FixVector{c.x, 0, 0}, c.radius);
+        EXPECT_EQ(sounds, c.sounds);
+        EXPECT_EQ(packets, c.packets);
+    }
+    MultiplayerReplayPlaying = savedMpr;
+
+    // Without a session nothing is reported.
+    GameSessionPtr = nullptr;
+    packets.clear();
+    ReportObjectHit(FixVector{metre, 0, 0}, 0.5f);
+    EXPECT_TRUE(packets.empty());
+    GameSessionPtr = session;
+}
+
+TEST_F(SessionTickTest, StartAllowedAndRemoteCarView)
+{
+    struct Allowed {
+        uint8_t action;
+        int32_t countdown;
+        int allowed;
+    };
+    for (const Allowed &c : {Allowed{0, 0, 1}, Allowed{0, 50, 1}, Allowed{1, 199, 0}, Allowed{2, 0, 0},
+                             Allowed{3, 200, 1}}) {
+        VoteAction = c.action;
+        VoteCountdown = c.countdown;
+        EXPECT_EQ(IsStartAllowed(), c.allowed) << int(c.action) << " " << c.countdown;
+    }
+    VoteAction = 0;
+    VoteCountdown = 0;
+
+    // The session runs behind the clock by more than 128 frames; the frame
+    // counters wrap.
+    struct Behind {
+        uint32_t clock, session;
+        int catchingUp;
+    };
+    const uint32_t savedClock = ClockFrame;
+    const uint32_t savedFrames = SessionFrameCount;
+    CarObject other;
+    session->freeView = 1;
+    for (const Behind &c : {Behind{1000, 872, 0}, Behind{1000, 871, 1}, Behind{0x10, 0xFFFFFFF0u, 0},
+                            Behind{0x80, 0xFFFFFFF0u, 1}, Behind{5, 10, 0}}) {
+        ClockFrame = c.clock;
+        SessionFrameCount = c.session;
+        RemoteCarView view;
+        GetRemoteCarView(&other, &view);
+        EXPECT_EQ(view.catchingUp, c.catchingUp) << c.clock << " " << c.session;
+        EXPECT_EQ(view.freeView, 1);
+        EXPECT_EQ(view.soundIndex, -1);
+    }
+    ClockFrame = savedClock;
+    SessionFrameCount = savedFrames;
+
+    // A jump start sets the start flag; the green clears it.
+    MakeWorld();
+    race->raceLength = 5;
+    AddWithCar("a", 1);
+    session->StartRace(0, 0, 0);
+    SetJumpStartFlag();
+    EXPECT_EQ(StartWaitFlag, 1);
+    StartRaceView view;
+    FillStartRaceView(&view);
+    world->StartLightsGo(&view);
+    EXPECT_EQ(StartWaitFlag, 0);
 }
 
 TEST(SessionLifecycle, LeavingDeletesTheTemporaryReplayAndEndsAnIntro)
