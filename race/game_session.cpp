@@ -1,5 +1,6 @@
 #include "race/game_session.h"
 
+
 #include <cfenv>
 #include <cstdio>
 
@@ -9,6 +10,7 @@
 #include "race/race_links.h"
 #include "race/race_object.h"
 #include "race/session_clock.h"
+#include "race/session_frame.h"
 #include "vehicle/car_object.h"
 #include "vehicle/world_query.h"
 #include "world/layout.h"
@@ -284,6 +286,7 @@ void GameSession::StartRace(int replay, int join, uint32_t startTick)
         race->ClearHudTimes();
     }
     // 22, 23.
+    HoldDisplayAfterStart(*this);
     tickCounter = 0;
     nextReadyCheck = join ? GameClock + 4000 : GameClock + (StartCountdown * 5 + 20) * 200;
 }

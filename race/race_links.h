@@ -65,6 +65,8 @@ struct RaceLinkServices {
     void (*runSessionFrame)();
     // The replay speed shown on screen for 4 seconds.
     void (*showReplaySpeed)(float speed);
+    // The car was heard this tick (empty: every car is).
+    int (*carHeard)(const CarObject *car);
     // The smoke sprites advanced one tick.
     void (*updateSprites)();
     // --- Session ---

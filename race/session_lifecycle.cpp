@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 
 #include "core/debug_log.h"
@@ -9,6 +10,8 @@
 #include "race/race_links.h"
 #include "race/race_object.h"
 #include "race/session_clock.h"
+#include "race/session_frame.h"
+#include "render/screen_modes.h"
 #include "world/layout.h"
 #include "world/world.h"
 
@@ -121,12 +124,30 @@ void SessionFrame(GameSession &session)
         delete &session;
         return;
     }
-    // Offline every due tick is one session frame: the clock moves a frame,
-    // the batch is flushed when the own ring needs it, the frame's packets
-    // apply, the votes are checked and the tick runs.
-    const uint32_t due = GameClock > InitTime ? (GameClock - InitTime) / 10 : 0;
-    const int32_t total = static_cast<int32_t>(due - SessionFrameCount);
-    for (int32_t n = 0; n < total && session.active; ++n) {
+    RaceObject *race = RaceObjectPtr;
+    // 2. The display held at the start is let go.
+    if (session.displayHeld && DedicatedMode == DedicatedNone && !SeekActive &&
+        session.tickCounter >= (OnlineFlag ? 200u : 50u)) {
+        PopDisplayMode();
+        session.displayHeld = 0;
+    }
+    // 9.
+    session.steerForceTime = std::min(session.steerForceTime + GameClockStep, 2000);
+    // 12.
+    RecordFrameTime(static_cast<uint32_t>(std::max(FrameElapsed, 0)));
+    const float dt = static_cast<float>(GameClockStep) * 0.001f;
+    // 13. A paused multiplayer replay lets no ticks become due.
+    if (Paused && MultiplayerReplayPlaying) {
+        InitTime += static_cast<uint32_t>(GameClockStep);
+        SmoothLookAngle(session, std::min(dt, 0.01f));
+    }
+    // 14.
+    SetSeekClock(race != nullptr ? race->slotCount : 0);
+    // 18. Offline every due tick is one session frame: the clock moves a
+    // frame, the batch is flushed when the own ring needs it, the frame's
+    // packets apply, the votes are checked and, unless paused, the tick runs.
+    uint32_t due = GameClock > InitTime ? (GameClock - InitTime) / 10 : 0;
+    for (int n = 0; static_cast<int32_t>(SessionFrameCount - due) < 0 && session.active;) {
         ++ClockFrame;
         if (static_cast<int32_t>(OwnFrameMark - ClockFrame) < 0) {
             RaceFlushBatch();
@@ -137,8 +158,27 @@ void SessionFrame(GameSession &session)
             ++SessionFrameCount;
         }
         session.CheckRaceVote();
-        const int left = total - n;
-        const int flag = total == 1 ? 2 : (left == 1 ? 1 : 0);
-        SessionTick(session, flag, left);
+        if (Paused) {
+            SmoothLookAngle(session, 0.01f);
+            continue;
+        }
+        int flag = 0;
+        int left = 0;
+        TickFlagAndLeft(due, SessionFrameCount, n, &flag, &left);
+        if (SessionTick(session, flag, left) != 0) {
+            due = SessionFrameCount;
+        }
+        ++n;
     }
+    // 20.
+    if (SeekActive) {
+        if (ReplayOutOfSync) {
+            EndSeek(session, 11);
+        } else if (RaceObjectPtr != nullptr && static_cast<int32_t>(RaceObjectPtr->tick) >= SeekTarget) {
+            EndSeek(session, 0);
+        }
+    }
+    // 29. Which cars were heard comes with the car sounds; until then the
+    // fade counts none.
+    SoundFade = SoundFadeFor(0, 0, session.freeView);
 }

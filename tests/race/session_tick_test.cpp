@@ -418,3 +418,177 @@ TEST(SessionFrameServices, BackgroundBeginsOnlyAFrameNotBegunAndSpeedSnapsToOne)
 }
 
 }  // namespace
+
+namespace {
+
+class SessionFrameTest : public SessionTickTest {
+protected:
+    void SetUp() override {
+        SessionTickTest::SetUp();
+        savedClock = GameClock;
+        savedInit = InitTime;
+        savedFrames = SessionFrameCount;
+        savedClockFrame = ClockFrame;
+        savedMark = OwnFrameMark;
+        RaceLinks.updateSprites = [] { ++ticks; };
+        ticks = 0;
+        Paused = 0;
+        SeekActive = 0;
+        InitTime = 1000;
+        SessionFrameCount = 0;
+        ClockFrame = 0;
+        OwnFrameMark = 0;
+    }
+    void TearDown() override {
+        Paused = 0;
+        SeekActive = 0;
+        GameClock = savedClock;
+        InitTime = savedInit;
+        SessionFrameCount = savedFrames;
+        ClockFrame = savedClockFrame;
+        OwnFrameMark = savedMark;
+        SessionTickTest::TearDown();
+    }
+    uint32_t savedClock = 0, savedInit = 0, savedFrames = 0, savedClockFrame = 0, savedMark = 0;
+    static inline int ticks = 0;
+};
+
+}  // namespace
+
+TEST(SessionFrameSteps, TickFlagsAndTicksLeftWithinAFrame)
+{
+    struct Case {
+        uint32_t due, runBefore;
+        std::vector<int> flags, lefts;
+    };
+    const Case cases[] = {
+        {3, 2, {2}, {1}},              // 35 ms after 2 ticks: one tick, the only one
+        {3, 0, {0, 0, 1}, {3, 2, 1}},  // three due
+        {0xFFFFFFFFu, 0xFFFFFFFDu, {0, 1}, {2, 1}},  // across the wrap
+    };
+    for (const Case &c : cases) {
+        std::vector<int> flags, lefts;
+        uint32_t run = c.runBefore;
+        for (int n = 0; static_cast<int32_t>(run - c.due) < 0; ++n) {
+            ++run;
+            int flag = -1, left = -1;
+            TickFlagAndLeft(c.due, run, n, &flag, &left);
+            flags.push_back(flag);
+            lefts.push_back(left);
+        }
+        EXPECT_EQ(flags, c.flags) << c.due;
+        EXPECT_EQ(lefts, c.lefts) << c.due;
+    }
+}
+
+TEST_F(SessionFrameTest, TicksFollowTheClockPauseAndSeek)
+{
+    // Four players (an empty race would end at once).
+    for (int i = 0; i < 4; ++i) {
+        race->AddSlot(Info("p", KindLocal, static_cast<uint8_t>(i + 1)));
+    }
+    // 35 ms past the base after 2 ticks: one tick.
+    SessionFrameCount = 2;
+    GameClock = InitTime + 35;
+    race->tick = 2;
+    SessionFrame(*session);
+    EXPECT_EQ(ticks, 1);
+    EXPECT_EQ(SessionFrameCount, 3u);
+    EXPECT_EQ(race->tick, 3u);
+
+    // Paused: the session frames go on, the race does not.
+    TogglePause();
+    GameClock = InitTime + 100;
+    SessionFrame(*session);
+    EXPECT_EQ(SessionFrameCount, 10u);
+    EXPECT_EQ(race->tick, 3u);
+    Unpause();
+    EXPECT_EQ(Paused, 0u);
+
+    // A forward seek with 4 players runs at most 1024 / 4 ticks a frame and
+    // ends at its target, taking the pause it asked for.
+    SeekActive = 1;
+    SeekTarget = 600;
+    session->pauseAfterSeek = 1;
+    uint32_t before = race->tick;
+    SessionFrame(*session);
+    EXPECT_EQ(race->tick - before, 256u);
+    before = race->tick;
+    SessionFrame(*session);
+    EXPECT_EQ(race->tick - before, 256u);
+    SessionFrame(*session);
+    EXPECT_EQ(race->tick, 600u);
+    EXPECT_EQ(SeekActive, 0u);
+    EXPECT_EQ(Paused, 1u);
+}
+
+TEST(SessionFrameSteps, FrameRateFadeAndNearestCars)
+{
+    for (int i = 0; i < 16; ++i) {
+        RecordFrameTime(20);
+    }
+    EXPECT_FLOAT_EQ(FrameRate, 50.0f);
+    for (int i = 0; i < 16; ++i) {
+        RecordFrameTime(0);
+    }
+    EXPECT_EQ(FrameRate, 0.0f);
+
+    EXPECT_NEAR(SoundFadeFor(8, 1, 0), 0.9365f, 0.0001f);
+    EXPECT_EQ(SoundFadeFor(2, 1, 0), 1.0f);    // fewer than 4: no fade
+    EXPECT_EQ(SoundFadeFor(200, 9, 0), 0.1f);  // never below 0.1, however crowded
+    EXPECT_EQ(SoundFadeFor(300, 1, 0), 0.1f);
+    EXPECT_EQ(SoundFadeFor(8, 1, 1), 1.0f);    // free view
+    EXPECT_EQ(SoundFadeFor(8, 0, 0), 1.0f);    // setting off
+
+    // Six cars at 6, 1, 5, 2, 4, 3 m from the first: the four nearest, in
+    // order; a car never counts itself.
+    RaceObject *race = CreateRaceObject();
+    const int metres[] = {0, 6, 1, 5, 2, 4, 3};
+    for (int i = 0; i < 7; ++i) {
+        PlayerSlot *slot = race->AddSlot(PlayerInfo{});
+        slot->car = new CarObject;
+        slot->car->position = FixVector{metres[i] * 65536, 0, 0};
+    }
+    NearestCarsToCar(race->slots[0].car);
+    ASSERT_EQ(NearestCarCount, 4);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(NearestCars[i].distanceSquared, static_cast<float>((i + 1) * (i + 1)));
+    }
+    EXPECT_EQ(NearestCars[0].car, race->slots[2].car);
+    const int32_t eye[3] = {6 * 65536, 0, 0};
+    NearestCarsToEye(eye);
+    EXPECT_EQ(NearestCars[0].car, race->slots[1].car);
+    EXPECT_EQ(NearestCars[3].car, race->slots[6].car);
+    DeleteRaceObject();
+}
+
+TEST(SessionFrameSteps, SmallForceChangesAreSentLessOften)
+{
+    struct Case {
+        int change, every;
+    };
+    static std::vector<float> sent;
+    for (const Case &c : {Case{2, 16}, Case{5, 8}, Case{11, 4}, Case{23, 2}, Case{30, 1}}) {
+        ForceLevel = 0.0f;
+        ForceSent = 0;
+        ForceHoldFrames = 0;
+        sent.clear();
+        // At speed step 5 the level follows the force at once; each send
+        // is followed by the next change of the same size.
+        int frames = 0;
+        std::vector<int> gaps;
+        for (int target = c.change; gaps.size() < 3; ++frames) {
+            if (SteerForceFrame(static_cast<float>(target) / 100.0f, 5.0f, 100,
+                                [](float level) { sent.push_back(level); })) {
+                gaps.push_back(frames + 1);
+                frames = -1;
+                target = ForceSent + c.change > 100 ? ForceSent - c.change : ForceSent + c.change;
+            }
+        }
+        EXPECT_EQ(gaps, (std::vector<int>{c.every, c.every, c.every})) << c.change;
+        EXPECT_EQ(sent.size(), 3u);
+    }
+    ForceLevel = 0.0f;
+    ForceSent = 0;
+    ForceHoldFrames = 0;
+}
