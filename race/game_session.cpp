@@ -395,6 +395,8 @@ void GameSession::CheckRaceVote()
             return;
         }
         const uint8_t action = VoteAction;
+        StopAndSaveReplays(*this);
+        Unpause();
         if (action == 1) {
             physics.AddRaceCars();
             RaceKind = 0;

@@ -158,3 +158,10 @@ void LeaveSession(GameSession &session);
 void SessionFrame(GameSession &session);
 // The recordings of the race ended (and saved when asked for).
 void StopAndSaveReplays(GameSession &session);
+// With a session: StopAndSaveReplays (leaving a host).
+void StopReplaysOnLeave();
+// Something a single-player replay cannot record happened: the recording
+// ends, and a session recording offline says so.
+void StopReplayRecording();
+// With a session: the next frame leaves it.
+void EndSessionNow();

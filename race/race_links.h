@@ -69,6 +69,21 @@ struct RaceLinkServices {
     int (*carHeard)(const CarObject *car);
     // The smoke sprites advanced one tick.
     void (*updateSprites)();
+    // --- Replay recorders ---
+    // Ends the single-player or multiplayer recording: 1 when one was
+    // running. Saves the ended recording under its default (automatic) name.
+    int (*endSingleRecording)();
+    void (*saveSingleRecording)();
+    int (*endMultiRecording)();
+    void (*saveMultiRecording)();
+    // The replay options (2: save automatically; empty: 0).
+    int (*singleReplayOption)();
+    int (*multiReplayOption)();
+    // A notice about the recording: the centre message for 8000 ms, or the
+    // second message when a centre message already shows.
+    void (*showRecordingNotice)(const char *text);
+    // A child page is open over the session's owner.
+    int (*ownerHasChild)();
     // --- Session ---
     // A single-player replay plays back; a lesson is running.
     int (*singleReplayPlaying)();

@@ -120,6 +120,7 @@ void HandleRaceRequest(GameSession &session, int connection, const uint8_t packe
         }
         break;
     case RequestSpectate:
+        StopReplayRecording();
         if (slot != nullptr) {
             TakePlayerOut(session, index, "%s^8 joined the spectators");
         }

@@ -68,10 +68,52 @@ void InitGameSession(GameSession &session, int join)
     session.StartRace(GameState == 3 ? 1 : 0, join, 0);
 }
 
-void StopAndSaveReplays(GameSession &)
+void StopAndSaveReplays(GameSession &session)
 {
-    // The replay recorders end and save their recordings here once they
-    // exist.
+    // A race under 30 s is not worth keeping.
+    const RaceObject *race = RaceObjectPtr;
+    const uint32_t raceTick = race != nullptr ? race->tick : 0;
+    const bool isShort = raceTick < 3000 || session.tickCounter < 3000;
+    auto answer = [](int (*entry)()) { return entry != nullptr ? entry() : 0; };
+    if (OnlineFlag) {
+        const int wasRecording = answer(RaceLinks.endMultiRecording);
+        if (wasRecording && !isShort && answer(RaceLinks.multiReplayOption) == 2 &&
+            RaceLinks.saveMultiRecording != nullptr) {
+            RaceLinks.saveMultiRecording();
+        }
+        return;
+    }
+    const int wasRecording = answer(RaceLinks.endSingleRecording);
+    if (wasRecording && !isShort && answer(RaceLinks.singleReplayOption) == 2 && !session.controlsFrozen &&
+        !answer(RaceLinks.ownerHasChild) && RaceLinks.saveSingleRecording != nullptr) {
+        RaceLinks.saveSingleRecording();
+    }
+}
+
+void StopReplaysOnLeave()
+{
+    if (GameSessionPtr != nullptr) {
+        StopAndSaveReplays(*GameSessionPtr);
+    }
+}
+
+void StopReplayRecording()
+{
+    if (RaceLinks.endSingleRecording != nullptr) {
+        RaceLinks.endSingleRecording();
+    }
+    const int option = RaceLinks.singleReplayOption != nullptr ? RaceLinks.singleReplayOption() : 0;
+    if (GameSessionPtr != nullptr && !OnlineFlag && option != 0 && RaceLinks.showRecordingNotice != nullptr) {
+        // "3g_notrecor"
+        RaceLinks.showRecordingNotice("Not recording");
+    }
+}
+
+void EndSessionNow()
+{
+    if (GameSessionPtr != nullptr) {
+        GameSessionPtr->active = 0;
+    }
 }
 
 void LeaveSession(GameSession &session)

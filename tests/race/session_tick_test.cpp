@@ -592,3 +592,85 @@ TEST(SessionFrameSteps, SmallForceChangesAreSentLessOften)
     ForceSent = 0;
     ForceHoldFrames = 0;
 }
+
+TEST_F(SessionTickTest, OnlyARaceOfThirtySecondsOrMoreIsSavedWhenAsked)
+{
+    static int saved = 0;
+    static int option = 2;
+    static int child = 0;
+    RaceLinks.endSingleRecording = [] { return 1; };
+    RaceLinks.endMultiRecording = [] { return 1; };
+    RaceLinks.saveSingleRecording = [] { ++saved; };
+    RaceLinks.saveMultiRecording = [] { saved += 10; };
+    RaceLinks.singleReplayOption = [] { return option; };
+    RaceLinks.multiReplayOption = [] { return option; };
+    RaceLinks.ownerHasChild = [] { return child; };
+    struct Case {
+        uint32_t raceTick, tickCounter;
+        int opt, online, frozen, hasChild;
+        int saved;
+    };
+    const Case cases[] = {
+        {2999, 5000, 2, 0, 0, 0, 0},   // short by the race tick
+        {5000, 2999, 2, 0, 0, 0, 0},   // short since the last start
+        {3000, 3000, 2, 0, 0, 0, 1},
+        {3000, 3000, 1, 0, 0, 0, 0},   // not asked for
+        {3000, 3000, 2, 0, 1, 0, 0},   // a replay showing
+        {3000, 3000, 2, 0, 0, 1, 0},   // a page open over the session
+        {3000, 3000, 2, 1, 0, 0, 10},  // online: the multiplayer recording
+        {2999, 3000, 2, 1, 0, 0, 0},
+    };
+    const int savedOnline = OnlineFlag;
+    for (const Case &c : cases) {
+        saved = 0;
+        option = c.opt;
+        child = c.hasChild;
+        OnlineFlag = c.online;
+        race->tick = c.raceTick;
+        session->tickCounter = c.tickCounter;
+        session->controlsFrozen = static_cast<uint8_t>(c.frozen);
+        StopAndSaveReplays(*session);
+        EXPECT_EQ(saved, c.saved) << c.raceTick << " " << c.tickCounter << " " << c.opt << " " << c.online;
+    }
+    OnlineFlag = savedOnline;
+
+    // Nothing was being recorded: nothing is saved.
+    RaceLinks.endSingleRecording = [] { return 0; };
+    saved = 0;
+    option = 2;
+    child = 0;
+    session->controlsFrozen = 0;
+    OnlineFlag = 0;
+    StopAndSaveReplays(*session);
+    EXPECT_EQ(saved, 0);
+    OnlineFlag = savedOnline;
+}
+
+TEST_F(SessionTickTest, ASpectatorStopsTheRecordingWithANoticeOffline)
+{
+    static int ended = 0;
+    static std::vector<std::string> notices;
+    ended = 0;
+    notices.clear();
+    RaceLinks.endSingleRecording = [] { ++ended; return 1; };
+    RaceLinks.singleReplayOption = [] { return 1; };
+    RaceLinks.showRecordingNotice = [](const char *text) { notices.emplace_back(text); };
+    AddWithCar("a", 1);
+    AddWithCar("b", 2);
+    const uint8_t spectate[4] = {17, RequestSpectate, 2, 0};
+    HandleRaceRequest(*session, 0, spectate);
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(notices, std::vector<std::string>{"Not recording"});
+    EXPECT_EQ(race->slotCount, 1);
+
+    // Online no notice is shown.
+    const int savedOnline = OnlineFlag;
+    OnlineFlag = 1;
+    StopReplayRecording();
+    EXPECT_EQ(ended, 2);
+    EXPECT_EQ(notices.size(), 1u);
+    OnlineFlag = savedOnline;
+
+    EndSessionNow();
+    EXPECT_EQ(session->active, 0u);
+}
