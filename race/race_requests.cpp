@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/shell_globals.h"
 #include "race/ai_driver.h"
 #include "race/game_session.h"
 #include "race/game_state.h"
@@ -54,7 +55,25 @@ void TakePlayerOut(GameSession &session, int index, const char *message)
     race.RemoveSlot(index);
 }
 
+// A guest votes at most once in 4000 ms of game clock; the time of an
+// accepted vote is noted.
+bool GuestVoteRateAllows()
+{
+    const bool guest = OnlineFlag && !(RaceLinks.isHost != nullptr && RaceLinks.isHost());
+    if (!guest) {
+        return true;
+    }
+    if (LastVoteTime != 0 && static_cast<int32_t>(GameClock - LastVoteTime) < 4000) {
+        return false;
+    }
+    LastVoteTime = GameClock != 0 ? GameClock : 1;
+    return true;
+}
+
 }  // namespace
+
+uint32_t LastVoteTime = 0;
+uint8_t RejoinPending = 0;
 
 void RecordVote(int connection, int vote, const char *message)
 {
@@ -176,13 +195,36 @@ int VoteEndRace()
         EndGameSession();
         return 1;
     }
+    if (!GuestVoteRateAllows()) {
+        return 0;
+    }
     QueueRequest(RequestVoteEnd, 0);
     return 1;
 }
 
 int VoteRestart()
 {
-    if (RaceObjectPtr == nullptr) {
+    RaceObject *race = RaceObjectPtr;
+    if (race == nullptr) {
+        return 0;
+    }
+    // Online with the layout's own start the local driver rejoins from the
+    // start instead.
+    if (OnlineFlag && LayoutRouteLines.startOverride && race->slotCount >= 2) {
+        if (RaceLinks.guestJoining != nullptr && RaceLinks.guestJoining()) {
+            RacePrint("Can't start race - a guest is connecting", RaceMessageWarning);
+            return 0;
+        }
+        for (int i = 0; i < race->slotCount; ++i) {
+            if (race->slots[i].info.kind == KindLocal) {
+                QueueRequest(RequestSpectate, race->slots[i].info.playerId);
+                RejoinPending = 1;
+                return 1;
+            }
+        }
+        return 1;
+    }
+    if (!GuestVoteRateAllows()) {
         return 0;
     }
     QueueRequest(RequestVoteRestart, 0);
@@ -207,6 +249,9 @@ int VoteQualify()
         char text[64];
         std::snprintf(text, sizeof(text), "Can't qualify - %s", refusal);
         RacePrint(text, RaceMessageWarning);
+        return 0;
+    }
+    if (!GuestVoteRateAllows()) {
         return 0;
     }
     QueueRequest(RequestVoteQualify, 0);

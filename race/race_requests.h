@@ -27,7 +27,12 @@ void HandleRaceRequest(GameSession &session, int connection, const uint8_t packe
 void RecordVote(int connection, int vote, const char *message);
 // The car back into its pit box, timed from now.
 void ReturnCarToPits(GameSession &session, PlayerSlot *slot);
-// This program's votes: 1 when the request was queued.
+// The game clock of a guest's last vote (0 none), and a local driver
+// leaving to rejoin from a layout's own start.
+extern uint32_t LastVoteTime;
+extern uint8_t RejoinPending;
+// This program's votes: 1 when the request was queued (a guest votes at
+// most once in 4000 ms).
 int VoteEndRace();
 int VoteRestart();
 int VoteQualify();

@@ -674,3 +674,52 @@ TEST_F(SessionTickTest, ASpectatorStopsTheRecordingWithANoticeOffline)
     EndSessionNow();
     EXPECT_EQ(session->active, 0u);
 }
+
+TEST_F(SessionTickTest, AGuestVotesAtMostOnceInFourSeconds)
+{
+    static int host = 0;
+    RaceLinks.isHost = [] { return host; };
+    const int savedOnline = OnlineFlag;
+    const uint32_t savedClock = GameClock;
+    OnlineFlag = 1;
+    host = 0;
+    LastVoteTime = 0;
+    race->raceLength = 5;
+    race->qualifyMinutes = 10;
+    struct Step {
+        int (*vote)();
+        uint32_t clock;
+        int result;
+    };
+    const Step steps[] = {
+        {VoteEndRace, 10000, 1},
+        {VoteRestart, 13999, 0},  // too soon after the last vote
+        {VoteQualify, 14000, 1},
+        {VoteEndRace, 14001, 0},
+    };
+    for (const Step &s : steps) {
+        GameClock = s.clock;
+        EXPECT_EQ(s.vote(), s.result) << s.clock;
+    }
+    EXPECT_EQ(packets.size(), 2u);
+    // The host votes as often as it likes.
+    host = 1;
+    EXPECT_EQ(VoteRestart(), 1);
+    EXPECT_EQ(VoteRestart(), 1);
+    EXPECT_EQ(packets.size(), 4u);
+
+    // With the layout's own start the local driver leaves to rejoin.
+    packets.clear();
+    LayoutRouteLines.startOverride = 1;
+    race->AddSlot(Info("remote", KindRemote, 4, 1));
+    race->AddSlot(Info("own", KindLocal, 5));
+    RejoinPending = 0;
+    EXPECT_EQ(VoteRestart(), 1);
+    EXPECT_EQ(packets, (std::vector<std::vector<uint8_t>>{{17, 7, 5, 0}}));
+    EXPECT_EQ(RejoinPending, 1);
+    LayoutRouteLines.startOverride = 0;
+    RejoinPending = 0;
+    LastVoteTime = 0;
+    OnlineFlag = savedOnline;
+    GameClock = savedClock;
+}
