@@ -27,6 +27,7 @@ uint32_t RuleCheckActive = 0;
 uint32_t StartCountdown = 0;
 int ReplayOutOfSync = 0;
 int32_t StartWaitFlag = 0;
+uint32_t ViewMode = 3;
 
 namespace {
 
@@ -369,6 +370,44 @@ void GameSession::RemovePlayerCar(PlayerSlot *slot)
 }
 
 // --- Votes ---
+
+void SetViewMode(GameSession &, int mode)
+{
+    ViewMode = static_cast<uint32_t>(mode);
+}
+
+void SetViewCar(GameSession &session, CarObject *car)
+{
+    session.viewedCar = car;
+}
+
+void SelectView(int mode)
+{
+    if (mode < 0 || mode > 4 || GameSessionPtr == nullptr) {
+        return;
+    }
+    SetViewMode(*GameSessionPtr, mode);
+}
+
+int DefaultView()
+{
+    return 3;
+}
+
+int IsFreeOrFixedView(const GameSession &session)
+{
+    return ViewMode == 1 || ViewMode == 2 || session.freeView ? 1 : 0;
+}
+
+void GameSession::PickViewCar(int)
+{
+    CarObject *choice = drivenCar;
+    const RaceObject *race = RaceObjectPtr;
+    for (int i = 0; choice == nullptr && race != nullptr && i < race->slotCount; ++i) {
+        choice = race->slots[i].car;
+    }
+    SetViewCar(*this, choice);
+}
 
 void GameSession::CheckRaceVote()
 {

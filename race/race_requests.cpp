@@ -282,8 +282,7 @@ void GetRemoteCarView(const CarObject *, RemoteCarView *view)
     }
     // Frame counters wrap: compare the signed difference.
     view->catchingUp = static_cast<int32_t>(ClockFrame - SessionFrameCount) > 128 ? 1 : 0;
-    // The default view until the session's views are built.
-    view->viewMode = 3;
+    view->viewMode = static_cast<int32_t>(ViewMode);
     view->freeView = session->freeView;
     view->viewedCar = session->viewedCar;
 }

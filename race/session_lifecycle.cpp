@@ -156,6 +156,18 @@ void LeaveSession(GameSession &session)
 
 void SessionFrame(GameSession &session)
 {
+    RaceObject *race = RaceObjectPtr;
+    // 2. The display held at the start is let go.
+    if (session.displayHeld && DedicatedMode == DedicatedNone && !SeekActive &&
+        session.tickCounter >= (OnlineFlag ? 200u : 50u)) {
+        PopDisplayMode();
+        session.displayHeld = 0;
+    }
+    // 5.
+    if (session.viewedCar == nullptr) {
+        session.PickViewCar(0);
+    }
+    // 6.
     if (!session.active) {
         LogLine("Exit : clean up");
         LeaveSession(session);
@@ -165,13 +177,6 @@ void SessionFrame(GameSession &session)
         }
         delete &session;
         return;
-    }
-    RaceObject *race = RaceObjectPtr;
-    // 2. The display held at the start is let go.
-    if (session.displayHeld && DedicatedMode == DedicatedNone && !SeekActive &&
-        session.tickCounter >= (OnlineFlag ? 200u : 50u)) {
-        PopDisplayMode();
-        session.displayHeld = 0;
     }
     // 9.
     session.steerForceTime = std::min(session.steerForceTime + GameClockStep, 2000);

@@ -723,3 +723,30 @@ TEST_F(SessionTickTest, AGuestVotesAtMostOnceInFourSeconds)
     OnlineFlag = savedOnline;
     GameClock = savedClock;
 }
+
+TEST_F(SessionTickTest, WithoutAViewedCarTheFrameViewsTheDrivenCarElseTheFirst)
+{
+    PlayerSlot *empty = race->AddSlot(Info("no car", KindRemote, 1, 1));
+    PlayerSlot *first = AddWithCar("first", 2);
+    PlayerSlot *driven = AddWithCar("driven", 3);
+    ASSERT_EQ(empty->car, nullptr);
+    session->viewedCar = nullptr;
+    session->PickViewCar(0);
+    EXPECT_EQ(session->viewedCar, first->car);
+    session->drivenCar = driven->car;
+    session->viewedCar = nullptr;
+    session->PickViewCar(0);
+    EXPECT_EQ(session->viewedCar, driven->car);
+
+    // SelectView takes modes 0..4 only; the fixed cameras count as fixed.
+    const uint32_t savedMode = ViewMode;
+    SelectView(1);
+    EXPECT_EQ(ViewMode, 1u);
+    EXPECT_EQ(IsFreeOrFixedView(*session), 1);
+    SelectView(5);
+    EXPECT_EQ(ViewMode, 1u);
+    SelectView(DefaultView());
+    EXPECT_EQ(IsFreeOrFixedView(*session), 0);
+    ViewMode = savedMode;
+    session->drivenCar = nullptr;
+}
