@@ -85,6 +85,11 @@ struct RaceLinkServices {
     // A child page is open over the session's owner.
     int (*ownerHasChild)();
     // --- Session ---
+    // The owner page's background name, and its change.
+    const char *(*ownerBackground)(MenuPage *owner);
+    void (*setOwnerBackground)(MenuPage *owner, const char *name);
+    // The owner's background picture is shown again (after a session).
+    void (*restoreBackgroundPicture)(MenuPage *owner);
     // A single-player replay plays back; a lesson is running.
     int (*singleReplayPlaying)();
     int (*lessonRunning)();

@@ -12,6 +12,7 @@
 #include "race/session_clock.h"
 #include "race/session_frame.h"
 #include "render/screen_modes.h"
+#include "render/standard_textures.h"
 #include "world/layout.h"
 #include "world/world.h"
 
@@ -33,9 +34,27 @@ GameSession *EnterSession(MenuPage *owner, int kind, int join)
     // 1. The physics world is made by the constructor; everything else is 0.
     GameSession *session = new GameSession;
     session->owner = owner;
+    // 2. The garage picture behind a normal session.
+    if (RaceLinks.ownerBackground != nullptr && RaceLinks.setOwnerBackground != nullptr) {
+        session->savedBackground = RaceLinks.ownerBackground(owner);
+        RaceLinks.setOwnerBackground(owner, "garage");
+    }
+    if (GraphicsEnabled) {
+        const int state = GameState;
+        GameState = 1;
+        SetBackgroundPicture(kind == SessionNormal ? "garage" : nullptr);
+        GameState = state;
+    }
     // 4.
     session->active = 1;
     GameSessionPtr = session;
+    for (uint32_t &time : FrameTimes) {
+        time = 0;
+    }
+    // 5.
+    ViewMode = 2;
+    // 6.
+    ReplaceDisplayMode(DisplayModeOwnScene);
     // 7.
     session->isIntro = kind == SessionIntro ? 1 : 0;
     session->isLesson = kind == SessionLesson ? 1 : 0;
@@ -119,6 +138,13 @@ void EndSessionNow()
 void LeaveSession(GameSession &session)
 {
     RaceObject *race = RaceObjectPtr;
+    // 2.
+    SeekActive = 0;
+    SeekTarget = 0;
+    SeekFast = 0;
+    StartWaitFlag = 0;
+    SoundFade = 1.0f;
+    GameSpeed = 1.0f;
     // 3.
     StopAndSaveReplays(session);
     // 5.
@@ -127,6 +153,10 @@ void LeaveSession(GameSession &session)
         std::snprintf(path, sizeof(path), "data\\spr\\%s.spr", session.tempReplayName);
         PlatformRemoveFile(path);
     }
+    // 6.
+    RacingLineView = 0;
+    // 7.
+    Unpause();
     // 8.
     if (session.isIntro || session.isLesson) {
         DeleteRaceObject();
@@ -142,8 +172,14 @@ void LeaveSession(GameSession &session)
         race->SendDistanceUpdates();
         race->ClearSlotFlag();
     }
+    // 14.
+    RemoveDisplayMode();
+    if (session.displayHeld) {
+        PopDisplayMode();
+        session.displayHeld = 0;
+    }
     // 15.
-    if (race != nullptr) {
+    if (race != nullptr && TopDisplayMode() == DisplayModeMenuOver) {
         char text[64];
         // "3a_thexhase"
         std::snprintf(text, sizeof(text), "The %s has ended", RaceWord(*race));
@@ -152,6 +188,13 @@ void LeaveSession(GameSession &session)
     // 16.
     session.physics.Clear();
     ResetLayoutRoute();
+    // 22.
+    if (RaceLinks.setOwnerBackground != nullptr) {
+        RaceLinks.setOwnerBackground(session.owner, session.savedBackground);
+    }
+    if (RaceLinks.restoreBackgroundPicture != nullptr) {
+        RaceLinks.restoreBackgroundPicture(session.owner);
+    }
 }
 
 void SessionFrame(GameSession &session)
