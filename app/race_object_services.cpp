@@ -2,6 +2,7 @@
 
 #include "audio/interface_sound.h"
 #include "core/colour.h"
+#include "core/shell_globals.h"
 #include "net/game_batch.h"
 #include "net/game_packets.h"
 #include "race/race_requests.h"
@@ -12,6 +13,8 @@
 #include "race/race_length.h"
 #include "race/race_links.h"
 #include "race/race_object.h"
+#include "render/standard_textures.h"
+#include "ui/menu_page.h"
 #include "ui/message_lines.h"
 #include "ui/text_box.h"
 #include "vehicle/car_network_services.h"
@@ -331,6 +334,25 @@ int IsDrivenCar(const CarObject *car)
     return GameSessionPtr != nullptr && GameSessionPtr->drivenCar == car ? 1 : 0;
 }
 
+const char *OwnerBackground(MenuPage *owner)
+{
+    return owner != nullptr ? owner->Background : nullptr;
+}
+
+void SetOwnerBackground(MenuPage *owner, const char *name)
+{
+    if (owner != nullptr) {
+        owner->Background = name;
+    }
+}
+
+void RestoreBackgroundPicture(MenuPage *owner)
+{
+    if (GraphicsEnabled && owner != nullptr && owner->Background != nullptr && owner->Background[0] != 0) {
+        SetBackgroundPicture(owner->Background);
+    }
+}
+
 }  // namespace
 
 void RegisterRaceNetworkLinks()
@@ -361,6 +383,11 @@ void RegisterRaceNetworkLinks()
     RaceServices.queueGamePacketRec = QueueGamePacketRec;
     RaceServices.isReplayPlayback = IsReplayPlayback;
     RaceServices.isDrivenCar = IsDrivenCar;
+    RaceServices.isStartAllowed = IsStartAllowed;
+    RaceServices.isSessionBusy = IsSessionBusy;
+    RaceServices.setJumpStartFlag = SetJumpStartFlag;
+    RaceServices.getRemoteCarView = GetRemoteCarView;
+    VehicleRaceHooks.reportObjectHit = ReportObjectHit;
 }
 
 void RegisterRaceObjectServices()
@@ -403,5 +430,8 @@ void RegisterRaceObjectServices()
     RaceLinks.printMessage = PrintRaceMessage;
     RaceLinks.showDialog = ShowRaceDialog;
     RaceLinks.playInterfaceSound = PlayInterfaceSound;
+    RaceLinks.ownerBackground = OwnerBackground;
+    RaceLinks.setOwnerBackground = SetOwnerBackground;
+    RaceLinks.restoreBackgroundPicture = RestoreBackgroundPicture;
     RegisterRaceNetworkLinks();
 }

@@ -1,5 +1,6 @@
 #include "race/game_session.h"
 
+
 #include <cfenv>
 #include <cstdio>
 
@@ -9,6 +10,7 @@
 #include "race/race_links.h"
 #include "race/race_object.h"
 #include "race/session_clock.h"
+#include "race/session_frame.h"
 #include "vehicle/car_object.h"
 #include "vehicle/world_query.h"
 #include "world/layout.h"
@@ -24,10 +26,10 @@ uint32_t RacingLineView = 0;
 uint32_t RuleCheckActive = 0;
 uint32_t StartCountdown = 0;
 int ReplayOutOfSync = 0;
+int32_t StartWaitFlag = 0;
+uint32_t ViewMode = 3;
 
 namespace {
-
-int32_t StartWaitFlag = 0;
 
 World *LoadedWorld()
 {
@@ -285,6 +287,7 @@ void GameSession::StartRace(int replay, int join, uint32_t startTick)
         race->ClearHudTimes();
     }
     // 22, 23.
+    HoldDisplayAfterStart(*this);
     tickCounter = 0;
     nextReadyCheck = join ? GameClock + 4000 : GameClock + (StartCountdown * 5 + 20) * 200;
 }
@@ -368,6 +371,44 @@ void GameSession::RemovePlayerCar(PlayerSlot *slot)
 
 // --- Votes ---
 
+void SetViewMode(GameSession &, int mode)
+{
+    ViewMode = static_cast<uint32_t>(mode);
+}
+
+void SetViewCar(GameSession &session, CarObject *car)
+{
+    session.viewedCar = car;
+}
+
+void SelectView(int mode)
+{
+    if (mode < 0 || mode > 4 || GameSessionPtr == nullptr) {
+        return;
+    }
+    SetViewMode(*GameSessionPtr, mode);
+}
+
+int DefaultView()
+{
+    return 3;
+}
+
+int IsFreeOrFixedView(const GameSession &session)
+{
+    return ViewMode == 1 || ViewMode == 2 || session.freeView ? 1 : 0;
+}
+
+void GameSession::PickViewCar(int)
+{
+    CarObject *choice = drivenCar;
+    const RaceObject *race = RaceObjectPtr;
+    for (int i = 0; choice == nullptr && race != nullptr && i < race->slotCount; ++i) {
+        choice = race->slots[i].car;
+    }
+    SetViewCar(*this, choice);
+}
+
 void GameSession::CheckRaceVote()
 {
     RaceObject *race = RaceObjectPtr;
@@ -393,6 +434,8 @@ void GameSession::CheckRaceVote()
             return;
         }
         const uint8_t action = VoteAction;
+        StopAndSaveReplays(*this);
+        Unpause();
         if (action == 1) {
             physics.AddRaceCars();
             RaceKind = 0;

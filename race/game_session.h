@@ -90,6 +90,9 @@ struct GameSession {
     void SetDrivenCar(PlayerSlot *slot);
     // Carries out an agreed end, restart or qualifying after its countdown.
     void CheckRaceVote();
+    // Chooses the viewed car: until the session's views are built, the
+    // driven car, else the first car in slot order.
+    void PickViewCar(int backwards);
 };
 
 // The race's decided action and its countdown (ticks), the host's hold on
@@ -107,6 +110,8 @@ extern uint32_t StartCountdown;
 // A replay being played back no longer matches the race: the tick stops
 // after the AI and the controls.
 extern int ReplayOutOfSync;
+// Set by a car's jump start; the start lights clear it at the green.
+extern int32_t StartWaitFlag;
 
 // One 0.01 s tick. flag: 0 every tick of a frame but the last, 1 the last,
 // 2 when it is also the only one; left: the frame's ticks still to run,
@@ -117,6 +122,17 @@ uint32_t SessionTick(GameSession &session, int flag, int left);
 void CountSessionTick(GameSession &session);
 // With a session: no race, no game state, and the next frame leaves.
 void EndGameSession();
+
+// The view: 0..4 (1 and 2 the fixed cameras, 3 the cockpit, 4 the custom
+// view). Until the session's views are built the entries only store.
+extern uint32_t ViewMode;
+void SetViewMode(GameSession &session, int mode);
+void SetViewCar(GameSession &session, CarObject *car);
+// Modes 0..4 only.
+void SelectView(int mode);
+int DefaultView();
+// 1 in a fixed camera (modes 1, 2) or the free view.
+int IsFreeOrFixedView(const GameSession &session);
 
 // The player's controls into the driven car's input words (the controls
 // come with the player-controls work; until then nothing).
@@ -156,3 +172,10 @@ void LeaveSession(GameSession &session);
 void SessionFrame(GameSession &session);
 // The recordings of the race ended (and saved when asked for).
 void StopAndSaveReplays(GameSession &session);
+// With a session: StopAndSaveReplays (leaving a host).
+void StopReplaysOnLeave();
+// Something a single-player replay cannot record happened: the recording
+// ends, and a session recording offline says so.
+void StopReplayRecording();
+// With a session: the next frame leaves it.
+void EndSessionNow();

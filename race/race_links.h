@@ -65,9 +65,31 @@ struct RaceLinkServices {
     void (*runSessionFrame)();
     // The replay speed shown on screen for 4 seconds.
     void (*showReplaySpeed)(float speed);
+    // The car was heard this tick (empty: every car is).
+    int (*carHeard)(const CarObject *car);
     // The smoke sprites advanced one tick.
     void (*updateSprites)();
+    // --- Replay recorders ---
+    // Ends the single-player or multiplayer recording: 1 when one was
+    // running. Saves the ended recording under its default (automatic) name.
+    int (*endSingleRecording)();
+    void (*saveSingleRecording)();
+    int (*endMultiRecording)();
+    void (*saveMultiRecording)();
+    // The replay options (2: save automatically; empty: 0).
+    int (*singleReplayOption)();
+    int (*multiReplayOption)();
+    // A notice about the recording: the centre message for 8000 ms, or the
+    // second message when a centre message already shows.
+    void (*showRecordingNotice)(const char *text);
+    // A child page is open over the session's owner.
+    int (*ownerHasChild)();
     // --- Session ---
+    // The owner page's background name, and its change.
+    const char *(*ownerBackground)(MenuPage *owner);
+    void (*setOwnerBackground)(MenuPage *owner, const char *name);
+    // The owner's background picture is shown again (after a session).
+    void (*restoreBackgroundPicture)(MenuPage *owner);
     // A single-player replay plays back; a lesson is running.
     int (*singleReplayPlaying)();
     int (*lessonRunning)();

@@ -3,13 +3,16 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/shell_globals.h"
 #include "race/ai_driver.h"
 #include "race/game_session.h"
 #include "race/game_state.h"
 #include "race/race_links.h"
 #include "race/race_object.h"
+#include "race/session_clock.h"
 #include "race/session_frame.h"
 #include "vehicle/car_object.h"
+#include "vehicle/car_race_services.h"
 #include "world/layout.h"
 
 namespace {
@@ -52,7 +55,25 @@ void TakePlayerOut(GameSession &session, int index, const char *message)
     race.RemoveSlot(index);
 }
 
+// A guest votes at most once in 4000 ms of game clock; the time of an
+// accepted vote is noted.
+bool GuestVoteRateAllows()
+{
+    const bool guest = OnlineFlag && !(RaceLinks.isHost != nullptr && RaceLinks.isHost());
+    if (!guest) {
+        return true;
+    }
+    if (LastVoteTime != 0 && static_cast<int32_t>(GameClock - LastVoteTime) < 4000) {
+        return false;
+    }
+    LastVoteTime = GameClock != 0 ? GameClock : 1;
+    return true;
+}
+
 }  // namespace
+
+uint32_t LastVoteTime = 0;
+uint8_t RejoinPending = 0;
 
 void RecordVote(int connection, int vote, const char *message)
 {
@@ -118,6 +139,7 @@ void HandleRaceRequest(GameSession &session, int connection, const uint8_t packe
         }
         break;
     case RequestSpectate:
+        StopReplayRecording();
         if (slot != nullptr) {
             TakePlayerOut(session, index, "%s^8 joined the spectators");
         }
@@ -173,13 +195,36 @@ int VoteEndRace()
         EndGameSession();
         return 1;
     }
+    if (!GuestVoteRateAllows()) {
+        return 0;
+    }
     QueueRequest(RequestVoteEnd, 0);
     return 1;
 }
 
 int VoteRestart()
 {
-    if (RaceObjectPtr == nullptr) {
+    RaceObject *race = RaceObjectPtr;
+    if (race == nullptr) {
+        return 0;
+    }
+    // Online with the layout's own start the local driver rejoins from the
+    // start instead.
+    if (OnlineFlag && LayoutRouteLines.startOverride && race->slotCount >= 2) {
+        if (RaceLinks.guestJoining != nullptr && RaceLinks.guestJoining()) {
+            RacePrint("Can't start race - a guest is connecting", RaceMessageWarning);
+            return 0;
+        }
+        for (int i = 0; i < race->slotCount; ++i) {
+            if (race->slots[i].info.kind == KindLocal) {
+                QueueRequest(RequestSpectate, race->slots[i].info.playerId);
+                RejoinPending = 1;
+                return 1;
+            }
+        }
+        return 1;
+    }
+    if (!GuestVoteRateAllows()) {
         return 0;
     }
     QueueRequest(RequestVoteRestart, 0);
@@ -206,6 +251,71 @@ int VoteQualify()
         RacePrint(text, RaceMessageWarning);
         return 0;
     }
+    if (!GuestVoteRateAllows()) {
+        return 0;
+    }
     QueueRequest(RequestVoteQualify, 0);
     return 1;
+}
+
+int IsStartAllowed()
+{
+    return VoteAction != 0 && VoteCountdown < 200 ? 0 : 1;
+}
+
+int IsSessionBusy()
+{
+    return RaceLinks.guestJoining != nullptr && RaceLinks.guestJoining() ? 1 : 0;
+}
+
+void SetJumpStartFlag()
+{
+    StartWaitFlag = 1;
+}
+
+void GetRemoteCarView(const CarObject *, RemoteCarView *view)
+{
+    *view = RemoteCarView{0, 0, 0, 0, nullptr, 0, -1, 0};
+    const GameSession *session = GameSessionPtr;
+    if (session == nullptr) {
+        return;
+    }
+    // Frame counters wrap: compare the signed difference.
+    view->catchingUp = static_cast<int32_t>(ClockFrame - SessionFrameCount) > 128 ? 1 : 0;
+    view->viewMode = static_cast<int32_t>(ViewMode);
+    view->freeView = session->freeView;
+    view->viewedCar = session->viewedCar;
+}
+
+void ReportObjectHit(const FixVector &point, float radius)
+{
+    GameSession *session = GameSessionPtr;
+    RaceObject *race = RaceObjectPtr;
+    if (session == nullptr || race == nullptr) {
+        return;
+    }
+    const PlayerSlot *nearest = nullptr;
+    float nearestDistance = 0.0f;
+    for (int i = 0; i < race->slotCount; ++i) {
+        const PlayerSlot &slot = race->slots[i];
+        const CarObject *car = slot.car;
+        if (car == nullptr) {
+            continue;
+        }
+        const float distance = FixDistance3D(car->position, point);
+        if (distance < radius + car->radius && (nearest == nullptr || distance < nearestDistance)) {
+            nearest = &slot;
+            nearestDistance = distance;
+        }
+    }
+    if (nearest == nullptr || (nearest->info.kind != KindLocal && nearest->info.kind != KindLocalAi)) {
+        return;
+    }
+    if (nearest->car == session->viewedCar) {
+        RaceSound(3);
+    }
+    if (!MultiplayerReplayPlaying) {
+        const uint8_t packet[4] = {50, nearest->info.playerId, 2, 0};
+        RaceQueuePacket(packet, sizeof(packet));
+    }
 }

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 
 #include "core/debug_log.h"
@@ -9,6 +10,9 @@
 #include "race/race_links.h"
 #include "race/race_object.h"
 #include "race/session_clock.h"
+#include "race/session_frame.h"
+#include "render/screen_modes.h"
+#include "render/standard_textures.h"
 #include "world/layout.h"
 #include "world/world.h"
 
@@ -30,9 +34,27 @@ GameSession *EnterSession(MenuPage *owner, int kind, int join)
     // 1. The physics world is made by the constructor; everything else is 0.
     GameSession *session = new GameSession;
     session->owner = owner;
+    // 2. The garage picture behind a normal session.
+    if (RaceLinks.ownerBackground != nullptr && RaceLinks.setOwnerBackground != nullptr) {
+        session->savedBackground = RaceLinks.ownerBackground(owner);
+        RaceLinks.setOwnerBackground(owner, "garage");
+    }
+    if (GraphicsEnabled) {
+        const int state = GameState;
+        GameState = 1;
+        SetBackgroundPicture(kind == SessionNormal ? "garage" : nullptr);
+        GameState = state;
+    }
     // 4.
     session->active = 1;
     GameSessionPtr = session;
+    for (uint32_t &time : FrameTimes) {
+        time = 0;
+    }
+    // 5.
+    ViewMode = 2;
+    // 6.
+    ReplaceDisplayMode(DisplayModeOwnScene);
     // 7.
     session->isIntro = kind == SessionIntro ? 1 : 0;
     session->isLesson = kind == SessionLesson ? 1 : 0;
@@ -65,15 +87,64 @@ void InitGameSession(GameSession &session, int join)
     session.StartRace(GameState == 3 ? 1 : 0, join, 0);
 }
 
-void StopAndSaveReplays(GameSession &)
+void StopAndSaveReplays(GameSession &session)
 {
-    // The replay recorders end and save their recordings here once they
-    // exist.
+    // A race under 30 s is not worth keeping.
+    const RaceObject *race = RaceObjectPtr;
+    const uint32_t raceTick = race != nullptr ? race->tick : 0;
+    const bool isShort = raceTick < 3000 || session.tickCounter < 3000;
+    auto answer = [](int (*entry)()) { return entry != nullptr ? entry() : 0; };
+    if (OnlineFlag) {
+        const int wasRecording = answer(RaceLinks.endMultiRecording);
+        if (wasRecording && !isShort && answer(RaceLinks.multiReplayOption) == 2 &&
+            RaceLinks.saveMultiRecording != nullptr) {
+            RaceLinks.saveMultiRecording();
+        }
+        return;
+    }
+    const int wasRecording = answer(RaceLinks.endSingleRecording);
+    if (wasRecording && !isShort && answer(RaceLinks.singleReplayOption) == 2 && !session.controlsFrozen &&
+        !answer(RaceLinks.ownerHasChild) && RaceLinks.saveSingleRecording != nullptr) {
+        RaceLinks.saveSingleRecording();
+    }
+}
+
+void StopReplaysOnLeave()
+{
+    if (GameSessionPtr != nullptr) {
+        StopAndSaveReplays(*GameSessionPtr);
+    }
+}
+
+void StopReplayRecording()
+{
+    if (RaceLinks.endSingleRecording != nullptr) {
+        RaceLinks.endSingleRecording();
+    }
+    const int option = RaceLinks.singleReplayOption != nullptr ? RaceLinks.singleReplayOption() : 0;
+    if (GameSessionPtr != nullptr && !OnlineFlag && option != 0 && RaceLinks.showRecordingNotice != nullptr) {
+        // "3g_notrecor"
+        RaceLinks.showRecordingNotice("Not recording");
+    }
+}
+
+void EndSessionNow()
+{
+    if (GameSessionPtr != nullptr) {
+        GameSessionPtr->active = 0;
+    }
 }
 
 void LeaveSession(GameSession &session)
 {
     RaceObject *race = RaceObjectPtr;
+    // 2.
+    SeekActive = 0;
+    SeekTarget = 0;
+    SeekFast = 0;
+    StartWaitFlag = 0;
+    SoundFade = 1.0f;
+    GameSpeed = 1.0f;
     // 3.
     StopAndSaveReplays(session);
     // 5.
@@ -82,6 +153,10 @@ void LeaveSession(GameSession &session)
         std::snprintf(path, sizeof(path), "data\\spr\\%s.spr", session.tempReplayName);
         PlatformRemoveFile(path);
     }
+    // 6.
+    RacingLineView = 0;
+    // 7.
+    Unpause();
     // 8.
     if (session.isIntro || session.isLesson) {
         DeleteRaceObject();
@@ -97,8 +172,14 @@ void LeaveSession(GameSession &session)
         race->SendDistanceUpdates();
         race->ClearSlotFlag();
     }
+    // 14.
+    RemoveDisplayMode();
+    if (session.displayHeld) {
+        PopDisplayMode();
+        session.displayHeld = 0;
+    }
     // 15.
-    if (race != nullptr) {
+    if (race != nullptr && TopDisplayMode() == DisplayModeMenuOver) {
         char text[64];
         // "3a_thexhase"
         std::snprintf(text, sizeof(text), "The %s has ended", RaceWord(*race));
@@ -107,10 +188,29 @@ void LeaveSession(GameSession &session)
     // 16.
     session.physics.Clear();
     ResetLayoutRoute();
+    // 22.
+    if (RaceLinks.setOwnerBackground != nullptr) {
+        RaceLinks.setOwnerBackground(session.owner, session.savedBackground);
+    }
+    if (RaceLinks.restoreBackgroundPicture != nullptr) {
+        RaceLinks.restoreBackgroundPicture(session.owner);
+    }
 }
 
 void SessionFrame(GameSession &session)
 {
+    RaceObject *race = RaceObjectPtr;
+    // 2. The display held at the start is let go.
+    if (session.displayHeld && DedicatedMode == DedicatedNone && !SeekActive &&
+        session.tickCounter >= (OnlineFlag ? 200u : 50u)) {
+        PopDisplayMode();
+        session.displayHeld = 0;
+    }
+    // 5.
+    if (session.viewedCar == nullptr) {
+        session.PickViewCar(0);
+    }
+    // 6.
     if (!session.active) {
         LogLine("Exit : clean up");
         LeaveSession(session);
@@ -121,12 +221,23 @@ void SessionFrame(GameSession &session)
         delete &session;
         return;
     }
-    // Offline every due tick is one session frame: the clock moves a frame,
-    // the batch is flushed when the own ring needs it, the frame's packets
-    // apply, the votes are checked and the tick runs.
-    const uint32_t due = GameClock > InitTime ? (GameClock - InitTime) / 10 : 0;
-    const int32_t total = static_cast<int32_t>(due - SessionFrameCount);
-    for (int32_t n = 0; n < total && session.active; ++n) {
+    // 9.
+    session.steerForceTime = std::min(session.steerForceTime + GameClockStep, 2000);
+    // 12.
+    RecordFrameTime(static_cast<uint32_t>(std::max(FrameElapsed, 0)));
+    const float dt = static_cast<float>(GameClockStep) * 0.001f;
+    // 13. A paused multiplayer replay lets no ticks become due.
+    if (Paused && MultiplayerReplayPlaying) {
+        InitTime += static_cast<uint32_t>(GameClockStep);
+        SmoothLookAngle(session, std::min(dt, 0.01f));
+    }
+    // 14.
+    SetSeekClock(race != nullptr ? race->slotCount : 0);
+    // 18. Offline every due tick is one session frame: the clock moves a
+    // frame, the batch is flushed when the own ring needs it, the frame's
+    // packets apply, the votes are checked and, unless paused, the tick runs.
+    uint32_t due = GameClock > InitTime ? (GameClock - InitTime) / 10 : 0;
+    for (int n = 0; static_cast<int32_t>(SessionFrameCount - due) < 0 && session.active;) {
         ++ClockFrame;
         if (static_cast<int32_t>(OwnFrameMark - ClockFrame) < 0) {
             RaceFlushBatch();
@@ -137,8 +248,27 @@ void SessionFrame(GameSession &session)
             ++SessionFrameCount;
         }
         session.CheckRaceVote();
-        const int left = total - n;
-        const int flag = total == 1 ? 2 : (left == 1 ? 1 : 0);
-        SessionTick(session, flag, left);
+        if (Paused) {
+            SmoothLookAngle(session, 0.01f);
+            continue;
+        }
+        int flag = 0;
+        int left = 0;
+        TickFlagAndLeft(due, SessionFrameCount, n, &flag, &left);
+        if (SessionTick(session, flag, left) != 0) {
+            due = SessionFrameCount;
+        }
+        ++n;
     }
+    // 20.
+    if (SeekActive) {
+        if (ReplayOutOfSync) {
+            EndSeek(session, 11);
+        } else if (RaceObjectPtr != nullptr && static_cast<int32_t>(RaceObjectPtr->tick) >= SeekTarget) {
+            EndSeek(session, 0);
+        }
+    }
+    // 29. Which cars were heard comes with the car sounds; until then the
+    // fade counts none.
+    SoundFade = SoundFadeFor(0, 0, session.freeView);
 }

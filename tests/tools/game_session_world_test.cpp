@@ -15,6 +15,8 @@
 #include "core/shell_globals.h"
 #include "net/game_batch.h"
 #include "race/game_session.h"
+#include "render/screen_modes.h"
+#include "ui/menu_page.h"
 #include "race/game_state.h"
 #include "race/race_links.h"
 #include "race/race_requests.h"
@@ -239,3 +241,24 @@ TEST_F(GameSessionWorldTest, ALayoutClearReachesItsHandlerThroughTheLoop)
 }
 
 }  // namespace
+
+TEST_F(GameSessionWorldTest, TheOwnersBackgroundIsTheGarageDuringTheSessionAndTheDisplayComesBack)
+{
+    MenuPage owner{};
+    owner.Background = "setup";
+    ClearDisplayModeStack();
+    EnterSession(&owner, SessionNormal, 0);
+    EXPECT_STREQ(owner.Background, "garage");
+    // The start holds the menus over the scene until 50 ticks have run.
+    EXPECT_EQ(TopDisplayMode(), DisplayModeMenuOver);
+    GameClock = InitTime;
+    Run(49, 10);
+    EXPECT_EQ(TopDisplayMode(), DisplayModeMenuOver);
+    Run(2, 10);
+    EXPECT_EQ(TopDisplayMode(), DisplayModeOwnScene);
+    EndSessionNow();
+    Run(1, 10);
+    EXPECT_EQ(GameSessionPtr, nullptr);
+    EXPECT_STREQ(owner.Background, "setup");
+    EXPECT_EQ(TopDisplayMode(), DisplayModeMenu);
+}
