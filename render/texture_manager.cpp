@@ -296,6 +296,11 @@ void ResetStageTextureCache(uint8_t lastLodClass)
     LastLodClass = lastLodClass;
 }
 
+void ForgetLastLodClass()
+{
+    LastLodClass = 255;
+}
+
 uint16_t NextResourceId()
 {
     StampCounter = StampCounter >= 65534 ? 1 : static_cast<uint16_t>(StampCounter + 1);

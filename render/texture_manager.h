@@ -80,6 +80,9 @@ void SetStageTexture(int stage, TextureRecord *record);
 void UnbindTexture(TextureRecord *record);
 // Forgets the stage cache and the last LOD class (filter settings changed).
 void ResetStageTextureCache(uint8_t lastLodClass);
+// Forgets the LOD class last sent, so the next bound texture sends its bias
+// again whatever its class (the stage cache is kept).
+void ForgetLastLodClass();
 
 uint16_t NextResourceId();
 
