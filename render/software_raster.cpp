@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 RasterTargetRecord RasterTarget = {nullptr, 0, 0, 0, 16, 0, -1, PackRgb565};
 
@@ -212,4 +213,44 @@ void FillRasterEllipse(int cx, int cy, int rx, int ry, uint32_t pixel, int n)
         FillRasterTriangle(pixel);
         RasterCorners[1] = RasterCorners[2];
     }
+}
+
+namespace {
+
+std::vector<uint16_t> PrivateImage;
+RasterTargetRecord SavedTarget{};
+bool PrivateImageActive = false;
+
+}  // namespace
+
+bool BeginRasterImage(int side)
+{
+    if (side < 1 || side > 4096) {
+        return false;
+    }
+    if (!PrivateImageActive) {
+        SavedTarget = RasterTarget;
+        PrivateImageActive = true;
+    }
+    PrivateImage.assign(static_cast<size_t>(side) * static_cast<size_t>(side), 0);
+    RasterTarget.pixels = PrivateImage.data();
+    RasterTarget.stride = side * 2;
+    RasterTarget.width = side;
+    RasterTarget.height = side;
+    RasterTarget.pixelBits = 16;
+    RasterTarget.firstClipRow = 0;
+    RasterTarget.lastClipRow = side - 1;
+    RasterTarget.packer = PackRgb565;
+    return true;
+}
+
+void EndRasterImage()
+{
+    if (!PrivateImageActive) {
+        return;
+    }
+    RasterTarget = SavedTarget;
+    PrivateImageActive = false;
+    PrivateImage.clear();
+    PrivateImage.shrink_to_fit();
 }

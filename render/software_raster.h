@@ -54,3 +54,11 @@ void SetupRasterEdge(RasterEdge *edge, const RasterCorner &from, const RasterCor
 void FillRasterTriangle(uint32_t pixel);
 // A fan of n triangles around (cx, cy), in quarter pixels; nothing for n < 1.
 void FillRasterEllipse(int cx, int cy, int rx, int ry, uint32_t pixel, int n);
+
+// Switches the raster to a private side x side R5G6B5 image (cleared to 0,
+// packer PackRgb565, every row drawable), keeping the previous target, clip
+// rows, pixel size and packer; RasterTarget.pixels is the image. Returns
+// false, leaving the raster as it was, for a side outside 1..4096.
+bool BeginRasterImage(int side);
+// Frees the private image and gives the raster its previous state back.
+void EndRasterImage();
