@@ -3,6 +3,7 @@
 #include "core/card_config.h"
 #include "core/settings.h"
 #include "platform/file_system.h"
+#include "platform/jpeg_file.h"
 #include "render/render_device.h"
 #include "render/texture_manager.h"
 
@@ -112,6 +113,113 @@ void StoreTexel(uint8_t *at, uint32_t value, int bytes)
         const uint16_t half = static_cast<uint16_t>(value);
         std::memcpy(at, &half, 2);
     }
+}
+
+// Halves an RGB picture of w x h (each side at least 1) by 2 x 2 boxes; an
+// odd last row or column averages what it has.
+std::vector<uint8_t> HalveRgb(const std::vector<uint8_t> &rgb, int w, int h, int *outW, int *outH)
+{
+    const int nw = w > 1 ? w / 2 : 1;
+    const int nh = h > 1 ? h / 2 : 1;
+    std::vector<uint8_t> out(static_cast<size_t>(nw) * static_cast<size_t>(nh) * 3);
+    for (int y = 0; y < nh; ++y) {
+        for (int x = 0; x < nw; ++x) {
+            for (int c = 0; c < 3; ++c) {
+                uint32_t sum = 0;
+                uint32_t count = 0;
+                for (int dy = 0; dy < 2; ++dy) {
+                    for (int dx = 0; dx < 2; ++dx) {
+                        const int sx = 2 * x + dx;
+                        const int sy = 2 * y + dy;
+                        if (sx < w && sy < h) {
+                            sum += rgb[(static_cast<size_t>(sy) * w + sx) * 3 + static_cast<size_t>(c)];
+                            ++count;
+                        }
+                    }
+                }
+                out[(static_cast<size_t>(y) * nw + x) * 3 + static_cast<size_t>(c)] =
+                    static_cast<uint8_t>(sum / count);
+            }
+        }
+    }
+    *outW = nw;
+    *outH = nh;
+    return out;
+}
+
+// A decoded picture into a new texture of R5G6B5 or L8 (luminance) with the
+// levels asked for (0 the full chain); -4 when the device refuses it.
+int UploadRgbPicture(TextureRecord *record, const JpegImage &image, uint32_t format, int levels)
+{
+    uint32_t texture = 0;
+    if (Device() == nullptr ||
+        Device()->CreateTexture(image.width, image.height, levels, 0, format, PoolManaged, &texture) != DeviceOk) {
+        return -4;
+    }
+    ReleaseTextureInterface(record);
+    record->texture = texture;
+    record->format = format;
+    record->pool = PoolManaged;
+    const int count = Device()->TextureLevels(texture);
+    std::vector<uint8_t> rgb = image.pixels;
+    int w = image.width;
+    int h = image.height;
+    for (int level = 0; level < count; ++level) {
+        if (level > 0) {
+            rgb = HalveRgb(rgb, w, h, &w, &h);
+        }
+        DeviceLockedRect locked{};
+        if (Device()->LockTexture(texture, level, nullptr, 0, &locked) != DeviceOk) {
+            continue;
+        }
+        uint8_t *row = static_cast<uint8_t *>(locked.bits);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                const uint8_t *p = &rgb[(static_cast<size_t>(y) * w + x) * 3];
+                if (format == RenderFormatL8) {
+                    // Luminance of the decoded pixel: a grey picture keeps its own grey.
+                    row[x] = static_cast<uint8_t>((p[0] * 299u + p[1] * 587u + p[2] * 114u + 500u) / 1000u);
+                } else {
+                    const uint16_t texel = static_cast<uint16_t>((p[0] >> 3) << 11 | (p[1] >> 2) << 5 | p[2] >> 3);
+                    std::memcpy(row + static_cast<size_t>(x) * 2, &texel, 2);
+                }
+            }
+            row += locked.pitch;
+        }
+        Device()->UnlockTexture(texture, level);
+    }
+    record->levels = static_cast<uint8_t>(count);
+    record->width = static_cast<uint32_t>(image.width);
+    record->height = static_cast<uint32_t>(image.height);
+    return 0;
+}
+
+// Other pictures: JPEG (".jbw" as L8 from the ".jpg" beside it); DDS, BMP
+// and the DXT-compressed uploads come with the codecs and answer -3.
+int LoadPictureFile(const char *path, TextureRecord *record)
+{
+    if (PendingEncodedBytes != nullptr) {
+        return -3;
+    }
+    std::string file = path;
+    uint32_t format = RenderFormatR5G6B5;
+    const size_t jbw = file.find(".jbw");
+    if (jbw != std::string::npos) {
+        file.replace(jbw, 4, ".jpg");
+        format = RenderFormatL8;
+    }
+    std::vector<uint8_t> bytes;
+    if (!ReadWhole(file.c_str(), &bytes)) {
+        return -2;
+    }
+    if (file.find(".dds") != std::string::npos || (format != RenderFormatL8 && CompressTextures)) {
+        return -3;
+    }
+    JpegImage image;
+    if (!DecodeJpegImage(bytes.data(), bytes.size(), &image)) {
+        return -3;
+    }
+    return UploadRgbPicture(record, image, format, TextureMipLevels);
 }
 
 // The DDS cache is read by the codecs, which are not built yet: no cache
@@ -431,9 +539,7 @@ int LoadTextureFile(const char *path, TextureRecord **out, const char *name, int
     if (std::strstr(path, ".raw") != nullptr) {
         result = LoadRawTexture(name, path, record);
     } else {
-        // Decoding JPEG, DDS and BMP pictures comes with the codecs.
-        std::vector<uint8_t> bytes;
-        result = PendingEncodedBytes != nullptr || ReadWhole(path, &bytes) ? -3 : -2;
+        result = LoadPictureFile(path, record);
     }
     if (result != 0) {
         // A failed load leaves no empty record behind, so the next lookup

@@ -1,5 +1,6 @@
 #include "core/card_config.h"
 #include "core/settings.h"
+#include "platform/jpeg_file.h"
 #include "platform/recording_device.h"
 #include "render/render_device.h"
 #include "render/render_link.h"
@@ -230,6 +231,54 @@ TEST_F(TextureFilesTest, CellsUploadOnEveryLevel)
         EXPECT_EQ(texel(3 * n, n), 0) << level;
         Device.UnlockTexture(page->texture, level);
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TextureFilesTest, JpegPicturesLoadAsColourOrLuminance)
+{
+    // 4 x 2: left half grey 128, right half pure red.
+    std::vector<uint8_t> rgb(4 * 2 * 3, 0);
+    for (int i = 0; i < 8; ++i) {
+        const bool red = i % 4 >= 2;
+        rgb[i * 3] = red ? 255 : 128;
+        rgb[i * 3 + 1] = red ? 0 : 128;
+        rgb[i * 3 + 2] = red ? 0 : 128;
+    }
+    const std::string jpg = (folder / "pic.jpg").string();
+    ASSERT_TRUE(WriteJpegFile(jpg.c_str(), rgb.data(), 4, 2, 100));
+    const std::string jbw = (folder / "pic.jbw").string();
+    TextureRecord *record = nullptr;
+    ASSERT_EQ(LoadTextureFile(jbw.c_str(), &record, "pic_bw", 0, 0), 0);
+    EXPECT_EQ(record->format, static_cast<uint32_t>(RenderFormatL8));
+    EXPECT_EQ(record->width, 4u);
+    EXPECT_EQ(record->height, 2u);
+    EXPECT_EQ(record->levels, 3u);
+    const uint32_t grey = FirstTexel(record, 1);
+    EXPECT_NEAR(static_cast<int>(grey), 128, 3);
+
+    ASSERT_EQ(LoadTextureFile(jpg.c_str(), &record, "pic", 0, 0), 0);
+    EXPECT_EQ(record->format, static_cast<uint32_t>(RenderFormatR5G6B5));
+
+    // Cut short: not decodable. Missing: -2.
+    std::vector<uint8_t> bytes;
+    {
+        FILE *file = std::fopen(jpg.c_str(), "rb");
+        ASSERT_NE(file, nullptr);
+        uint8_t chunk[4096];
+        size_t got = 0;
+        while ((got = std::fread(chunk, 1, sizeof(chunk), file)) > 0) {
+            bytes.insert(bytes.end(), chunk, chunk + got);
+        }
+        std::fclose(file);
+    }
+    bytes.resize(bytes.size() / 2);
+    const std::string cut = Write("cut.jpg", bytes);
+    EXPECT_EQ(LoadTextureFile(cut.c_str(), &record, "cut", 0, 0), -3);
+    EXPECT_EQ(FindTexture("cut"), nullptr);
+    EXPECT_EQ(LoadTextureFile((folder / "gone.jpg").string().c_str(), &record, "gone", 0, 0), -2);
 }
 
 }  // namespace
