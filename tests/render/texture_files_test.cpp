@@ -249,6 +249,7 @@ TEST_F(TextureFilesTest, JpegPicturesLoadAsColourOrLuminance)
     }
     const std::string jpg = (folder / "pic.jpg").string();
     ASSERT_TRUE(WriteJpegFile(jpg.c_str(), rgb.data(), 4, 2, 100));
+    ASSERT_TRUE(std::filesystem::exists(jpg)) << jpg;
     const std::string jbw = (folder / "pic.jbw").string();
     TextureRecord *record = nullptr;
     ASSERT_EQ(LoadTextureFile(jbw.c_str(), &record, "pic_bw", 0, 0), 0);
