@@ -8,7 +8,7 @@ RUN_DIR := run
 # Debian packages the build, the tests and the program need.
 PACKAGES := g++ make cmake ninja-build pkg-config git \
 	googletest libgtest-dev libgmock-dev libbenchmark-dev \
-	libsdl2-dev libgl-dev libgl1-mesa-dev libgl1-mesa-dri libfreetype-dev libjpeg-dev \
+	libsdl2-dev libgl-dev libgl1-mesa-dev libgl1-mesa-dri libfreetype-dev libjpeg-dev libsquish-dev \
 	libogg-dev libvorbis-dev fonts-dejavu-core xvfb xauth
 
 .PHONY: all deps build build-asan data run test test-fast bench clean
