@@ -2,6 +2,7 @@
 
 #include "core/card_config.h"
 #include "core/settings.h"
+#include "platform/dxt_codec.h"
 #include "platform/file_system.h"
 #include "platform/jpeg_file.h"
 #include "render/render_device.h"
@@ -147,7 +148,7 @@ std::vector<uint8_t> HalveRgb(const std::vector<uint8_t> &rgb, int w, int h, int
     return out;
 }
 
-// A decoded picture into a new texture of R5G6B5 or L8 (luminance) with the
+// A decoded picture into a new texture of R5G6B5, DXT1 or L8 (luminance) with the
 // levels asked for (0 the full chain); -4 when the device refuses it.
 int UploadRgbPicture(TextureRecord *record, const JpegImage &image, uint32_t format, int levels)
 {
@@ -173,6 +174,24 @@ int UploadRgbPicture(TextureRecord *record, const JpegImage &image, uint32_t for
             continue;
         }
         uint8_t *row = static_cast<uint8_t *>(locked.bits);
+        if (format == RenderFormatDxt1) {
+            std::vector<uint8_t> rgba(static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
+            for (size_t i = 0; i < static_cast<size_t>(w) * static_cast<size_t>(h); ++i) {
+                rgba[i * 4] = rgb[i * 3];
+                rgba[i * 4 + 1] = rgb[i * 3 + 1];
+                rgba[i * 4 + 2] = rgb[i * 3 + 2];
+                rgba[i * 4 + 3] = 255;
+            }
+            std::vector<uint8_t> blocks;
+            EncodeDxt(rgba.data(), w, h, false, &blocks);
+            const size_t rowBytes = static_cast<size_t>((w + 3) / 4) * 8;
+            for (int blockRow = 0; blockRow < (h + 3) / 4; ++blockRow) {
+                std::memcpy(row, blocks.data() + static_cast<size_t>(blockRow) * rowBytes, rowBytes);
+                row += locked.pitch;
+            }
+            Device()->UnlockTexture(texture, level);
+            continue;
+        }
         for (int y = 0; y < h; ++y) {
             for (int x = 0; x < w; ++x) {
                 const uint8_t *p = &rgb[(static_cast<size_t>(y) * w + x) * 3];
@@ -194,8 +213,9 @@ int UploadRgbPicture(TextureRecord *record, const JpegImage &image, uint32_t for
     return 0;
 }
 
-// Other pictures: JPEG (".jbw" as L8 from the ".jpg" beside it); DDS, BMP
-// and the DXT-compressed uploads come with the codecs and answer -3.
+// Other pictures: JPEG (".jbw" as L8 from the ".jpg" beside it; others as
+// DXT1 with CompressTextures, else R5G6B5); DDS and BMP files and the pending
+// encoded picture answer -3 until their readers exist.
 int LoadPictureFile(const char *path, TextureRecord *record)
 {
     if (PendingEncodedBytes != nullptr) {
@@ -212,8 +232,11 @@ int LoadPictureFile(const char *path, TextureRecord *record)
     if (!ReadWhole(file.c_str(), &bytes)) {
         return -2;
     }
-    if (file.find(".dds") != std::string::npos || (format != RenderFormatL8 && CompressTextures)) {
+    if (file.find(".dds") != std::string::npos) {
         return -3;
+    }
+    if (format != RenderFormatL8 && CompressTextures) {
+        format = RenderFormatDxt1;
     }
     JpegImage image;
     if (!DecodeJpegImage(bytes.data(), bytes.size(), &image)) {

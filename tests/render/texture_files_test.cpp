@@ -1,5 +1,6 @@
 #include "core/card_config.h"
 #include "core/settings.h"
+#include "platform/dxt_codec.h"
 #include "platform/jpeg_file.h"
 #include "platform/recording_device.h"
 #include "render/render_device.h"
@@ -262,6 +263,22 @@ TEST_F(TextureFilesTest, JpegPicturesLoadAsColourOrLuminance)
 
     ASSERT_EQ(LoadTextureFile(jpg.c_str(), &record, "pic", 0, 0), 0);
     EXPECT_EQ(record->format, static_cast<uint32_t>(RenderFormatR5G6B5));
+    // Compressed: DXT1, every level, the grey half still grey.
+    CompressTextures = 1;
+    ASSERT_EQ(LoadTextureFile(jpg.c_str(), &record, "pic_dxt", 0, 0), 0);
+    CompressTextures = 0;
+    EXPECT_EQ(record->format, static_cast<uint32_t>(RenderFormatDxt1));
+    EXPECT_EQ(record->levels, 3u);
+    {
+        DeviceLockedRect locked{};
+        ASSERT_EQ(Device.LockTexture(record->texture, 0, nullptr, 0, &locked), DeviceOk);
+        std::vector<uint8_t> back;
+        ASSERT_TRUE(DecodeDxt(static_cast<const uint8_t *>(locked.bits), 8, 4, 2, false, &back));
+        Device.UnlockTexture(record->texture, 0);
+        EXPECT_NEAR(back[0], 128, 8);
+        EXPECT_NEAR(back[3 * 4], 255, 8);
+        EXPECT_NEAR(back[3 * 4 + 1], 0, 8);
+    }
 
     // Cut short: not decodable. Missing: -2.
     std::vector<uint8_t> bytes;
