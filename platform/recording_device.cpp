@@ -571,7 +571,7 @@ uint32_t RecordingDevice::CreateTexture(int width, int height, int levels, uint3
     Log("CreateTexture", {static_cast<uint32_t>(width), static_cast<uint32_t>(height), static_cast<uint32_t>(levels),
                           usage, format, pool});
     const bool known = FormatTexelBytes(format) != 0 || FormatBlockBytes(format) != 0;
-    if (Fails("CreateTexture") || width <= 0 || height <= 0 || !known) {
+    if (Fails("CreateTexture") || width <= 0 || height <= 0 || !known || refusedTextureFormats.count(format) != 0) {
         return Fails("CreateTexture") ? DeviceOutOfMemory : DeviceInvalidCall;
     }
     int most = 1;

@@ -73,6 +73,8 @@ public:
     // LockBuffer, CreateVertexBuffer, CreateIndexBuffer, SetRenderTarget,
     // CreateDepthSurface, CreateLockableTarget, TextureSurface, LockSurface).
     std::set<std::string> failing;
+    // Texture formats CreateTexture refuses.
+    std::set<uint32_t> refusedTextureFormats;
 
     // --- What happened ------------------------------------------------------------
     std::vector<DeviceCall> calls;

@@ -5,6 +5,7 @@
 #include "render/render_link.h"
 #include "render/software_raster.h"
 #include "render/standard_textures.h"
+#include "render/texture_manager.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -128,7 +129,9 @@ void EndDrawFrame()
 
 void ApplyTextureFilterSettings()
 {
-    // Filtering belongs to the textures, which the device does not load yet.
+    // The filter states of stage 0 follow "Mip Filter " once the standard
+    // textures are loaded; the bias is sent again on the frame's first bind.
+    ForgetLastLodClass();
 }
 
 // --- Graphics start and display switches --------------------------------------------------------------

@@ -209,11 +209,6 @@ int LoadTextureByName(const char *name, TextureRecord **out, int lodClass)
     return result;
 }
 
-int LoadTextureFile(const char *, TextureRecord **, const char *, int, uint16_t)
-{
-    return -2;
-}
-
 void RemoveTexture(TextureRecord *record)
 {
     if (record == nullptr) {
@@ -294,6 +289,11 @@ void ResetStageTextureCache(uint8_t lastLodClass)
         bound = 0;
     }
     LastLodClass = lastLodClass;
+}
+
+void ForgetLastLodClass()
+{
+    LastLodClass = 255;
 }
 
 uint16_t NextResourceId()

@@ -67,7 +67,9 @@ TextureRecord *FindTexture(const char *name);
 // when the load fails.
 TextureRecord *GetTexture(const char *name, int lodClass);
 int LoadTextureByName(const char *name, TextureRecord **out, int lodClass);
-// The file loader (texture files); -2 until it exists.
+// The file loader (render/texture_files.cpp): 0; -1 empty path or a refused
+// .raw; -2 no file; -3 not decodable; -4 no texture of that size. A record
+// this call made is destroyed again when the load fails.
 int LoadTextureFile(const char *path, TextureRecord **out, const char *name, int lodClass, uint16_t stamp);
 
 void RemoveTexture(TextureRecord *record);
@@ -80,6 +82,9 @@ void SetStageTexture(int stage, TextureRecord *record);
 void UnbindTexture(TextureRecord *record);
 // Forgets the stage cache and the last LOD class (filter settings changed).
 void ResetStageTextureCache(uint8_t lastLodClass);
+// Forgets the LOD class last sent, so the next bound texture sends its bias
+// again whatever its class (the stage cache is kept).
+void ForgetLastLodClass();
 
 uint16_t NextResourceId();
 

@@ -6,6 +6,7 @@
 #include "render/render_link.h"
 #include "render/render_object.h"
 #include "render/screen_modes.h"
+#include "render/software_raster.h"
 #include "render/screenshot.h"
 #include "render/standard_textures.h"
 #include "render/state_cache.h"
@@ -297,6 +298,23 @@ TEST_F(RecordingDeviceTest, GraphicsStartDrawFramesSwitchModesAndStop)
     EXPECT_EQ(BackBufferFormatChanged, 1);
     EXPECT_STREQ(SelectPixelFormat(), "X888");
     EXPECT_EQ(BackBufferFormatChanged, 0);
+    // A private raster image draws 16-bit pixels and gives the 32-bit raster back.
+    {
+        const RasterTargetRecord before = RasterTarget;
+        ASSERT_EQ(before.pixelBits, 32);
+        ASSERT_TRUE(BeginRasterImage(64));
+        EXPECT_EQ(RasterTarget.pixelBits, 16);
+        EXPECT_EQ(RasterTarget.packer, PackRgb565);
+        FillRasterRect(0, 0, 2, 1, RasterTarget.packer(255, 0, 0));
+        EXPECT_EQ(static_cast<const uint16_t *>(RasterTarget.pixels)[1], 0xF800);
+        EXPECT_EQ(static_cast<const uint16_t *>(RasterTarget.pixels)[2], 0);
+        EndRasterImage();
+        EXPECT_EQ(RasterTarget.pixels, before.pixels);
+        EXPECT_EQ(RasterTarget.pixelBits, 32);
+        EXPECT_EQ(RasterTarget.packer, before.packer);
+        EXPECT_EQ(RasterTarget.height, before.height);
+        EXPECT_EQ(RasterTarget.lastClipRow, before.lastClipRow);
+    }
     EXPECT_EQ(LoadStandardTextures(), 1);
 
     // A frame: the first frame start begins the scene, a second one in the

@@ -119,4 +119,28 @@ TEST_F(MaterialTest, FogModesAndRange)
     EXPECT_FLOAT_EQ(BitsFloat(Device.renderStates[RsFogEnd]), 50.001f);
 }
 
+TEST_F(MaterialTest, PartsOfKind14TakeTheirMaterialsKind)
+{
+    // The program registers this resolver at start.
+    SetMaterialVertexKindFunction(GetVertexKindOfMaterial);
+    TextureRecord *road = nullptr;
+    ASSERT_EQ(CreateTexture("road", 16, 16, RenderFormatR5G6B5, &road, 0, 0, -1, 0), 0);
+    Material *const lit = GetMaterial(road, 0, 0, 0, 0, nullptr);
+    Material *const preLit = GetMaterial(road, 0, 0, 1, 0, nullptr);
+    Material *const env = GetMaterial(road, 0, 0, 0, 1, nullptr);
+    Material *const envAdded = GetMaterial(road, 0, 1, 0, 1, nullptr);
+    Material *const envPreLit = GetMaterial(road, 0, 0, 1, 1, nullptr);
+    Material *const materials[] = {lit, preLit, env, envAdded, envPreLit};
+    const uint32_t expected[] = {4, 10, 1, 4, 1};
+    RenderObject object("kinds", 1);
+    ASSERT_EQ(object.InitParts(5, 1), 0);
+    for (int i = 0; i < 5; ++i) {
+        object.SetPartMaterial(i, materials[i]);
+    }
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(object.parts[i].vertexKind, expected[i]) << "part " << i;
+    }
+    SetMaterialVertexKindFunction(nullptr);
+}
+
 }  // namespace

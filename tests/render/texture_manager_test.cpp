@@ -122,6 +122,27 @@ TEST_F(TextureManagerTest, StagesBindOnlyChangesAndTheBiasFollowsOneLastLodClass
     delete a;
 }
 
+TEST_F(TextureManagerTest, TheFrameFilterSettingsForgetTheLastLodClass)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    TextureRecord *a = nullptr;
+    TextureRecord *b = nullptr;
+    ASSERT_EQ(CreateTexture("a", 8, 8, RenderFormatR5G6B5, &a, 0, 2, -1, 0), 0);
+    ASSERT_EQ(CreateTexture("b", 8, 8, RenderFormatR5G6B5, &b, 0, 2, -1, 0), 0);
+    SetStageTexture(0, a);
+    FlushStateCache();
+    Device.ClearLog();
+    // Same class on another stage: no bias, until the settings are applied.
+    SetStageTexture(1, b);
+    FlushStateCache();
+    EXPECT_TRUE(BiasCalls().empty());
+    ApplyTextureFilterSettings();
+    SetStageTexture(2, a);
+    FlushStateCache();
+    EXPECT_EQ(BiasCalls(), std::vector<std::string>({"2 -3.000000"}));
+    UnbindTexture(nullptr);
+}
+
 TEST_F(TextureManagerTest, StampsWrapFrom65534ToOne)
 {
     ASSERT_NO_FATAL_FAILURE(Start());
