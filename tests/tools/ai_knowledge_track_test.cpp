@@ -134,3 +134,45 @@ TEST_F(AiKnowledgeTrackTest, PitLaneLineBuildsOnBothCircuitConfigurations)
         }
     }
 }
+
+// Real ground probes under a range along a straight: road passes, grass
+// beyond the kerb answers 1 unless grass is the allowed surface.
+TEST_F(AiKnowledgeTrackTest, CheckRangeOnTrackProbesTheGround)
+{
+    SelectConfig(world, 1, 0);
+    const Path &path = *world->currentPath;
+    int start = -1;
+    for (int i = 0; i + 10 < path.nodeCount && start < 0; ++i) {
+        const PathNode &a = path.nodes[i];
+        const PathNode &b = path.nodes[i + 10];
+        const float dot = a.direction[0] * b.direction[0] + a.direction[1] * b.direction[1];
+        if (dot > 0.99999f && a.rightEdge >= 5.9f && a.outerRight > 12.0f && b.outerRight > 12.0f) {
+            start = i;
+        }
+    }
+    ASSERT_GE(start, 0);
+    std::vector<KnowledgeNode> line(path.nodeCount);   // racing line on the far left
+    for (KnowledgeNode &n : line) {
+        n.offset = -20.0f;
+    }
+    auto check = [&](float offset, int allowed, int *touch) {
+        const PathNode &a = path.nodes[start];
+        const PathNode &b = path.nodes[start + 10];
+        const int32_t p0[2] = {a.position[0] + static_cast<int32_t>(offset * a.direction[1] * 65536.0f),
+                               a.position[1] - static_cast<int32_t>(offset * a.direction[0] * 65536.0f)};
+        const int32_t p1[2] = {b.position[0] + static_cast<int32_t>(offset * b.direction[1] * 65536.0f),
+                               b.position[1] - static_cast<int32_t>(offset * b.direction[0] * 65536.0f)};
+        const float length = std::hypot((b.position[0] - a.position[0]) / 65536.0f,
+                                        (b.position[1] - a.position[1]) / 65536.0f) / 10.0f;
+        KnowledgeRange r = {};
+        BuildRangeFromPoints(&r, path, start, start + 10, p0, p1, a.direction, b.direction,
+                             static_cast<int32_t>(length * 65536.0f), static_cast<int32_t>(length * 65536.0f));
+        *touch = 0;
+        return CheckRangeOnTrack(r, path, line.data(), touch, 0.9f, allowed);
+    };
+    int touch = 0;
+    EXPECT_EQ(check(0.0f, 0, &touch), 0);
+    EXPECT_EQ(touch, 0);
+    EXPECT_EQ(check(10.0f, 0, &touch), 1);   // grass under the wheels
+    EXPECT_EQ(check(10.0f, 2, &touch), 0);   // grass allowed
+}
