@@ -1,5 +1,6 @@
 #include "race/path_range.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "race/ai_driver.h"
@@ -284,7 +285,9 @@ int AiDriver::BuildKnowledge()
     ProjectPointOnNode(&entryPit, path->nodes[e]);
     const int32_t firstSegment = MetresToFix(HorizontalDistance(pits[0].position, pits[1].position));
     KnowledgeRange entry = {};
-    const int k = SearchRange(*path, line, halfWidth, bound,
+    // An open path's ranges must not wrap round its ends.
+    const bool closed = (path->flags & PathClosedLoop) != 0;
+    const int k = SearchRange(*path, line, halfWidth, closed ? bound : std::min(bound, e),
                               [&](int length, KnowledgeRange *range) {
                                   const int from = Wrap(e - length, count);
                                   const KnowledgeNode &start = line.nodes[from];
@@ -302,7 +305,7 @@ int AiDriver::BuildKnowledge()
     const int32_t lastSegment =
         MetresToFix(HorizontalDistance(pits[pitCount - 2].position, pits[pitCount - 1].position));
     KnowledgeRange exit = {};
-    const int kExit = SearchRange(*path, line, halfWidth, bound,
+    const int kExit = SearchRange(*path, line, halfWidth, closed ? bound : std::min(bound, count - 1 - b),
                                   [&](int length, KnowledgeRange *range) {
                                       const int to = Wrap(b + length, count);
                                       const KnowledgeNode &end = line.nodes[to];

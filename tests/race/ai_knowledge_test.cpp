@@ -15,6 +15,7 @@
 #include "vehicle/car_setup.h"
 #include "vehicle/hermite.h"
 #include "world/path.h"
+#include "world/world.h"
 
 namespace {
 
@@ -483,4 +484,103 @@ TEST(PathRangeTest, NoPitLaneWithoutAWorld)
     AiDriver driver(nullptr, 0);
     EXPECT_EQ(driver.BuildKnowledge(), 0);
     EXPECT_EQ(driver.hasPitLine, 0);
+}
+
+namespace {
+
+// A straight open main path along +y (60 nodes 5 m apart, road +-3 m) and a
+// pit lane of 11 nodes 4 m to its right from y 100 to y 150.
+class PitLineTest : public KnowledgeTest {
+protected:
+    void SetUp() override {
+        KnowledgeTest::SetUp();
+        savedWorld = CurrentWorld;
+        world = WorldCreate();
+        CurrentWorld = world;
+        MakePath(path, 60, 3.0f, 3.6f, LineX, LineY);
+        path.flags = 0;
+        path.secondNodeCount = 11;
+        path.secondNodes = new PathNode[11];
+        for (int i = 0; i < 11; ++i) {
+            PathNode &n = path.secondNodes[i];
+            n.flags = i == 0 ? 8 : 0;
+            n.position[0] = 4 << 16;
+            n.position[1] = (100 + 5 * i) << 16;
+            n.direction[1] = 1.0f;
+        }
+        world->currentPath = &path;
+    }
+    void TearDown() override {
+        world->currentPath = nullptr;
+        WorldDestroy(world);
+        CurrentWorld = savedWorld;
+        path.FreeAll();
+        KnowledgeTest::TearDown();
+    }
+    int Build(AiDriver &driver) {
+        driver.line = WithRanges({Range(0, 30, 0.0f), Range(30, 59, 0.0f)});
+        if (!driver.line.Build(path, 0.0f)) {
+            return -1;
+        }
+        return driver.BuildKnowledge();
+    }
+    World *savedWorld = nullptr;
+    World *world = nullptr;
+    Path path;
+};
+
+}  // namespace
+
+TEST_F(PitLineTest, EntryAndExitGrowWhileTheRangeStaysOnTrack)
+{
+    struct Case {
+        float outer;        // outer limit on the pit side
+        int entryNode;
+        int exitNode;
+    };
+    // The spline's last interior node reaches 3.70 m at 6 nodes and 3.78 m
+    // at 7 (the pit lane is 4 m across): a limit of 3.6 m fails the first
+    // range tried (6 nodes) and keeps 5; 3.75 m keeps 6.
+    for (const Case &c : {Case{3.6f, 15, 36}, Case{3.75f, 14, 37}}) {
+        for (int i = 0; i < path.nodeCount; ++i) {
+            path.nodes[i].outerRight = c.outer;
+        }
+        AiDriver driver(nullptr, 0);
+        ASSERT_EQ(Build(driver), 1) << c.outer;
+        EXPECT_EQ(driver.hasPitLine, 1);
+        EXPECT_EQ(driver.pitEntryNode, c.entryNode) << c.outer;
+        EXPECT_EQ(driver.pitExitNode, c.exitNode) << c.outer;
+        const int k = 20 - c.entryNode;
+        const int kExit = c.exitNode - 31;
+        ASSERT_EQ(driver.pitLine.nodeCount, static_cast<uint32_t>(k + 11 + kExit));
+        // Pit nodes at their places, the ends on the racing line.
+        EXPECT_EQ(driver.pitLine.nodes[k + 5].linePoint[1], 125 << 16);
+        EXPECT_EQ(driver.pitLine.nodes[0].linePoint[1], driver.line.nodes[c.entryNode].linePoint[1]);
+        for (uint32_t i = 0; i < driver.pitLine.nodeCount; ++i) {
+            EXPECT_NEAR(driver.pitLine.nodes[i].normal[2], 1.0f, 1e-5f) << i;
+            EXPECT_GT(driver.pitLine.nodes[i].distance + (i + 1 == driver.pitLine.nodeCount), 0.0f) << i;
+        }
+    }
+}
+
+TEST_F(PitLineTest, SearchStopsAtItsBoundAndNeedsAFlaggedPitNode)
+{
+    // Nothing fails: on this open path the ranges grow to its ends; on a
+    // closed one to the node count less the pit nodes.
+    for (int i = 0; i < path.nodeCount; ++i) {
+        path.nodes[i].outerRight = 20.0f;
+    }
+    AiDriver driver(nullptr, 0);
+    ASSERT_EQ(Build(driver), 1);
+    EXPECT_EQ(driver.pitEntryNode, 0);
+    EXPECT_EQ(driver.pitExitNode, 59);
+    path.flags = PathClosedLoop;
+    AiDriver closed(nullptr, 0);
+    ASSERT_EQ(Build(closed), 1);
+    EXPECT_EQ(closed.pitEntryNode, 20 - 49 + 60);
+
+    path.secondNodes[0].flags = 0;
+    AiDriver without(nullptr, 0);
+    EXPECT_EQ(Build(without), 0);
+    EXPECT_EQ(without.hasPitLine, 0);
 }
