@@ -102,11 +102,35 @@ struct AiKnowledge {
     static void InterpolateNodes(KnowledgeNode &out, const KnowledgeNode &a, const KnowledgeNode &b, float t,
                                  int arc);
 
+    // --- Capability and speed profile ---
+    // Car mass plus the wheels' rotational inertia over radius squared, kg.
+    float EffectiveMass() const;
+    // Axle capacities (m/s^2) at a node for grip factor f and speed squared
+    // v2; a is the longitudinal load transfer towards the rear. The
+    // two-wheel-drive forms also give the share of the drive the driven
+    // axle can use (r: the rear's share of the weight).
+    float LateralGrip(const KnowledgeNode &node, float f, float v2) const;
+    float RearLateralGrip(const KnowledgeNode &node, float f, float v2) const;
+    float RearDriveGrip(const KnowledgeNode &node, float f, float v2, float a, float r, float *ratio) const;
+    float FrontDriveGrip(const KnowledgeNode &node, float f, float v2, float a, float r, float *ratio) const;
+    float AllDriveGrip(const KnowledgeNode &node, float f, float v2, float a) const;
+    float BrakeGrip(const KnowledgeNode &node, float f, float v2, float a) const;
+    float MaxBrakingDecel(const KnowledgeNode &node, float f, float v2) const;
+    float MaxDriveAccel(const KnowledgeNode &node, float f, float v2, float r, float front, float available) const;
+    float CorneringDrag(int full, const KnowledgeNode &node, float v2, float r) const;
+    // maxSpeed, grips and pedal levels of every node. full: the display's
+    // fuller car model; endNode >= 0 closes an open profile at endTable's
+    // speed there (pit-lane lines, which also keep the speed limits).
+    void ComputeSpeedProfile(int full, float f, int endNode, int closed, const KnowledgeNode *endTable);
+
     // The set-up's wings (bytes 8 and 9) and final drive (offset 34) take
     // the line's settings; MatchSettings is 1 when they already have them.
     void CopySettings(CarSetup *setup) const;
     int MatchSettings(const CarSetup &setup) const;
 };
+
+// The capability figures of k from its car (k.car must be set).
+void EstimateCarCapability(AiKnowledge &k);
 
 // One range record of a file, reserved bytes skipped.
 void ReadKnowledgeRange(DataStream *stream, KnowledgeRange *range);
