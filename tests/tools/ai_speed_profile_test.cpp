@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -9,6 +11,7 @@
 #include "tests/tools/generated_cars_fixture.h"
 #include "tests/world/world_load_steps.h"
 #include "tools/default_track.h"
+#include "tools/knowledge_files.h"
 #include "vehicle/car_data_loader.h"
 #include "world/path.h"
 #include "world/track_sites.h"
@@ -283,4 +286,42 @@ TEST_F(AiSpeedProfileTest, PitLineProfileKeepsTheSpeedLimit)
     driver.line.car = nullptr;
     driver.pitLine.car = nullptr;
     driver.car = nullptr;
+}
+
+// The shipped knowledge file of a car on configuration 1, read through the
+// program's own file name: its line stays on the road, its straights reach
+// the car's top speed and its slowest corners are the hairpins' speeds.
+TEST_F(AiSpeedProfileTest, GeneratedFileLoadsBuildsAndProfiles)
+{
+    ASSERT_EQ(WriteKnowledgeFiles("."), nullptr);
+    SelectConfig(world, 1, 0);
+    const Path &path = *world->currentPath;
+    AiKnowledge k;
+    char name[64];
+    std::snprintf(name, sizeof name, "data\\knw\\KE1_%s.knw", CarTable[0].code);
+    ASSERT_EQ(k.Load(name, path.nodeCount), 1);
+    ASSERT_EQ(k.Build(path, car.halfWidth), 1);
+    EXPECT_GT(k.lapTime, 30.0f);
+    EXPECT_GT(k.fuelPerLap, 0.0f);
+    EXPECT_EQ(k.tankSize, car.tankSize);
+    EXPECT_EQ(k.MatchSettings(*car.setup), 1);
+    for (uint32_t i = 0; i < k.nodeCount; ++i) {
+        EXPECT_GE(k.nodes[i].offset, path.nodes[i].leftEdge + 0.9f + car.halfWidth) << i;
+        EXPECT_LE(k.nodes[i].offset, path.nodes[i].rightEdge - 0.9f - car.halfWidth) << i;
+    }
+    k.car = &car;
+    EstimateCarCapability(k);
+    k.ComputeSpeedProfile(0, 1.0f, -1, 1, nullptr);
+    float fastest = 0.0f;
+    float slowest = 1e9f;
+    for (uint32_t i = 0; i < k.nodeCount; ++i) {
+        fastest = std::max(fastest, k.nodes[i].maxSpeed);
+        slowest = std::min(slowest, k.nodes[i].maxSpeed);
+    }
+    EXPECT_EQ(fastest, car.topSpeedEstimate);
+    // A 20 to 25 m hairpin at about 1 g: 14 to 20 m/s, wider on the line.
+    EXPECT_GT(slowest, 10.0f);
+    EXPECT_LT(slowest, 30.0f);
+    k.car = nullptr;
+    k.Clear();
 }
