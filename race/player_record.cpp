@@ -528,7 +528,7 @@ int FillAiPlayerInfo(PlayerInfo *info, const char *name, int figureType, const c
     FillHelmet(info);
     const World *world = LoadedWorld();
     if (knowledgeName != nullptr && GameState == 2 && world != nullptr && world->config > 0) {
-        if (!AiKnowledge::Load(knowledgeName)) {
+        if (!LoadAiKnowledgeForCar(knowledgeName)) {
             char text[96];
             std::snprintf(text, sizeof(text), "Could not load AI path info : %s", knowledgeName);
             RacePrint(text, RaceMessageWarning);
@@ -621,7 +621,7 @@ void FillAiCarRecord(PlayerSlot *slot, int aiNameIndex, const char *carName)
     // 3.
     LoadCarRecord(slot, carName);
     // 4. The AI's knowledge adapts its set-up.
-    if (!keepSetup && world != nullptr && world->config > 0 && !AiKnowledge::CopySettings(carName, &slot->setup)) {
+    if (!keepSetup && world != nullptr && world->config > 0 && !CopyAiSettingsForCar(carName, &slot->setup)) {
         char text[96];
         std::snprintf(text, sizeof(text), "Could not load AI path info : %s", carName);
         RacePrint(text, RaceMessageWarning);

@@ -11,6 +11,7 @@
 #include "tools/default_sounds.h"
 #include "tools/default_track.h"
 #include "tools/font_file.h"
+#include "tools/knowledge_files.h"
 
 int main(int argc, char **argv)
 {
@@ -60,6 +61,10 @@ int main(int argc, char **argv)
     }
     if (const char *error = WriteDefaultLayout(argv[1])) {
         std::fprintf(stderr, "kzv_datagen: default layout: %s\n", error);
+        return 1;
+    }
+    if (const char *error = WriteKnowledgeFiles(argv[1])) {
+        std::fprintf(stderr, "kzv_datagen: AI knowledge: %s\n", error);
         return 1;
     }
     return 0;

@@ -99,6 +99,10 @@ struct CarEngine {
     float LimitedTorque(float w) const;
     // The engine's own friction torque at w: negative above 0, else 0.
     float Friction(float w) const;
+    // The two engine speeds a driver holds before a start: the launch speed
+    // (last red light and green) and the lower speed of the earlier reds.
+    float LaunchSpeed() const { return maxTorqueSpeed; }
+    float HeldSpeed() const { return 0.5f * (idleSpeed + maxTorqueSpeed); }
 
     // The clutch spring of one sub-step; runs before Step.
     void StepClutch();

@@ -1,0 +1,10 @@
+#pragma once
+
+// The AI knowledge files of the default site: for every configuration and
+// direction and all 20 cars, "data/knw/<track code>_<car code>.knw" with a
+// least-curvature racing line, the car's road set-up values, its tank size,
+// lap time and fuel per lap. Needs the car data, body objects and the site
+// already written into the run folder. Every file is checked with the
+// program's own Load, Build and speed profile. Returns null, or the text of
+// what went wrong.
+const char *WriteKnowledgeFiles(const char *runFolder);
