@@ -31,17 +31,12 @@ CarPlacement PlaceCarSound(const CarObject &car, int inside, int mode, int notMi
     if (inside != 0 || mode == 3) {
         return p;
     }
-    const FixVector d = {static_cast<int32_t>(static_cast<uint32_t>(car.position.x) -
-                                              static_cast<uint32_t>(Listener.position.x)),
-                         static_cast<int32_t>(static_cast<uint32_t>(car.position.y) -
-                                              static_cast<uint32_t>(Listener.position.y)),
-                         static_cast<int32_t>(static_cast<uint32_t>(car.position.z) -
-                                              static_cast<uint32_t>(Listener.position.z))};
-    FixVector u;
-    TransformFixVector(Listener.orientation, d, u);
-    const double dx = d.x;
-    const double dy = d.y;
-    const double dz = d.z;
+    // World differences reach 2^31: form them and their square in double.
+    const double dx = static_cast<double>(car.position.x) - Listener.position.x;
+    const double dy = static_cast<double>(car.position.y) - Listener.position.y;
+    const double dz = static_cast<double>(car.position.z) - Listener.position.z;
+    const int32_t *m = Listener.orientation.m;
+    const double ux = (m[0] * dx + m[1] * dy + m[2] * dz) / 65536.0;
     const float r = static_cast<float>(std::sqrt(dx * dx + dy * dy + dz * dz) / 65536.0);
     if (!(r >= 0.1f)) {
         return p;
@@ -49,7 +44,7 @@ CarPlacement PlaceCarSound(const CarObject &car, int inside, int mode, int notMi
     p.r = r;
     const float scale = 1.0f / (65536.0f * r);
     const float n[3] = {static_cast<float>(dx) * scale, static_cast<float>(dy) * scale, static_cast<float>(dz) * scale};
-    p.X = static_cast<float>(u.x) * scale;
+    p.X = static_cast<float>(ux) * scale;
     // The car's y axis is the second column of its orientation.
     const float s = 0.333f * (car.orientation[1] * n[0] + car.orientation[4] * n[1] + car.orientation[7] * n[2]);
     p.sPlus = 1.0f + s;
