@@ -10,6 +10,7 @@
 #include "core/settings.h"
 #include "vehicle/car_object.h"
 #include "world/path.h"
+#include "world/world.h"
 
 float CarSoundMixBuffers[3][CarSoundMixFrames * 2];
 uint32_t CarSoundMixerEnabled = 0;
@@ -80,6 +81,24 @@ void ChooseInside(const CarObject *car, int &inside, int &mode, float &k)
         mode = 3;
         inside = 0;
     }
+}
+
+// The node of the current world's path the car's follower stands at; null
+// without a world, a path, band data or a placed follower.
+const PathNode *CurrentPathNode(const CarObject *car)
+{
+    if (CurrentWorld == nullptr || car->pathFollower == nullptr || CarServices.pathFollowerNode == nullptr) {
+        return nullptr;
+    }
+    const Path *path = CurrentWorld->currentPath;
+    if (path == nullptr || path->nodes == nullptr || (path->flags & PathHasBandData) == 0) {
+        return nullptr;
+    }
+    const int32_t index = CarServices.pathFollowerNode(car->pathFollower);
+    if (index < 0 || index >= path->nodeCount) {
+        return nullptr;
+    }
+    return &path->nodes[index];
 }
 
 }  // namespace
@@ -313,9 +332,10 @@ void MixCarSounds(int16_t *destination)
     // node (no path, the garage) gives none, as an empty list does.
     const PathNode *node = nullptr;
     float lateral = 0.0f;
-    if (MixList.count != 0 && CarSoundLinks.pathNode != nullptr) {
-        node = CarSoundLinks.pathNode(MixList.entries[0].car);
-        lateral = MixList.entries[0].car->progress[1];
+    if (MixList.count != 0) {
+        const CarObject *first = MixList.entries[0].car;
+        node = CarSoundLinks.pathNode != nullptr ? CarSoundLinks.pathNode(first) : CurrentPathNode(first);
+        lateral = first->progress[1];
     }
     CockpitLowPassFactor = k;
     ApplyCockpitLowPass(k);

@@ -100,7 +100,9 @@ struct CarSoundLink {
     int (*freeViewEditing)();
     int (*freeView)();
     int (*viewMode)();
-    // The car's current path node, null when it has none.
+    // The car's current path node, null when it has none (empty: the node of
+    // the current world's path its follower stands at, when the path has
+    // band data).
     const PathNode *(*pathNode)(const CarObject *car);
     // The view code's reference frame, where a reset listener stands.
     void (*referenceFrame)(FixMatrix *orientation, FixVector *position);
