@@ -1,9 +1,12 @@
 #include "audio/car_sound_synthesis.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "audio/car_sound_mixer.h"
 #include "audio/engine_synthesis.h"
+#include "audio/interface_sound.h"
+#include "core/settings.h"
 #include "vehicle/car_class.h"
 #include "vehicle/car_object.h"
 
@@ -23,7 +26,105 @@ float SafeRatio(float a, float b)
     return std::isfinite(q) ? q : 0.0f;
 }
 
+// The sample each of a car's sample voices plays, by its place in the state.
+constexpr int SkidSamples[CarSkidVoices] = {11, 10, 9, 8, 12, 13, 14, 7};
+constexpr int ScrapeSoftSample = 16;
+constexpr int ScrapeHardSample = 15;
+constexpr int WindSample = 17;
+constexpr int FirstHornSample = 18;
+
+void BindSample(SampleVoice &voice, int number)
+{
+    voice.sample = &SoundSamples[number];
+}
+
+void BindSamples(CarSoundState &state)
+{
+    for (int v = 0; v < CarSkidVoices; v++) {
+        BindSample(state.skids[v][0], SkidSamples[v]);
+        BindSample(state.skids[v][1], SkidSamples[v]);
+    }
+    for (int side = 0; side < 2; side++) {
+        BindSample(state.scrapeSoft[side], ScrapeSoftSample);
+        BindSample(state.scrapeHard[side], ScrapeHardSample);
+    }
+    BindSample(state.wind, WindSample);
+    for (int h = 0; h < CarHornCount; h++) {
+        BindSample(state.horns[h], FirstHornSample + h);
+    }
+}
+
 }  // namespace
+
+void MixSampleVoice(float *accumulator, int frames, SampleVoice &voice, int pingPong, float audibility,
+                    float leftTarget, float rightTarget)
+{
+    const SoundSample *sample = voice.sample;
+    if (sample == nullptr || sample->values == nullptr || sample->count == 0) {
+        return;
+    }
+    if (audibility > 0.02f) {
+        LoudVoiceCount++;
+    }
+    if (!(audibility >= 0.02f / CrowdGain)) {
+        leftTarget = 0.0f;
+        rightTarget = 0.0f;
+    }
+    // A target that is not a number is silence.
+    if (!(leftTarget == leftTarget)) {
+        leftTarget = 0.0f;
+    }
+    if (!(rightTarget == rightTarget)) {
+        rightTarget = 0.0f;
+    }
+    uint32_t bits[4];
+    std::memcpy(&bits[0], &leftTarget, 4);
+    std::memcpy(&bits[1], &rightTarget, 4);
+    std::memcpy(&bits[2], &voice.leftGain, 4);
+    std::memcpy(&bits[3], &voice.rightGain, 4);
+    if ((bits[0] | bits[1] | bits[2] | bits[3]) == 0) {
+        return;
+    }
+    if (leftTarget > 1.8f) {
+        leftTarget = 1.8f;
+    }
+    if (rightTarget > 1.8f) {
+        rightTarget = 1.8f;
+    }
+    const float leftStep = (leftTarget - voice.leftGain) / static_cast<float>(frames);
+    const float rightStep = (rightTarget - voice.rightGain) / static_cast<float>(frames);
+    float gl = voice.leftGain;
+    float gr = voice.rightGain;
+    const int32_t count = static_cast<int32_t>(sample->count);
+    int32_t p = voice.position;
+    if (p < 0 || p >= count) {
+        p = 0;
+    }
+    for (int i = 0; i < frames; i++) {
+        const float value = static_cast<float>(sample->values[p]);
+        accumulator[i * 2] += value * gl;
+        accumulator[i * 2 + 1] += value * gr;
+        gl += leftStep;
+        gr += rightStep;
+        if (voice.direction != 0) {
+            if (p == 0) {
+                voice.direction = 0;
+            } else {
+                p--;
+            }
+        } else if (++p >= count) {
+            if (pingPong != 0) {
+                p = count - 1;
+                voice.direction = 1;
+            } else {
+                p = 0;
+            }
+        }
+    }
+    voice.position = p;
+    voice.leftGain = leftTarget;
+    voice.rightGain = rightTarget;
+}
 
 CarPlacement PlaceCarSound(const CarObject &car, int inside, int mode, int notMixed)
 {
@@ -107,6 +208,48 @@ void MixCarSound(CarObject &car, int frames, int inside, int mode, int notMixed)
     }
     const float c1 = car.tractionFactor < 1.0f ? car.tractionFactor : 1.0f;
     const float L = 1.0f - c1 * car.limiterFactor * (engine.condition + 1.0f) * 0.5f;
-    SynthesizeEngine(car.soundState, frames, inside, car.driverSeat[0] > 0.0f ? 1 : 0, E, Eg, Ge * GL, Ge * GR,
-                     engine, L, D);
+    CarSoundState &state = car.soundState;
+    SynthesizeEngine(state, frames, inside, car.driverSeat[0] > 0.0f ? 1 : 0, E, Eg, Ge * GL, Ge * GR, engine, L, D);
+    BindSamples(state);
+
+    // Wind, into the dry accumulator in the cockpit and the direct one else.
+    float *T = mode == 0 ? CarSoundMixBuffers[0] : CarSoundMixBuffers[1];
+    const float v = car.speed;
+    float wind = (0.008f * v + 0.0004f * v * v) * engine.soundParams.Word(32);
+    if (mode != 2) {
+        wind *= WindBalance + 1.0f;
+    }
+    float Wc = (engine.waveMask & (1u << 8)) != 0 ? wind * G : 0.0f;
+    if (inside != 0) {
+        Wc *= 2.0f;
+    }
+    MixSampleVoice(T, frames, state.wind, 1, Wc, wind * GL, wind * GR);
+
+    // Horns. Input word 9 comes from replays and other programs' car states:
+    // a value outside 1..5 counts as none.
+    int h = car.inputs[9];
+    if (h > CarHornCount) {
+        h = 0;
+    }
+    float amplitude = 0.0f;
+    if (h != 0) {
+        car.hornIndex = static_cast<uint8_t>(h - 1);
+        amplitude = 2.0f;
+        if (car.hornIndex != car.hornStarted) {
+            SampleVoice &horn = state.horns[car.hornIndex];
+            horn.position = 0;
+            horn.direction = 0;
+            car.hornStarted = car.hornIndex;
+        }
+    } else {
+        car.hornStarted = 255;
+    }
+    for (int i = 0; i < CarHornCount; i++) {
+        if (i == car.hornIndex) {
+            MixSampleVoice(CarSoundMixBuffers[0], frames, state.horns[i], 0, amplitude * G * 0.5f, amplitude * GL,
+                           amplitude * GR);
+        } else {
+            MixSampleVoice(CarSoundMixBuffers[0], frames, state.horns[i], 0, 0.0f, 0.0f, 0.0f);
+        }
+    }
 }

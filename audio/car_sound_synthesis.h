@@ -18,8 +18,18 @@ struct CarPlacement {
 // inside, or in mode 3, is not placed (gain 1, centred, no Doppler).
 CarPlacement PlaceCarSound(const CarObject &car, int inside, int mode, int notMixed);
 
+struct SampleVoice;
+
+// Adds a voice playing its recorded sample, looped (forwards, or ping-pong
+// when pingPong is set), under gains moving from the last block's to the
+// targets; an audibility above 0.02 counts a loud voice, one below
+// 0.02 / CrowdGain fades the voice out. `accumulator` is one of the mixer's
+// stereo accumulators.
+void MixSampleVoice(float *accumulator, int frames, SampleVoice &voice, int pingPong, float audibility,
+                    float leftTarget, float rightTarget);
+
 // One block of a car's sound into the mixer's accumulators: its place, its
-// exhaust. A not-mixed car fades out over the block and then costs only its
+// exhaust, wind and horns. A not-mixed car fades out over the block and then costs only its
 // early exits. Writes the engine's load and rev fraction and nothing the
 // physics reads.
 void MixCarSound(CarObject &car, int frames, int inside, int mode, int notMixed);
