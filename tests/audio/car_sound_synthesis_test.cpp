@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "audio/car_sound_mixer.h"
+#include "audio/interface_sound.h"
 #include "core/shell_globals.h"
 #include "sound_analysis.h"
 #include "vehicle/car_class.h"
@@ -212,6 +213,85 @@ TEST_F(CarSoundSynthesisTest, SlowEngineAndEngineNotSetUpAreSafe)
     for (double v : x) {
         ASSERT_EQ(v, 0.0);
     }
+}
+
+TEST(MixSampleVoiceTest, OneValueLoopsPingPongCapAndFade)
+{
+    std::memset(CarSoundMixBuffers, 0, sizeof(CarSoundMixBuffers));
+    CrowdGain = 1.0f;
+    LoudVoiceCount = 0;
+    int16_t one[1] = {100};
+    SoundSample single = {0, 1, one};
+    SampleVoice voice = {};
+    voice.sample = &single;
+    voice.leftGain = 1.0f;
+    voice.rightGain = 1.0f;
+    MixSampleVoice(CarSoundMixBuffers[0], Block, voice, 1, 1.0f, 1.0f, 1.0f);
+    for (int i = 0; i < Block; i++) {
+        ASSERT_EQ(CarSoundMixBuffers[0][i * 2], 100.0f) << i;
+    }
+    EXPECT_EQ(LoudVoiceCount, 1);
+    // Ping-pong over 1, 2, 3 plays 1 2 3 3 2 1 1 2 ...
+    std::memset(CarSoundMixBuffers, 0, sizeof(CarSoundMixBuffers));
+    int16_t three[3] = {1, 2, 3};
+    SoundSample ramp = {0, 3, three};
+    voice = {};
+    voice.sample = &ramp;
+    voice.leftGain = voice.rightGain = 1.0f;
+    MixSampleVoice(CarSoundMixBuffers[0], 8, voice, 1, 1.0f, 1.0f, 1.0f);
+    const float expected[8] = {1, 2, 3, 3, 2, 1, 1, 2};
+    for (int i = 0; i < 8; i++) {
+        EXPECT_EQ(CarSoundMixBuffers[0][i * 2], expected[i]) << i;
+    }
+    // Targets cap at 1.8; a quiet voice fades to 0 within the block.
+    MixSampleVoice(CarSoundMixBuffers[0], 8, voice, 1, 1.0f, 5.0f, 5.0f);
+    EXPECT_EQ(voice.leftGain, 1.8f);
+    CrowdGain = 0.5f;
+    MixSampleVoice(CarSoundMixBuffers[0], 8, voice, 1, 0.03f, 1.0f, 1.0f);
+    EXPECT_EQ(voice.leftGain, 0.0f);
+    EXPECT_EQ(voice.rightGain, 0.0f);
+    CrowdGain = 1.0f;
+    LoudVoiceCount = 0;
+    std::memset(CarSoundMixBuffers, 0, sizeof(CarSoundMixBuffers));
+}
+
+TEST_F(CarSoundSynthesisTest, HornRestartsReleasesAndIgnoresBadInput)
+{
+    int16_t tone[64];
+    for (int i = 0; i < 64; i++) {
+        tone[i] = static_cast<int16_t>(i + 1);
+    }
+    SoundSample saved[CarHornCount];
+    for (int h = 0; h < CarHornCount; h++) {
+        saved[h] = SoundSamples[18 + h];
+        SoundSamples[18 + h] = {0, 64, tone};
+    }
+    Place(1.0f, 0.0f);
+    car.inputs[9] = 1;
+    Render(1);
+    EXPECT_EQ(car.hornIndex, 0);
+    EXPECT_EQ(car.hornStarted, 0);
+    car.soundState.horns[2].position = 30;
+    car.inputs[9] = 3;
+    std::memset(CarSoundMixBuffers, 0, sizeof(CarSoundMixBuffers));
+    MixCarSound(car, Block, 0, 1, 0);
+    EXPECT_EQ(car.hornIndex, 2);
+    EXPECT_EQ(car.hornStarted, 2);
+    EXPECT_EQ(car.soundState.horns[2].position, Block % 64);   // restarted at 0
+    car.inputs[9] = 0;
+    MixCarSound(car, Block, 0, 1, 0);
+    EXPECT_EQ(car.hornStarted, 255);
+    EXPECT_EQ(car.soundState.horns[2].leftGain, 0.0f);
+    EXPECT_EQ(car.soundState.horns[2].rightGain, 0.0f);
+    // Input from a replay beyond the five horns counts as none.
+    car.inputs[9] = 9;
+    MixCarSound(car, Block, 0, 1, 0);
+    EXPECT_EQ(car.hornStarted, 255);
+    EXPECT_EQ(car.hornIndex, 2);
+    for (int h = 0; h < CarHornCount; h++) {
+        SoundSamples[18 + h] = saved[h];
+    }
+    std::memset(CarSoundMixBuffers, 0, sizeof(CarSoundMixBuffers));
 }
 
 }  // namespace
