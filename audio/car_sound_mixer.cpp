@@ -41,6 +41,21 @@ int LinkFlag(int (*flag)())
     return flag != nullptr ? flag() : 0;
 }
 
+// Band bytes near 255 give line gains near 3, and the crossed feedback then
+// grows without end; a ring holds at most far beyond full scale, and never
+// anything that is not a number.
+float HoldEcho(float value)
+{
+    constexpr float Limit = 1.0e7f;
+    if (value > Limit) {
+        return Limit;
+    }
+    if (value < -Limit) {
+        return -Limit;
+    }
+    return value == value ? value : 0.0f;
+}
+
 // Gain and step of one side of an echo line toward its target over a block.
 void AimEchoGain(float target, float &gain, float &step)
 {
@@ -286,8 +301,8 @@ void RunEchoLines()
         for (int i = 0; i < CarSoundMixFrames; i++) {
             line.leftGain += line.leftStep;
             line.rightGain += line.rightStep;
-            line.ring[p * 2] = (echo[i * 2 + 1] * 0.2f + dry[i * 2]) * line.leftGain;
-            line.ring[p * 2 + 1] = (echo[i * 2] * 0.2f + dry[i * 2 + 1]) * line.rightGain;
+            line.ring[p * 2] = HoldEcho((echo[i * 2 + 1] * 0.2f + dry[i * 2]) * line.leftGain);
+            line.ring[p * 2 + 1] = HoldEcho((echo[i * 2] * 0.2f + dry[i * 2 + 1]) * line.rightGain);
             if (++p >= line.length) {
                 p = 0;
             }

@@ -13,6 +13,7 @@
 #include "sound_analysis.h"
 #include "vehicle/car_class.h"
 #include "vehicle/car_object.h"
+#include "world/path.h"
 
 namespace {
 
@@ -292,6 +293,73 @@ TEST_F(CarSoundSynthesisTest, HornRestartsReleasesAndIgnoresBadInput)
         SoundSamples[18 + h] = saved[h];
     }
     std::memset(CarSoundMixBuffers, 0, sizeof(CarSoundMixBuffers));
+}
+
+CarObject *FuzzedCar = nullptr;
+
+// A minute of a car whose fields jump around their ranges, with zeros where
+// divisions bite, through the whole mixer with echo: nothing but finite
+// numbers in the accumulators and the echo rings.
+TEST_F(CarSoundSynthesisTest, AFuzzedCarLeavesNoNonFiniteNumbers)
+{
+    PathNode node;
+    node.direction[1] = 1.0f;
+    node.leftEdge = -4.0f;
+    node.rightEdge = 4.0f;
+    for (int i = 0; i < PathBandBytes; i++) {
+        node.band[i] = static_cast<uint8_t>(i * 37);
+    }
+    static PathNode *fuzzNode = nullptr;
+    fuzzNode = &node;
+    FuzzedCar = &car;
+    CarSoundLinks = {};
+    CarSoundLinks.slotCount = [] { return 1; };
+    CarSoundLinks.slotCar = [](int) { return FuzzedCar; };
+    CarSoundLinks.pathNode = [](const CarObject *) { return static_cast<const PathNode *>(fuzzNode); };
+    InitCarSoundMixer();
+    SoundListenerValid = 1;
+    car.active = 1;
+    car.dynamic = 1;
+    car.singleStep = 0;
+    uint32_t seed = 99;
+    auto next = [&seed](float lo, float hi) {
+        seed = seed * 1664525u + 1013904223u;
+        return lo + (hi - lo) * static_cast<float>(seed >> 8) / 16777216.0f;
+    };
+    std::vector<int16_t> out(Block * 2);
+    for (int b = 0; b < 6000; b++) {
+        if (b % 10 == 0) {
+            const bool zeros = (b / 10) % 7 == 0;
+            car.engine.speed = next(0.0f, 1200.0f);
+            car.engine.maxTorque = zeros ? 0.0f : next(50.0f, 600.0f);
+            car.engine.maxSpeed = zeros ? 0.0f : next(300.0f, 1300.0f);
+            car.enginePower = next(-1e5f, 4e5f);
+            car.tractionFactor = next(0.0f, 2.0f);
+            car.limiterFactor = next(0.0f, 1.0f);
+            car.engine.condition = next(0.0f, 1.0f);
+            car.speed = next(0.0f, 120.0f);
+            car.inputs[9] = static_cast<uint16_t>(next(0.0f, 12.0f));
+            car.velocity[0] = next(-400.0f, 400.0f);
+            Place(next(-300.0f, 300.0f), next(-300.0f, 300.0f));
+            car.progress[1] = zeros ? 0.0f : next(-10.0f, 10.0f);
+            Listener.mode = static_cast<uint32_t>(next(0.0f, 3.0f));
+        }
+        MixCarSounds(out.data());
+        for (int i = 0; i < Block * 2; i++) {
+            ASSERT_TRUE(std::isfinite(CarSoundMixBuffers[0][i])) << b;
+        }
+        if (b % 500 == 0) {
+            for (const EchoLine &line : EchoLines) {
+                for (int i = 0; i < line.length * 2; i++) {
+                    ASSERT_TRUE(std::isfinite(line.ring[i])) << b;
+                }
+            }
+        }
+    }
+    CarSoundLinks = {};
+    CarSoundMixerEnabled = 0;
+    SoundListenerValid = 0;
+    FuzzedCar = nullptr;
 }
 
 }  // namespace
