@@ -922,6 +922,12 @@ public:
     Object3D rimObject;
     CarCurve *curve;              // owned
     CarSoundState soundState{};
+    // Kept beside the sound state, which the reset re-initialises: the horn
+    // sounding (0..4) and the one last started (255 none); the car is silent
+    // while soundOff is set.
+    uint8_t hornIndex = 0;
+    uint8_t hornStarted = 255;
+    uint8_t soundOff = 0;
 
     // --- Driver animation ---
     DriverClip *steeringClip;

@@ -121,7 +121,11 @@ void CarObject::Reset(float heading, int rescue, int fullProbe) {
     displayBytes[3] = 0;
     Zero(fuelWork);
     steerTarget = 0.0f;
-    soundState = CarSoundState{};
+    soundState.Init();
+    hornIndex = 0;
+    hornStarted = 255;
+    engineStartSound = 0;
+    gearChangeCount = 0;
 
     // 7. Height of the body origin above the ground: every tyre just clear.
     float lowest = -1000.0f;
