@@ -7,6 +7,7 @@
 #include "audio/sound_links.h"
 #include "audio/sound_output.h"
 #include "core/colour.h"
+#include "race/game_session.h"
 #include "race/game_state.h"
 #include "render/model_node.h"
 #include "render/number_plates.h"
@@ -194,6 +195,8 @@ void RegisterSimulationServices()
     // box over their page.
     RegisterLoopSoundHooks();
     SetSoundTextLink({nullptr, ShowTextBox2});
+    // The car sound fades out over the last ticks of a race vote's countdown.
+    SetSoundSessionLink({nullptr, nullptr, [] { return static_cast<int>(VoteCountdown); }, nullptr});
     RegisterCarEngineSound();
     RegisterRaceObjectServices();
 }
