@@ -17,6 +17,10 @@ set(KZV_FUZZ OFF)
 if(KZV_SANITIZE)
   set(kzv_sanitizers address,undefined,float-cast-overflow)
   add_compile_options(-fsanitize=${kzv_sanitizers} -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  # Light optimisation and line tables only: the sanitizers still see every
+  # access and report file and line, while the tests run several times
+  # faster and the tree compiles and links in less time than at -O0 -g.
+  add_compile_options(-O1 -gline-tables-only)
   add_link_options(-fsanitize=${kzv_sanitizers} -fno-sanitize-recover=all)
   if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     add_compile_options(-fsanitize=fuzzer-no-link)
