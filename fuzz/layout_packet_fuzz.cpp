@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         HandleLocalGamePacket(data + at, static_cast<int>(length), packet & 1);
         at += length;
     }
-    FlushGameBatch();
+    FlushLayoutGameBatch();
     FuzzResetLayout();
     return 0;
 }
