@@ -67,6 +67,8 @@ void InvalidateHotLap(int reason)
 }
 
 // --- The vehicle's race services ---
+// A car outside any race (the garage, a tool, a test car) has no slot: every
+// slot question then answers as for no player.
 
 PlayerSlot *SlotRecord(int slot)
 {
@@ -76,7 +78,7 @@ PlayerSlot *SlotRecord(int slot)
 
 uint8_t PlayerId(const PlayerSlot *slot)
 {
-    return slot->info.playerId;
+    return slot != nullptr ? slot->info.playerId : 0;
 }
 
 int LapsToRace()
@@ -152,17 +154,17 @@ void SetBestLap(const RaceBestLap &best)
 
 int SlotRefuelPercent(const PlayerSlot *slot)
 {
-    return slot->info.fuel[1];
+    return slot != nullptr ? slot->info.fuel[1] : 0;
 }
 
 int SlotTyreWearPercent(const PlayerSlot *slot)
 {
-    return slot->info.fuel[2];
+    return slot != nullptr ? slot->info.fuel[2] : 0;
 }
 
 int SlotRepairFlag(const PlayerSlot *slot)
 {
-    return slot->info.fuel[3] & 1;
+    return slot != nullptr ? slot->info.fuel[3] & 1 : 0;
 }
 
 int OrderCount()
@@ -180,12 +182,12 @@ int OrderSlot(int place)
 
 uint8_t SlotKind(const PlayerSlot *slot)
 {
-    return slot->info.kind;
+    return slot != nullptr ? slot->info.kind : 0;
 }
 
 int SlotConnection(const PlayerSlot *slot)
 {
-    return slot->info.connection;
+    return slot != nullptr ? slot->info.connection : 0;
 }
 
 int HasSlotOfConnection()

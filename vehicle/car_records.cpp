@@ -187,7 +187,7 @@ void Append(char *out, size_t room, size_t &used, const char *text) {
 void CarObject::FillPositionPacket(uint8_t packet[24], const PlayerSlot *slot) const {
     PositionPacket p;
     std::memcpy(&p, packet, sizeof(p));
-    p.playerId = RaceServices.playerId != nullptr ? RaceServices.playerId(slot) : 0;
+    p.playerId = slot != nullptr && RaceServices.playerId != nullptr ? RaceServices.playerId(slot) : 0;
     p.offRoad = AnyWheelInState4or8(*this) ? 1 : 0;
     p.adjusted = 0;
     p.node = RaceCarPathNode(this);
