@@ -9,6 +9,7 @@
 #include "audio/interface_sound.h"
 #include "core/fixed_math.h"
 #include "race/game_state.h"
+#include "race/race_object.h"
 #include "tools/default_track.h"
 #include "vehicle/car_object.h"
 #include "vehicle/car_race_services.h"
@@ -135,8 +136,9 @@ TEST_F(DefaultTrackServices, ACarStopsInThePitBoxOfTheLoadedWorld)
         Sent().emplace_back(bytes, bytes + length);
     };
     RaceServices.playerId = [](const PlayerSlot *) { return static_cast<uint8_t>(7); };
-    alignas(8) static unsigned char slotBytes[16];
-    PlayerSlot *slot = reinterpret_cast<PlayerSlot *>(slotBytes);
+    // A slot with no refuelling, tyre change or repair ordered.
+    static PlayerSlot slotRecord{};
+    PlayerSlot *slot = &slotRecord;
 
     int32_t x = 0;
     int32_t y = 0;
