@@ -16,17 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define KZV_LEAK_CHECKER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define KZV_LEAK_CHECKER 1
-#endif
-#endif
-#ifdef KZV_LEAK_CHECKER
-#include <sanitizer/lsan_interface.h>
-#endif
-
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -275,15 +264,6 @@ protected:
         if (!DisplayAvailable()) {
             GTEST_SKIP() << "no display";
         }
-        // The system's OpenGL driver keeps blocks past the end of its
-        // context and is unloaded before the leak check, which then cannot
-        // name it: what is allocated while a real context lives is not
-        // counted. The same device code runs leak-checked on the recording
-        // device.
-#ifdef KZV_LEAK_CHECKER
-        __lsan_disable();
-        leakCheckPaused = true;
-#endif
         ConnectShell();
         ASSERT_TRUE(UseGraphicsDevice(nullptr));
     }
@@ -294,14 +274,7 @@ protected:
         PlatformStopVideo();
         SetRenderShellLink(RenderShellLink{});
         ClearDisplayModeStack();
-#ifdef KZV_LEAK_CHECKER
-        if (leakCheckPaused) {
-            __lsan_enable();
-        }
-#endif
     }
-
-    bool leakCheckPaused = false;
 
     // The colour of a back-buffer pixel, y from the top.
     static uint32_t PixelAt(int x, int y)
