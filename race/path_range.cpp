@@ -5,6 +5,7 @@
 
 #include "race/ai_driver.h"
 #include "race/ai_knowledge.h"
+#include "core/fixed_math.h"
 #include "vehicle/car_object.h"
 #include "vehicle/fix_convert.h"
 #include "vehicle/hermite.h"
@@ -119,8 +120,9 @@ void FillRangeOffsets(const KnowledgeRange &range, const Path &path, KnowledgeNo
         const PathNode &p = path.nodes[index];
         int32_t point[2];
         EvaluateRangePoint(range, length, k, point);
-        const float sx = FixToMetres(point[0] - p.position[0]);
-        const float sy = FixToMetres(point[1] - p.position[1]);
+        // Positions wrap at the ends of their range: so do their differences.
+        const float sx = FixToMetres(WrapSub(point[0], p.position[0]));
+        const float sy = FixToMetres(WrapSub(point[1], p.position[1]));
         nodes[index].offset = sy * -p.direction[0] + sx * p.direction[1];
     }
 }
