@@ -6,7 +6,7 @@ ASAN_BUILD := build-asan
 RUN_DIR := run
 # Seconds each fuzz target runs in `make test` (all of them side by side on
 # the cores) and by default in `make fuzz-run`.
-FUZZ_TEST_SECONDS ?= 15
+FUZZ_TEST_SECONDS ?= 10
 SECONDS ?= 60
 
 # Both trees compile through ccache. Paths below the source root are hashed

@@ -6,6 +6,7 @@
 #include "core/player_file.h"
 #include "core/settings.h"
 #include "core/shell_globals.h"
+#include "render/geometry_batch.h"
 #include "render/view.h"
 #include "scene/custom_views.h"
 
@@ -82,6 +83,7 @@ void PassScreenTransform(float centreX, float centreY, float widthFraction, floa
     ViewCentreYFraction = centreY;
     ViewWidthFraction = widthFraction;
     ViewHeightFraction = heightFraction;
+    SetScreenTransform(centreX, centreY, widthFraction, heightFraction);
 }
 
 // Pixel span of a segment.

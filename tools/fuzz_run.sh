@@ -31,16 +31,19 @@ run_one() {
   rm -f "$prefix"*
   local start end rc
   start=$(date +%s)
-  # Each target gets a private temporary folder: the scratch folders of
-  # crashed runs go with it.
+  # Each target gets a private temporary folder, also as its working folder:
+  # the scratch folders of crashed runs and any file a reader writes beside
+  # it go with it, never into the source tree.
   local tmp
   tmp=$(mktemp -d)
+  cd "$tmp" || return 1
   TMPDIR=$tmp KZV_FUZZ_DATA="$build/fuzz/datagen" ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 \
     LSAN_OPTIONS=suppressions="$root/tools/lsan.supp" \
     "$exe" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=2560 \
     -print_final_stats=1 -artifact_prefix="$prefix" \
     "$work" "$build/fuzz/seeds/$name" "$root/fuzz/corpus/$name" >"$log" 2>&1
   rc=$?
+  cd "$root" || return 1
   rm -rf "$tmp"
   end=$(date +%s)
   local runs findings
