@@ -1,17 +1,14 @@
 #pragma once
 
+#include "platform/rgb_image.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 // JPEG images: skins, site pictures and other photographs of the data folder.
 // Pixels are 8-bit red, green, blue, three bytes each, rows from the top.
 
-struct JpegImage {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> pixels;  // width x height x 3 bytes
-};
+using JpegImage = RgbImage;
 
 // Largest side accepted when decoding; larger images are refused rather than
 // allocated.
