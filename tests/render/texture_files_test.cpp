@@ -1,13 +1,16 @@
 #include "core/card_config.h"
 #include "core/settings.h"
+#include "platform/dds_file.h"
 #include "platform/dxt_codec.h"
 #include "platform/jpeg_file.h"
 #include "platform/recording_device.h"
 #include "render/render_device.h"
 #include "render/render_link.h"
 #include "render/screen_modes.h"
+#include "render/screenshot.h"
 #include "render/texture_files.h"
 #include "render/texture_manager.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -297,6 +300,307 @@ TEST_F(TextureFilesTest, JpegPicturesLoadAsColourOrLuminance)
     EXPECT_EQ(LoadTextureFile(cut.c_str(), &record, "cut", 0, 0), -3);
     EXPECT_EQ(FindTexture("cut"), nullptr);
     EXPECT_EQ(LoadTextureFile((folder / "gone.jpg").string().c_str(), &record, "gone", 0, 0), -2);
+}
+
+}  // namespace
+
+namespace {
+
+// The DDS cache lives in data/dds below the working folder.
+class TextureCacheTest : public TextureFilesTest {
+protected:
+    void SetUp() override
+    {
+        TextureFilesTest::SetUp();
+        std::filesystem::create_directories("data/dds");
+        CompressTextures = 1;
+        savedDxt = DxtSupported;
+        DxtSupported = 1;
+        writes = DdsCacheWrites;
+    }
+
+    void TearDown() override
+    {
+        DxtSupported = savedDxt;
+        std::filesystem::remove_all("data");
+        TextureFilesTest::TearDown();
+    }
+
+    // A side x side .raw picture (and its alpha companion with a suffix),
+    // colour (90, 160, 30), alpha falling from 255 across the rows.
+    std::string WriteRaw(const std::string &name, const char *suffix, int side)
+    {
+        std::vector<uint8_t> colour(static_cast<size_t>(side * side * 3));
+        std::vector<uint8_t> alpha(static_cast<size_t>(side * side));
+        for (int i = 0; i < side * side; ++i) {
+            colour[static_cast<size_t>(i * 3)] = 90;
+            colour[static_cast<size_t>(i * 3 + 1)] = 160;
+            colour[static_cast<size_t>(i * 3 + 2)] = 30;
+            alpha[static_cast<size_t>(i)] = static_cast<uint8_t>(255 - (i / side) * 255 / side);
+        }
+        const std::string path = Write(name + ".raw", colour);
+        return suffix[0] != 0 ? Write(name + suffix, alpha) : path;
+    }
+
+    DdsImage ReadCache(const std::string &name)
+    {
+        DdsImage image;
+        const std::vector<uint8_t> bytes = ReadFileBytes("data/dds/" + name + ".dds");
+        EXPECT_TRUE(DecodeDdsImage(bytes.data(), bytes.size(), &image)) << name;
+        return image;
+    }
+
+    int savedDxt = 0;
+    int writes = 0;
+};
+
+TEST_F(TextureCacheTest, FirstLoadWritesTheCacheAndLaterLoadsReadIt)
+{
+    struct Case {
+        const char *name;
+        const char *suffix;
+        bool dxt3;
+        uint8_t reference;
+    };
+    const Case cases[] = {{"k0", "", false, 0},
+                          {"k1", "ATEST.raw", false, 128},
+                          {"k4", "ALPHA.raw", true, 0},
+                          {"k8", "ALP24.raw", true, 0},
+                          {"k32", "AONLY.raw", false, 0}};
+    for (const Case &c : cases) {
+        const std::string path = WriteRaw(c.name, c.suffix, 32);
+        TextureRecord *record = nullptr;
+        ASSERT_EQ(LoadTextureFile(path.c_str(), &record, c.name, 0, 0), 0) << c.name;
+        EXPECT_EQ(DdsCacheWrites, ++writes) << c.name;
+        const uint32_t dxt = c.dxt3 ? RenderFormatDxt3 : RenderFormatDxt1;
+        EXPECT_EQ(record->format, dxt) << c.name;
+        EXPECT_EQ(record->width, 32u);
+        EXPECT_EQ(record->alphaReference, c.reference) << c.name;
+        const DdsImage cache = ReadCache(c.name);
+        EXPECT_EQ(cache.dxt3, c.dxt3) << c.name;
+        EXPECT_EQ(cache.width, 32);
+        // After a cache miss the texture has one level, and so has the file.
+        EXPECT_EQ(cache.levels.size(), static_cast<size_t>(record->levels)) << c.name;
+        // The texture holds the cache file's blocks.
+        DeviceLockedRect locked{};
+        ASSERT_EQ(Device.LockTexture(record->texture, 0, nullptr, 0, &locked), DeviceOk);
+        EXPECT_EQ(std::memcmp(locked.bits, cache.levels[0].data(), cache.levels[0].size()), 0) << c.name;
+        Device.UnlockTexture(record->texture, 0);
+        // Without the .raw files the second load comes from the cache with
+        // the full chain, and writes nothing.
+        DeleteTexture(record);
+        std::filesystem::remove(path);
+        std::filesystem::remove(folder / (std::string(c.name) + ".raw"));
+        ASSERT_EQ(LoadTextureFile(path.c_str(), &record, c.name, 0, 0), 0) << c.name;
+        EXPECT_EQ(DdsCacheWrites, writes) << c.name;
+        EXPECT_EQ(record->format, dxt) << c.name;
+        EXPECT_EQ(record->levels, 6u) << c.name;
+        EXPECT_EQ(record->alphaReference, c.reference) << c.name;
+    }
+    // A kind 0 picture is opaque in its DXT1 cache; an alpha-only one white.
+    std::vector<uint8_t> rgba;
+    const DdsImage opaque = ReadCache("k0");
+    ASSERT_TRUE(DecodeDxt(opaque.levels[0].data(), opaque.levels[0].size(), 32, 32, false, &rgba));
+    EXPECT_EQ(rgba[3], 255);
+    EXPECT_NEAR(rgba[0], 90, 8);
+    EXPECT_NEAR(rgba[1], 160, 8);
+    const DdsImage white = ReadCache("k32");
+    ASSERT_TRUE(DecodeDxt(white.levels[0].data(), white.levels[0].size(), 32, 32, false, &rgba));
+    EXPECT_EQ(rgba[0], 255);
+    EXPECT_EQ(rgba[2], 255);
+}
+
+TEST_F(TextureCacheTest, HalfTexResReadsTheCacheAtHalfSize)
+{
+    // A one-level cache of 256 is decoded, halved and encoded again.
+    const std::string path = WriteRaw("h", "ALPHA.raw", 256);
+    TextureRecord *record = nullptr;
+    ASSERT_EQ(LoadTextureFile(path.c_str(), &record, "h", 0, 0), 0);
+    EXPECT_EQ(record->width, 256u);  // the cache was tried: no halving on the way in
+    DeleteTexture(record);
+    HalfTexRes = 1;
+    ASSERT_EQ(LoadTextureFile(path.c_str(), &record, "h", 0, 0), 0);
+    EXPECT_EQ(record->width, 128u);
+    EXPECT_EQ(record->format, static_cast<uint32_t>(RenderFormatDxt3));
+    EXPECT_EQ(DdsCacheWrites, writes + 1);
+    DeleteTexture(record);
+
+    // A cache with its levels: level 1 of the file is level 0 of the texture.
+    DdsImage image;
+    image.width = 64;
+    image.height = 64;
+    for (int side = 64; side >= 1; side /= 2) {
+        std::vector<uint8_t> rgba(static_cast<size_t>(side * side * 4), static_cast<uint8_t>(side * 3));
+        std::vector<uint8_t> blocks;
+        ASSERT_TRUE(EncodeDxt(rgba.data(), side, side, false, &blocks));
+        image.levels.push_back(blocks);
+    }
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(EncodeDdsImage(image, &bytes));
+    WriteFileBytes("data/dds/m.dds", bytes);
+    ASSERT_EQ(LoadTextureFile((folder / "m.raw").string().c_str(), &record, "m", 0, 0), 0);
+    EXPECT_EQ(record->width, 32u);
+    EXPECT_EQ(record->levels, 6u);
+    DeviceLockedRect locked{};
+    ASSERT_EQ(Device.LockTexture(record->texture, 0, nullptr, 0, &locked), DeviceOk);
+    EXPECT_EQ(std::memcmp(locked.bits, image.levels[1].data(), image.levels[1].size()), 0);
+    Device.UnlockTexture(record->texture, 0);
+    DeleteTexture(record);
+
+    // 16 stays 16; 8 is below the sides a halved cache may have.
+    for (const int side : {16, 8}) {
+        DdsImage small;
+        small.width = side;
+        small.height = side;
+        std::vector<uint8_t> rgba(static_cast<size_t>(side * side * 4), 40);
+        small.levels.emplace_back();
+        ASSERT_TRUE(EncodeDxt(rgba.data(), side, side, false, &small.levels[0]));
+        ASSERT_TRUE(EncodeDdsImage(small, &bytes));
+        WriteFileBytes("data/dds/s.dds", bytes);
+        const int result = LoadTextureFile((folder / "s.raw").string().c_str(), &record, "s", 0, 0);
+        if (side == 16) {
+            ASSERT_EQ(result, 0);
+            EXPECT_EQ(record->width, 16u);
+            DeleteTexture(record);
+        } else {
+            EXPECT_EQ(result, -1);  // the cache is refused and there is no .raw
+        }
+    }
+}
+
+TEST_F(TextureCacheTest, UnusableCachesFallBackToTheRawFiles)
+{
+    // A bad header: ignored, the .raw loads and the cache is written anew.
+    const std::string path = WriteRaw("bad", "", 16);
+    WriteFileBytes("data/dds/bad.dds", std::vector<uint8_t>(200, 7));
+    TextureRecord *record = nullptr;
+    ASSERT_EQ(LoadTextureFile(path.c_str(), &record, "bad", 0, 0), 0);
+    EXPECT_EQ(DdsCacheWrites, writes + 1);
+    EXPECT_EQ(ReadCache("bad").levels.size(), 1u);
+    DeleteTexture(record);
+
+    // Without DXT textures a cache file is decoded into the kind's own format.
+    DxtSupported = 0;
+    ASSERT_EQ(LoadTextureFile(path.c_str(), &record, "bad", 0, 0), 0);
+    EXPECT_EQ(record->format, static_cast<uint32_t>(RenderFormatR5G6B5));
+    EXPECT_NEAR(static_cast<int>(FirstTexel(record, 2) >> 11), 90 >> 3, 1);
+    DeleteTexture(record);
+    DxtSupported = 1;
+
+    // No cache folder: the uncompressed texture stays and nothing is counted.
+    std::filesystem::remove_all("data");
+    const std::string other = WriteRaw("nodir", "ALP24.raw", 16);
+    ASSERT_EQ(LoadTextureFile(other.c_str(), &record, "nodir", 0, 0), 0);
+    EXPECT_EQ(record->format, static_cast<uint32_t>(RenderFormatA8R8G8B8));
+    EXPECT_EQ(record->levels, 1u);
+    EXPECT_EQ(DdsCacheWrites, writes + 1);
+    EXPECT_FALSE(std::filesystem::exists("data"));
+
+    // A device without DXT textures keeps the uncompressed one as well.
+    std::filesystem::create_directories("data/dds");
+    Device.refusedTextureFormats.insert(RenderFormatDxt1);
+    ASSERT_EQ(LoadTextureFile(path.c_str(), &record, "refused", 0, 0), 0);
+    EXPECT_EQ(record->format, static_cast<uint32_t>(RenderFormatR5G6B5));
+    EXPECT_EQ(DdsCacheWrites, writes + 1);
+}
+
+TEST_F(TextureCacheTest, PendingPicturesWriteNoCache)
+{
+    const uint8_t pixel[4] = {1, 2, 3, 4};
+    PendingRawImage = true;
+    PendingRawPixels = pixel;
+    PendingRawSide = 1;
+    TextureRecord *record = nullptr;
+    ASSERT_EQ(LoadTextureFile("glyphAONLY.raw", &record, "glyph", 0, 0), 0);
+    EXPECT_EQ(record->format, static_cast<uint32_t>(RenderFormatA4R4G4B4));
+    EXPECT_FALSE(std::filesystem::exists("data/dds/glyph.dds"));
+    EXPECT_EQ(DdsCacheWrites, writes);
+}
+
+TEST_F(TextureFilesTest, DdsAndBmpFilesLoad)
+{
+    // A BMP of 5 x 3 (not a power of two: kept at its own size).
+    std::vector<uint8_t> bgra(5 * 3 * 4, 0);
+    for (size_t i = 0; i < 15; ++i) {
+        bgra[i * 4] = 20;    // blue
+        bgra[i * 4 + 1] = 200;
+        bgra[i * 4 + 2] = 100;  // red
+        bgra[i * 4 + 3] = 255;
+    }
+    const std::string bmp = (folder / "pic.bmp").string();
+    ASSERT_TRUE(WriteBmpFile(bmp.c_str(), bgra.data(), 5, 3));
+    TextureRecord *record = nullptr;
+    ASSERT_EQ(LoadTextureFile(bmp.c_str(), &record, "bmp", 0, 0), 0);
+    EXPECT_EQ(record->format, static_cast<uint32_t>(RenderFormatR5G6B5));
+    EXPECT_EQ(record->width, 5u);
+    EXPECT_EQ(record->height, 3u);
+    EXPECT_EQ(record->levels, 3u);
+    EXPECT_EQ(FirstTexel(record, 2), static_cast<uint32_t>((100 >> 3) << 11 | (200 >> 2) << 5 | 20 >> 3));
+
+    // A DDS file of DXT3 blocks becomes DXT1 with the full chain.
+    DdsImage image;
+    image.width = 8;
+    image.height = 8;
+    image.dxt3 = true;
+    std::vector<uint8_t> rgba(8 * 8 * 4, 255);
+    image.levels.emplace_back();
+    ASSERT_TRUE(EncodeDxt(rgba.data(), 8, 8, true, &image.levels[0]));
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(EncodeDdsImage(image, &bytes));
+    const std::string dds = Write("pic.dds", bytes);
+    TextureMipLevels = 1;
+    ASSERT_EQ(LoadTextureFile(dds.c_str(), &record, "dds", 0, 0), 0);
+    TextureMipLevels = 0;
+    EXPECT_EQ(record->format, static_cast<uint32_t>(RenderFormatDxt1));
+    EXPECT_EQ(record->levels, 4u);
+    // A DDS file of another pixel format cannot be decoded.
+    bytes[84 + 3] = '5';
+    const std::string dxt5 = Write("five.dds", bytes);
+    EXPECT_EQ(LoadTextureFile(dxt5.c_str(), &record, "five", 0, 0), -3);
+    EXPECT_EQ(FindTexture("five"), nullptr);
+}
+
+TEST_F(TextureFilesTest, PendingEncodedPictureBecomesDxt1AndADdsFile)
+{
+    std::vector<uint8_t> rgb(8 * 4 * 3, 0);
+    for (size_t i = 0; i < 32; ++i) {
+        rgb[i * 3] = 250;
+        rgb[i * 3 + 1] = 120;
+    }
+    const std::string jpg = (folder / "skin.jpg").string();
+    ASSERT_TRUE(WriteJpegFile(jpg.c_str(), rgb.data(), 8, 4, 100));
+    const std::vector<uint8_t> encoded = ReadFileBytes(jpg);
+    PendingEncodedBytes = encoded.data();
+    PendingEncodedSize = static_cast<int>(encoded.size());
+    const std::string path = (folder / "skin.dds").string();
+    TextureRecord *record = nullptr;
+    const int result = LoadTextureFile(path.c_str(), &record, "skin", 0, 0);
+    // Damaged bytes: -3, and no file.
+    const std::vector<uint8_t> cut(encoded.begin(), encoded.begin() + static_cast<long>(encoded.size() / 2));
+    PendingEncodedBytes = cut.data();
+    PendingEncodedSize = static_cast<int>(cut.size());
+    const std::string cutPath = (folder / "cut.dds").string();
+    const int cutResult = LoadTextureFile(cutPath.c_str(), &record, "cut", 0, 0);
+    PendingEncodedBytes = nullptr;
+    PendingEncodedSize = 0;
+    ASSERT_EQ(result, 0);
+    record = FindTexture("skin");
+    ASSERT_NE(record, nullptr);
+    EXPECT_EQ(record->format, static_cast<uint32_t>(RenderFormatDxt1));
+    EXPECT_EQ(record->width, 8u);
+    EXPECT_EQ(record->levels, 4u);
+    const std::vector<uint8_t> bytes = ReadFileBytes(path);
+    DdsImage image;
+    ASSERT_TRUE(DecodeDdsImage(bytes.data(), bytes.size(), &image));
+    EXPECT_FALSE(image.dxt3);
+    EXPECT_EQ(image.levels.size(), 4u);
+    std::vector<uint8_t> back;
+    ASSERT_TRUE(DecodeDxt(image.levels[0].data(), image.levels[0].size(), 8, 4, false, &back));
+    EXPECT_NEAR(back[0], 250, 8);
+    EXPECT_NEAR(back[1], 120, 8);
+    EXPECT_EQ(cutResult, -3);
+    EXPECT_FALSE(std::filesystem::exists(cutPath));
+    EXPECT_FALSE(std::filesystem::exists(cutPath + ".tmp"));
 }
 
 }  // namespace
