@@ -7,6 +7,8 @@
 #include "render/screen_modes.h"
 #include "render/state_cache.h"
 
+#include "render_fixtures.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -15,35 +17,17 @@
 
 namespace {
 
-int ScreenWidth = 0;
-int ScreenHeight = 0;
-std::vector<std::string> LogLines;
+using render_test::RenderLogLines;
 
 // The device started on the recording device at 800 x 600, in a scene.
-class BatchTest : public ::testing::Test {
+class BatchTest : public render_test::RecordingRenderTest {
 protected:
     void SetUp() override
     {
-        LogLines.clear();
-        RenderShellLink link{};
-        link.screenWidth = &ScreenWidth;
-        link.screenHeight = &ScreenHeight;
-        link.logLine = [](const char *text) { LogLines.emplace_back(text); };
-        SetRenderShellLink(link);
-        ASSERT_TRUE(UseGraphicsDevice(&Device));
-        ASSERT_EQ(StartRenderer(1, -1, 0), 0);
-        ScreenWidth = 800;
-        ScreenHeight = 600;
+        ASSERT_NO_FATAL_FAILURE(StartRecordingRenderer(800, 600));
         ASSERT_EQ(StartGraphics(), 1);
         BeginRenderScene();
         Device.ClearLog();
-    }
-
-    void TearDown() override
-    {
-        StopGraphics();
-        UseGraphicsDevice(nullptr);
-        SetRenderShellLink(RenderShellLink{});
     }
 
     // The bytes the last draw's buffers hold.
@@ -59,8 +43,6 @@ protected:
         std::memcpy(out.data(), bytes.data(), std::min(bytes.size(), count * sizeof(T)));
         return out;
     }
-
-    RecordingDevice Device;
 };
 
 TEST_F(BatchTest, VertexKindTable)
@@ -199,7 +181,7 @@ TEST_F(BatchTest, AddersKeepWithinCapacity)
     AddScreenTriangle(0, 1, 2);
     EXPECT_EQ(GetScreenTriangleCount(), static_cast<uint32_t>(BatchIndexCapacity / 3));
     int logged = 0;
-    for (const std::string &line : LogLines) {
+    for (const std::string &line : RenderLogLines) {
         logged += line == "geometry batch full - drawing dropped" ? 1 : 0;
     }
     EXPECT_EQ(logged, 1);

@@ -11,6 +11,8 @@
 #include "render/standard_textures.h"
 #include "render/state_cache.h"
 
+#include "render_fixtures.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -24,64 +26,26 @@ namespace {
 
 // The shell's side of the link: its state and a record of the services the
 // render layer called, in order.
-struct ShellState {
-    int screenWidth = 0;
-    int screenHeight = 0;
-    int windowed = 1;
-    int fullScreenModeIndex = 0;
-    int antialiasing = 0;
-    int nextShot = 1;
-    int screenshotRequest = 0;
-    int textureRefreshRequest = 0;
-    int noDrawFlag = 0;
-    // What the shell's ApplyWindowStyle makes the program's size when it
-    // goes windowed (its "Window " rectangle).
-    int windowWidth = 640;
-    int windowHeight = 480;
-    uint32_t groundColour = 0;
-    int verticalSync = 0;
-    int fogEnabled = 1;
-    int testShadows = 0;
-    int insimConnection = 8;
-    char insimName[InSimShotNameSize] = {};
-};
-
-ShellState Shell;
-std::vector<std::string> Calls;
-std::vector<std::string> Messages;
-std::vector<std::string> HudNotes;
-std::vector<std::string> LogLines;
+using render_test::Calls;
+using render_test::Contains;
+using render_test::HudNotes;
+using render_test::LogLines;
+using render_test::Messages;
+using render_test::Shell;
 std::vector<int> InSimAnswers;
 std::vector<int> Sleeps;
 
 void ConnectShell()
 {
-    Shell = ShellState{};
-    Calls.clear();
-    Messages.clear();
-    HudNotes.clear();
-    LogLines.clear();
     InSimAnswers.clear();
     Sleeps.clear();
-    RenderShellLink link{};
-    link.screenWidth = &Shell.screenWidth;
-    link.screenHeight = &Shell.screenHeight;
-    link.windowed = &Shell.windowed;
-    link.fullScreenModeIndex = &Shell.fullScreenModeIndex;
-    link.antialiasing = &Shell.antialiasing;
-    link.nextShot = &Shell.nextShot;
-    link.screenshotRequest = &Shell.screenshotRequest;
-    link.textureRefreshRequest = &Shell.textureRefreshRequest;
-    link.noDrawFlag = &Shell.noDrawFlag;
+    RenderShellLink link = render_test::CommonShellLink();
     link.verticalSync = &Shell.verticalSync;
     link.fogEnabled = &Shell.fogEnabled;
     link.testShadows = &Shell.testShadows;
     link.insimShotConnection = &Shell.insimConnection;
     link.insimShotName = Shell.insimName;
     link.insimNotifyScreenshot = [](int error) { InSimAnswers.push_back(error); };
-    link.logLine = [](const char *text) { LogLines.emplace_back(text); };
-    link.printMessage = [](const char *text, int) { Messages.emplace_back(text); };
-    link.showHudMessageShort = [](const char *text) { HudNotes.emplace_back(text); };
     link.applyWindowStyle = [] {
         Calls.emplace_back("applyWindowStyle");
         if (Shell.windowed) {
@@ -94,19 +58,9 @@ void ConnectShell()
     link.requestInputRestart = [] { Calls.emplace_back("requestInputRestart"); };
     link.applyViewGeometry = [] { Calls.emplace_back("applyViewGeometry"); };
     link.restartWorldGraphics = [] { Calls.emplace_back("restartWorldGraphics"); };
-    link.viewGroundColour = [] { return Shell.groundColour; };
     SetRenderShellLink(link);
 }
 
-bool Contains(const std::vector<std::string> &lines, const std::string &line)
-{
-    for (const std::string &l : lines) {
-        if (l == line) {
-            return true;
-        }
-    }
-    return false;
-}
 
 int FindMode(const AdapterRecord &adapter, uint32_t width, uint32_t height, uint32_t format, uint32_t refresh)
 {

@@ -14,6 +14,8 @@
 #include "render/screenshot.h"
 #include "render/state_cache.h"
 
+#include "render_fixtures.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -29,58 +31,16 @@
 
 namespace {
 
-struct ShellState {
-    int screenWidth = 0;
-    int screenHeight = 0;
-    int windowed = 1;
-    int fullScreenModeIndex = 0;
-    int antialiasing = 0;
-    int nextShot = 1;
-    int screenshotRequest = 0;
-    int textureRefreshRequest = 0;
-    int noDrawFlag = 0;
-    uint32_t groundColour = 0;
-};
-
-ShellState Shell;
-std::vector<std::string> Calls;
-std::vector<std::string> Messages;
-std::vector<std::string> HudNotes;
-std::vector<std::string> LogLines;
+using render_test::Calls;
+using render_test::Contains;
+using render_test::HudNotes;
+using render_test::LogLines;
+using render_test::Messages;
+using render_test::Shell;
 
 void ConnectShell()
 {
-    Shell = ShellState{};
-    Calls.clear();
-    Messages.clear();
-    HudNotes.clear();
-    LogLines.clear();
-    RenderShellLink link{};
-    link.screenWidth = &Shell.screenWidth;
-    link.screenHeight = &Shell.screenHeight;
-    link.windowed = &Shell.windowed;
-    link.fullScreenModeIndex = &Shell.fullScreenModeIndex;
-    link.antialiasing = &Shell.antialiasing;
-    link.nextShot = &Shell.nextShot;
-    link.screenshotRequest = &Shell.screenshotRequest;
-    link.textureRefreshRequest = &Shell.textureRefreshRequest;
-    link.noDrawFlag = &Shell.noDrawFlag;
-    link.logLine = [](const char *text) { LogLines.emplace_back(text); };
-    link.printMessage = [](const char *text, int) { Messages.emplace_back(text); };
-    link.showHudMessageShort = [](const char *text) { HudNotes.emplace_back(text); };
-    link.applyWindowStyle = [] { Calls.emplace_back("applyWindowStyle"); };
-    link.viewGroundColour = [] { return Shell.groundColour; };
-    SetRenderShellLink(link);
-}
-
-bool Contains(const std::vector<std::string> &lines, const std::string &line)
-{
-    for (const std::string &l : lines) {
-        if (l == line) {
-            return true;
-        }
-    }
-    return false;
+    SetRenderShellLink(render_test::CommonShellLink());
 }
 
 bool DisplayAvailable()

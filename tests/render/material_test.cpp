@@ -8,37 +8,27 @@
 #include "render/state_cache.h"
 #include "render/texture_manager.h"
 
+#include "render_fixtures.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 namespace {
 
-int ScreenWidth = 640;
-int ScreenHeight = 480;
-
-class MaterialTest : public ::testing::Test {
+class MaterialTest : public render_test::RecordingRenderTest {
 protected:
     void SetUp() override
     {
-        RenderShellLink link{};
-        link.screenWidth = &ScreenWidth;
-        link.screenHeight = &ScreenHeight;
-        SetRenderShellLink(link);
-        ASSERT_TRUE(UseGraphicsDevice(&Device));
-        ASSERT_EQ(StartRenderer(1, -1, 0), 0);
+        ASSERT_NO_FATAL_FAILURE(StartRecordingRenderer(640, 480));
         ASSERT_EQ(StartGraphics(), 1);
     }
 
     void TearDown() override
     {
         EnableFog(0);
-        StopGraphics();
-        UseGraphicsDevice(nullptr);
-        SetRenderShellLink(RenderShellLink{});
+        RecordingRenderTest::TearDown();
     }
-
-    RecordingDevice Device;
 };
 
 TEST_F(MaterialTest, MaterialsAreUniquePerContent)

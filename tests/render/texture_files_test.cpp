@@ -12,6 +12,8 @@
 #include "render/texture_manager.h"
 #include "test_files.h"
 
+#include "render_fixtures.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -23,19 +25,11 @@
 
 namespace {
 
-int ScreenWidth = 640;
-int ScreenHeight = 480;
-
-class TextureFilesTest : public ::testing::Test {
+class TextureFilesTest : public render_test::RecordingRenderTest {
 protected:
     void SetUp() override
     {
-        RenderShellLink link{};
-        link.screenWidth = &ScreenWidth;
-        link.screenHeight = &ScreenHeight;
-        SetRenderShellLink(link);
-        ASSERT_TRUE(UseGraphicsDevice(&Device));
-        ASSERT_EQ(StartRenderer(1, -1, 0), 0);
+        ASSERT_NO_FATAL_FAILURE(StartRecordingRenderer(640, 480));
         ASSERT_EQ(StartGraphics(), 1);
         folder = std::filesystem::temp_directory_path() /
                  ("kzv_texture_files_" + std::to_string(static_cast<long>(::getpid())));
@@ -55,9 +49,7 @@ protected:
         PendingRawImage = false;
         PendingRawPixels = nullptr;
         PendingRawSide = 0;
-        StopGraphics();
-        UseGraphicsDevice(nullptr);
-        SetRenderShellLink(RenderShellLink{});
+        RecordingRenderTest::TearDown();
         std::filesystem::remove_all(folder);
     }
 
@@ -84,7 +76,6 @@ protected:
         return value;
     }
 
-    RecordingDevice Device;
     std::filesystem::path folder;
     int savedMaxSide = 0;
 };

@@ -6,6 +6,8 @@
 #include "render/state_cache.h"
 #include "render/texture_manager.h"
 
+#include "render_fixtures.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,24 +15,13 @@
 
 namespace {
 
-int ScreenWidth = 0;
-int ScreenHeight = 0;
-std::vector<std::string> LogLines;
+using render_test::RenderLogLines;
 
-class TextureManagerTest : public ::testing::Test {
+class TextureManagerTest : public render_test::RecordingRenderTest {
 protected:
     void SetUp() override
     {
-        LogLines.clear();
-        RenderShellLink link{};
-        link.screenWidth = &ScreenWidth;
-        link.screenHeight = &ScreenHeight;
-        link.logLine = [](const char *text) { LogLines.emplace_back(text); };
-        SetRenderShellLink(link);
-        ASSERT_TRUE(UseGraphicsDevice(&Device));
-        ASSERT_EQ(StartRenderer(1, -1, 0), 0);
-        ScreenWidth = 640;
-        ScreenHeight = 480;
+        ASSERT_NO_FATAL_FAILURE(StartRecordingRenderer(640, 480));
     }
 
     void Start()
@@ -39,13 +30,6 @@ protected:
         BeginRenderScene();
         FlushStateCache();
         Device.ClearLog();
-    }
-
-    void TearDown() override
-    {
-        StopGraphics();
-        UseGraphicsDevice(nullptr);
-        SetRenderShellLink(RenderShellLink{});
     }
 
     std::vector<std::string> BiasCalls()
@@ -58,8 +42,6 @@ protected:
         }
         return calls;
     }
-
-    RecordingDevice Device;
 };
 
 TEST_F(TextureManagerTest, NamesIgnoreTheCaseOfLettersAndLodClassesOnlyRise)
@@ -200,7 +182,7 @@ TEST_F(TextureManagerTest, RefusedBlockSurfacesAreLoggedAndStayEmpty)
     EXPECT_EQ(BlockSurf[0], 0u);
     EXPECT_EQ(BlockSurf[1], 0u);
     int logged = 0;
-    for (const std::string &line : LogLines) {
+    for (const std::string &line : RenderLogLines) {
         logged += line == "Could not create BlockSurf[0]" || line == "Could not create BlockSurf[1]" ? 1 : 0;
     }
     EXPECT_EQ(logged, 2);
