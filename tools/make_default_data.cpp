@@ -9,6 +9,7 @@
 #include "tools/default_human.h"
 #include "tools/default_skins.h"
 #include "tools/default_sounds.h"
+#include "tools/default_textures.h"
 #include "tools/default_track.h"
 #include "tools/font_file.h"
 #include "tools/knowledge_files.h"
@@ -53,6 +54,10 @@ int main(int argc, char **argv)
     }
     if (const char *error = WriteCarDataFiles(argv[1])) {
         std::fprintf(stderr, "kzv_datagen: car data: %s\n", error);
+        return 1;
+    }
+    if (const char *error = WriteDefaultTextures(argv[1])) {
+        std::fprintf(stderr, "kzv_datagen: default textures: %s\n", error);
         return 1;
     }
     if (const char *error = WriteDefaultTrack(argv[1])) {

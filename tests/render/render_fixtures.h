@@ -7,6 +7,7 @@
 #include "platform/recording_device.h"
 #include "render/render_device.h"
 #include "render/render_link.h"
+#include "render/screen_modes.h"
 
 #include <gtest/gtest.h>
 
