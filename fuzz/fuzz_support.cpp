@@ -11,8 +11,12 @@
 #include "app/simulation_services.h"
 #include "core/car_table.h"
 #include "core/fixed_math.h"
+#include "platform/recording_device.h"
 #include "platform/window.h"
 #include "render/object_file.h"
+#include "render/render_device.h"
+#include "render/render_link.h"
+#include "render/screen_modes.h"
 #include "vehicle/car_data_loader.h"
 #include "vehicle/car_object.h"
 #include "vehicle/physics_world.h"
@@ -282,4 +286,25 @@ bool FuzzSplit(const uint8_t *data, size_t size, const uint8_t **first, size_t *
         }
     }
     return false;
+}
+
+RecordingDevice *FuzzRecordingGraphics()
+{
+    static int width = 640;
+    static int height = 480;
+    static RecordingDevice *device = [] {
+        FuzzScratch();
+        auto *made = new RecordingDevice;
+        RenderShellLink link{};
+        link.screenWidth = &width;
+        link.screenHeight = &height;
+        SetRenderShellLink(link);
+        if (!UseGraphicsDevice(made) || StartRenderer(1, -1, 0) != 0 || StartGraphics() != 1) {
+            std::fprintf(stderr, "fuzz: the recording device did not start\n");
+            std::abort();
+        }
+        return made;
+    }();
+    device->ClearLog();
+    return device;
 }

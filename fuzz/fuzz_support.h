@@ -62,6 +62,12 @@ private:
     struct PhysicsWorld *physics = nullptr;
 };
 
+// The renderer and its graphics started once per process on a recording
+// device (640 x 480, nothing shown), for targets that load textures. Each
+// call clears the device's log, so that a long run does not grow it.
+class RecordingDevice;
+RecordingDevice *FuzzRecordingGraphics();
+
 // Splits an input at the first occurrence of FuzzSeparator: the part before
 // it and the part after it (the whole input and nothing when it has none).
 // Returns true when the separator was found.

@@ -28,6 +28,12 @@
 #include "core/settings.h"
 #include "fuzz/fuzz_support.h"
 #include "fuzz/seeds/seed_records.h"
+#include "platform/dds_file.h"
+#include "platform/dxt_codec.h"
+#include "render/render_device.h"
+#include "render/screenshot.h"
+#include "render/texture_files.h"
+#include "render/texture_manager.h"
 #include "ui/interface_colours.h"
 #include "vehicle/car_colours.h"
 #include "vehicle/car_data_loader.h"
@@ -193,6 +199,46 @@ void CarFileSeeds(const fs::path &data)
 
 }  // namespace
 
+// The texture cache file of a default picture, a small DDS file with every
+// level, and a screenshot-style BMP file.
+void PictureSeeds()
+{
+    FuzzRecordingGraphics();
+    CompressTextures = 1;
+    TextureRecord *record = nullptr;
+    if (LoadTextureFile("data\\pic\\road.raw", &record, "road", 0, 0) == 0) {
+        DeleteTexture(record);
+    }
+    TakeWritten("dds_texture", "data\\dds\\road.dds", "road.dds");
+    DdsImage image;
+    image.width = 8;
+    image.height = 8;
+    image.dxt3 = true;
+    for (int side = 8; side >= 1; side /= 2) {
+        std::vector<uint8_t> rgba(static_cast<size_t>(side * side * 4));
+        for (size_t i = 0; i < rgba.size(); ++i) {
+            rgba[i] = static_cast<uint8_t>(i * 37 + static_cast<size_t>(side));
+        }
+        image.levels.emplace_back();
+        EncodeDxt(rgba.data(), side, side, true, &image.levels.back());
+    }
+    std::vector<uint8_t> bytes;
+    if (EncodeDdsImage(image, &bytes)) {
+        WriteSeed("dds_texture", "levels_dxt3.dds", bytes);
+    } else {
+        ++Failures;
+    }
+    std::vector<uint8_t> bgra(5 * 3 * 4);
+    for (size_t i = 0; i < bgra.size(); ++i) {
+        bgra[i] = static_cast<uint8_t>(i * 11);
+    }
+    if (WriteBmpFile("seed.bmp", bgra.data(), 5, 3)) {
+        TakeWritten("bmp_image", "seed.bmp", "seed.bmp");
+    } else {
+        ++Failures;
+    }
+}
+
 int main(int argc, char **argv)
 {
     if (argc != 3) {
@@ -209,6 +255,7 @@ int main(int argc, char **argv)
     FuzzMakeDefaultData();
     SettingsSeeds();
     CarFileSeeds(data);
+    PictureSeeds();
     WriteRecordSeeds([](const char *target, const std::string &name, const std::vector<uint8_t> &bytes) {
         WriteSeed(target, name, bytes);
     });

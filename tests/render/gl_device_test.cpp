@@ -1,3 +1,4 @@
+#include "core/card_config.h"
 #include "core/colour.h"
 #include "platform/file_system.h"
 #include "platform/gl_context.h"
@@ -7,6 +8,7 @@
 #include "render/device_resources.h"
 #include "render/geometry_batch.h"
 #include "render/material.h"
+#include "render/texture_files.h"
 #include "render/texture_manager.h"
 #include "render/render_device.h"
 #include "render/render_link.h"
@@ -15,6 +17,7 @@
 #include "render/state_cache.h"
 
 #include "render_fixtures.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -842,6 +845,128 @@ TEST_F(OpenGlDeviceTest, WorldBatchFogGoesLinearlyToTheFogColour)
         EXPECT_LT(Red(p), previousRed);
         previousRed = Red(p);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A 16 x 16 .raw picture of each alpha kind, loaded through the texture
+// files and drawn 1:1 blended over black: the left half colour (200, 100,
+// 50), the right half (40, 180, 220); the top half alpha 255, the bottom
+// half 96. Each quadrant shows its colour times its alpha as the texture
+// format keeps them, uncompressed and compressed (DXT1 with its cut-out
+// texels, DXT3 with 4-bit alpha) through the texture cache.
+TEST_F(OpenGlDeviceTest, RawTexturesOfEachAlphaKindShowTheirColoursAndAlpha)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(64, 64, 0xFF000000u));
+    constexpr int Side = 16;
+    const uint8_t colours[2][3] = {{200, 100, 50}, {40, 180, 220}};
+    const uint8_t alphas[2] = {255, 96};
+    std::vector<uint8_t> rgb(Side * Side * 3);
+    std::vector<uint8_t> alpha(Side * Side);
+    for (int y = 0; y < Side; ++y) {
+        for (int x = 0; x < Side; ++x) {
+            const size_t i = static_cast<size_t>(y * Side + x);
+            std::memcpy(&rgb[i * 3], colours[x * 2 / Side], 3);
+            alpha[i] = alphas[y * 2 / Side];
+        }
+    }
+    PlatformMakeDirectory("pic");
+    struct Kind {
+        const char *suffix;
+        int kind;
+    };
+    const Kind kinds[] = {{"", AlphaKindNone},
+                          {"ATEST.raw", AlphaKindTest},
+                          {"ALPHA.raw", AlphaKindHalf},
+                          {"ALP24.raw", AlphaKindFull},
+                          {"AONLY.raw", AlphaKindOnly}};
+    // A channel as n bits keep it.
+    const auto bits = [](int value, int n) { return (value >> (8 - n)) * 255 / ((1 << n) - 1); };
+    const bool dxt = RenderDevice.DeviceCaps.dxt1Textures != 0;
+    PlatformMakeDirectory("data");
+    PlatformMakeDirectory("data\\dds");
+    const int savedDxt = DxtSupported;
+    for (const int compressed : {0, 1}) {
+        if (compressed && !dxt) {
+            continue;
+        }
+        CompressTextures = compressed;
+        DxtSupported = compressed;
+        for (const Kind &k : kinds) {
+            const std::string name = "k" + std::to_string(k.kind) + (compressed ? "c" : "u");
+            const std::string colourPath = "pic/" + name + ".raw";
+            WriteFileBytes(colourPath, rgb);
+            std::string path = colourPath;
+            if (k.suffix[0] != 0) {
+                path = "pic/" + name + k.suffix;
+                WriteFileBytes(path, alpha);
+            }
+            TextureRecord *record = nullptr;
+            ASSERT_EQ(LoadTextureFile(path.c_str(), &record, name.c_str(), 0, 0), 0) << name;
+            EXPECT_EQ(record->format, compressed ? GetDxtFormatForAlphaKind(k.kind) : GetFormatForAlphaKind(k.kind))
+                << name;
+            ClearFrame(0xFF000000u, ClearTarget);
+            UseTexture(record->texture);
+            SetRenderStateCached(RsAlphaBlendEnable, 1);
+            SetRenderStateCached(RsSrcBlend, BlendSrcAlpha);
+            SetRenderStateCached(RsDestBlend, BlendInvSrcAlpha);
+            std::vector<ScreenVertex> quad;
+            AddRect(quad, 0, 0, Side, Side, 0xFFFFFFFFu);
+            DrawTriangles(quad, ScreenFvf);
+            SetRenderStateCached(RsAlphaBlendEnable, 0);
+            const Picture picture = Shot();
+            for (int quadrant = 0; quadrant < 4; ++quadrant) {
+                const int column = quadrant % 2;
+                const int row = quadrant / 2;
+                // What the format keeps: channel bits and alpha steps.
+                int r = colours[column][0];
+                int g = colours[column][1];
+                int b = colours[column][2];
+                int a = alphas[row];
+                const bool dxt3 = k.kind == AlphaKindHalf || k.kind == AlphaKindFull;
+                if (compressed) {
+                    // The encoder fits solid blocks closer than the 16-bit
+                    // end points alone: colours within the tolerance below.
+                    a = dxt3 ? bits(a, 4) : (k.kind == AlphaKindNone || a >= 128 ? 255 : 0);
+                } else if (k.kind == AlphaKindNone) {
+                    r = bits(r, 5);
+                    g = bits(g, 6);
+                    b = bits(b, 5);
+                    a = 255;
+                } else if (k.kind == AlphaKindTest) {
+                    r = bits(r, 5);
+                    g = bits(g, 5);
+                    b = bits(b, 5);
+                    a = a >= 128 ? 255 : 0;
+                } else if (k.kind == AlphaKindHalf || k.kind == AlphaKindOnly) {
+                    r = bits(r, 4);
+                    g = bits(g, 4);
+                    b = bits(b, 4);
+                    a = bits(a, 4);
+                }
+                if (k.kind == AlphaKindOnly) {
+                    r = g = b = 255;
+                }
+                const uint32_t want = static_cast<uint32_t>((r * a + 127) / 255) << 16 |
+                                      static_cast<uint32_t>((g * a + 127) / 255) << 8 |
+                                      static_cast<uint32_t>((b * a + 127) / 255);
+                // Every pixel of the quadrant.
+                for (int y = row * Side / 2; y < (row + 1) * Side / 2; ++y) {
+                    for (int x = column * Side / 2; x < (column + 1) * Side / 2; ++x) {
+                        ASSERT_TRUE(Near(picture.At(x, y), want, compressed ? 8 : 3))
+                            << name << " quadrant " << quadrant << " at " << x << "," << y << ": "
+                            << Hex(picture.At(x, y)) << ", want " << Hex(want);
+                    }
+                }
+            }
+            EXPECT_EQ(picture.At(Side + 2, 2), 0x000000u) << name;
+            DeleteTexture(record);
+        }
+    }
+    CompressTextures = 1;
+    DxtSupported = savedDxt;
 }
 
 }  // namespace
