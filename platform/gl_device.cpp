@@ -1,5 +1,6 @@
 #include "platform/gl_device.h"
 
+#include "platform/device_slots.h"
 #include "platform/gl_context.h"
 #include "platform/window.h"
 
@@ -15,6 +16,17 @@
 #include <vector>
 
 namespace {
+
+// Deletes the slot's GL object and empties the slot. Without a context the
+// object went with the context that held it.
+template <typename Slot>
+void DeleteSlot(Slot *slot, void (*deleteObjects)(GLsizei, const GLuint *))
+{
+    if (PlatformHasGlContext()) {
+        deleteObjects(1, &slot->id);
+    }
+    *slot = Slot{};
+}
 
 constexpr int RequiredGlMajor = 3;
 constexpr int RequiredGlMinor = 3;
@@ -950,24 +962,22 @@ uint32_t GlDevice::SetViewport(const DeviceViewport &viewport)
 
 GlDevice::Texture *GlDevice::FindTexture(uint32_t texture)
 {
-    return texture != 0 && texture < textures_.size() && textures_[texture].alive ? &textures_[texture] : nullptr;
+    return FindLiveSlot(textures_, texture);
 }
 
 GlDevice::Surface *GlDevice::FindSurface(uint32_t surface)
 {
-    return surface != 0 && surface < surfaces_.size() && surfaces_[surface].alive ? &surfaces_[surface] : nullptr;
+    return FindLiveSlot(surfaces_, surface);
 }
 
 GlDevice::Buffer *GlDevice::FindBuffer(uint32_t buffer)
 {
-    return buffer != 0 && buffer < buffers_.size() && buffers_[buffer].alive ? &buffers_[buffer] : nullptr;
+    return FindLiveSlot(buffers_, buffer);
 }
 
 uint32_t GlDevice::NewSurface(const Surface &surface)
 {
-    surfaces_.push_back(surface);
-    surfaces_.back().alive = true;
-    return static_cast<uint32_t>(surfaces_.size() - 1);
+    return AddLiveSlot(surfaces_, surface);
 }
 
 uint32_t GlDevice::BackBufferSurface()
@@ -1349,13 +1359,10 @@ void GlDevice::ReleaseTexture(uint32_t texture)
     if (found == nullptr) {
         return;
     }
-    if (PlatformHasGlContext()) {
-        glDeleteTextures(1, &found->id);
-    }
     for (uint32_t &bound : bound_) {
         bound = bound == texture ? 0 : bound;
     }
-    *found = Texture{};
+    DeleteSlot(found, glDeleteTextures);
 }
 
 // --- States -------------------------------------------------------------------------------------------
@@ -1554,12 +1561,9 @@ void GlDevice::ReleaseBuffer(uint32_t buffer)
     if (found == nullptr) {
         return;
     }
-    if (PlatformHasGlContext()) {
-        glDeleteBuffers(1, &found->id);
-    }
     stream_ = stream_ == buffer ? 0 : stream_;
     indices_ = indices_ == buffer ? 0 : indices_;
-    *found = Buffer{};
+    DeleteSlot(found, glDeleteBuffers);
 }
 
 uint32_t GlDevice::SetStreamSource(uint32_t buffer, int stride)

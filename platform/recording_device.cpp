@@ -1,5 +1,7 @@
 #include "platform/recording_device.h"
 
+#include "platform/device_slots.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -90,24 +92,22 @@ void RecordingDevice::MakeBackBuffer()
 
 uint32_t RecordingDevice::NewSurface(const Surface &surface)
 {
-    surfaces_.push_back(surface);
-    surfaces_.back().alive = true;
-    return static_cast<uint32_t>(surfaces_.size() - 1);
+    return AddLiveSlot(surfaces_, surface);
 }
 
 RecordingDevice::Texture *RecordingDevice::FindTexture(uint32_t texture)
 {
-    return texture != 0 && texture < textures_.size() && textures_[texture].alive ? &textures_[texture] : nullptr;
+    return FindLiveSlot(textures_, texture);
 }
 
 RecordingDevice::Surface *RecordingDevice::FindSurface(uint32_t surface)
 {
-    return surface != 0 && surface < surfaces_.size() && surfaces_[surface].alive ? &surfaces_[surface] : nullptr;
+    return FindLiveSlot(surfaces_, surface);
 }
 
 RecordingDevice::Buffer *RecordingDevice::FindBuffer(uint32_t buffer)
 {
-    return buffer != 0 && buffer < buffers_.size() && buffers_[buffer].alive ? &buffers_[buffer] : nullptr;
+    return FindLiveSlot(buffers_, buffer);
 }
 
 std::vector<DeviceCall> RecordingDevice::CallsNamed(const std::string &name) const
@@ -171,15 +171,14 @@ int RecordingDevice::LiveSurfaces() const
 
 std::vector<uint8_t> RecordingDevice::BufferBytes(uint32_t buffer) const
 {
-    if (buffer == 0 || buffer >= buffers_.size() || !buffers_[buffer].alive) {
-        return {};
-    }
-    return buffers_[buffer].bytes;
+    const Buffer *found = FindLiveSlot(buffers_, buffer);
+    return found != nullptr ? found->bytes : std::vector<uint8_t>{};
 }
 
 uint32_t RecordingDevice::BufferUsage(uint32_t buffer) const
 {
-    return buffer != 0 && buffer < buffers_.size() && buffers_[buffer].alive ? buffers_[buffer].usage : 0;
+    const Buffer *found = FindLiveSlot(buffers_, buffer);
+    return found != nullptr ? found->usage : 0;
 }
 
 uint32_t RecordingDevice::BackBufferPixel(int x, int y) const
