@@ -31,6 +31,7 @@
 #include "tools/default_engines.h"
 #include "tools/default_human.h"
 #include "tools/default_skins.h"
+#include "tools/default_textures.h"
 #include "tools/default_track.h"
 #include "tools/font_file.h"
 
@@ -142,7 +143,7 @@ void FuzzMakeDefaultData()
     }
     const char *(*writers[])(const char *) = {WriteFontFile,     WriteDefaultSkins, WriteDefaultEngineFiles,
                                               WriteHumanFile,    WriteBodyObjects,  WriteCarDataFiles,
-                                              WriteDefaultTrack, WriteDefaultLayout};
+                                              WriteDefaultTrack, WriteDefaultLayout, WriteDefaultTextures};
     for (auto writer : writers) {
         if (const char *error = writer(run)) {
             std::fprintf(stderr, "fuzz: default data: %s\n", error);
