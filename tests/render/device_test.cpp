@@ -26,12 +26,7 @@ namespace {
 
 // The shell's side of the link: its state and a record of the services the
 // render layer called, in order.
-using render_test::Calls;
-using render_test::Contains;
-using render_test::HudNotes;
-using render_test::LogLines;
-using render_test::Messages;
-using render_test::Shell;
+using namespace render_test;
 std::vector<int> InSimAnswers;
 std::vector<int> Sleeps;
 

@@ -34,12 +34,7 @@
 
 namespace {
 
-using render_test::Calls;
-using render_test::Contains;
-using render_test::HudNotes;
-using render_test::LogLines;
-using render_test::Messages;
-using render_test::Shell;
+using namespace render_test;
 
 void ConnectShell()
 {
