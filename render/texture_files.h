@@ -5,7 +5,9 @@
 struct TextureRecord;
 
 // Texture files: the program's headerless .raw pictures with their alpha
-// companions, uploaded in 16- or 32-bit formats with a box-filtered chain.
+// companions, uploaded in 16- or 32-bit formats with a box-filtered chain
+// and kept compressed in the DDS cache "data\dds\<name>.dds"; JPEG, BMP and
+// DDS pictures (LoadTextureFile in texture_manager.h).
 
 // Alpha kinds, named by the last 9 characters of a .raw path.
 constexpr int AlphaKindNone = 0;
@@ -39,6 +41,9 @@ int ReadRawImage(uint8_t **pixels, const char *path, int *side, int *alphaKind, 
                  int halve, uint8_t averageColour[4]);
 // Halves the side x side picture in place, the result at its start.
 void DownsampleImage32(uint8_t *pixels, int side, int alphaKind);
+// A .raw texture: from the DDS cache when compression is on and the cache
+// file is usable, else from the .raw files (writing the cache when
+// compression is on). 0, -1 (refused or missing), -4 (no texture made).
 int LoadRawTexture(const char *name, const char *path, TextureRecord *record);
 // Writes an n x n cell of 32-bit pixels at texel (column n, row n) of every
 // level as (A << 8) | 0x0FFF (the pixels are copied, not changed).
