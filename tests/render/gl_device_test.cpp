@@ -965,3 +965,68 @@ TEST_F(OpenGlDeviceTest, RawTexturesOfEachAlphaKindShowTheirColoursAndAlpha)
 }
 
 }  // namespace
+
+namespace {
+
+// A BMP picture (left half red, right half blue) drawn 1:1 as R5G6B5 and as
+// DXT1, then as the DDS file a pending encoded copy of it was saved to.
+TEST_F(OpenGlDeviceTest, BmpAndDdsPicturesShowTheirColours)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(64, 64, 0xFF000000u));
+    constexpr int Side = 8;
+    std::vector<uint8_t> bgra(Side * Side * 4, 0);
+    for (int i = 0; i < Side * Side; ++i) {
+        const bool left = i % Side < Side / 2;
+        bgra[static_cast<size_t>(i * 4)] = left ? 30 : 220;      // blue
+        bgra[static_cast<size_t>(i * 4 + 1)] = 60;               // green
+        bgra[static_cast<size_t>(i * 4 + 2)] = left ? 210 : 20;  // red
+        bgra[static_cast<size_t>(i * 4 + 3)] = 255;
+    }
+    ASSERT_TRUE(WriteBmpFile("picture.bmp", bgra.data(), Side, Side));
+    const bool dxt = RenderDevice.DeviceCaps.dxt1Textures != 0;
+    const std::vector<uint8_t> encoded = ReadFileBytes("picture.bmp");
+    struct Case {
+        const char *path;
+        int compress;
+        bool pending;
+    };
+    const Case cases[] = {{"picture.bmp", 0, false}, {"picture.bmp", 1, false}, {"saved.dds", 1, true},
+                          {"saved.dds", 0, false}};
+    int index = 0;
+    for (const Case &c : cases) {
+        if (c.compress && !dxt) {
+            continue;
+        }
+        CompressTextures = c.compress;
+        if (c.pending) {
+            PendingEncodedBytes = encoded.data();
+            PendingEncodedSize = static_cast<int>(encoded.size());
+        }
+        const std::string name = "picture" + std::to_string(index++);
+        TextureRecord *record = nullptr;
+        const int result = LoadTextureFile(c.path, &record, name.c_str(), 0, 0);
+        PendingEncodedBytes = nullptr;
+        PendingEncodedSize = 0;
+        if (!dxt && std::strstr(c.path, ".dds") != nullptr) {
+            continue;  // no saved file to read without DXT textures
+        }
+        ASSERT_EQ(result, 0) << c.path;
+        ClearFrame(0xFF000000u, ClearTarget);
+        UseTexture(record->texture);
+        std::vector<ScreenVertex> quad;
+        AddRect(quad, 0, 0, Side, Side, 0xFFFFFFFFu);
+        DrawTriangles(quad, ScreenFvf);
+        const Picture picture = Shot();
+        for (int y = 0; y < Side; ++y) {
+            for (int x = 0; x < Side; ++x) {
+                const uint32_t want = x < Side / 2 ? 0xD23C1Eu : 0x143CDCu;
+                ASSERT_TRUE(Near(picture.At(x, y), want, 8))
+                    << c.path << " " << c.compress << " at " << x << "," << y << ": " << Hex(picture.At(x, y));
+            }
+        }
+        DeleteTexture(record);
+    }
+    CompressTextures = 1;
+}
+
+}  // namespace
