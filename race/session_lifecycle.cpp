@@ -440,7 +440,7 @@ void DrawSessionFrame(GameSession &session, float dt, int childAtStart)
     }
     // 28.
     const World *world = CurrentWorld;
-    bool scene = TopDisplayMode() == DisplayModeOwnScene && world != nullptr && !WorldIsLoading(world) &&
+    bool scene = GraphicsEnabled && TopDisplayMode() == DisplayModeOwnScene && world != nullptr && !WorldIsLoading(world) &&
                  !FrameBegun && !NoDrawFlag;
     // 29. Which cars were heard comes with the car sounds; until then the
     // fade counts none.
