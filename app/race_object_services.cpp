@@ -274,6 +274,9 @@ void HandleRequestPacket(int connection, const uint8_t *packet, int)
 {
     if (GameSessionPtr != nullptr) {
         HandleRaceRequest(*GameSessionPtr, connection, packet);
+    } else if (GameState == 1 && packet[1] == RequestVoteEnd) {
+        // A start still pending is called off.
+        RaceKind = 0;
     }
 }
 

@@ -36,6 +36,11 @@ struct SessionLinkServices {
     // The program ends with a result code (the hot-lap check start mode).
     void (*endProgram)(int code);
 
+    // --- Reliable packets ---
+    // A reliable packet to a connection's socket; `caller` names the sender
+    // in the look-up's failure message.
+    void (*sendReliable)(int connection, const uint8_t *packet, int length, const char *caller);
+
     // --- Sound and music ---
     void (*resetListener)();
     void (*stopCarSoundBuffer)();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/command_line.h"
 #include "core/debug_log.h"
 #include "core/main_window.h"
 #include "core/settings.h"
@@ -16,6 +17,7 @@
 #include "core/shell_globals.h"
 #include "race/game_session.h"
 #include "race/game_state.h"
+#include "race/race_requests.h"
 #include "race/session_clock.h"
 #include "race/session_frame.h"
 #include "race/session_links.h"
@@ -493,6 +495,115 @@ TEST_F(HeadTrackerSessionTest, LeavingStopsTheTransmissionAndLetsTheClientGoOnly
     LeaveSession(*session);
     EXPECT_EQ(seen(3), stops);
     GameSessionPtr = session;
+}
+
+}  // namespace
+
+namespace {
+
+struct Sent {
+    int connection;
+    std::vector<uint8_t> packet;
+    std::string caller;
+};
+std::vector<Sent> ReliableSent;
+
+TEST_F(SessionPassTest, TheOnlineHostRefusesAnEarlyRestartAndClearsCarTexts)
+{
+    static int votes[4];
+    for (int &v : votes) {
+        v = 0;
+    }
+    RaceLinks.connectionVote = [](int c) { return votes[c]; };
+    RaceLinks.setConnectionVote = [](int c, int v) { votes[c] = v; };
+    RaceLinks.connectionCount = [] { return 3; };
+    RaceLinks.isHost = [] { return 1; };
+    ReliableSent.clear();
+    SessionLinks.sendReliable = [](int c, const uint8_t *p, int n, const char *caller) {
+        ReliableSent.push_back({c, std::vector<uint8_t>(p, p + n), caller});
+    };
+    const CommandLineValues savedSettings = CommandLineSettings;
+    OnlineFlag = 1;
+    RaceKind = 1;
+    PlayerSlot *host = AddWithCar("host", 1);
+    PlayerSlot *guest = AddWithCar("guest", 2);
+    guest->info.connection = 1;
+    race->countdownSeconds = 10;
+
+    struct Case {
+        const char *what;
+        int minimum, afterEnd;
+        uint32_t tick;
+        int results;
+        int refusal;  // 0: the vote stands
+    };
+    const Case cases[] = {
+        {"30 s after the start, setting 300 s", 300, 30, 1000 + 3000, 0, 55},
+        {"after the setting", 20, 30, 1000 + 3000, 0, 0},
+        {"10 s after the winner, setting 30 s", 0, 30, 1000 + 6000, 1, 55},
+        {"after the winner's wait, cars on the grid", 0, 30, 1000 + 9000, 1, 56},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        votes[1] = 0;
+        packets.clear();
+        ReliableSent.clear();
+        CommandLineSettings.restartMinimum = c.minimum;
+        CommandLineSettings.restartAfterEnd = c.afterEnd;
+        race->tick = c.tick;
+        race->resultCount = c.results;
+        race->results[0].raceTime = 5000;
+        for (PlayerSlot *slot : {host, guest}) {
+            slot->car->speed = 0.0f;
+            slot->car->progress[0] = 1.0f;
+            slot->car->finished = 0;
+            slot->car->penalty = 0;
+        }
+        const uint8_t vote[4] = {17, RequestVoteRestart, 0, 0};
+        HandleRaceRequest(*session, 1, vote);
+        EXPECT_EQ(votes[1], 2);
+        if (c.refusal == 0) {
+            EXPECT_TRUE(packets.empty());
+            EXPECT_TRUE(ReliableSent.empty());
+            continue;
+        }
+        ASSERT_EQ(packets.size(), 1u);
+        EXPECT_EQ(packets[0], (std::vector<uint8_t>{17, RequestVotesCancelled, 0, 0}));
+        ASSERT_EQ(ReliableSent.size(), 1u);
+        EXPECT_EQ(ReliableSent[0].connection, 1);
+        EXPECT_EQ(ReliableSent[0].caller, "CANCEL");
+        ASSERT_EQ(ReliableSent[0].packet.size(), 68u);
+        EXPECT_EQ(ReliableSent[0].packet[0], 43);
+        const std::string text(reinterpret_cast<const char *>(ReliableSent[0].packet.data() + 4));
+        EXPECT_EQ(text, c.refusal == 55 ? "Too early to restart race" : "Some people are still racing");
+        // The cancellation, once dispatched, clears every vote.
+        static int cleared;
+        cleared = 0;
+        RaceLinks.clearGameVotes = [] { ++cleared; };
+        HandleRaceRequest(*session, 0, packets[0].data());
+        EXPECT_EQ(cleared, 1);
+    }
+    // Offline the rules never apply.
+    OnlineFlag = 0;
+    votes[1] = 0;
+    packets.clear();
+    race->resultCount = 0;
+    const uint8_t vote[4] = {17, RequestVoteRestart, 0, 0};
+    HandleRaceRequest(*session, 1, vote);
+    EXPECT_TRUE(packets.empty());
+    race->resultCount = 0;
+
+    // Clearing the car text: one player's, then every car's.
+    std::snprintf(host->car->raceControlText, 64, "PIT NOW");
+    std::snprintf(guest->car->raceControlText, 64, "SLOW");
+    const uint8_t one[4] = {17, RequestClearCarText, 2, 0};
+    HandleRaceRequest(*session, 0, one);
+    EXPECT_STREQ(host->car->raceControlText, "PIT NOW");
+    EXPECT_STREQ(guest->car->raceControlText, "");
+    const uint8_t all[4] = {17, RequestClearCarText, 0, 0};
+    HandleRaceRequest(*session, 0, all);
+    EXPECT_STREQ(host->car->raceControlText, "");
+    CommandLineSettings = savedSettings;
 }
 
 }  // namespace
