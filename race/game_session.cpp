@@ -241,8 +241,17 @@ void GameSession::StartRace(int replay, int join, uint32_t startTick)
         return;
     }
     World *world = LoadedWorld();
+    // 1.
+    if (SessionLinks.stopCarSoundBuffer != nullptr) {
+        SessionLinks.stopCarSoundBuffer();
+    }
     // 2.
     RuleCheckActive = 0;
+    // 3. Smoke and skid marks are simulation data: cleared with graphics or
+    // without.
+    if (SessionLinks.clearSpritesAndMarks != nullptr) {
+        SessionLinks.clearSpritesAndMarks();
+    }
     // 4. "3a_thexisst"
     const char *what = RaceKind == 2 ? "qualifying" : (race->raceLength == 0 ? "practice session" : "race");
     char text[64];
@@ -309,7 +318,9 @@ void GameSession::StartRace(int replay, int join, uint32_t startTick)
             continue;
         }
         PlaceCarAtStart(*this, i, slot.info.pitStart, join);
-        const int priority = slot.info.kind < 4 ? Priority[slot.info.kind] : 0;
+        // A running seek views the car it viewed before.
+        const bool sought = SeekActive && seekPlayerId != 0 && slot.info.playerId == seekPlayerId;
+        const int priority = sought ? 5 : slot.info.kind < 4 ? Priority[slot.info.kind] : 0;
         if (priority > best) {
             best = priority;
             viewedCar = slot.car;
@@ -317,6 +328,17 @@ void GameSession::StartRace(int replay, int join, uint32_t startTick)
                 drivenCar = slot.car;
             }
         }
+    }
+    // 15.
+    if (!OnlineFlag && !replay && SessionLinks.startSprRecording != nullptr) {
+        SessionLinks.startSprRecording();
+    }
+    if (OnlineFlag && !MultiplayerReplayPlaying && !join && SessionLinks.startMprRecording != nullptr) {
+        SessionLinks.startMprRecording();
+    }
+    // 16.
+    if (!restarting) {
+        SetViewMode(*this, DefaultView());
     }
     // 17. The physics world starts over with the race cars.
     physics.AddRaceCars();

@@ -24,6 +24,9 @@ struct SessionLinkServices {
     // Opens the replay of the replay settings and reads its players: 1 on
     // success.
     int (*sprOpenPlayback)();
+    // Recording starts at a race start when its replay option is on.
+    void (*startSprRecording)();
+    void (*startMprRecording)();
     // Ends the recording and saves it under its default name: 1 when saved.
     int (*sprSaveDefault)();
     // --- Multiplayer replays ---
@@ -72,6 +75,9 @@ struct SessionLinkServices {
     int (*logoExists)();
     void (*freeLogo)();
     void (*loadLogo)();
+
+    // --- Smoke and skid marks ---
+    void (*clearSpritesAndMarks)();
 
     // --- Layout editor and free view ---
     // The free camera moved by dt seconds.
