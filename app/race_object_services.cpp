@@ -298,6 +298,27 @@ void HandleWorldState(int, const uint8_t *packet, int length)
     ApplyWorldStatePacket(CurrentWorld, packet, length, RaceObjectPtr != nullptr ? &view : nullptr);
 }
 
+// Layout packets: through the session's packet loop while a game session
+// runs its frames, else through the world's local hand-off. What the
+// hand-off still holds goes first.
+void QueueLayoutPacket(const uint8_t *bytes, int length)
+{
+    if (GameSessionPtr != nullptr) {
+        FlushLocalGameBatch();
+        QueueGamePacket(bytes, length);
+    } else {
+        QueueLocalGamePacket(bytes, length);
+    }
+}
+
+void FlushLayoutBatch()
+{
+    FlushLocalGameBatch();
+    if (GameSessionPtr != nullptr) {
+        FlushGameBatch(0);
+    }
+}
+
 // The race's part of the world's AI reset: every car's path follower and
 // every local computer driver.
 void ResetRaceAiDrivers()
@@ -377,6 +398,11 @@ void RegisterRaceNetworkLinks()
     SetGamePacketHandler(MP_LAYOUT_EDIT, HandleLayoutEdit);
     SetGamePacketHandler(MP_LAYOUT_OBJECTS, HandleLayoutObjects);
     SetGamePacketHandler(MP_WORLD_STATE, HandleWorldState);
+    LayoutServices layout = GetLayoutServices();
+    layout.queueGamePacket = QueueLayoutPacket;
+    layout.flushGameBatch = FlushLayoutBatch;
+    layout.ownConnectionIndex = OwnConnectionIndex;
+    SetLayoutServices(layout);
     SetResetAiDriversHook(ResetRaceAiDrivers);
     RaceLinks.setSyncDeadline = SetSyncDeadline;
     RaceLinks.isHost = IsHostProgram;
