@@ -8,6 +8,7 @@
 
 class CarObject;
 struct MenuPage;
+struct MouseEvent;
 struct PlayerSlot;
 struct StartRaceView;
 
@@ -206,14 +207,9 @@ void StartHeadTrackerForSession();
 extern int HeadTrackerStartedBySession;
 
 // --- Keys, pointer and camera (least bodies until the session's views) ---
-struct SessionMouseEvent {
-    int kind;
-    int x;
-    int y;
-};
 // A key of the session: 1 when it was taken.
 int SessionKey(GameSession &session, int key);
-void SessionMouse(GameSession &session, const SessionMouseEvent &event);
+void SessionMouse(GameSession &session, const MouseEvent &event);
 // The field-of-view keys (zoom in and out) of the frame.
 void SessionFovKeys(GameSession &session, float dt);
 // The camera of the frame: the cockpit view set up in modes 3 and 4.

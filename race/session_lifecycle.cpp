@@ -111,6 +111,8 @@ GameSession *EnterSession(MenuPage *owner, int kind, int join)
         session->logoRemoved = 1;
     }
     // 4.
+    session->pointerX = MouseX;
+    session->pointerY = MouseY;
     session->active = 1;
     GameSessionPtr = session;
     for (uint32_t &time : FrameTimes) {

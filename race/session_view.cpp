@@ -16,7 +16,7 @@ int SessionKey(GameSession &, int)
     return 0;
 }
 
-void SessionMouse(GameSession &, const SessionMouseEvent &) {}
+void SessionMouse(GameSession &, const MouseEvent &) {}
 
 void SessionFovKeys(GameSession &, float) {}
 

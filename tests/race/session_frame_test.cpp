@@ -607,3 +607,25 @@ TEST_F(SessionPassTest, TheOnlineHostRefusesAnEarlyRestartAndClearsCarTexts)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SessionPassTest, LeavingDrawsTheBackgroundOnlyWhenNoFrameBegan)
+{
+    GraphicsEnabled = 1;
+    for (int begun : {0, 1}) {
+        SCOPED_TRACE(begun);
+        DeleteDebugLog();
+        NoDrawFlag = 0;
+        FrameBegun = begun;
+        TextureRefreshRequest = 0;
+        LeaveSession(*session);
+        EXPECT_EQ(TextureRefreshRequest, 1);
+        EXPECT_EQ(Logged(LogTail(), "Exit : draw background"), begun == 0);
+        EXPECT_EQ(FrameBegun, 1);
+        GameSessionPtr = session;
+    }
+    TextureRefreshRequest = 0;
+}
+
+}  // namespace
