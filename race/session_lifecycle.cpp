@@ -677,8 +677,9 @@ void SessionFrame(GameSession &session)
     // 12.
     RecordFrameTime(static_cast<uint32_t>(std::max(FrameElapsed, 0)));
     const float dt = static_cast<float>(GameClockStep) * 0.001f;
-    // 13. A paused multiplayer replay lets no ticks become due.
-    if (Paused) {
+    // 13. The car sound stops while paused or while the window is not
+    // active; a paused multiplayer replay lets no ticks become due.
+    if (Paused || WindowInactive) {
         CallLink(SessionLinks.stopCarSoundBuffer);
     }
     if (Paused && MultiplayerReplayPlaying) {
