@@ -7,6 +7,8 @@
 void ShowReplaySpeed();
 // Begins the frame and clears it to black when nothing began it in this pass.
 void DrawBackgroundScreen();
+// The main loop reads the controllers itself while no session does.
+void ReadControlsWithoutSession();
 // The replay speed halved (not below 0.125) or doubled (not above 32), then
 // shown.
 void HalveReplaySpeed();
