@@ -239,9 +239,7 @@ void RunMainLoop(ProgramRun &run)
         // that itself: CurrentScreen, which takes the input, changes only
         // through SetCurrentScreen.
         MenuPage *next = page->Run(page);
-        if (!GameSessionPtr) {
-            ReadControlInputs();
-        }
+        ReadControlsWithoutSession();
 
         // 10-11. A page that ended the program still has its frame shown.
         FinishFrame();

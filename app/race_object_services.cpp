@@ -274,6 +274,9 @@ void HandleRequestPacket(int connection, const uint8_t *packet, int)
 {
     if (GameSessionPtr != nullptr) {
         HandleRaceRequest(*GameSessionPtr, connection, packet);
+    } else if (GameState == 1 && packet[1] == RequestVoteEnd) {
+        // A start still pending is called off.
+        RaceKind = 0;
     }
 }
 
@@ -293,6 +296,27 @@ void HandleWorldState(int, const uint8_t *packet, int length)
     StartRaceView view;
     FillStartRaceView(&view);
     ApplyWorldStatePacket(CurrentWorld, packet, length, RaceObjectPtr != nullptr ? &view : nullptr);
+}
+
+// Layout packets: through the session's packet loop while a game session
+// runs its frames, else through the world's local hand-off. What the
+// hand-off still holds goes first.
+void QueueLayoutPacket(const uint8_t *bytes, int length)
+{
+    if (GameSessionPtr != nullptr) {
+        FlushLocalGameBatch();
+        QueueGamePacket(bytes, length);
+    } else {
+        QueueLocalGamePacket(bytes, length);
+    }
+}
+
+void FlushLayoutBatch()
+{
+    FlushLocalGameBatch();
+    if (GameSessionPtr != nullptr) {
+        FlushGameBatch(0);
+    }
 }
 
 // The race's part of the world's AI reset: every car's path follower and
@@ -374,6 +398,11 @@ void RegisterRaceNetworkLinks()
     SetGamePacketHandler(MP_LAYOUT_EDIT, HandleLayoutEdit);
     SetGamePacketHandler(MP_LAYOUT_OBJECTS, HandleLayoutObjects);
     SetGamePacketHandler(MP_WORLD_STATE, HandleWorldState);
+    LayoutServices layout = GetLayoutServices();
+    layout.queueGamePacket = QueueLayoutPacket;
+    layout.flushGameBatch = FlushLayoutBatch;
+    layout.ownConnectionIndex = OwnConnectionIndex;
+    SetLayoutServices(layout);
     SetResetAiDriversHook(ResetRaceAiDrivers);
     RaceLinks.setSyncDeadline = SetSyncDeadline;
     RaceLinks.isHost = IsHostProgram;

@@ -1,6 +1,7 @@
 #include "app/simulation_services.h"
 
 #include "app/race_object_services.h"
+#include "app/session_services.h"
 
 #include "audio/car_engine_sound.h"
 #include "audio/interface_sound.h"
@@ -9,8 +10,10 @@
 #include "core/colour.h"
 #include "race/game_session.h"
 #include "race/game_state.h"
+#include "race/session_frame.h"
 #include "render/model_node.h"
 #include "render/number_plates.h"
+#include "scene/hud.h"
 #include "scene/rim_models.h"
 #include "scene/wheel_octagons.h"
 #include "ui/message_lines.h"
@@ -196,7 +199,11 @@ void RegisterSimulationServices()
     RegisterLoopSoundHooks();
     SetSoundTextLink({nullptr, ShowTextBox2});
     // The car sound fades out over the last ticks of a race vote's countdown.
-    SetSoundSessionLink({nullptr, nullptr, [] { return static_cast<int>(VoteCountdown); }, nullptr});
+    // Interface sounds keep quiet while a seek runs and while the HUD shows
+    // nothing.
+    SetSoundSessionLink({[] { return static_cast<int>(SeekActive); }, [] { return HudShown; },
+                         [] { return static_cast<int>(VoteCountdown); }, nullptr});
     RegisterCarEngineSound();
     RegisterRaceObjectServices();
+    RegisterSessionServices();
 }

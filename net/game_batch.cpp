@@ -8,6 +8,7 @@
 #include "core/shell_globals.h"
 #include "net/game_packets.h"
 #include "net/net_session.h"
+#include "race/game_session.h"
 #include "race/game_state.h"
 #include "race/race_object.h"
 #include "race/session_clock.h"
@@ -39,6 +40,16 @@ void EmptyBatch()
 {
     GameBatchOut[0] = GameBatchHeaderSize;
     std::memset(GameBatchOut + 1, 0, GameBatchHeaderSize - 1);
+}
+
+// A player leaves the race: its car leaves the game session (and its
+// physics world) before the slot, which destroys the car, is removed.
+void RemovePlayerSlot(RaceObject &race, int s)
+{
+    if (GameSessionPtr != nullptr && race.slots[s].car != nullptr) {
+        GameSessionPtr->RemovePlayerCar(&race.slots[s]);
+    }
+    race.RemoveSlot(s);
 }
 
 }  // namespace
@@ -280,7 +291,7 @@ void RemoveConn(int i)
         RaceObject &race = *RaceObjectPtr;
         for (int s = race.slotCount - 1; s >= 0; --s) {
             if (race.slots[s].info.connection == i) {
-                race.RemoveSlot(s);
+                RemovePlayerSlot(race, s);
             }
         }
     }
@@ -381,7 +392,7 @@ void RunSessionFrame()
                 // "3a_rmvxbadc"
                 std::snprintf(text, sizeof(text), "removed %s^8 (bad connection)", race.slots[s].info.name);
                 PrintMessage(text, &MessageColours[ColourLightGrey]);
-                race.RemoveSlot(s);
+                RemovePlayerSlot(race, s);
             } else {
                 ++s;
             }

@@ -1,9 +1,12 @@
 #include "race/game_session.h"
 
 
+#include <algorithm>
 #include <cfenv>
+#include <cstring>
 #include <cstdio>
 
+#include "core/settings.h"
 #include "core/shell_globals.h"
 #include "race/game_state.h"
 #include "race/race_length.h"
@@ -11,6 +14,7 @@
 #include "race/race_object.h"
 #include "race/session_clock.h"
 #include "race/session_frame.h"
+#include "race/session_links.h"
 #include "vehicle/car_object.h"
 #include "vehicle/world_query.h"
 #include "world/layout.h"
@@ -63,6 +67,43 @@ void ClearGameVotesLink()
 bool LayoutHasFinish()
 {
     return LayoutRouteLines.timingLineCount > 0;
+}
+
+int SprRecording()
+{
+    return SessionLinks.sprRecording != nullptr && SessionLinks.sprRecording() != 0 ? 1 : 0;
+}
+
+// Every input word of a car that differs from its slot's copy becomes an
+// entry {u16 index, u16 value} of the slot's control-change record.
+void RecordControlChanges(RaceObject &race)
+{
+    for (int i = 0; i < race.slotCount; ++i) {
+        PlayerSlot &slot = race.slots[i];
+        const CarObject *car = slot.car;
+        if (car == nullptr) {
+            continue;
+        }
+        uint8_t record[2 + 18 * 4];
+        int count = 0;
+        for (int w = 0; w < 18; ++w) {
+            if (car->inputs[w] == slot.inputCopy[w]) {
+                continue;
+            }
+            uint8_t *entry = record + 2 + count * 4;
+            entry[0] = static_cast<uint8_t>(w);
+            entry[1] = 0;
+            entry[2] = static_cast<uint8_t>(car->inputs[w] & 0xff);
+            entry[3] = static_cast<uint8_t>(car->inputs[w] >> 8);
+            slot.inputCopy[w] = car->inputs[w];
+            ++count;
+        }
+        if (count > 0 && SessionLinks.sprRecordControls != nullptr) {
+            record[0] = 0;
+            record[1] = static_cast<uint8_t>(count);
+            SessionLinks.sprRecordControls(i, record, 2 + count * 4);
+        }
+    }
 }
 
 }  // namespace
@@ -200,8 +241,17 @@ void GameSession::StartRace(int replay, int join, uint32_t startTick)
         return;
     }
     World *world = LoadedWorld();
+    // 1.
+    if (SessionLinks.stopCarSoundBuffer != nullptr) {
+        SessionLinks.stopCarSoundBuffer();
+    }
     // 2.
     RuleCheckActive = 0;
+    // 3. Smoke and skid marks are simulation data: cleared with graphics or
+    // without.
+    if (SessionLinks.clearSpritesAndMarks != nullptr) {
+        SessionLinks.clearSpritesAndMarks();
+    }
     // 4. "3a_thexisst"
     const char *what = RaceKind == 2 ? "qualifying" : (race->raceLength == 0 ? "practice session" : "race");
     char text[64];
@@ -268,7 +318,9 @@ void GameSession::StartRace(int replay, int join, uint32_t startTick)
             continue;
         }
         PlaceCarAtStart(*this, i, slot.info.pitStart, join);
-        const int priority = slot.info.kind < 4 ? Priority[slot.info.kind] : 0;
+        // A running seek views the car it viewed before.
+        const bool sought = SeekActive && seekPlayerId != 0 && slot.info.playerId == seekPlayerId;
+        const int priority = sought ? 5 : slot.info.kind < 4 ? Priority[slot.info.kind] : 0;
         if (priority > best) {
             best = priority;
             viewedCar = slot.car;
@@ -276,6 +328,17 @@ void GameSession::StartRace(int replay, int join, uint32_t startTick)
                 drivenCar = slot.car;
             }
         }
+    }
+    // 15.
+    if (!OnlineFlag && !replay && SessionLinks.startSprRecording != nullptr) {
+        SessionLinks.startSprRecording();
+    }
+    if (OnlineFlag && !MultiplayerReplayPlaying && !join && SessionLinks.startMprRecording != nullptr) {
+        SessionLinks.startMprRecording();
+    }
+    // 16.
+    if (!restarting) {
+        SetViewMode(*this, DefaultView());
     }
     // 17. The physics world starts over with the race cars.
     physics.AddRaceCars();
@@ -549,12 +612,29 @@ uint32_t SessionTick(GameSession &session, int flag, int left)
         FillStartRaceView(&view);
         world->StepStartLightsAndWind(race != nullptr ? &view : nullptr);
     }
+    // 7. The single-player replay: the tick's control changes recorded, or
+    // the replay played up to the race tick.
+    uint32_t result = 0;
+    if (race != nullptr && GameState == 3) {
+        if (SessionLinks.sprPlayUntilTick != nullptr && SessionLinks.sprPlayUntilTick(race->tick, 1) != 0) {
+            OnSprPlaybackEnd(session);
+            result = 1;
+        } else {
+            const int32_t length = static_cast<int32_t>(race->tick) - ReplayStartTick + 1;
+            ReplayLength = std::max(ReplayLength, length);
+        }
+    } else if (race != nullptr && SprRecording()) {
+        RecordControlChanges(*race);
+        if ((race->tick & 255u) == 0 && SessionLinks.sprRecordStateCheck != nullptr) {
+            SessionLinks.sprRecordStateCheck(race->StateHash());
+        }
+    }
     // 8.
     if (!session.active) {
         if (race != nullptr) {
             ++race->tick;
         }
-        return 0;
+        return result;
     }
     // 9.
     if (RaceLinks.updateSprites != nullptr) {
@@ -564,9 +644,31 @@ uint32_t SessionTick(GameSession &session, int flag, int left)
     if (LoadedWorldQuery() != nullptr) {
         session.physics.Step(flag);
     }
+    // 11. The next tick records only what changes after this step.
+    if (race != nullptr && GameState != 3 && SprRecording()) {
+        for (int i = 0; i < race->slotCount; ++i) {
+            if (const CarObject *car = race->slots[i].car) {
+                std::memcpy(race->slots[i].inputCopy, car->inputs, sizeof(race->slots[i].inputCopy));
+            }
+        }
+    }
+    // 12. The free camera; the editor aims it along the viewed car first, or
+    // takes its timed step after the move.
+    if (session.freeView && !Paused) {
+        const bool follow = (ScreenFlags & 0x400u) != 0;
+        if (follow && SessionLinks.editorFollowCar != nullptr) {
+            SessionLinks.editorFollowCar(session.viewedCar);
+        }
+        if (SessionLinks.advanceFreeCamera != nullptr) {
+            SessionLinks.advanceFreeCamera(0.01f);
+        }
+        if (!follow && SessionLinks.editorCameraStep != nullptr) {
+            SessionLinks.editorCameraStep();
+        }
+    }
     // 13.
     SmoothLookAngle(session, 0.01f);
     // 14.
     CountSessionTick(session);
-    return 0;
+    return result;
 }

@@ -8,6 +8,7 @@
 
 class CarObject;
 struct MenuPage;
+struct MouseEvent;
 struct PlayerSlot;
 struct StartRaceView;
 
@@ -93,6 +94,18 @@ struct GameSession {
     // Chooses the viewed car: until the session's views are built, the
     // driven car, else the first car in slot order.
     void PickViewCar(int backwards);
+
+    // --- Replay time controls ---
+    // A seek to a race tick of the replay: 9 without a session, 11 out of
+    // sync with the target ahead, 1 at the target already, 0 started.
+    int SeekReplay(int32_t target, int pauseAfter);
+    // The replay, or the race recorded so far, from its beginning.
+    void RewindReplay();
+    // The replay of the replay settings opened again and started.
+    void PlaySpr();
+    void PlayMpr();
+    // The pointer of this frame: shown, tracked or hidden.
+    void UpdateCursor(int replay);
 };
 
 // The race's decided action and its countdown (ticks), the host's hold on
@@ -179,3 +192,31 @@ void StopReplaysOnLeave();
 void StopReplayRecording();
 // With a session: the next frame leaves it.
 void EndSessionNow();
+
+// --- Session accessors (0 or nothing without a session) ---
+int AreControlsFrozen();
+int IsIntroSessionEnded();
+void SetDriveUnderChild();
+int IsFreeViewActive();
+void SetViewScale(float scale);
+void RequestSessionPopup();
+
+// The head tracker's transmission for the session: started on entry, and
+// stopped on leaving only when the session started it.
+void StartHeadTrackerForSession();
+extern int HeadTrackerStartedBySession;
+
+// --- Keys, pointer and camera (least bodies until the session's views) ---
+// A key of the session: 1 when it was taken.
+int SessionKey(GameSession &session, int key);
+void SessionMouse(GameSession &session, const MouseEvent &event);
+// The field-of-view keys (zoom in and out) of the frame.
+void SessionFovKeys(GameSession &session, float dt);
+// The camera of the frame: the cockpit view set up in modes 3 and 4.
+void UpdateCamera(GameSession &session, float dt);
+// The track camera's view step (view mode 2).
+void TrackCameraStep(GameSession &session);
+// The viewed car's instruments are shown in this view.
+int IsDashboardShown();
+// Shift is held (Shift with a letter is a session command).
+int SessionShiftHeld();

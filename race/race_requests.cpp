@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/command_line.h"
 #include "core/shell_globals.h"
 #include "race/ai_driver.h"
 #include "race/game_session.h"
@@ -11,6 +12,7 @@
 #include "race/race_object.h"
 #include "race/session_clock.h"
 #include "race/session_frame.h"
+#include "race/session_links.h"
 #include "vehicle/car_object.h"
 #include "vehicle/car_race_services.h"
 #include "world/layout.h"
@@ -70,9 +72,55 @@ bool GuestVoteRateAllows()
     return true;
 }
 
+const char *ResultText(int number)
+{
+    return number == ResultStillRacing ? "Some people are still racing" : "Too early to restart race";
+}
+
+// The online host's check of a restart vote: the result text that refuses
+// it, or 0.
+int RestartRefusal(const RaceObject &race)
+{
+    // Players of more than one connection.
+    bool several = false;
+    for (int i = 1; i < race.slotCount && !several; ++i) {
+        several = race.slots[i].info.connection != race.slots[0].info.connection;
+    }
+    if (!several) {
+        return 0;
+    }
+    const int32_t sinceStart = static_cast<int32_t>(race.tick) - static_cast<int32_t>(race.countdownSeconds) * 100;
+    if (race.resultCount == 0) {
+        return sinceStart < CommandLineSettings.restartMinimum * 100 ? ResultTooEarlyToRestart : 0;
+    }
+    const int32_t sinceWinner = sinceStart - static_cast<int32_t>(race.results[0].raceTime);
+    if (sinceWinner < CommandLineSettings.restartAfterEnd * 100) {
+        return ResultTooEarlyToRestart;
+    }
+    // Cars still on the grid waiting for their start.
+    int waiting = 0;
+    for (int i = 0; i < race.slotCount; ++i) {
+        const CarObject *car = race.slots[i].car;
+        if (car != nullptr && !car->finished && car->penalty == 0 && car->speed < car->progress[0]) {
+            ++waiting;
+        }
+    }
+    return waiting > 1 ? ResultStillRacing : 0;
+}
+
 }  // namespace
 
 uint32_t LastVoteTime = 0;
+
+void RefuseVote(int connection, int resultText)
+{
+    QueueRequest(RequestVotesCancelled, 0);
+    uint8_t packet[68] = {43, 0, 0, 0};
+    std::snprintf(reinterpret_cast<char *>(packet + 4), 64, "%s", ResultText(resultText));
+    if (SessionLinks.sendReliable != nullptr) {
+        SessionLinks.sendReliable(connection, packet, sizeof(packet), "CANCEL");
+    }
+}
 uint8_t RejoinPending = 0;
 
 void RecordVote(int connection, int vote, const char *message)
@@ -122,9 +170,17 @@ void HandleRaceRequest(GameSession &session, int connection, const uint8_t packe
     case RequestVoteEnd:
         RecordVote(connection, 1, "%s^8 voted to END RACE");
         break;
-    case RequestVoteRestart:
+    case RequestVoteRestart: {
         RecordVote(connection, 2, "%s^8 voted to RESTART");
+        const bool host = RaceLinks.isHost != nullptr && RaceLinks.isHost();
+        const bool voted = RaceLinks.connectionVote != nullptr && RaceLinks.connectionVote(connection) == 2;
+        if (OnlineFlag && host && voted && VoteAction == 0 && RaceKind == 1 && race != nullptr) {
+            if (const int refusal = RestartRefusal(*race)) {
+                RefuseVote(connection, refusal);
+            }
+        }
         break;
+    }
     case RequestVoteQualify:
         RecordVote(connection, 3, "%s^8 voted to QUALIFY");
         break;
@@ -156,6 +212,17 @@ void HandleRaceRequest(GameSession &session, int connection, const uint8_t packe
         if (slot != nullptr) {
             const bool local = slot->info.kind == KindLocal || slot->info.kind == KindLocalAi;
             RaceSound(local ? 4 : 2);
+            if (reason == 4) {
+                char bounded[25];
+                const size_t length = strnlen(slot->info.name, 24);
+                std::memcpy(bounded, slot->info.name, length);
+                bounded[length] = 0;
+                char text[96];
+                std::snprintf(text, sizeof(text), "%s^8 - %s - %s", bounded, "FALSE START", "SPECTATE");
+                TakePlayerOut(session, index, nullptr);
+                RacePrint(text, RaceMessageInfo);
+                break;
+            }
             const char *message = reason == 0 ? nullptr
                                   : reason == 2 ? "%s^8 took the wrong route"
                                   : reason == 3 ? "%s^8 drove into a restricted area"
@@ -178,6 +245,14 @@ void HandleRaceRequest(GameSession &session, int connection, const uint8_t packe
             }
             if (reason != 0) {
                 RacePrint("All cars returned to the pit lane", RaceMessageInfo);
+            }
+        }
+        break;
+    case RequestClearCarText:
+        for (int i = 0; race != nullptr && i < race->slotCount; ++i) {
+            CarObject *car = race->slots[i].car;
+            if (car != nullptr && (id == 0 || race->slots[i].info.playerId == id)) {
+                car->raceControlText[0] = 0;
             }
         }
         break;

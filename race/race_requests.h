@@ -20,11 +20,18 @@ constexpr uint8_t RequestVotesCancelled = 8;
 constexpr uint8_t RequestRemovePlayer = 9;
 constexpr uint8_t RequestToPits = 10;
 constexpr uint8_t RequestAllToPits = 11;
+constexpr uint8_t RequestClearCarText = 12;
 
 void HandleRaceRequest(GameSession &session, int connection, const uint8_t packet[4]);
 // A connection's vote (1 end, 2 restart, 3 qualify); the same vote again
 // cancels it.
 void RecordVote(int connection, int vote, const char *message);
+// The host refuses a connection's vote: every vote is cancelled and the
+// voter is sent the result text (reliable packet 43).
+void RefuseVote(int connection, int resultText);
+// The result texts of a refused restart.
+constexpr int ResultTooEarlyToRestart = 55;
+constexpr int ResultStillRacing = 56;
 // The car back into its pit box, timed from now.
 void ReturnCarToPits(GameSession &session, PlayerSlot *slot);
 // The game clock of a guest's last vote (0 none), and a local driver

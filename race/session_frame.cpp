@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "core/controls.h"
 #include "core/shell_globals.h"
 #include "race/game_state.h"
 #include "race/game_session.h"
@@ -38,6 +39,13 @@ void DrawBackgroundScreen()
     NoDrawFlag |= BeginDrawFrame();
     if (!NoDrawFlag) {
         ClearFrame(0, ClearTarget | ClearZBuffer);
+    }
+}
+
+void ReadControlsWithoutSession()
+{
+    if (GameSessionPtr == nullptr) {
+        ReadControlInputs();
     }
 }
 

@@ -7,6 +7,8 @@
 void ShowReplaySpeed();
 // Begins the frame and clears it to black when nothing began it in this pass.
 void DrawBackgroundScreen();
+// The main loop reads the controllers itself while no session does.
+void ReadControlsWithoutSession();
 // The replay speed halved (not below 0.125) or doubled (not above 32), then
 // shown.
 void HalveReplaySpeed();
@@ -81,3 +83,26 @@ extern int32_t ForceHoldFrames;
 // less often: every 16, 8, 4, 2 frames below 3, 6, 12, 24 steps, else each
 // frame. 1 when a force was sent (through `send`).
 int SteerForceFrame(float f, float speedStep, int steps, void (*send)(float level));
+
+// --- Head-up display, replay extent, the frame's one-shot callback ---
+
+// 0 reduced HUD, 1 full HUD, 2 nothing at all.
+extern int HudShown;
+// Set by the session frame when screen bands are shown; the main loop clears it.
+extern int HudBandsOn;
+// The first race tick of the loaded replay and its length in ticks.
+extern int32_t ReplayStartTick;
+extern int32_t ReplayLength;
+// Set by the menus, commands and InSim when they start a replay: the
+// session taking it ends at the replay's end instead of playing it again.
+extern uint32_t PlayOnceRequest;
+// Run once after the scene is drawn, then cleared.
+extern void (*FrameCallback)();
+// The end of a single-player or multiplayer replay: played again, or the
+// session ends (the hot-lap check start mode ends the program with 13).
+void OnSprPlaybackEnd(GameSession &session);
+void OnMprPlaybackEnd(GameSession &session);
+// 1 while the system cursor is hidden by the session.
+extern uint32_t PointerHiddenFlag;
+// A left click the interface did not take, for the head-up display.
+extern uint32_t HudClick;

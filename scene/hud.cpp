@@ -2,9 +2,7 @@
 
 #include "ui/message_lines.h"
 
-int HudShown = 1;
 int HudDrawnThisPass = 0;
-int HudBandsOn = 0;
 
 // The HUD is not drawn yet, so HudDrawnThisPass is never set and every notice
 // becomes a message line.

@@ -3,15 +3,14 @@
 #include <cstdint>
 
 #include "core/colour.h"
+#include "race/session_frame.h"
 
 // The head-up display's state that the main loop and the window read.
 
-// 0 reduced HUD, 1 full HUD, 2 nothing at all.
-extern int HudShown;
+// HudShown and HudBandsOn belong to the game session (race/session_frame.h).
+
 // Set when the HUD was drawn in this main-loop pass; the main loop clears it.
 extern int HudDrawnThisPass;
-// Set by the session frame when screen bands are shown; the main loop clears it.
-extern int HudBandsOn;
 
 // A short notice: the HUD's top-left message for 4 s when the HUD was drawn
 // in this pass, else a message line in the given colour.

@@ -653,6 +653,7 @@ public:
     uint8_t blueFlagCount = 0;    // 0..7
     uint8_t blueFlagCarId = 0;    // player id named by the last blue flag
     uint8_t yellowFlagCount = 0;  // 0..4
+    char raceControlText[64] = {};  // the host's text shown with the car; empty for none
     // Road values kept by race progress: the path direction at the car
     // (unit x, y) and the road's low and high lateral edges (m); the car's
     // lateral offset and its slow-speed threshold are progress[1] and

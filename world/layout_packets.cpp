@@ -54,13 +54,7 @@ void QueueLayoutGamePacket(const uint8_t *bytes, int length)
         services.queueGamePacket(bytes, length);
         return;
     }
-    if (length <= 0 || length > MaxLocalPacket) {
-        return;
-    }
-    LocalPacket packet;
-    std::memcpy(packet.bytes, bytes, static_cast<size_t>(length));
-    packet.length = length;
-    LocalBatch.push_back(packet);
+    QueueLocalGamePacket(bytes, length);
 }
 
 void FlushLayoutGameBatch()
@@ -70,6 +64,22 @@ void FlushLayoutGameBatch()
         services.flushGameBatch();
         return;
     }
+    FlushLocalGameBatch();
+}
+
+void QueueLocalGamePacket(const uint8_t *bytes, int length)
+{
+    if (length <= 0 || length > MaxLocalPacket) {
+        return;
+    }
+    LocalPacket packet;
+    std::memcpy(packet.bytes, bytes, static_cast<size_t>(length));
+    packet.length = length;
+    LocalBatch.push_back(packet);
+}
+
+void FlushLocalGameBatch()
+{
     if (HandingOver) {
         return;
     }

@@ -35,6 +35,11 @@ constexpr int LayoutErrorSound = 3;
 // loop, so they follow the packet being handled.
 void QueueLayoutGamePacket(const uint8_t *bytes, int length);
 void FlushLayoutGameBatch();
+// The local hand-off itself: packets collected, then handed in order to the
+// local game-packet handler. The program uses it while no session frames
+// run.
+void QueueLocalGamePacket(const uint8_t *bytes, int length);
+void FlushLocalGameBatch();
 // The local game-packet handler: layout packets to their handlers, others to
 // the registered handler.
 void HandleLocalGamePacket(const uint8_t *bytes, int length, int connection);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/window_proc.h"
+#include "tests/app/program_fixture.h"
 #include "core/card_config.h"
 #include "core/debug_log.h"
 #include "core/main_window.h"
@@ -20,11 +21,6 @@
 #include "platform/keys.h"
 #include "platform/recording_device.h"
 #include "render/render_device.h"
-#include "tools/body_objects.h"
-#include "tools/default_engines.h"
-#include "tools/default_human.h"
-#include "tools/default_skins.h"
-#include "tools/font_file.h"
 #include "ui/menu_page.h"
 
 // The whole program with graphics: on the recording device without a
@@ -34,45 +30,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-const std::string StartDisplay = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
-
-uint32_t FakeNowMs = 0;
-int SleepCount = 0;
-std::function<void(int)> OnSleep;
-
-uint32_t FakeTime()
-{
-    return FakeNowMs;
-}
-
-void FakeSleep(int ms)
-{
-    ++SleepCount;
-    FakeNowMs += static_cast<uint32_t>(ms);
-    if (OnSleep) {
-        OnSleep(SleepCount);
-    }
-    if (SleepCount > 1000) {
-        RequestQuit();
-    }
-}
-
-std::time_t FakeWallTime()
-{
-    return 1733684394;
-}
-
-std::vector<std::string> LogLines()
-{
-    std::vector<std::string> lines;
-    std::ifstream in("deb.log");
-    std::string line;
-    while (std::getline(in, line)) {
-        lines.push_back(line.size() >= LogStampLength ? line.substr(LogStampLength) : line);
-    }
-    return lines;
-}
+using namespace program_test;
 
 bool Contains(const std::vector<std::string> &lines, const std::string &wanted)
 {
@@ -100,29 +58,9 @@ class ProgramGraphicsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        unsetenv("DISPLAY");
-        unsetenv("WAYLAND_DISPLAY");
-        setenv("LC_ALL", "en_GB.UTF-8", 1);
-        if (!fs::exists("data")) {
-            for (const char *(*writer)(const char *) :
-                 {WriteFontFile, WriteDefaultSkins, WriteDefaultEngineFiles, WriteBodyObjects, WriteHumanFile}) {
-                const char *error = writer(".");
-                ASSERT_EQ(error, nullptr) << error;
-            }
-        }
+        PrepareProgramRun();
         fs::remove_all("data/shots");
         fs::remove("cfg.txt");
-        FakeNowMs = 5000;
-        SleepCount = 0;
-        OnSleep = nullptr;
-        QuitFlag = 0;
-        ExitState = 0;
-        ExitValue = 0;
-        ExitCode = 0;
-        StartMode = StartModeNormal;
-        GraphicsEnabled = 1;
-        DedicatedMode = DedicatedNone;
-        CurrentScreen = nullptr;
     }
 
     void TearDown() override
@@ -144,10 +82,7 @@ protected:
 TEST_F(ProgramGraphicsTest, RecordingDeviceRunsTheProgramWithGraphicsAndNoWindow)
 {
     RecordingDevice device;
-    ProgramServices services{};
-    services.timeMs = FakeTime;
-    services.sleepMs = FakeSleep;
-    services.wallTime = FakeWallTime;
+    ProgramServices services = FakeProgramServices();
     services.graphicsDevice = &device;
     SetProgramServices(services);
     OnSleep = [](int n) {
@@ -191,10 +126,7 @@ TEST_F(ProgramGraphicsTest, CtrlSSavesTheWindowsPictureOnTheOpenGlDevice)
     }
     std::ofstream("cfg.txt") << "Start Windowed 1\n";
     setenv("DISPLAY", StartDisplay.c_str(), 1);
-    ProgramServices services{};
-    services.timeMs = FakeTime;
-    services.sleepMs = FakeSleep;
-    services.wallTime = FakeWallTime;
+    ProgramServices services = FakeProgramServices();
     SetProgramServices(services);
     static int width;
     static int height;

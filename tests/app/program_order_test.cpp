@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/window_proc.h"
+#include "tests/app/program_fixture.h"
 #include "core/car_table.h"
 #include "core/debug_log.h"
 #include "core/main_window.h"
@@ -24,11 +25,6 @@
 #include "platform/timer.h"
 #include "platform/window.h"
 #include "render/render_device.h"
-#include "tools/body_objects.h"
-#include "tools/default_engines.h"
-#include "tools/default_human.h"
-#include "tools/default_skins.h"
-#include "tools/font_file.h"
 #include "ui/menu_page.h"
 #include "world/track_sites.h"
 
@@ -36,39 +32,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The display the tests were started with; the fixture hides it from every
-// run that must not open a window or a message box.
-const std::string StartDisplay = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+using namespace program_test;
 
-// --- A fake platform: time passes only while the program sleeps -------------------------
-
-uint32_t FakeNowMs = 0;
-std::vector<int> Sleeps;
-std::function<void(int)> OnSleep;  // called with the number of the sleep, from 1
-
-uint32_t FakeTime()
-{
-    return FakeNowMs;
-}
-
-void FakeSleep(int ms)
-{
-    Sleeps.push_back(ms);
-    FakeNowMs += static_cast<uint32_t>(ms);
-    if (OnSleep) {
-        OnSleep(static_cast<int>(Sleeps.size()));
-    }
-    // A program that missed its way out is stopped, so the test fails
-    // instead of hanging.
-    if (Sleeps.size() > 1000) {
-        RequestQuit();
-    }
-}
-
-std::time_t FakeWallTime()
-{
-    return 1733684394;  // 8 December 2024
-}
+// --- A fake console ---------------------------------------------------------------------------
 
 std::vector<std::string> ConsoleInput;
 
@@ -109,17 +75,6 @@ MenuPage *MakeCountingPage(MenuPage *parent)
 
 // --- The run ---------------------------------------------------------------------------------
 
-std::vector<std::string> LogLines()
-{
-    std::vector<std::string> lines;
-    std::ifstream in("deb.log");
-    std::string line;
-    while (std::getline(in, line)) {
-        lines.push_back(line.size() >= LogStampLength ? line.substr(LogStampLength) : line);
-    }
-    return lines;
-}
-
 std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string> &b)
 {
     a.insert(a.end(), b.begin(), b.end());
@@ -142,41 +97,11 @@ class ProgramTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        // No message box may wait for a user, and the language stays English.
-        unsetenv("DISPLAY");
-        unsetenv("WAYLAND_DISPLAY");
-        setenv("LC_ALL", "en_GB.UTF-8", 1);
-
-        if (!fs::exists("data")) {
-            for (const char *(*writer)(const char *) :
-                 {WriteFontFile, WriteDefaultSkins, WriteDefaultEngineFiles, WriteBodyObjects, WriteHumanFile}) {
-                const char *error = writer(".");
-                ASSERT_EQ(error, nullptr) << error;
-            }
-        }
-
-        FakeNowMs = 5000;
-        Sleeps.clear();
-        OnSleep = nullptr;
+        PrepareProgramRun();
         ConsoleInput.clear();
         TestPage.quitAfter = 5;
 
-        // The shell state of a freshly started process.
-        QuitFlag = 0;
-        ExitState = 0;
-        ExitValue = 0;
-        ExitCode = 0;
-        StartMode = StartModeNormal;
-        GraphicsEnabled = 1;
-        DedicatedMode = DedicatedNone;
-        GameClock = 0;
-        FrameRandom = 0;
-        CurrentScreen = nullptr;
-
-        ProgramServices services{};
-        services.timeMs = FakeTime;
-        services.sleepMs = FakeSleep;
-        services.wallTime = FakeWallTime;
+        ProgramServices services = FakeProgramServices();
         services.readConsoleLine = FakeConsoleLine;
         services.firstPage = MakeCountingPage;
         services.noDisplay = 1;
@@ -276,10 +201,7 @@ TEST_F(ProgramTest, ConsoleHostRunsTypedLines)
 // exit and the program shuts down in order with exit code 0.
 TEST_F(ProgramTest, TerminateSignalShutsDownInOrder)
 {
-    ProgramServices services{};
-    services.timeMs = FakeTime;
-    services.sleepMs = FakeSleep;
-    services.wallTime = FakeWallTime;
+    ProgramServices services = FakeProgramServices();
     services.noDisplay = 1;
     SetProgramServices(services);  // the real start-up and entry screens
     OnSleep = [](int n) {
@@ -382,10 +304,7 @@ TEST_F(ProgramTest, WindowRunsUntilEscOrCloseAndShutsDownInOrder)
         // which the next run (and other tests) could catch half-way.
         std::ofstream("cfg.txt") << "Start Windowed 1\n";
         setenv("DISPLAY", StartDisplay.c_str(), 1);
-        ProgramServices services{};
-        services.timeMs = FakeTime;
-        services.sleepMs = FakeSleep;
-        services.wallTime = FakeWallTime;
+        ProgramServices services = FakeProgramServices();
         SetProgramServices(services);  // the real start-up and entry screens, and the video
         static PlatformEventKind endWith;
         static int drawing;

@@ -9,7 +9,9 @@
 #include "core/shell_globals.h"
 #include "net/game_packets.h"
 #include "net/net_session.h"
+#include "race/game_session.h"
 #include "race/game_state.h"
+#include "vehicle/car_object.h"
 #include "race/race_object.h"
 #include "race/session_clock.h"
 #include "ui/message_lines.h"
@@ -328,6 +330,39 @@ TEST_F(GameBatchTest, RemovingAConnectionMovesTheLastIntoItsPlace)
     RunSessionFrame();
     EXPECT_EQ(race->slotCount, 2);
     EXPECT_EQ(Messages(), std::vector<std::string>{"removed ^8 (bad connection)"});
+}
+
+TEST_F(GameBatchTest, APlayerOfALeavingConnectionTakesItsCarOutOfTheSession)
+{
+    // The cars are destroyed with their slots: none may stay in the
+    // session's physics world.
+    RaceObject *race = CreateRaceObject();
+    GameSession session;
+    GameSessionPtr = &session;
+    ConnCount = 3;
+    for (int i = 0; i < 3; ++i) {
+        PlayerInfo info{};
+        info.playerId = static_cast<uint8_t>(30 + i);
+        info.connection = static_cast<uint8_t>(i);
+        PlayerSlot *slot = race->AddSlot(info);
+        slot->car = new CarObject;
+        session.physics.Add(slot->car);
+    }
+    session.viewedCar = race->slots[1].car;
+    RemoveConn(1);
+    EXPECT_EQ(session.physics.bodyCount, 2);
+    EXPECT_EQ(session.viewedCar, nullptr);
+
+    // A player whose connection is gone leaves in the next frame, its car too.
+    race->slots[1].info.connection = 9;
+    for (int i = 0; i < ConnCount; ++i) {
+        ConnTable[i].framesStored = 100;
+    }
+    RunSessionFrame();
+    ASSERT_EQ(race->slotCount, 1);
+    EXPECT_EQ(session.physics.bodyCount, 1);
+    EXPECT_EQ(session.physics.bodies[0], race->slots[0].car);
+    GameSessionPtr = nullptr;
 }
 
 TEST_F(GameBatchTest, ReliablePacketsAreCheckedAndHandledAtOnceOnTheHost)

@@ -12,6 +12,8 @@ int QueryVersionResult = 0;
 int RequestDataResult = 0;
 int RegisterProfileResult = 0;
 int StartTransmissionResult = 0;
+int StopTransmissionResult = 0;
+int Stopped = 0;
 uint16_t LastMask = 0;
 uint16_t LastProfile = 0;
 int Unregistered = 0;
@@ -21,20 +23,21 @@ int Unregistered = 0;
 extern "C" {
 
 // which: 0 register window, 1 query version, 2 request data, 3 register
-// profile, 4 start transmission.
+// profile, 4 start transmission, 5 stop transmission.
 __attribute__((visibility("default"))) void FakeTrackerSet(int which, int result)
 {
     int *const results[] = {&RegisterWindowResult, &QueryVersionResult, &RequestDataResult,
-                            &RegisterProfileResult, &StartTransmissionResult};
-    if (which >= 0 && which < 5) {
+                            &RegisterProfileResult, &StartTransmissionResult, &StopTransmissionResult};
+    if (which >= 0 && which < 6) {
         *results[which] = result;
     }
 }
 
-// what: 0 last data mask, 1 last profile id, 2 unregister calls.
+// what: 0 last data mask, 1 last profile id, 2 unregister calls, 3 stop
+// transmission calls.
 __attribute__((visibility("default"))) int FakeTrackerSeen(int what)
 {
-    return what == 0 ? LastMask : (what == 1 ? LastProfile : Unregistered);
+    return what == 0 ? LastMask : what == 1 ? LastProfile : what == 2 ? Unregistered : Stopped;
 }
 
 __attribute__((visibility("default"))) int NP_RegisterWindowHandle(uintptr_t) { return RegisterWindowResult; }
@@ -72,6 +75,10 @@ __attribute__((visibility("default"))) int NP_StopCursor() { return 0; }
 __attribute__((visibility("default"))) int NP_ReCenter() { return 0; }
 #endif
 __attribute__((visibility("default"))) int NP_StartDataTransmission() { return StartTransmissionResult; }
-__attribute__((visibility("default"))) int NP_StopDataTransmission() { return 0; }
+__attribute__((visibility("default"))) int NP_StopDataTransmission()
+{
+    ++Stopped;
+    return StopTransmissionResult;
+}
 
 }  // extern "C"
