@@ -67,8 +67,6 @@ bool LayoutHasFinish()
 
 }  // namespace
 
-void ApplyPlayerControls(GameSession &, int) {}
-
 void SmoothLookAngle(GameSession &, float) {}
 
 // --- Start ---
