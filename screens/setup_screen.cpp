@@ -5,6 +5,8 @@
 
 #include "audio/interface_sound.h"
 #include "core/car_table.h"
+#include "core/debug_log.h"
+#include "core/data_stream.h"
 #include "core/main_window.h"
 #include "core/settings.h"
 #include "core/shell_globals.h"
@@ -35,6 +37,9 @@ namespace {
 // The game clock (ms) from which the offline lobby moves its clock back.
 constexpr uint32_t RebaseClock = 61000;
 constexpr int OfflineCarLimit = 20;
+
+// The start-up race gives its ready vote once the grid is complete.
+int AutoReady = 0;
 
 struct SetupScreenPage : MenuPage {
     uint8_t onlineAtOpen = 0;
@@ -100,6 +105,8 @@ void RunLobbyFrames()
 
 void LeaveSetupScreen(SetupScreenPage *page)
 {
+    AutoReady = 0;
+    LogLine("Race setup : leave");
     RaceObject *race = RaceObjectPtr;
     if (race != nullptr) {
         if (const World *world = LoadedWorld()) {
@@ -131,6 +138,11 @@ MenuPage *RunSetupScreen(MenuPage *base)
     if (GameState == 1 && RaceKind == 0 && GameSessionPtr == nullptr) {
         RunLobbyFrames();
         SendNextPlayerPacket();
+        if (AutoReady && RaceObjectPtr != nullptr && RaceObjectPtr->slotCount > 0 && !IsGridIncomplete()) {
+            AutoReady = 0;
+            LogLine("Race setup : ready");
+            SetupReady();
+        }
     }
     if (GameSessionPtr != nullptr) {
         // A program exit ends the race through its end vote.
@@ -139,6 +151,9 @@ MenuPage *RunSetupScreen(MenuPage *base)
             VoteEndRace();
         }
         SessionFrame(*GameSessionPtr);
+        if (GameSessionPtr == nullptr && RaceObjectPtr != nullptr) {
+            LogPrintf("Race setup : race ended at tick %u", RaceObjectPtr->tick);
+        }
         return page;
     }
     page->exitVoteSent = 0;
@@ -310,6 +325,16 @@ const char *OpenSetupFromMenu()
     return nullptr;
 }
 
+int StartRaceAtStartup()
+{
+    if (DedicatedMode != DedicatedNone || !FileExists("data\\grids\\cfg.rac") || OpenSetupFromMenu() != nullptr) {
+        return 0;
+    }
+    LogLine("Race setup : cfg grid");
+    AutoReady = 1;
+    return 1;
+}
+
 int IsSetupScreenIdle()
 {
     return SetupScreenPtr != nullptr && SetupScreenPtr->Active && SetupScreenPtr->Child == nullptr &&
@@ -433,6 +458,12 @@ void StartRaceFromSetup()
     CopyString(race->trackName, MapName, sizeof(race->trackName));
     GameState = 2;
     EnterSession(SetupScreenPtr, SessionNormal, 0);
+    int cars = 0;
+    for (int i = 0; i < race->slotCount; ++i) {
+        cars += race->slots[i].car != nullptr ? 1 : 0;
+    }
+    LogPrintf("Race setup : race started - %d drivers, %d cars, countdown %d s", race->slotCount, cars,
+              race->countdownSeconds);
 }
 
 void RemoveGridDriver(const PlayerSlot *slot)

@@ -61,5 +61,10 @@ extern void (*SetupSessionMouse)(GameSession &session, const MouseEvent &event);
 // interpreter treat the line as chat). Other commands do nothing.
 const char *RaceSetupCommand(SessionCommand command, const char *argument, int value);
 
+// Until the front end's menus exist the program starts a race at once: when
+// the "cfg" grid exists, the entry page opens this page and the ready vote
+// is given as soon as every driver of the grid has its car. 1 when opened.
+int StartRaceAtStartup();
+
 // The hooks of the grid packets and of the world's race-setup entries.
 void RegisterSetupScreen();

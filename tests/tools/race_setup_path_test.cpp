@@ -30,6 +30,7 @@
 #include "screens/setup_screen.h"
 #include "tests/tools/fixture_world.h"
 #include "tests/tools/generated_cars_fixture.h"
+#include "tools/default_grid.h"
 #include "ui/menu_page.h"
 #include "ui/message_lines.h"
 #include "vehicle/car_network_services.h"
@@ -301,6 +302,35 @@ TEST_F(RaceSetupPathTest, TheCfgGridOfFourStartsWithinTwoFramesAndTheExitEndsItI
     EXPECT_EQ(MainMenuPage, nullptr);
     EXPECT_EQ(GameState, 1);
     ExitState = 0;
+}
+
+TEST_F(RaceSetupPathTest, TheDefaultGridStartsItsRaceAtStartOnceEveryCarRecordIsIn)
+{
+    ASSERT_EQ(WriteDefaultGrid("."), nullptr);
+    ASSERT_EQ(StartRaceAtStartup(), 1);
+    ASSERT_NE(SetupScreenPtr, nullptr);
+    // The grid's drivers have no car records yet: the lobby sends one a
+    // frame, and the ready vote waits for the last.
+    ASSERT_EQ(RaceObjectPtr->slotCount, 4);
+    EXPECT_EQ(IsGridIncomplete(), 1);
+    int frames = 0;
+    while (GameSessionPtr == nullptr && frames < 20) {
+        Frame();
+        ++frames;
+    }
+    ASSERT_NE(GameSessionPtr, nullptr);
+    EXPECT_GE(frames, 5);
+    const RaceObject &race = *RaceObjectPtr;
+    ASSERT_EQ(race.slotCount, 4);
+    ExpectOnGrid(race, 4);
+    EXPECT_EQ(GameSessionPtr->drivenCar, race.slots[0].car);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_STREQ(race.slots[i].carName, CarTable[i].name) << i;
+    }
+    // A grid already there is the user's: it is kept.
+    const auto written = std::filesystem::last_write_time("data/grids/cfg.rac");
+    ASSERT_EQ(WriteDefaultGrid("."), nullptr);
+    EXPECT_EQ(std::filesystem::last_write_time("data/grids/cfg.rac"), written);
 }
 
 TEST_F(RaceSetupPathTest, CommandsAnswerWithTheirRefusals)
