@@ -4,10 +4,12 @@
 #include <cstring>
 #include <vector>
 
+#include "core/controllers.h"
 #include "core/controls.h"
 #include "core/main_window.h"
 #include "core/player_file.h"
 #include "core/settings.h"
+#include "platform/fake_controllers.h"
 #include "race/game_session.h"
 #include "race/game_state.h"
 #include "race/player_controls.h"
@@ -397,6 +399,59 @@ TEST_F(PlayerControlsTest, LookDirectionThresholdsAndShifterGears)
     EXPECT_EQ(Frame(1)[0][14], 0);
     car->gearboxKind = 2;
     EXPECT_EQ(Frame(1)[0][14], 255);
+}
+
+}  // namespace
+
+namespace {
+
+// The whole way from a controller: the injected device's axes and buttons,
+// read once a frame, give the words tick by tick.
+TEST_F(PlayerControlsTest, AnInjectedControllerDrivesTheWordsFrameByFrame)
+{
+    FakeControllerBackend fake;
+    SetControllerBackend(&fake);
+    ReleaseControllers();
+    ResetControllerTables();
+    ResetAxisCalibrations(0);
+    FakeControllerDevice &device = fake.Add("Wheel", ControllerKindWheel, 4, 0);
+    ASSERT_EQ(InitDirectInput(), 0);
+    AxesCalibrated = 1;
+    for (int i = 0; i < 4; ++i) {
+        AxisCalibrations[i].minimum = -1000;
+        AxisCalibrations[i].maximum = 1000;
+    }
+    AxisBindingTable[AxisSteer] = {0, 0};
+    AxisBindingTable[AxisThrottle] = {1, 0};
+    AxisBindingTable[AxisBrake] = {2, 0};
+    KeyBindingTable[FunctionShiftUp].button = 3;
+
+    struct Step {
+        int steerRaw, throttleRaw;
+        bool shift;
+        int ticks;
+        uint16_t steer, throttle, shiftWord;  // the words after the frame's last tick
+    };
+    const Step steps[] = {
+        {0, -1000, false, 2, 32768, 0, 0},
+        {1000, 1000, true, 3, 65535, 65535, 1},
+        {-1000, 0, false, 1, 1, 32768, 1},
+    };
+    for (const Step &step : steps) {
+        device.reading.axes[0] = static_cast<int16_t>(step.steerRaw);
+        device.reading.axes[1] = static_cast<int16_t>(step.throttleRaw);
+        device.reading.axes[2] = -1000;
+        device.reading.axes[3] = 0;
+        device.reading.buttons[3] = step.shift ? 0x80 : 0;
+        ReadControlInputs();
+        const auto words = Frame(step.ticks);
+        EXPECT_EQ(words.back()[0], step.steer) << step.steerRaw;
+        EXPECT_NEAR(words.back()[1], step.throttle, 1) << step.throttleRaw;
+        EXPECT_EQ(words.back()[3], step.shiftWord) << step.shift;
+        EXPECT_EQ(words.back()[2], 0);
+    }
+    ReleaseControllers();
+    SetControllerBackend(nullptr);
 }
 
 }  // namespace
