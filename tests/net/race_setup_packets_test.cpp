@@ -17,6 +17,7 @@
 #include "race/race_links.h"
 #include "race/race_object.h"
 #include "race/session_clock.h"
+#include "ui/message_lines.h"
 #include "vehicle/car_object.h"
 #include "world/layout_packets.h"
 #include "world/world.h"
@@ -285,6 +286,27 @@ TEST_F(RaceSetupPacketsTest, EntryVotesMarkTheSenderReadyAndRunTheStartCheck)
     ConnTable[0].ready = 1;
     Game({MP_TO_PITS, 0, 0, 0});
     EXPECT_EQ(ConnTable[0].ready, 0);
+}
+
+TEST_F(RaceSetupPacketsTest, ChatTextsShowWithTheSendersNameAndBadSizesAreRejected)
+{
+    std::snprintf(ConnTable[0].name, sizeof(ConnTable[0].name), "Anna");
+    ClearMessageLines();
+    Bytes text = {MP_TEXT, 12, 0, 0, 'h', 'e', 'l', 'l', 'o', 0, 0, 0};
+    HandleReliablePacket(text.data(), 0, static_cast<int>(text.size()));
+    ASSERT_GE(MessageLineCount, 1);
+    EXPECT_NE(std::strstr(MessageLines[MessageLineCount - 1].Text, "Anna"), nullptr);
+    EXPECT_NE(std::strstr(MessageLines[MessageLineCount - 1].Text, "hello"), nullptr);
+    // A size byte that does not agree, or no zero at the end: not shown.
+    ClearMessageLines();
+    text[1] = 16;
+    HandleReliablePacket(text.data(), 0, static_cast<int>(text.size()));
+    text[1] = 12;
+    text[11] = 'x';
+    HandleReliablePacket(text.data(), 0, static_cast<int>(text.size()));
+    for (int i = 0; i < MessageLineCount; ++i) {
+        EXPECT_EQ(std::strstr(MessageLines[i].Text, "hello"), nullptr);
+    }
 }
 
 TEST_F(RaceSetupPacketsTest, AQueuedPacketIsAppliedInTheNextFrame)
