@@ -12,6 +12,9 @@
 #include "race/driver_names.h"
 #include "race/game_state.h"
 #include "screens/main_menu.h"
+#include "screens/setup_screen.h"
+#include "net/game_batch.h"
+#include "net/race_setup_packets.h"
 #include "screens/track_sites.h"
 #include "ui/message_lines.h"
 
@@ -85,6 +88,15 @@ int StartProcess(const char *program, const char *argument, int wait)
     return PlatformStartProcess(program, argument);
 }
 
+// A chat line goes to the host as MP_TEXT; offline and on the host nobody
+// else is connected yet.
+void SendChatPacket(const uint8_t *packet, int size)
+{
+    if (!IsHost) {
+        SendReliableToHost(packet, size);
+    }
+}
+
 }  // namespace
 
 void RegisterCommandServices()
@@ -109,5 +121,7 @@ void RegisterCommandServices()
     commands.inSimStop = InSimStop;
     commands.setFunctionKeyMessage = SetFunctionKeyMessage;
     commands.startProcess = StartProcess;
+    commands.sessionCommand = RaceSetupCommand;
+    commands.sendChatPacket = SendChatPacket;
     SetCommandServices(commands);
 }

@@ -26,6 +26,7 @@
 #include "render/view.h"
 #include "scene/hud.h"
 #include "scene/view_geometry.h"
+#include "screens/main_menu.h"
 #include "screens/startup_screen.h"
 #include "ui/interface_hooks.h"
 #include "ui/message_lines.h"
@@ -94,6 +95,7 @@ void RegisterProgramHooks()
     RegisterCommandServices();
     RegisterSimulationServices();
     SetEngineMessagePrinter(PrintWarning);
+    StartRaceOnEntry = 1;
 
     RenderShellLink link{};
     link.screenWidth = &ScreenWidth;

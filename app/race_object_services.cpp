@@ -5,6 +5,8 @@
 #include "core/shell_globals.h"
 #include "net/game_batch.h"
 #include "net/game_packets.h"
+#include "net/race_setup_packets.h"
+#include "screens/setup_screen.h"
 #include "race/race_requests.h"
 #include "net/net_session.h"
 #include "race/game_session.h"
@@ -379,6 +381,14 @@ void RestoreBackgroundPicture(MenuPage *owner)
     }
 }
 
+// A page is open over the session's owner: the driving keys wait.
+int OwnerHasChild()
+{
+    return GameSessionPtr != nullptr && GameSessionPtr->owner != nullptr && GameSessionPtr->owner->Child != nullptr
+               ? 1
+               : 0;
+}
+
 }  // namespace
 
 void RegisterRaceNetworkLinks()
@@ -403,6 +413,7 @@ void RegisterRaceNetworkLinks()
     layout.flushGameBatch = FlushLayoutBatch;
     layout.ownConnectionIndex = OwnConnectionIndex;
     SetLayoutServices(layout);
+    RegisterRaceSetupPackets();
     SetResetAiDriversHook(ResetRaceAiDrivers);
     RaceLinks.setSyncDeadline = SetSyncDeadline;
     RaceLinks.isHost = IsHostProgram;
@@ -465,4 +476,6 @@ void RegisterRaceObjectServices()
     RaceLinks.setOwnerBackground = SetOwnerBackground;
     RaceLinks.restoreBackgroundPicture = RestoreBackgroundPicture;
     RegisterRaceNetworkLinks();
+    RaceLinks.ownerHasChild = OwnerHasChild;
+    RegisterSetupScreen();
 }

@@ -7,13 +7,37 @@
 
 #include "net/game_batch.h"
 #include "net/game_packets.h"
+#include "net/race_setup_packets.h"
+#include "race/game_state.h"
+#include "race/race_links.h"
 #include "race/race_object.h"
+
+// The handlers the program registers for the race setup's packets; their
+// messages are dropped.
+void RegisterHandlers()
+{
+    static bool done = false;
+    if (!done) {
+        done = true;
+        RegisterRaceSetupPackets();
+        RaceLinks.printMessage = [](const char *, int) {};
+    }
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    RegisterHandlers();
     ResetSessionAsHost();
     RaceObject *race = CreateRaceObject();
     race->tick = 100000;
+    // A grid of two drivers for the packets to act on.
+    for (int i = 0; i < 2; ++i) {
+        PlayerInfo info{};
+        info.name[0] = static_cast<char>('A' + i);
+        info.kind = i == 0 ? KindLocal : KindLocalAi;
+        info.playerId = static_cast<uint8_t>(i + 1);
+        race->AddSlot(info);
+    }
 
     const int entry = size < 255 ? static_cast<int>(size) : 255;
     ConnTable[0].StoreBatch(data, entry, 0);
@@ -22,5 +46,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     DeleteRaceObject();
     ResetSession(0, 0);
+    GameState = 1;
+    SetupRaceLength = 3;
+    SetupWind = 0;
+    SetupQualifyMinutes = 0;
     return 0;
 }

@@ -108,8 +108,6 @@ void RecordControlChanges(RaceObject &race)
 
 }  // namespace
 
-void ApplyPlayerControls(GameSession &, int) {}
-
 void SmoothLookAngle(GameSession &, float) {}
 
 // --- Start ---

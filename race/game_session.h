@@ -147,8 +147,7 @@ int DefaultView();
 // 1 in a fixed camera (modes 1, 2) or the free view.
 int IsFreeOrFixedView(const GameSession &session);
 
-// The player's controls into the driven car's input words (the controls
-// come with the player-controls work; until then nothing).
+// The player's controls into the driven car's input words (race/player_controls.cpp).
 void ApplyPlayerControls(GameSession &session, int ticksLeft);
 // The look-around angle smoothed by dt (nothing until the views land).
 void SmoothLookAngle(GameSession &session, float dt);

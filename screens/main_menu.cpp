@@ -4,18 +4,27 @@
 #include "core/main_window.h"
 #include "platform/keys.h"
 #include "race/game_state.h"
+#include "screens/setup_screen.h"
 #include "ui/menu_page.h"
 
 MenuPage *MainMenuPage = nullptr;
+int StartRaceOnEntry = 0;
 
 namespace {
 
 struct MainMenuScreenPage : MenuPage {
+    int startRaceTried = 0;
 };
 
 MenuPage *RunMainMenu(MenuPage *page)
 {
     if (page->Active) {
+        // Until the menus exist, the program goes to its race at once.
+        MainMenuScreenPage *screen = static_cast<MainMenuScreenPage *>(page);
+        if (!screen->startRaceTried && StartRaceOnEntry && IsMainMenuIdle() && ExitState == 0) {
+            screen->startRaceTried = 1;
+            StartRaceAtStartup();
+        }
         RunChildPage(page);
         // The exit is taken only with no child open and no session running:
         // the children close themselves first.

@@ -9,6 +9,10 @@ struct MenuPage;
 // The one entry screen, null while there is none.
 extern MenuPage *MainMenuPage;
 
+// Set by the program: the entry screen's first pass starts the race of the
+// "cfg" grid (StartRaceAtStartup) until the menus exist.
+extern int StartRaceOnEntry;
+
 // Creates the entry screen, makes it current and returns it.
 MenuPage *MainMenuScreen(MenuPage *parent);
 // 1 when the entry screen exists, has no child open and no game session runs.

@@ -6,6 +6,7 @@
 #include "tools/body_objects.h"
 #include "tools/car_data_writer.h"
 #include "tools/default_engines.h"
+#include "tools/default_grid.h"
 #include "tools/default_human.h"
 #include "tools/default_skins.h"
 #include "tools/default_sounds.h"
@@ -70,6 +71,10 @@ int main(int argc, char **argv)
     }
     if (const char *error = WriteKnowledgeFiles(argv[1])) {
         std::fprintf(stderr, "kzv_datagen: AI knowledge: %s\n", error);
+        return 1;
+    }
+    if (const char *error = WriteDefaultGrid(argv[1])) {
+        std::fprintf(stderr, "kzv_datagen: start grid: %s\n", error);
         return 1;
     }
     return 0;

@@ -504,6 +504,8 @@ public:
     void UpdateRaceProgress(float dt, int full);
     void AnnounceCar();
     void UpdateWheelLoadAverage(float dt);
+    // The car's reset request to the race (force: asked by the user).
+    void SendPositionPacket(int force);
 
     // --- Race duties (car_checksum.cpp, car_wrong_way.cpp) ---
     // Folds the physics values that every program of a race must share into
