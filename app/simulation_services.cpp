@@ -1,5 +1,6 @@
 #include "app/simulation_services.h"
 
+#include "app/car_sound_services.h"
 #include "app/race_object_services.h"
 
 #include "audio/car_engine_sound.h"
@@ -199,4 +200,6 @@ void RegisterSimulationServices()
     SetSoundSessionLink({nullptr, nullptr, [] { return static_cast<int>(VoteCountdown); }, nullptr});
     RegisterCarEngineSound();
     RegisterRaceObjectServices();
+    // The cars heard in the session: the mixer's slots, view and listener.
+    RegisterCarSoundServices();
 }

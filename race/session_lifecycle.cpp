@@ -11,6 +11,7 @@
 #include "race/race_object.h"
 #include "race/session_clock.h"
 #include "race/session_frame.h"
+#include "race/session_sound.h"
 #include "render/screen_modes.h"
 #include "render/standard_textures.h"
 #include "world/layout.h"
@@ -138,6 +139,9 @@ void EndSessionNow()
 void LeaveSession(GameSession &session)
 {
     RaceObject *race = RaceObjectPtr;
+    // 1. The car sounds stop and the listener goes back to the view's
+    // reference frame.
+    ResetCarSoundListener();
     // 2.
     SeekActive = 0;
     SeekTarget = 0;
@@ -268,6 +272,8 @@ void SessionFrame(GameSession &session)
             EndSeek(session, 0);
         }
     }
+    // 34. The sound listener of this frame.
+    WriteSessionListener(session);
     // 29. Which cars were heard comes with the car sounds; until then the
     // fade counts none.
     SoundFade = SoundFadeFor(0, 0, session.freeView);
