@@ -465,6 +465,30 @@ TEST_F(CarVoicesTest, AOneStepCarKeepsOnlyEngineWindAndHorn)
     EXPECT_GT(car.soundState.previousLeft, 0.0f);
 }
 
+// After a reset's zeroed state one block binds every sample voice by its
+// place; the wave-table voices play from the engine's waves and keep none.
+TEST_F(CarVoicesTest, OneBlockBindsTheVoicesOfAZeroedState)
+{
+    car.soundState.Init();
+    Mix();
+    const int skids[8] = {11, 10, 9, 8, 12, 13, 14, 7};
+    for (int v = 0; v < 8; v++) {
+        EXPECT_EQ(car.soundState.skids[v][0].sample, &SoundSamples[skids[v]]) << v;
+        EXPECT_EQ(car.soundState.skids[v][1].sample, &SoundSamples[skids[v]]) << v;
+    }
+    for (int side = 0; side < 2; side++) {
+        EXPECT_EQ(car.soundState.scrapeSoft[side].sample, &SoundSamples[16]);
+        EXPECT_EQ(car.soundState.scrapeHard[side].sample, &SoundSamples[15]);
+    }
+    EXPECT_EQ(car.soundState.wind.sample, &SoundSamples[17]);
+    for (int h = 0; h < CarHornCount; h++) {
+        EXPECT_EQ(car.soundState.horns[h].sample, &SoundSamples[18 + h]);
+    }
+    for (const SampleVoice &voice : car.soundState.waveVoices) {
+        EXPECT_EQ(voice.sample, nullptr);
+    }
+}
+
 TEST_F(CarVoicesTest, BrokenFiguresStayFinite)
 {
     // No mass, an engine not set up, recording speeds and boost reference 0,
