@@ -289,4 +289,47 @@ TEST_F(CarSoundRenderTest, PassByForListening)
     EXPECT_GT(atClosest, early);
 }
 
+// A handbrake slide on the road that runs onto grass, heard from the
+// cockpit, for listening: the road skid voices sound first, the grass voice
+// once the wheels are on grass.
+TEST_F(CarSoundRenderTest, SlideOntoGrassForListening)
+{
+    CarObject car;
+    ASSERT_GE(Place(car), 0);
+    Listener = {{{65536, 0, 0, 0, 65536, 0, 0, 0, 65536}}, car.position, {0.0f, 0.0f, 0.0f}, &car, 1, 0};
+    LaunchAlongHeading(physics, car, 25.0f);
+    InitCarSoundMixer();
+    SoundListenerValid = 1;
+    std::vector<int16_t> pcm;
+    int16_t block[Block * 2];
+    float roadSkid = 0.0f;
+    float grass = 0.0f;
+    for (int t = 0; t < 400; t++) {
+        if (t == 20) {
+            car.inputs[12] = 65535;   // handbrake
+            car.inputs[0] = 20000;    // steer
+        }
+        if (t == 150) {
+            world.SetGroundSurface(3, 0);
+        }
+        physics.Step(t % 4 == 3);
+        MixCarSounds(block);
+        pcm.insert(pcm.end(), block, block + Block * 2);
+        for (int v = 0; v < 4; v++) {
+            for (int side = 0; side < 2; side++) {
+                if (t < 150) {
+                    roadSkid = std::fmax(roadSkid, car.soundState.skids[v][side].leftGain);
+                }
+            }
+        }
+        if (t >= 150) {
+            grass = std::fmax(grass, std::fmax(car.soundState.skids[4][0].leftGain, car.soundState.skids[4][1].leftGain));
+        }
+    }
+    world.SetGroundSurface(0, 0);
+    WriteTestWav("car_slide_onto_grass", pcm.data(), static_cast<uint32_t>(pcm.size() / 2), 2);
+    EXPECT_GT(roadSkid, 0.0f);
+    EXPECT_GT(grass, 0.0f);
+}
+
 }  // namespace
