@@ -42,7 +42,6 @@ void EndProgram(int code)
 void RegisterSessionServices()
 {
     SessionLinks.stopCarSoundBuffer = StopCarSoundBuffer;
-    SessionLinks.resetListener = ResetSoundListener;
     SessionLinks.stopMusic = StopMusicAtStart;
     SessionLinks.showCursor = ShowCursor;
     SessionLinks.advanceFreeCamera = AdvanceCameraMotion;

@@ -1,5 +1,6 @@
 #include "app/simulation_services.h"
 
+#include "app/car_sound_services.h"
 #include "app/race_object_services.h"
 #include "app/session_services.h"
 
@@ -206,4 +207,6 @@ void RegisterSimulationServices()
     RegisterCarEngineSound();
     RegisterRaceObjectServices();
     RegisterSessionServices();
+    // The cars heard in the session: the mixer's slots, view and listener.
+    RegisterCarSoundServices();
 }

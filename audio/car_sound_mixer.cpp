@@ -332,6 +332,7 @@ void MixCarSounds(int16_t *destination)
                 notMixed = 0;
                 mixed++;
             }
+            car->soundHeard = notMixed == 0 ? 1 : 0;
             int inside = 0;
             int mode = 1;
             ChooseInside(car, inside, mode, k);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "audio/car_sound_mixer.h"
+#include "audio/interface_sound.h"
 #include "core/shell_globals.h"
 #include "vehicle/car_object.h"
 #include "world/path.h"
@@ -16,10 +17,31 @@ namespace {
 std::vector<std::unique_ptr<CarObject>> *BenchCars = nullptr;
 PathNode *BenchNode = nullptr;
 
-// Cars 5 m apart along x, each a four-cylinder at 5,000 rpm at full load,
-// with a road node full of echo under them.
+// Every loop sample a second of noise, and one interface voice playing.
+std::vector<int16_t> BenchNoise()
+{
+    std::vector<int16_t> values(44100);
+    uint32_t seed = 1;
+    for (int16_t &v : values) {
+        seed = seed * 1664525u + 1013904223u;
+        v = static_cast<int16_t>((seed >> 16) % 8000) - 4000;
+    }
+    return values;
+}
+
+// Cars 5 m apart along x, each a turbocharged four-cylinder at 5,000 rpm at
+// full load in third gear, its four wheels sliding on the road, with a road
+// node full of echo under them; every sample voice and wave-table voice has
+// something to play.
 void RunMixerBlocks(benchmark::State &run, int carCount)
 {
+    std::vector<int16_t> noise = BenchNoise();
+    SoundSample savedSamples[SoundSampleCount];
+    for (int n = 0; n < SoundSampleCount; n++) {
+        savedSamples[n] = SoundSamples[n];
+        SoundSamples[n] = {0, static_cast<uint32_t>(noise.size()), noise.data()};
+    }
+    std::vector<CarWheel> wheels(static_cast<size_t>(carCount) * 4);
     std::vector<std::unique_ptr<CarObject>> cars;
     for (int c = 0; c < carCount; c++) {
         cars.push_back(std::make_unique<CarObject>());
@@ -47,7 +69,35 @@ void RunMixerBlocks(benchmark::State &run, int carCount)
         engine.maxSpeed = 7000.0f * 6.2831853f / 60.0f;
         engine.maxTorque = 150.0f;
         engine.condition = 1.0f;
+        engine.flags |= 1u;
+        engine.turboSpeed = 8000.0f;
+        engine.clutchTorque = 140.0f;
         car.enginePower = 150.0f * engine.speed;
+        for (int slot = 1; slot < EngineWaveCount; slot++) {
+            EngineWave &w = engine.waves[slot];
+            w.kind = 3;
+            w.sampleCount = 2000;
+            w.samples = static_cast<float *>(std::malloc(2000 * sizeof(float)));
+            for (int i = 0; i < 2000; i++) {
+                w.samples[i] = static_cast<float>(5000.0 * std::sin(i * 0.05));
+            }
+        }
+        car.mass = 1100.0f;
+        car.speed = 30.0f;
+        car.gear = 4;
+        car.gearRatios[4] = 1.5f;
+        car.wheelEngineSpeed = engine.speed;
+        car.wheels = &wheels[static_cast<size_t>(c) * 4];
+        car.wheelCount = 4;
+        for (int w = 0; w < 4; w++) {
+            CarWheel &wheel = car.wheels[w];
+            wheel.side = w % 2 == 0 ? -1.0f : 1.0f;
+            wheel.normalForce = 3000.0f;
+            wheel.slipShown = 1.1f;
+            wheel.peakSlip = 1.0f;
+            wheel.angularVelocity = 100.0f;
+            wheel.radius = 0.3f;
+        }
     }
     PathNode node;
     node.direction[1] = 1.0f;
@@ -69,14 +119,30 @@ void RunMixerBlocks(benchmark::State &run, int carCount)
     for (int b = 0; b < 4; b++) {
         MixCarSounds(out.data());   // the not-mixed cars fade out
     }
+    SoundSample click = {0, static_cast<uint32_t>(noise.size()), noise.data()};
+    auto queueVoice = [&click] {
+        if (InterfaceVoices.count == 0) {
+            InterfaceVoices.voices[0] = {};
+            InterfaceVoices.voices[0].sample = &click;
+            InterfaceVoices.voices[0].leftGain = InterfaceVoices.voices[0].rightGain = 0.5f;
+            InterfaceVoices.count = 1;
+        }
+    };
     for (auto _ : run) {
+        queueVoice();
         MixCarSounds(out.data());
         benchmark::DoNotOptimize(out.data());
+    }
+    InterfaceVoices.count = 0;
+    for (int n = 0; n < SoundSampleCount; n++) {
+        SoundSamples[n] = savedSamples[n];
     }
     CarSoundLinks = {};
     CarSoundMixerEnabled = 0;
     SoundListenerValid = 0;
     for (auto &car : cars) {
+        car->wheels = nullptr;
+        car->wheelCount = 0;
         car->engine.FreeWaves(true);
     }
     BenchCars = nullptr;

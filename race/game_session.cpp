@@ -15,6 +15,7 @@
 #include "race/session_clock.h"
 #include "race/session_frame.h"
 #include "race/session_links.h"
+#include "race/session_sound.h"
 #include "vehicle/car_object.h"
 #include "vehicle/world_query.h"
 #include "world/layout.h"
@@ -292,6 +293,9 @@ void GameSession::StartRace(int replay, int join, uint32_t startTick)
         FillStartRaceView(&view);
         world->ResetStartLightsAndWind(&view);
     }
+    // The car sounds start afresh with each start: echo cleared, listener
+    // written again by the next frame.
+    StartCarSounds();
     // 12.
     controlsFrozen = replay || MultiplayerReplayPlaying ? 1 : 0;
     // 13.

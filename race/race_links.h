@@ -4,6 +4,7 @@
 
 class CarObject;
 struct MenuPage;
+struct SessionListener;
 
 // What the race code asks of the layers above it (message lines, sounds,
 // voices, the packet queue, the connections, InSim and the master server).
@@ -19,6 +20,11 @@ struct RaceLinkServices {
     // --- Sounds ---
     void (*playInterfaceSound)(int sound);
     void (*queueVoice)(int voice);
+    // The car-sound mixer: started at session entry and each race start, its
+    // listener reset when the session ends, the listener of each frame.
+    void (*startCarSounds)();
+    void (*resetSoundListener)();
+    void (*writeSoundListener)(const SessionListener &listener);
     // --- Game packets ---
     void (*queueGamePacket)(const uint8_t *bytes, int length);
     void (*flushGameBatch)();

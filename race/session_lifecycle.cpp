@@ -20,6 +20,7 @@
 #include "race/session_clock.h"
 #include "race/session_frame.h"
 #include "race/session_links.h"
+#include "race/session_sound.h"
 #include "render/render_device.h"
 #include "render/screen_modes.h"
 #include "render/view.h"
@@ -236,8 +237,9 @@ void EndSessionNow()
 void LeaveSession(GameSession &session)
 {
     RaceObject *race = RaceObjectPtr;
-    // 1.
-    CallLink(SessionLinks.resetListener);
+    // 1. The car sounds stop and the listener goes back to the view's
+    // reference frame; the menus' music.
+    ResetCarSoundListener();
     if (SessionLinks.setMusicContext != nullptr) {
         SessionLinks.setMusicContext(0);
     }
@@ -449,20 +451,13 @@ void DrawSessionFrame(GameSession &session, float dt, int childAtStart)
     SoundFade = SoundFadeFor(0, 0, IsFreeOrFixedView(session));
     // 30.
     NoViewedCarFlag = session.viewedCar == nullptr ? 1 : 0;
-    // 31. The listener, the mirror's picture and the dashboard's texture.
-    float velocity[3] = {};
-    int inside = 0;
+    // 31. The mirror's picture and the dashboard's texture (the listener
+    // is step 34's).
     int mirrorDrawn = 0;
     int dashboardDrawn = 0;
     const bool dedicated = DedicatedMode != DedicatedNone;
     if (scene && !session.freeView && !dedicated && session.viewedCar != nullptr) {
         CarObject *car = session.viewedCar;
-        if (ViewMode != 2) {
-            for (int k = 0; k < 3; ++k) {
-                velocity[k] = car->velocity[k];
-            }
-        }
-        inside = ViewMode > 2 ? 1 : 0;
         if (MirrorBits(session) != 0) {
             mirrorDrawn = RenderMirror(session);
         }
@@ -502,13 +497,8 @@ void DrawSessionFrame(GameSession &session, float dt, int childAtStart)
     } else {
         RunChildPage(session);
     }
-    // 34.
-    if (SessionLinks.setListener != nullptr) {
-        const int32_t eye[3] = {CurrentView != nullptr ? CurrentView->eye.x : 0,
-                                CurrentView != nullptr ? CurrentView->eye.y : 0,
-                                CurrentView != nullptr ? CurrentView->eye.z : 0};
-        SessionLinks.setListener(velocity, inside, 0, eye, session.viewedCar);
-    }
+    // 34. The sound listener of this frame.
+    WriteSessionListener(session);
     // 36.
     if (HudShown == 1 && !SeekActive && !OwnerHasChild() && NamesMode == 1) {
         CallLink(SessionLinks.drawConnectionList);

@@ -45,15 +45,10 @@ struct SessionLinkServices {
     void (*sendReliable)(int connection, const uint8_t *packet, int length, const char *caller);
 
     // --- Sound and music ---
-    void (*resetListener)();
     void (*stopCarSoundBuffer)();
     // 0 the menus' music, 1 the game's.
     void (*setMusicContext)(int context);
     void (*stopMusic)();
-    // The listener of the frame: velocity (m/s), inside the car, the car's
-    // cockpit sound byte, the eye (16.16) and the viewed car.
-    void (*setListener)(const float velocity[3], int inside, int cockpitSound, const int32_t eye[3],
-                        CarObject *viewedCar);
 
     // --- InSim, OutSim, OutGauge ---
     int (*inSimActive)();

@@ -1,5 +1,7 @@
 #include "tools/default_track.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -917,6 +919,80 @@ void WriteLightSchemes(WorldWriter &out)
     }
 }
 
+// The track side's echo at a node, for the car-sound echo lines: 8 rows
+// across the road (left edge to right edge, as the mixer reads them) of 16
+// bytes, 0..7 the left side's level for echo lines 0..7, 8..15 the right
+// side's. Each side is a set of reflecting faces: a barrier or the pit wall
+// beyond the verge, the garages behind the pit lane, or, on an open side,
+// a faint return from far off. A face's level falls with its distance from
+// the row (full within 6 m) and is strongest on the lines whose delay is
+// nearest its round trip at 330 m/s.
+struct EchoFace {
+    float level;      // byte level at 6 m or nearer
+    float distance;   // from the road's centre line, m
+};
+
+constexpr float EchoLineSeconds[8] = {486.0f / 44100.0f,  885.0f / 44100.0f,  1609.0f / 44100.0f,
+                                      2928.0f / 44100.0f, 5327.0f / 44100.0f, 9690.0f / 44100.0f,
+                                      17629.0f / 44100.0f, 32073.0f / 44100.0f};
+constexpr float BarrierEcho = 30.0f, PitWallEcho = 30.0f, GarageEcho = 34.0f, OpenEcho = 5.0f;
+
+bool InPitStraight(const Node &node)
+{
+    return node.piece == MainStraightPiece && node.y >= PitLaneStartY && node.y <= PitLaneEndY;
+}
+
+int SideFaces(const Node &node, int right, EchoFace faces[2])
+{
+    const Section &s = node.section;
+    const uint8_t wall = right ? s.wallRight : s.wallLeft;
+    const float verge = right ? s.vergeRight : s.vergeLeft;
+    const float edge = s.halfWidth + s.kerb + verge;
+    if (right && InPitStraight(node)) {
+        // The pit wall at the apron's edge, the garages behind the lane.
+        faces[0] = {PitWallEcho, edge};
+        faces[1] = {GarageEcho, PitGarageX};
+        return 2;
+    }
+    if (wall != 0) {
+        faces[0] = {BarrierEcho, edge};
+        return 1;
+    }
+    faces[0] = {OpenEcho, edge + 10.0f};
+    return 1;
+}
+
+void FillEchoBands(const Node &node, const PathNodeFields &fields, uint8_t band[PathBandBytes])
+{
+    // The rows as the mixer spreads them: the edges 0.4 m in, at least
+    // 0.6 m apart.
+    float lo = std::min(fields.leftEdge, fields.rightEdge) + 0.4f;
+    float hi = std::max(fields.leftEdge, fields.rightEdge) - 0.4f;
+    if (hi - lo < 0.6f) {
+        const float widen = (0.6f - (hi - lo)) * 0.5f;
+        lo -= widen;
+        hi += widen;
+    }
+    for (int side = 0; side < 2; ++side) {
+        EchoFace faces[2];
+        const int count = SideFaces(node, side, faces);
+        for (int r = 0; r < 8; ++r) {
+            const float lateral = lo + (hi - lo) * static_cast<float>(r) / 7.0f;
+            for (int j = 0; j < 8; ++j) {
+                float level = 0.0f;
+                for (int f = 0; f < count; ++f) {
+                    const float d = std::max(side ? faces[f].distance - lateral : faces[f].distance + lateral, 1.0f);
+                    const float near = std::min(6.0f / d, 1.0f);
+                    const float trip = 2.0f * d / 330.0f;
+                    const float spread = std::fabs(FloatLog(EchoLineSeconds[j] / trip));
+                    level += faces[f].level * near * (0.4f + 0.6f * FloatExp(-spread));
+                }
+                band[r * 16 + side * 8 + j] = static_cast<uint8_t>(std::min(level + 0.5f, 255.0f));
+            }
+        }
+    }
+}
+
 // A path node from a road node.
 PathNodeFields PathNode(const Node &node, uint8_t flags)
 {
@@ -933,6 +1009,7 @@ void AppendNodes(std::vector<PathNodeFields> &out, const std::vector<Node> &node
 {
     for (int i = first; i <= last; ++i) {
         out.push_back(PathNode(nodes[i], 0));
+        FillEchoBands(nodes[i], out.back(), out.back().band);
     }
 }
 
@@ -951,7 +1028,7 @@ void WritePaths(const Site &site, int objectCount, WorldWriter *pathOut[3])
 
     const int last = static_cast<int>(site.main.size()) - 1;
     PathFields grandPrix = base;
-    grandPrix.flags = PathClosedLoop | PathUsesKnowledge | PathReversible;
+    grandPrix.flags = PathClosedLoop | PathUsesKnowledge | PathReversible | PathHasBandData;
     AppendNodes(grandPrix.nodes, site.main, 0, last);
     WritePath(*pathOut[0], grandPrix);
 
@@ -963,7 +1040,7 @@ void WritePaths(const Site &site, int objectCount, WorldWriter *pathOut[3])
     WritePath(*pathOut[1], club);
 
     PathFields sprint = base;
-    sprint.flags = PathUsesKnowledge;
+    sprint.flags = PathUsesKnowledge | PathHasBandData;
     AppendNodes(sprint.nodes, site.main, site.sprintStart, last);
     AppendNodes(sprint.nodes, site.main, 0, site.sprintEnd);
     WritePath(*pathOut[2], sprint);

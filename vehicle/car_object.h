@@ -931,6 +931,9 @@ public:
     uint8_t hornIndex = 0;
     uint8_t hornStarted = 255;
     uint8_t soundOff = 0;
+    // Set by the car-sound mixer when the car was synthesised in full in the
+    // last block, cleared when it was listed but not mixed.
+    uint8_t soundHeard = 0;
 
     // --- Driver animation ---
     DriverClip *steeringClip;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "audio/interface_sound.h"
 #include "core/settings.h"
 #include "vehicle/car_object.h"
 #include "world/path.h"
@@ -131,6 +132,22 @@ TEST_F(CarSoundMixerTest, SixCarsTheFarthestIsNotMixed)
     }
     EXPECT_EQ(world.calls[5].car, world.cars[5].get());
     EXPECT_EQ(world.calls[5].notMixed, 1);
+}
+
+TEST_F(CarSoundMixerTest, TheHeardByteMarksTheCarsMixedInFull)
+{
+    for (int i = 0; i < 6; i++) {
+        AddCar(10.0f + 5.0f * static_cast<float>(i))->soundHeard = 1;
+    }
+    Mix();
+    for (int i = 0; i < 5; i++) {
+        EXPECT_EQ(world.cars[static_cast<size_t>(i)]->soundHeard, 1) << i;
+    }
+    EXPECT_EQ(world.cars[5]->soundHeard, 0);
+    world.cars[0]->active = 0;
+    Mix();
+    EXPECT_EQ(world.cars[0]->soundHeard, 0);
+    EXPECT_EQ(world.cars[5]->soundHeard, 1);
 }
 
 TEST_F(CarSoundMixerTest, EachFailedTestGivesNotMixed)
@@ -419,6 +436,62 @@ TEST_F(CarSoundMixerTest, CockpitLowPassApproachesAStepAndSnapsItsTail)
     EXPECT_EQ(CockpitLowPass[0], 0.0f);
     EXPECT_EQ(CockpitLowPass[1], 0.0f);
     std::memset(CarSoundMixBuffers, 0, sizeof(CarSoundMixBuffers));
+}
+
+// A voice queued in a block of strong echo under the cockpit low-pass comes
+// out as it is: the rings and the low-pass state are the same as without it,
+// so no echo tap of it ever sounds.
+TEST_F(CarSoundMixerTest, AnInterfaceVoiceGetsNoEchoAndNoLowPass)
+{
+    PathNode node = EchoNode();
+    for (uint8_t &b : node.band) {
+        b = 20;
+    }
+    world.node = &node;
+    CarObject *car = AddCar(0.0f);
+    car->engine.soundParams.SetDefaults();
+    Listener.focusedCar = car;
+    Listener.attached = 1;
+    Listener.mode = 0;
+    CarSoundLinks.mixSound = [](CarObject *, int, int, int, int) {
+        for (int i = 0; i < Block * 2; i++) {
+            CarSoundMixBuffers[0][i] += 1000.0f * std::sin(static_cast<float>(i) * 0.05f);
+        }
+    };
+    for (int b = 0; b < 30; b++) {
+        Mix();
+    }
+    ASSERT_GT(CockpitLowPassFactor, 0.0f);
+    static EchoLine saved[EchoLineCount];
+    std::memcpy(saved, EchoLines, sizeof(EchoLines));
+    const float savedLowPass[2] = {CockpitLowPass[0], CockpitLowPass[1]};
+    const std::vector<int16_t> plain = Mix();
+    static EchoLine plainLines[EchoLineCount];
+    std::memcpy(plainLines, EchoLines, sizeof(EchoLines));
+    const float plainLowPass[2] = {CockpitLowPass[0], CockpitLowPass[1]};
+
+    std::memcpy(EchoLines, saved, sizeof(EchoLines));
+    CockpitLowPass[0] = savedLowPass[0];
+    CockpitLowPass[1] = savedLowPass[1];
+    std::vector<int16_t> values(Block * 2, 0);
+    values[0] = 4000;
+    SoundSample click = {1, static_cast<uint32_t>(values.size()), values.data()};
+    InterfaceVoices.count = 1;
+    InterfaceVoices.voices[0] = {};
+    InterfaceVoices.voices[0].sample = &click;
+    InterfaceVoices.voices[0].leftGain = 1.0f;
+    InterfaceVoices.voices[0].rightGain = 1.0f;
+    const std::vector<int16_t> withVoice = Mix();
+    EXPECT_EQ(InterfaceVoices.count, 0);
+    ASSERT_LT(std::abs(plain[0]), 20000);
+    EXPECT_NE(withVoice[0], plain[0]);
+    for (size_t i = 1; i < withVoice.size(); i++) {
+        ASSERT_EQ(withVoice[i], plain[i]) << i;
+    }
+    EXPECT_EQ(CockpitLowPass[0], plainLowPass[0]);
+    EXPECT_EQ(CockpitLowPass[1], plainLowPass[1]);
+    EXPECT_EQ(std::memcmp(EchoLines, plainLines, sizeof(EchoLines)), 0);
+    InterfaceVoices.count = 0;
 }
 
 TEST_F(CarSoundMixerTest, InitAndResetListener)

@@ -316,6 +316,27 @@ TEST_F(CarSoundSynthesisTest, AFuzzedCarLeavesNoNonFiniteNumbers)
     CarSoundLinks.slotCount = [] { return 1; };
     CarSoundLinks.slotCar = [](int) { return FuzzedCar; };
     CarSoundLinks.pathNode = [](const CarObject *) { return static_cast<const PathNode *>(fuzzNode); };
+    // The synthesis's accumulators are checked before the output stage
+    // empties them.
+    static bool nonFinite = false;
+    nonFinite = false;
+    CarSoundLinks.mixSound = [](CarObject *c, int frames, int inside, int mode, int notMixed) {
+        MixCarSound(*c, frames, inside, mode, notMixed);
+        for (int k = 0; k < 2; k++) {
+            for (int i = 0; i < Block * 2; i++) {
+                nonFinite = nonFinite || !std::isfinite(CarSoundMixBuffers[k][i]);
+            }
+        }
+    };
+    int16_t tone[32];
+    for (int i = 0; i < 32; i++) {
+        tone[i] = static_cast<int16_t>(i * 500 - 8000);
+    }
+    SoundSample savedSamples[SoundSampleCount];
+    for (int n = 0; n < SoundSampleCount; n++) {
+        savedSamples[n] = SoundSamples[n];
+        SoundSamples[n] = {0, 32, tone};
+    }
     InitCarSoundMixer();
     SoundListenerValid = 1;
     car.active = 1;
@@ -326,10 +347,60 @@ TEST_F(CarSoundSynthesisTest, AFuzzedCarLeavesNoNonFiniteNumbers)
         seed = seed * 1664525u + 1013904223u;
         return lo + (hi - lo) * static_cast<float>(seed >> 8) / 16777216.0f;
     };
+    // Wheels, contacts and every engine wave, so that the road, skid, scrape
+    // and wave-table voices run too.
+    CarWheel wheels[4] = {};
+    CollisionPoint points[2] = {};
+    car.wheels = wheels;
+    car.wheelCount = 4;
+    car.points = points;
+    car.pointCount = 2;
+    for (int slot = 1; slot < EngineWaveCount; slot++) {
+        EngineWave &wave = car.engine.waves[slot];
+        wave.kind = 3;
+        wave.sampleCount = 300;
+        wave.samples = static_cast<float *>(std::malloc(300 * sizeof(float)));
+        for (int i = 0; i < 300; i++) {
+            wave.samples[i] = static_cast<float>(8000.0 * std::sin(i * 0.1));
+        }
+    }
     std::vector<int16_t> out(Block * 2);
     for (int b = 0; b < 6000; b++) {
         if (b % 10 == 0) {
             const bool zeros = (b / 10) % 7 == 0;
+            car.mass = zeros ? 0.0f : next(500.0f, 2000.0f);
+            car.gear = static_cast<uint8_t>(next(0.0f, 9.0f));
+            car.gearRatios[car.gear < CarGearPositions ? car.gear : 0] = zeros ? 0.0f : next(-4.0f, 4.0f);
+            car.wheelEngineSpeed = next(-800.0f, 800.0f);
+            car.engine.clutchTorque = next(-400.0f, 400.0f);
+            car.engine.flags = (b / 10) % 2 != 0 ? 1u : 0u;
+            car.engine.throttle = next(0.0f, 1.0f);
+            car.engine.boost = next(0.0f, 2.0f);
+            car.engine.maxBoost = zeros ? 0.0f : next(0.1f, 2.0f);
+            car.engine.turboSpeed = next(0.0f, 20000.0f);
+            car.engine.soundParams.Word(16) = zeros ? 0.0f : 150000.0f;
+            car.engine.soundParams.Word(21) = zeros ? 0.0f : 6000.0f;
+            car.gearChangeCount = static_cast<uint8_t>(next(0.0f, 4.0f));
+            car.engineStartSound = static_cast<uint8_t>(next(0.0f, 2.0f));
+            car.singleStep = (b / 10) % 11 == 0 ? 1 : 0;
+            for (CarWheel &wheel : wheels) {
+                wheel.side = next(0.0f, 1.0f) < 0.5f ? -1.0f : 1.0f;
+                wheel.slipShown = next(0.0f, 2.5f);
+                wheel.peakSlip = zeros ? 0.0f : next(0.5f, 1.5f);
+                wheel.normalForce = next(-100.0f, 1e5f);
+                wheel.angularVelocity = next(-300.0f, 300.0f);
+                wheel.radius = 0.3f;
+                wheel.surfaceType = static_cast<uint32_t>(next(0.0f, 40.0f));
+                wheel.lateralPosition = next(-1.0f, 1.0f);
+                wheel.sideInContact = static_cast<uint8_t>(next(0.0f, 2.0f));
+                wheel.sideHit = static_cast<uint8_t>(next(0.0f, 3.0f));
+                wheel.contactForce[0] = next(-1e6f, 1e6f);
+            }
+            for (CollisionPoint &point : points) {
+                point.contactKind = static_cast<uint8_t>(next(0.0f, 3.0f));
+                point.local[0] = next(-1.0f, 1.0f);
+                point.force[2] = next(-1e7f, 1e7f);
+            }
             car.engine.speed = next(0.0f, 1200.0f);
             car.engine.maxTorque = zeros ? 0.0f : next(50.0f, 600.0f);
             car.engine.maxSpeed = zeros ? 0.0f : next(300.0f, 1300.0f);
@@ -356,6 +427,14 @@ TEST_F(CarSoundSynthesisTest, AFuzzedCarLeavesNoNonFiniteNumbers)
             }
         }
     }
+    EXPECT_FALSE(nonFinite);
+    for (int n = 0; n < SoundSampleCount; n++) {
+        SoundSamples[n] = savedSamples[n];
+    }
+    car.wheels = nullptr;
+    car.wheelCount = 0;
+    car.points = nullptr;
+    car.pointCount = 0;
     CarSoundLinks = {};
     CarSoundMixerEnabled = 0;
     SoundListenerValid = 0;

@@ -352,7 +352,7 @@ TEST_F(SessionPassTest, EntryAndExitOpenAndCloseWhatTheSessionUses)
         SessionPassTest::Record(outSim && outGauge ? "open outsim outgauge" : "open outgauge");
     };
     SessionLinks.closeOutSimOutGauge = [] { SessionPassTest::Record("close outsim outgauge"); };
-    SessionLinks.resetListener = [] { SessionPassTest::Record("reset listener"); };
+    RaceLinks.resetSoundListener = [] { SessionPassTest::Record("reset listener"); };
     SessionLinks.inSimTiny = [](int subtype) { SessionPassTest::Record(("insim tiny " + std::to_string(subtype)).c_str()); };
     SessionLinks.inSimReplayNotice = [](int code) {
         SessionPassTest::Record(("insim replay " + std::to_string(code)).c_str());

@@ -10,7 +10,9 @@
 
 #include "tests/test_files.h"
 #include "tests/world/world_load_steps.h"
+#include "audio/car_sound_mixer.h"
 #include "core/fixed_math.h"
+#include "core/settings.h"
 #include "tools/default_track.h"
 #include "vehicle/surface_table.h"
 #include "world/map_squares.h"
@@ -353,6 +355,58 @@ TEST_F(DefaultTrackTest, WallsFaceTheRoad)
         const FixVector inward = {nearWall.x - outside.x, nearWall.y - outside.y, 0};
         solid->Contact(nearWall, inward, probe, nullptr, nullptr, nullptr);
         EXPECT_TRUE(probe.surface == nullptr || probe.surface->surfaceKind != 10);
+    }
+}
+
+// The paths carry echo levels: on the pit straight the pit wall and the
+// garages on the right ring louder than the open left, in both directions,
+// and with "ECHO_B " at its default every line's gain stays within 0.05..0.3
+// there; an open stretch is quiet.
+TEST_F(DefaultTrackTest, PathsCarryTrackSideEchoLevels)
+{
+    const float savedBalance = EchoBalance;
+    EchoBalance = 0.5f;
+    const SoundListener savedListener = Listener;
+    Listener.orientation = {{65536, 0, 0, 0, 65536, 0, 0, 0, 65536}};
+    struct Probe {
+        int config;
+        int reversed;
+    };
+    for (const Probe &drive : {Probe{1, 0}, Probe{1, 1}, Probe{2, 0}}) {
+        SCOPED_TRACE(testing::Message() << "config " << drive.config << " reversed " << drive.reversed);
+        SelectConfig(world, drive.config, drive.reversed);
+        const Path *path = world->currentPath;
+        ASSERT_NE(path, nullptr);
+        EXPECT_NE(path->flags & PathHasBandData, 0u);
+        // The node nearest the finish line on the pit straight (0, 300).
+        int best = 0;
+        int64_t bestD = INT64_MAX;
+        for (int i = 0; i < path->nodeCount; ++i) {
+            const int64_t dx = path->nodes[i].position[0];
+            const int64_t dy = path->nodes[i].position[1] - 300 * Metre;
+            if (dx * dx + dy * dy < bestD) {
+                bestD = dx * dx + dy * dy;
+                best = i;
+            }
+        }
+        SetEchoTargets(&path->nodes[best], 0.0f);
+        float left = 0.0f;
+        float right = 0.0f;
+        for (const EchoLine &line : EchoLines) {
+            const float l = line.leftGain + line.leftStep * CarSoundMixFrames;
+            const float r = line.rightGain + line.rightStep * CarSoundMixFrames;
+            left = std::max(left, l);
+            right = std::max(right, r);
+            EXPECT_LE(r, 0.3f);
+            EXPECT_LE(l, 0.3f);
+        }
+        EXPECT_GE(right, 0.05f);
+        EXPECT_GT(right, 2.0f * left);
+    }
+    EchoBalance = savedBalance;
+    Listener = savedListener;
+    for (EchoLine &line : EchoLines) {
+        line.leftGain = line.rightGain = line.leftStep = line.rightStep = 0.0f;
     }
 }
 

@@ -9,7 +9,17 @@
 #include <sstream>
 #include <string>
 
+#include "app/car_sound_services.h"
 #include "app/race_object_services.h"
+#include "audio/car_engine_sound.h"
+#include "audio/car_sound_mixer.h"
+#include "audio/interface_sound.h"
+#include "audio/sound_output.h"
+#include "core/settings.h"
+#include "sound_analysis.h"
+#include "tools/default_engines.h"
+#include "tools/default_sounds.h"
+#include "vehicle/car_sound_feed.h"
 #include "core/car_table.h"
 #include "core/debug_log.h"
 #include "core/shell_globals.h"
@@ -238,6 +248,151 @@ TEST_F(GameSessionWorldTest, ALayoutClearReachesItsHandlerThroughTheLoop)
     Run(1, 10);
     EXPECT_EQ(RaceObjectPtr->resultCount, 0);
     EXPECT_EQ(GameSessionPtr->physics.bodyCount, 4);
+}
+
+// The car-sound feed as the physics tick drives it, on an output whose
+// write cursor moves one block a call: every tick mixes one block, kept here.
+struct CapturedCarSound {
+    CarSoundBufferState state{0, 0, 1.0f};
+    uint32_t cursor = 0;
+    int16_t block[CarSoundBlockFrames * 2] = {};
+    std::vector<int16_t> pcm;
+};
+CapturedCarSound *Captured = nullptr;
+
+void InstallCapturedCarSound(CapturedCarSound &c)
+{
+    Captured = &c;
+    CarSound = {};
+    CarSound.state = &c.state;
+    CarSound.ready = [] { return CarSoundMixerEnabled != 0 && SoundListenerValid != 0 ? 1 : 0; };
+    CarSound.hasBuffer = [] { return 1; };
+    CarSound.startSilent = [](int) { return 1; };
+    CarSound.getWriteCursor = [](uint32_t *bytes) {
+        Captured->cursor = (Captured->cursor + CarSoundBlockBytes) % (CarSoundBufferFrames * CarSoundBytesPerFrame);
+        *bytes = Captured->cursor;
+        return 0;
+    };
+    CarSound.lock = [](uint32_t, uint32_t, void **part1, uint32_t *size1, void **part2, uint32_t *size2) {
+        *part1 = Captured->block;
+        *size1 = CarSoundBlockBytes;
+        *part2 = nullptr;
+        *size2 = 0;
+        return 0;
+    };
+    CarSound.unlock = [](void *, uint32_t, void *, uint32_t) {
+        Captured->pcm.insert(Captured->pcm.end(), Captured->block, Captured->block + CarSoundBlockFrames * 2);
+    };
+    CarSound.mixBlock = [](int16_t *samples, int) { MixCarSounds(samples); };
+    CarSound.getVolume = [] { return CarSoundGain; };
+    CarSound.setVolume = [](float v) { CarSoundGain = v; };
+}
+
+// The fraction of a signal's energy between 40 and 2,000 Hz, by one-pole
+// high- and low-pass filters.
+double BandShare(const std::vector<double> &x)
+{
+    const double a = std::exp(-2.0 * M_PI * 40.0 / 44100.0);
+    const double b = std::exp(-2.0 * M_PI * 2000.0 / 44100.0);
+    double low40 = 0.0;
+    double low2000 = 0.0;
+    double band = 0.0;
+    double all = 0.0;
+    for (double v : x) {
+        low40 = a * low40 + (1.0 - a) * v;
+        const double high = v - low40;
+        low2000 = b * low2000 + (1.0 - b) * high;
+        band += low2000 * low2000;
+        all += v * v;
+    }
+    return all > 0.0 ? band / all : 0.0;
+}
+
+// The cars are heard in a session: the session starts the mixer, writes the
+// listener every frame and the feed mixes one block a tick; over the last
+// 15 s every 0.5 s is above -50 dBFS, and once the AI cars race at least half
+// its energy lies between 40 and 2,000 Hz; the cars are marked heard.
+TEST_F(GameSessionWorldTest, TheCarsAreHeardThroughoutTheRace)
+{
+    ASSERT_EQ(WriteDefaultEngineFiles("."), nullptr);
+    ASSERT_EQ(WriteDefaultSounds("."), nullptr);
+    LoadSoundSamples();
+    const CarObjectServices savedCarServices = CarServices;
+    RegisterCarEngineSound();
+    RegisterCarSoundServices();
+    const float savedDelay = SoundDelay;
+    SoundDelay = 0.0f;
+    CarSoundGain = 1.0f;
+    CapturedCarSound capture;
+    InstallCapturedCarSound(capture);
+
+    GameSession *session = EnterSession(nullptr, SessionNormal, 0);
+    ASSERT_EQ(GameSessionPtr, session);
+    EXPECT_EQ(CarSoundMixerEnabled, 1u);
+    GameClock = InitTime;
+    Run(1, 10);
+    EXPECT_EQ(SoundListenerValid, 1u);
+    EXPECT_EQ(Listener.focusedCar, session->viewedCar);
+    // The AI drivers do not drive the cars yet: the test starts every
+    // engine and, at the green light, opens the AI cars' throttles in
+    // first gear on the automatic gears.
+    for (int i = 0; i < RaceObjectPtr->slotCount; i++) {
+        CarObject *c = RaceObjectPtr->slots[i].car;
+        ASSERT_NE(c, nullptr);
+        c->engine.StartAtIdle();
+        c->autoClutch = 1;
+        c->autoGears = 1;
+    }
+    Run(1000, 10);
+    for (int i = 1; i < RaceObjectPtr->slotCount; i++) {
+        RaceObjectPtr->slots[i].car->inputs[14] = 2;
+    }
+    Run(5, 10);
+    const size_t pullAway = capture.pcm.size() / 2;
+    for (int i = 1; i < RaceObjectPtr->slotCount; i++) {
+        RaceObjectPtr->slots[i].car->inputs[14] = 255;
+        RaceObjectPtr->slots[i].car->inputs[1] = static_cast<uint16_t>(30000 + 10000 * i);
+    }
+    Run(1500, 10);
+    const size_t frames = capture.pcm.size() / 2;
+    EXPECT_GE(frames, static_cast<size_t>(2400 * CarSoundBlockFrames));
+    WriteTestWav("session_race", capture.pcm.data(), static_cast<uint32_t>(frames), 2);
+    int quiet = 0;
+    int narrow = 0;
+    const size_t window = 22050;
+    for (size_t w = frames - 15 * 44100; w + window <= frames; w += window) {
+        std::vector<double> x(window);
+        for (size_t i = 0; i < window; i++) {
+            x[i] = 0.5 * (capture.pcm[(w + i) * 2] + capture.pcm[(w + i) * 2 + 1]);
+        }
+        const double rms = SoundRms(x);
+        quiet += rms < 32767.0 * 0.00316 ? 1 : 0;
+        // Idling four-cylinders fire near 32 Hz: the band is judged from
+        // 2.5 s after the AI cars pull away, when their engines are up.
+        if (w >= pullAway + 2 * 44100 + 22050) {
+            narrow += BandShare(x) < 0.5 ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(quiet, 0);
+    EXPECT_EQ(narrow, 0);
+    int heard = 0;
+    for (int i = 0; i < RaceObjectPtr->slotCount; i++) {
+        heard += RaceObjectPtr->slots[i].car != nullptr && RaceObjectPtr->slots[i].car->soundHeard != 0 ? 1 : 0;
+    }
+    EXPECT_GE(heard, 1);
+
+    // Leaving the session resets the listener and stops the mixer.
+    LeaveSession(*session);
+    delete session;
+    EXPECT_EQ(GameSessionPtr, nullptr);
+    EXPECT_EQ(CarSoundMixerEnabled, 0u);
+    EXPECT_EQ(SoundListenerValid, 0u);
+    CarSound = {};
+    Captured = nullptr;
+    CarSoundLinks = {};
+    FreeSoundSamples();
+    SoundDelay = savedDelay;
+    CarServices = savedCarServices;
 }
 
 }  // namespace

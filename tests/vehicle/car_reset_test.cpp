@@ -280,3 +280,29 @@ TEST(CarStandstill, HeldCarRestsOnceItMayLeaveAndNeverWithoutAWorld) {
 }
 
 }  // namespace
+
+// The reset silences the car's sound from the start: the sound state zeroed,
+// no horn sounding and none started, no starter or gear-change sound owed;
+// the sound-off byte is left alone.
+TEST(CarReset, ClearsTheSoundStateHornsStarterAndGearChanges) {
+    ResetCar r;
+    CarObject &car = r.car;
+    car.soundState.pulseClock = 12.0f;
+    car.soundState.wind.leftGain = 0.7f;
+    car.soundState.waveVoices[WaveVoiceStarter].fraction = 40.0f;
+    car.hornIndex = 3;
+    car.hornStarted = 3;
+    car.engineStartSound = 1;
+    car.gearChangeCount = 4;
+    car.soundOff = 1;
+    car.Reset(0.0f, 0, 1);
+    EXPECT_EQ(car.soundState.pulseClock, 0.0f);
+    EXPECT_EQ(car.soundState.wind.leftGain, 0.0f);
+    EXPECT_EQ(car.soundState.wind.sample, nullptr);
+    EXPECT_EQ(car.soundState.waveVoices[WaveVoiceStarter].fraction, 0.0f);
+    EXPECT_EQ(car.hornIndex, 0);
+    EXPECT_EQ(car.hornStarted, 255);
+    EXPECT_EQ(car.engineStartSound, 0);
+    EXPECT_EQ(car.gearChangeCount, 0);
+    EXPECT_EQ(car.soundOff, 1);
+}
