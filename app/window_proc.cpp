@@ -195,9 +195,16 @@ void CollectAltDigit(int vk)
     }
 }
 
+// Where Ctrl+Shift+F5 stands in the cycle of languages (-1 English). A
+// language whose file is missing leaves LanguageName empty, and the next
+// press goes on from it rather than starting the cycle again.
+int SteppedLanguage = -1;
+
 void StepLanguage()
 {
-    const int next = LanguageNameIndex(LanguageName) + 1;
+    const int current = LanguageName[0] != 0 ? LanguageNameIndex(LanguageName) : SteppedLanguage;
+    const int next = current + 1;
+    SteppedLanguage = next < LanguageCount ? next : -1;
     const char *name = next < LanguageCount ? LanguageTable[next].name : "";
     std::snprintf(LanguageName, sizeof(LanguageName), "%s", name);
 }
