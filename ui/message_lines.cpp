@@ -37,6 +37,12 @@ constexpr int SoundWarning = 4;
 constexpr char CodePageLetters[] = "LETBJCGHSK";
 
 MessageLineServices Services = {};
+uint32_t (*Clock)() = nullptr;
+
+uint32_t Now()
+{
+    return Clock ? Clock() : PlatformTimeMs();
+}
 
 struct QueuedLine {
     char text[MessageTextSize];
@@ -195,7 +201,7 @@ void AddLineNow(const char *text, const Colour *colour, int target, int toInSim)
         LogLine(line.Text);
     }
 
-    line.Time = PlatformTimeMs();
+    line.Time = Now();
     line.Colour = colour;
     line.Sequence = static_cast<uint8_t>(MessageSequence);
     ++MessageSequence;
@@ -216,6 +222,11 @@ void FormatInto(char *text, const char *format, va_list args)
 void SetMessageLineServices(const MessageLineServices &services)
 {
     Services = services;
+}
+
+void SetMessageClock(uint32_t (*clock)())
+{
+    Clock = clock;
 }
 
 void SetMessageMainThread()
@@ -417,7 +428,7 @@ void ClearMessageLines()
 
 void ExpireMessageLines()
 {
-    const uint32_t now = PlatformTimeMs();
+    const uint32_t now = Now();
     int i = 0;
     while (i < MessageLineLimit && MessageLines[i].Text[0] != 0) {
         if (now - MessageLines[i].Time > MessageLifeMs) {

@@ -68,6 +68,8 @@ struct MessageLineServices {
     void (*playInterfaceSound)(int sound);
 };
 void SetMessageLineServices(const MessageLineServices &services);
+// The millisecond clock of line times and expiry; null: the platform's.
+void SetMessageClock(uint32_t (*clock)());
 
 // The core printer (an empty text adds nothing). target: 0 or more, the
 // connection whose player speaks; MessageTargetSystem, MessageTargetHidden

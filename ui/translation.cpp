@@ -47,7 +47,8 @@ int CodePageTableOf(int number)
 }
 
 // Reads a whole file with one NUL after it; null when it cannot be read.
-char *ReadWholeFile(const char *path)
+// The size leaves the NUL out (the file itself may hold NUL bytes).
+char *ReadWholeFile(const char *path, size_t *outSize)
 {
     FILE *file = PlatformOpenFile(path, "rb");
     if (!file) {
@@ -74,6 +75,7 @@ char *ReadWholeFile(const char *path)
     if (data) {
         data[size] = 0;
     }
+    *outSize = size;
     return data;
 }
 
@@ -204,7 +206,8 @@ int LoadLanguage(const char *name, int announce)
     }
     char path[96];
     LanguagePath(path, sizeof(path), name);
-    char *data = ReadWholeFile(path);
+    size_t size = 0;
+    char *data = ReadWholeFile(path, &size);
     if (!data) {
         if (announce) {
             PrintLoadFileError(path);
@@ -219,7 +222,7 @@ int LoadLanguage(const char *name, int announce)
     }
     LanguageText = data;
 
-    const char *end = data + std::strlen(data);
+    const char *end = data + size;
     char *at = data;
     char *next = nullptr;
     while (char *line = NextLine(at, end, &next)) {
@@ -298,7 +301,8 @@ int ReadLanguageInfo(const char *fileName, char *out, int outSize)
     }
     char path[96];
     LanguagePath(path, sizeof(path), fileName);
-    char *data = ReadWholeFile(path);
+    size_t size = 0;
+    char *data = ReadWholeFile(path, &size);
     if (!data) {
         PrintLoadFileError(path);
         CopyString(out, fileName, outSize);
@@ -306,7 +310,7 @@ int ReadLanguageInfo(const char *fileName, char *out, int outSize)
     }
     const char *codePage = nullptr;
     const char *ownName = nullptr;
-    const char *end = data + std::strlen(data);
+    const char *end = data + size;
     char *at = data;
     char *next = nullptr;
     while (char *line = NextLine(at, end, &next)) {
