@@ -1,5 +1,6 @@
 #include "core/translation_table.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -75,17 +76,36 @@ TranslationEntry TranslationTable[TranslationEntryCount] = {
 #undef KZV_TEXT
 };
 
+namespace {
+
+// The entries ordered by key (equal keys in table order), for the lookups of
+// a whole language file.
+struct KeyOrder {
+    int index[TranslationEntryCount];
+    KeyOrder()
+    {
+        for (int i = 0; i < TranslationEntryCount; ++i) {
+            index[i] = i;
+        }
+        std::stable_sort(index, index + TranslationEntryCount, [](int a, int b) {
+            return std::strcmp(TranslationTable[a].KeyName, TranslationTable[b].KeyName) < 0;
+        });
+    }
+};
+
+}  // namespace
+
 int FindTranslationKey(const char *key)
 {
     if (!key) {
         return -1;
     }
-    for (int i = 0; i < TranslationEntryCount; ++i) {
-        if (std::strcmp(TranslationTable[i].KeyName, key) == 0) {
-            return i;
-        }
-    }
-    return -1;
+    static const KeyOrder order;
+    const int *end = order.index + TranslationEntryCount;
+    const int *found = std::lower_bound(order.index, end, key, [](int entry, const char *wanted) {
+        return std::strcmp(TranslationTable[entry].KeyName, wanted) < 0;
+    });
+    return found != end && std::strcmp(TranslationTable[*found].KeyName, key) == 0 ? *found : -1;
 }
 
 bool IsResultEntry(int index)
