@@ -307,6 +307,10 @@ TEST_F(MessagePathsTest, RecallWalksTheCurrentLinesThenTheHistory)
 {
     char buffer[MessageTextSize];
     int codePage = -1;
+    for (MessageLine &line : MessageHistory) {
+        line = MessageLine{};
+    }
+    MessageSequence = 0;
     EXPECT_EQ(RecallMessageBefore(buffer, -1, sizeof(buffer), &codePage), -1);  // nothing at all
     EXPECT_EQ(RecallMessageAfter(buffer, 5, sizeof(buffer), &codePage), -1);
     EXPECT_STREQ(buffer, "");
