@@ -219,7 +219,7 @@ int ModifiedGlobalKey(int vk, bool switchesAllowed)
             static const char *const Choices[3] = {"no", "auto", "yes"};
             ShowResults = (ShowResults + 1) % 3;
             char text[64];
-            std::snprintf(text, sizeof(text), "%s : %s", "CTRL + TAB - show results", Choices[ShowResults]);
+            std::snprintf(text, sizeof(text), "%s : %s", Tx(Text_3a_ctabshwr), Choices[ShowResults]);
             ShowHudText(text, ColourLightYellow);
             return 0;
         }
@@ -277,7 +277,7 @@ int ModifiedGlobalKey(int vk, bool switchesAllowed)
     case VkF8: {
         NetworkDebug = !NetworkDebug;
         char text[64];
-        std::snprintf(text, sizeof(text), "SHIFT + F8 - network debug - %s", NetworkDebug ? "On" : "Off");
+        std::snprintf(text, sizeof(text), Tx(Text_3a_shf8nwdb), NetworkDebug ? "On" : "Off");
         ShowHudText(text, ColourOrange);
         return 0;
     }
