@@ -50,9 +50,12 @@ void PrintHidden(const char *text)
     AddMessageLine(text, &MessageColours[ColourGrey], MessageTargetHidden);
 }
 
+// The own connection's chat, as a chat packet of connection 0 would show it.
 void PrintChat(const char *text)
 {
-    AddMessageLine(text, &MessageColours[ColourWhite], MessageTargetSystem);
+    uint8_t packet[4 + MessageTextSize] = {};
+    CopyString(reinterpret_cast<char *>(packet + 4), text, MessageTextSize);
+    PrintPlayerChat(packet, 0);
 }
 
 int ChatRateAllows()

@@ -232,6 +232,7 @@ void RunMainLoop(ProgramRun &run)
         }
         LodDistanceFactor = ComputeLodDistanceFactor(GraphicsEnabled, MainLod);
         MessageTop = -1.0f;
+        DrainMessageQueue();
         HudDrawnThisPass = 0;
         HudBandsOn = 0;
 

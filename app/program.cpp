@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/command_services.h"
+#include "app/message_services.h"
 #include "app/program_steps.h"
 #include "app/simulation_services.h"
 #include "app/window_proc.h"
@@ -93,6 +94,7 @@ void RegisterProgramHooks()
     SetMaterialVertexKindFunction(GetVertexKindOfMaterial);
     RegisterWindowServices();
     RegisterCommandServices();
+    RegisterMessageServices();
     RegisterSimulationServices();
     SetEngineMessagePrinter(PrintWarning);
     StartRaceOnEntry = 1;

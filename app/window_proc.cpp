@@ -195,9 +195,16 @@ void CollectAltDigit(int vk)
     }
 }
 
+// Where Ctrl+Shift+F5 stands in the cycle of languages (-1 English). A
+// language whose file is missing leaves LanguageName empty, and the next
+// press goes on from it rather than starting the cycle again.
+int SteppedLanguage = -1;
+
 void StepLanguage()
 {
-    const int next = LanguageNameIndex(LanguageName) + 1;
+    const int current = LanguageName[0] != 0 ? LanguageNameIndex(LanguageName) : SteppedLanguage;
+    const int next = current + 1;
+    SteppedLanguage = next < LanguageCount ? next : -1;
     const char *name = next < LanguageCount ? LanguageTable[next].name : "";
     std::snprintf(LanguageName, sizeof(LanguageName), "%s", name);
 }
@@ -212,7 +219,7 @@ int ModifiedGlobalKey(int vk, bool switchesAllowed)
             static const char *const Choices[3] = {"no", "auto", "yes"};
             ShowResults = (ShowResults + 1) % 3;
             char text[64];
-            std::snprintf(text, sizeof(text), "%s : %s", "CTRL + TAB - show results", Choices[ShowResults]);
+            std::snprintf(text, sizeof(text), "%s : %s", Tx(Text_3a_ctabshwr), Choices[ShowResults]);
             ShowHudText(text, ColourLightYellow);
             return 0;
         }
@@ -270,7 +277,7 @@ int ModifiedGlobalKey(int vk, bool switchesAllowed)
     case VkF8: {
         NetworkDebug = !NetworkDebug;
         char text[64];
-        std::snprintf(text, sizeof(text), "SHIFT + F8 - network debug - %s", NetworkDebug ? "On" : "Off");
+        std::snprintf(text, sizeof(text), Tx(Text_3a_shf8nwdb), NetworkDebug ? "On" : "Off");
         ShowHudText(text, ColourOrange);
         return 0;
     }

@@ -17,6 +17,7 @@
 #include "core/settings.h"
 #include "core/shell_globals.h"
 #include "core/text_utils.h"
+#include "core/translation_table.h"
 #include "platform/file_system.h"
 
 char CommandErrorText[CommandErrorTextSize] = "";
@@ -55,14 +56,9 @@ constexpr int MaxAxis = 63;
 constexpr int MaxButton = 383;
 constexpr int NeedsTwoParameters = 41;
 constexpr int ParameterNotValid = 47;
+constexpr int ParameterTooLong = 48;
+constexpr int UnknownCarParameter = 44;
 
-constexpr const char *TextNeedsParameter = "This command needs a parameter";
-constexpr const char *TextNeedsTwoParameters = "This command needs 2 parameters";
-constexpr const char *TextNotValid = "Parameter is not valid";
-constexpr const char *TextTooLong = "Parameter is too long";
-constexpr const char *TextNameTooLong = "Name is too long";
-constexpr const char *TextNotForDedicated = "Command is not for dedicated host";
-constexpr const char *TextOutsideRefused = "Command not available from outside programs";
 
 const char *const NoYesWords[] = {"no", "yes"};
 const char *const ViewNames[] = {"fol", "heli", "cam", "driver", "custom"};
@@ -227,7 +223,7 @@ void Error(const CommandCall &call, const char *text)
 bool RefuseOutside(const CommandCall &call)
 {
     if (call.source == CommandSourceOutside) {
-        Error(call, TextOutsideRefused);
+        Error(call, Tx(Text_3k_notoutsd));
         return true;
     }
     return false;
@@ -273,11 +269,11 @@ CommandOutcome RunCommand(const CommandCall &call)
         return CommandDone;
     }
     if (Length(call.argument) > FileNameLimit) {
-        Error(call, TextNameTooLong);
+        Error(call, Tx(Text_3a_namelong));
         return CommandDone;
     }
     if (!IsPlainFileName(call.argument)) {
-        Error(call, TextNotValid);
+        Error(call, ResultText(ParameterNotValid));
         return CommandDone;
     }
     char path[64];
@@ -285,9 +281,9 @@ CommandOutcome RunCommand(const CommandCall &call)
     if (!FileExists(path)) {
         char text[128];
         if (call.quiet) {
-            std::snprintf(text, sizeof(text), "Can't open : %s", path);
+            std::snprintf(text, sizeof(text), Tx(Text_3g_cantopen), path);
         } else {
-            std::snprintf(text, sizeof(text), "Load error : ^L%s", path);
+            std::snprintf(text, sizeof(text), Tx(Text_3k_loaderrl), path);
         }
         Error(call, text);
         return CommandDone;
@@ -306,11 +302,11 @@ CommandOutcome LogCommand(const CommandCall &call)
         return CommandDone;
     }
     if (Length(call.argument) > FileNameLimit) {
-        Error(call, TextTooLong);
+        Error(call, ResultText(ParameterTooLong));
         return CommandDone;
     }
     if (!CanAppendToFile(call.argument)) {
-        Error(call, "Unknown error");
+        Error(call, ResultText(ResultUnknownError));
         return CommandDone;
     }
     CopyString(DebugLogPath, call.argument, DebugLogPathSize);
@@ -325,7 +321,7 @@ CommandOutcome StartProgram(const CommandCall &call, int wait)
         return CommandDone;
     }
     if (Length(call.argument) > ProgramTextLimit) {
-        Error(call, TextTooLong);
+        Error(call, ResultText(ParameterTooLong));
         return CommandDone;
     }
     char program[ProgramTextLimit + 1];
@@ -342,7 +338,7 @@ CommandOutcome StartProgram(const CommandCall &call, int wait)
         ++p;
     }
     if (!Services.startProcess || Services.startProcess(program, p, wait) != 0) {
-        Error(call, TextNotValid);
+        Error(call, ResultText(ParameterNotValid));
     }
     return CommandDone;
 }
@@ -398,7 +394,7 @@ CommandOutcome ViewCommand(const CommandCall &call)
     }
     const int view = MatchWord(call.argument, ViewNames, 5);
     if (view < 0) {
-        Error(call, TextNotValid);
+        Error(call, ResultText(ParameterNotValid));
         return CommandDone;
     }
     return Session(call, SessionViewSelect, call.argument, view);
@@ -450,7 +446,7 @@ CommandOutcome PressCommand(const CommandCall &call)
     } else {
         key = FindKeyByName(call.argument);
         if (key == 0) {
-            Error(call, TextNotValid);
+            Error(call, ResultText(ParameterNotValid));
             return CommandDone;
         }
     }
@@ -467,12 +463,12 @@ CommandOutcome AxisCommand(const CommandCall &call)
     int number = 0;
     char name[CommandWordSize];
     if (ParseIntArg(call.argument, &number, name, sizeof(name)) != 0) {
-        Error(call, TextNeedsTwoParameters);
+        Error(call, ResultText(NeedsTwoParameters));
         return CommandDone;
     }
     const int function = MatchWord(name, AxisFunctionCommandNames, AxisFunctionNameCount);
     if (function < 0) {
-        Error(call, "Unknown axis function");
+        Error(call, Tx(Text_3g_un_axs_f));
         return CommandDone;
     }
     if (EqualsNoCase(call.word, "invert")) {
@@ -488,12 +484,12 @@ CommandOutcome ButtonCommand(const CommandCall &call)
     int number = 0;
     char name[CommandWordSize];
     if (ParseIntArg(call.argument, &number, name, sizeof(name)) != 0) {
-        Error(call, TextNeedsTwoParameters);
+        Error(call, ResultText(NeedsTwoParameters));
         return CommandDone;
     }
     const int function = MatchWord(name, ControlFunctionNames, ControlFunctionNameCount);
     if (function < 0) {
-        Error(call, "Unknown button function");
+        Error(call, Tx(Text_3g_un_btn_f));
         return CommandDone;
     }
     AssignButton(function, ClampInt(number, -1, MaxButton));
@@ -506,12 +502,12 @@ CommandOutcome KeyCommand(const CommandCall &call)
     char name[CommandWordSize];
     const int result = ParseCharArg(call.argument, &character, name);
     if (result != 0) {
-        Error(call, result == ParameterNotValid ? TextNotValid : TextNeedsTwoParameters);
+        Error(call, ResultText(result == ParameterNotValid ? ParameterNotValid : NeedsTwoParameters));
         return CommandDone;
     }
     const int function = MatchWord(name, ControlFunctionNames, KeyableFunctionCount);
     if (function < 0) {
-        Error(call, "Unknown key function");
+        Error(call, Tx(Text_3g_un_key_f));
         return CommandDone;
     }
     for (const ReservedKey &reserved : ReservedKeys) {
@@ -532,7 +528,7 @@ int NoYes(const CommandCall &call)
     }
     const int value = MatchWord(call.argument, NoYesWords, 2);
     if (value < 0) {
-        Error(call, TextNotValid);
+        Error(call, ResultText(ParameterNotValid));
     }
     return value;
 }
@@ -559,7 +555,7 @@ CommandOutcome ShifterCommand(const CommandCall &call)
     }
     const int mode = MatchWord(call.argument, ShifterWords, 3);
     if (mode < 0) {
-        Error(call, TextNotValid);
+        Error(call, ResultText(ParameterNotValid));
         return CommandDone;
     }
     return Session(call, SessionShifter, call.argument, mode);
@@ -580,16 +576,16 @@ CommandOutcome FunctionKeyCommand(const CommandCall &call)
     int n = 0;
     char text[FunctionKeyTextLimit + 1];
     if (ParseIntArg(call.argument, &n, text, sizeof(text)) != 0) {
-        Error(call, TextNeedsTwoParameters);
+        Error(call, ResultText(NeedsTwoParameters));
         return CommandDone;
     }
     if (n < 1 || n > FunctionKeyCount) {
-        Error(call, TextNotValid);
+        Error(call, ResultText(ParameterNotValid));
         return CommandDone;
     }
     // The message would later run as the user's own line.
     if (call.source == CommandSourceOutside && RunsRefusedWord(text)) {
-        Error(call, TextOutsideRefused);
+        Error(call, Tx(Text_3k_notoutsd));
         return CommandDone;
     }
     const int base = EqualsNoCase(call.word, "altf") ? AltMessageBase : CtrlMessageBase;
@@ -623,11 +619,11 @@ bool PlainNameArgument(const CommandCall &call, int limit)
         return false;
     }
     if (Length(call.argument) > limit) {
-        Error(call, TextNameTooLong);
+        Error(call, Tx(Text_3a_namelong));
         return false;
     }
     if (!IsPlainFileName(call.argument)) {
-        Error(call, TextNotValid);
+        Error(call, ResultText(ParameterNotValid));
         return false;
     }
     return true;
@@ -640,10 +636,10 @@ CommandOutcome KeyboardFileCommand(const CommandCall &call)
     }
     if (EqualsNoCase(call.word, "loadkb")) {
         if (!ReadKeyboardSteerFile(call.argument)) {
-            Error(call, "Could not load file");
+            Error(call, ResultText(ResultCouldNotLoadFile));
         }
     } else if (!WriteKeyboardSteerFile(call.argument)) {
-        Error(call, "Could not save file");
+        Error(call, ResultText(ResultCouldNotSaveFile));
     }
     return CommandDone;
 }
@@ -655,7 +651,7 @@ CommandOutcome CarCommand(const CommandCall &call)
     }
     const int car = FindCarByCode(call.argument);
     if (car < 0 || Length(call.argument) != 3) {
-        Error(call, "Unknown car parameter");
+        Error(call, ResultText(UnknownCarParameter));
         return CommandDone;
     }
     return Session(call, SessionSelectCar, call.argument, car);
@@ -669,7 +665,7 @@ CommandOutcome CarFileCommand(const CommandCall &call)
     }
     const char *code = GetCarCodeByName(SelectedCarName);
     if (!code) {
-        Error(call, "Unknown car parameter");
+        Error(call, ResultText(UnknownCarParameter));
         return CommandDone;
     }
     const bool setup = EqualsNoCase(call.word, "setup");
@@ -677,7 +673,7 @@ CommandOutcome CarFileCommand(const CommandCall &call)
     std::snprintf(path, sizeof(path), setup ? "data\\setups\\%s_%s.set" : "data\\colours\\%s_%s.col", code,
                   call.argument);
     if (!FileExists(path)) {
-        Error(call, setup ? "Setup was not found" : "Colour was not found");
+        Error(call, setup ? Tx(Text_3g_setup_nf) : Tx(Text_3g_colournf));
         return CommandDone;
     }
     return Session(call, setup ? SessionSetup : SessionColour, call.argument, 0);
@@ -691,11 +687,11 @@ CommandOutcome PlayerCommand(const CommandCall &call)
     char path[96];
     std::snprintf(path, sizeof(path), "data\\misc\\%s.ply", call.argument);
     if (!IsPlainFileName(call.argument)) {
-        Error(call, TextNotValid);
+        Error(call, ResultText(ParameterNotValid));
         return CommandDone;
     }
     if (Length(call.argument) >= PlayerNameSize || !FileExists(path)) {
-        Error(call, "Driver not found");
+        Error(call, Tx(Text_3a_plynotfd));
         return CommandDone;
     }
     return Session(call, SessionPlayer, call.argument, 0);
@@ -704,7 +700,7 @@ CommandOutcome PlayerCommand(const CommandCall &call)
 CommandOutcome SpecCommand(const CommandCall &call)
 {
     if (call.argument[0] == 0 && DedicatedMode != DedicatedNone) {
-        Error(call, TextNotForDedicated);
+        Error(call, Tx(Text_3g_comnoded));
         return CommandDone;
     }
     return Session(call, SessionSpectate, call.argument, 0);
@@ -719,7 +715,7 @@ CommandOutcome DriverCommand(const CommandCall &call)
         return CommandFallThrough;
     }
     if (DedicatedMode != DedicatedNone) {
-        Error(call, TextNotForDedicated);
+        Error(call, Tx(Text_3g_comnoded));
         return CommandDone;
     }
     SessionCommand command = SessionAi;
@@ -775,7 +771,7 @@ CommandOutcome ReplayCommand(const CommandCall &call)
         return CommandDone;
     }
     if (!CanAcceptExternalFile()) {
-        Error(call, "Command is for entry screen only");
+        Error(call, Tx(Text_3g_comentry));
         return CommandDone;
     }
     const int type = EqualsNoCase(call.word, "mpr") ? PendingFileMpr : PendingFileSpr;
@@ -864,7 +860,7 @@ void FallThrough(const CommandCall &call)
         return;
     }
     if (call.source == CommandSourceOutside && EqualsNoCase(call.word, "hlog")) {
-        Error(call, TextOutsideRefused);
+        Error(call, Tx(Text_3k_notoutsd));
         return;
     }
     char result[CommandErrorTextSize] = "";
@@ -875,8 +871,7 @@ void FallThrough(const CommandCall &call)
         return;
     }
     if (handled == 2) {
-        const char *translated = Services.translate ? Services.translate(result) : nullptr;
-        Error(call, translated ? translated : result);
+        Error(call, TranslateResultText(result));
         return;
     }
     SendChat(call.text, true);
@@ -966,7 +961,7 @@ int RequireParameter(const char *argument, int quiet)
     if (argument && argument[0] != 0) {
         return 1;
     }
-    SetCommandError(TextNeedsParameter, quiet);
+    SetCommandError(ResultText(ResultNeedsParameter), quiet);
     return 0;
 }
 
@@ -1050,7 +1045,7 @@ void RunScriptFile(const char *name)
         return;
     }
     if (ScriptDepth >= ScriptDepthLimit) {
-        Print("Too many scripts", ColourSalmon);
+        Print(Tx(Text_3g_scrtooma), ColourSalmon);
         return;
     }
     char path[64];
@@ -1064,12 +1059,12 @@ void RunScriptFile(const char *name)
     std::fclose(file);
     if (!script || size > static_cast<size_t>(ScriptSizeLimit)) {
         std::free(script);
-        Print("Script is too long", ColourSalmon);
+        Print(Tx(Text_3g_scrtoolo), ColourSalmon);
         return;
     }
     if (size == 0) {
         std::free(script);
-        Print("Script is empty", ColourSalmon);
+        Print(Tx(Text_3g_scrempty), ColourSalmon);
         return;
     }
     script[size] = 0;

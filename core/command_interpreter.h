@@ -94,8 +94,6 @@ struct CommandServices {
     void (*printHiddenMessage)(const char *text);        // grey; stored, not drawn
     void (*printPlayerChat)(const char *text);           // the own connection's chat
     void (*resetMessageFilter)();
-    // The English result text in the user's language; null: as it is.
-    const char *(*translate)(const char *text);
     int (*canSendChatNow)();         // the chat rate limit; null: always
     int (*canSendCommandNow)();      // the guest's command rate limit; null: always
     int (*networkRole)();            // CommandNetworkRole

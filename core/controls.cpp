@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "core/controllers.h"
-#include "core/core_texts.h"
+#include "core/translation_table.h"
 #include "core/data_stream.h"
 #include "core/main_window.h"
 #include "core/settings.h"
@@ -94,26 +94,15 @@ struct KeyName {
 
 struct TranslatedKeyName {
     int key;
-    const char *translationKey;
-    const char *english;
+    TextId text;
 };
 
 constexpr TranslatedKeyName KeyNames[] = {
-    {-1, "3a_oht_none", "[none]"},       {0, "3a_ass_zero", "[Zero]"},
-    {1, "3a_ass_mlft", "Mouse Left"},    {2, "3a_ass_mrgt", "Mouse Right"},
-    {3, "3a_ass_mmid", "Mouse Middle"},  {4, "3a_ass_whup", "Wheel Up"},
-    {5, "3a_ass_whdn", "Wheel Down"},    {32, "3a_ass_spac", "Space"},
-    {256, "3a_ass_upar", "Up Arrow"},    {257, "3a_ass_dnar", "Down Arrow"},
-    {258, "3a_ass_rtar", "Right Arrow"}, {259, "3a_ass_ltar", "Left Arrow"},
-    {260, "3a_ass_pgup", "Page Up"},     {261, "3a_ass_pgdn", "Page Down"},
+    {-1, Text_3a_oht_none},  {0, Text_3a_ass_zero},   {1, Text_3a_ass_mlft},   {2, Text_3a_ass_mrgt},
+    {3, Text_3a_ass_mmid},   {4, Text_3a_ass_whup},   {5, Text_3a_ass_whdn},   {32, Text_3a_ass_spac},
+    {256, Text_3a_ass_upar}, {257, Text_3a_ass_dnar}, {258, Text_3a_ass_rtar}, {259, Text_3a_ass_ltar},
+    {260, Text_3a_ass_pgup}, {261, Text_3a_ass_pgdn},
 };
-
-// The translated text of a key, or the English one while no translation has it.
-const char *Translated(const char *translationKey, const char *english)
-{
-    const char *text = LookupText(translationKey);
-    return (text == nullptr || std::strcmp(text, translationKey) == 0) ? english : text;
-}
 
 constexpr KeyName NamedKeys[] = {
     {38, "up"},    {40, "down"},   {39, "right"}, {37, "left"}, {188, "less"}, {190, "more"},
@@ -349,7 +338,7 @@ void GetKeyName(int key, char *out, size_t outSize)
     }
     for (const TranslatedKeyName &entry : KeyNames) {
         if (entry.key == key) {
-            std::snprintf(out, outSize, "%s", Translated(entry.translationKey, entry.english));
+            std::snprintf(out, outSize, "%s", Tx(entry.text));
             return;
         }
     }

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/core_texts.h"
+#include "core/translation_table.h"
 #include "core/tea_cipher.h"
 #include "platform/file_system.h"
 
@@ -114,7 +114,7 @@ const char *DataStream::OpenCheckHeader(const char *path, const char *id, int *v
     *this = DataStream{};
     file = path ? PlatformOpenFile(path, "rb") : nullptr;
     if (!file) {
-        return LookupText("3a_cnocolon");
+        return Tx(Text_3a_cnocolon);
     }
 
     // All six id bytes are read even after a mismatch.
@@ -129,7 +129,7 @@ const char *DataStream::OpenCheckHeader(const char *path, const char *id, int *v
     if (!idMatches) {
         std::fclose(file);
         file = nullptr;
-        return LookupText("3a_filenohc");
+        return Tx(Text_3a_filenohc);
     }
 
     // Missing version bytes read as 0xFF, so a truncated header is refused as
@@ -143,7 +143,7 @@ const char *DataStream::OpenCheckHeader(const char *path, const char *id, int *v
     if (fileVersion > maxVersion) {
         std::fclose(file);
         file = nullptr;
-        return LookupText("3a_latervfl");
+        return Tx(Text_3a_latervfl);
     }
     return nullptr;
 }
@@ -170,7 +170,7 @@ const char *DataStream::OpenRead(MenuPage *page, const char *path, const char *i
     if (!loaded) {
         std::fclose(file);
         file = nullptr;
-        error = LookupText("3a_cnocolon");
+        error = Tx(Text_3a_cnocolon);
         ShowOpenError(page, error, path);
         return error;
     }
@@ -231,7 +231,7 @@ const char *DataStream::OpenWrite(MenuPage *page, const char *path, const char *
     }
     file = path ? PlatformOpenFile(path, "wb") : nullptr;
     if (!file) {
-        const char *error = LookupText("3a_nocrtfil");
+        const char *error = Tx(Text_3a_nocrtfil);
         ShowOpenError(page, error, path);
         return error;
     }

@@ -12,3 +12,17 @@ char InSimShotName[InSimShotNameLength];
 void InSimNotifyScreenshot(int)
 {
 }
+
+int InSimActive()
+{
+    return 0;
+}
+
+int IsInSimPrefixInUse(char)
+{
+    return 0;
+}
+
+void InSimSendMessageOut(int, int, int, int, const char *)
+{
+}

@@ -29,6 +29,13 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "kzv_datagen: cannot create %s/data/misc: %s\n", argv[1], ec.message().c_str());
         return 1;
     }
+    // data/language takes the English file the program writes at every start
+    // and the language files the user adds.
+    std::filesystem::create_directories(std::filesystem::path(argv[1]) / "data" / "language", ec);
+    if (ec) {
+        std::fprintf(stderr, "kzv_datagen: cannot create %s/data/language: %s\n", argv[1], ec.message().c_str());
+        return 1;
+    }
     if (const char *error = WriteFontFile(argv[1])) {
         std::fprintf(stderr, "kzv_datagen: font file: %s\n", error);
         return 1;

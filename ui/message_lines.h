@@ -45,9 +45,68 @@ extern float MessageTop;
 // Non-zero: every line that is not hidden is also printed on standard output.
 extern int MessageLineEcho;
 
-// The core printer (an empty text adds nothing): target is MessageTargetSystem, MessageTargetHidden or
-// MessageTargetLatin (lines of a speaking connection are not taken yet).
-void AddMessageLine(const char *text, const Colour *colour, int target);
+// 0 all lines, 1 only lines that are not player chat, 2 no lines at all.
+extern uint32_t MessageFilter;
+// Non-zero: the history is drawn instead of the current lines ('H').
+extern int ShowMessageHistory;
+
+// What the message lines ask of the layers above: the connections, InSim,
+// the session's suppression, the interface display state and the interface
+// sounds. The program registers them at start-up; a null member answers 0
+// (one own connection named by "Ply Name " for the connection questions).
+struct MessageLineServices {
+    int (*connectionCount)();
+    const char *(*playerName)(int connection);
+    int (*inSimConnectionId)(int connection);
+    int (*playerId)(int connection);
+    int (*inSimActive)();
+    int (*isInSimPrefixInUse)(char prefix);
+    // In the message-out packet's field order.
+    void (*inSimSendMessageOut)(int connectionId, int playerId, int userType, int textStart, const char *text);
+    int (*messagesSuppressed)();
+    int (*hudShown)();
+    void (*playInterfaceSound)(int sound);
+};
+void SetMessageLineServices(const MessageLineServices &services);
+// The millisecond clock of line times and expiry; null: the platform's.
+void SetMessageClock(uint32_t (*clock)());
+
+// The core printer (an empty text adds nothing). target: 0 or more, the
+// connection whose player speaks; MessageTargetSystem, MessageTargetHidden
+// or MessageTargetLatin. toInSim 0 keeps the line from the InSim guests.
+// Every text is cut to 127 bytes, never inside a double-byte pair. From a
+// thread other than the main thread the line is queued for
+// DrainMessageQueue.
+void AddMessageLine(const char *text, const Colour *colour, int target, int toInSim = 1);
+// Adds the lines other threads queued; the main loop calls it at the start of
+// each pass.
+void DrainMessageQueue();
+// Makes the calling thread the one whose lines are added at once.
+void SetMessageMainThread();
+
+void PrintHiddenMessage(const char *text, const Colour *colour);
+void PrintLatinMessage(const char *text, const Colour *colour);
+// A connection's chat: the text after the packet's four header bytes, green.
+void PrintPlayerChat(const uint8_t *packet, int connection);
+void PrintMessage2(const char *a, const char *b, const Colour *colour);
+void PrintLabelled(const char *label, const char *text, const Colour *colour);
+void PrintMessageLatinTail(const char *a, const char *b, const Colour *colour);
+void PrintMessageFloat(const char *format, double value, const Colour *colour);
+void PrintInfoF(const char *format, ...);
+void PrintInfoBeep(const char *text);
+void PrintWarning(const char *text);
+void PrintLoadFileError(const char *path);
+void PrintSaveFileError(const char *path);
+// Shown only while NetworkDebug is on, and never passed to InSim.
+void PrintNetDebug(const char *text, const Colour *colour);
+void PrintNetDebugF(const char *format, int value, const Colour *colour);
+void PrintNetDebug2(const char *a, const char *b, const Colour *colour);
+
+// Step through the shown texts from the text entry: copy a line's text
+// without its name prefix (at most size - 1 characters), give its code page
+// and return its sequence. See the .cpp for the order.
+int RecallMessageBefore(char *buffer, int sequence, int size, int *codePage);
+int RecallMessageAfter(char *buffer, int sequence, int size, int *codePage);
 // A system line in the given colour (one of MessageColours).
 void PrintMessage(const char *text, const Colour *colour);
 // PrintMessage of a printf text with one int value, cut at 127 characters.

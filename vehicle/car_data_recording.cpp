@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "core/core_texts.h"
+#include "core/translation_table.h"
 #include "core/data_stream.h"
 #include "core/fixed_math.h"
 #include "core/float_math.h"
@@ -280,21 +280,21 @@ int OpenCarDataRecording(CarObject *car) {
     std::snprintf(path, sizeof(path), "data\\raf\\%s.raf", car->rafName);
     if (stream == nullptr || stream->OpenWrite(nullptr, path, "KZVRAF", RafVersion) != nullptr) {
         delete stream;
-        VehiclePrintWarning(LookupText("3a_outnoopn"));
+        VehiclePrintWarning(Tx(Text_3a_outcnopn));
         return 0;
     }
     const PlayerSlot *slot = FindCarSlot(car);
     if (slot == nullptr) {
         stream->Close();
         delete stream;
-        VehiclePrintWarning(LookupText("3a_outnodrv"));
+        VehiclePrintWarning(Tx(Text_3d_outnoply));
         return 0;
     }
     WriteHeader(car, slot, stream);
     car->rafStream = stream;
     car->rafFrameCount = 0;
     FrameDivider = 0;
-    PrintInfo(LookupText("3a_outstlap"));
+    PrintInfo(Tx(Text_3d_outstart));
     return 1;
 }
 
@@ -316,9 +316,9 @@ void CloseCarDataRecording(CarObject *car) {
     const int failed = s->Close() != 0 || s->writeError;
     delete s;
     if (failed)
-        VehiclePrintWarning(LookupText("3a_outnowrt"));
+        VehiclePrintWarning(Tx(Text_3k_outnowrt));
     else
-        PrintInfo(LookupText("3a_outfnlap"));
+        PrintInfo(Tx(Text_3d_outfinis));
 }
 
 void RecordCarDataFrame(CarObject *car) {

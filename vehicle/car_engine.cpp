@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/core_texts.h"
+#include "core/translation_table.h"
 #include "core/float_math.h"
 #include "vehicle/car_class.h"
 #include "vehicle/engine_record.h"
@@ -47,12 +47,12 @@ const FiringOrder *FindFiringOrder(int cylinders, int layout, int secondV8Order)
 }
 
 // Layout words by layout, cylinder words by count 0..12.
-constexpr const char *LayoutWordKeys[] = {"3a_etl_inli", "3a_etl_flat", "3a_etl_veng"};
-constexpr const char *UnknownCylindersKey = "3a_etn_qcyl";
-constexpr const char *CylinderWordKeys[] = {
-    UnknownCylindersKey, "3a_etn_1cyl", "3a_etn_2cyl", "3a_etn_3cyl", "3a_etn_4cyl",
-    "3a_etn_5cyl",       "3a_etn_6cyl", UnknownCylindersKey, "3a_etn_8cyl", UnknownCylindersKey,
-    "3a_etn10cyl",       UnknownCylindersKey, "3a_etn12cyl",
+constexpr TextId LayoutWordKeys[] = {Text_3a_etl_inli, Text_3a_etl_flat, Text_3a_etl_veng};
+constexpr TextId UnknownCylindersKey = Text_3a_etn_qcyl;
+constexpr TextId CylinderWordKeys[] = {
+    UnknownCylindersKey, Text_3a_etn_1cyl, Text_3a_etn_2cyl,  Text_3a_etn_3cyl,    Text_3a_etn_4cyl,
+    Text_3a_etn_5cyl,    Text_3a_etn_6cyl, UnknownCylindersKey, Text_3a_etn_8cyl,  UnknownCylindersKey,
+    Text_3a_etn10cyl,    UnknownCylindersKey, Text_3a_etn12cyl,
 };
 constexpr int LayoutWordCount = static_cast<int>(sizeof(LayoutWordKeys) / sizeof(LayoutWordKeys[0]));
 constexpr int CylinderWordCount = static_cast<int>(sizeof(CylinderWordKeys) / sizeof(CylinderWordKeys[0]));
@@ -198,17 +198,17 @@ void CarEngine::FormatDescription(char *line1, char *line2, char *line3) const {
     // A count or layout without a word shows " ?" and no layout word, so no
     // word table is read out of its range.
     const bool known = cylinders >= 0 && cylinders < CylinderWordCount && layout >= 0 && layout < LayoutWordCount;
-    const char *turboWord = (flags & EngineFlagTurbo) ? LookupText("3a_trbochrg") : "";
-    const char *layoutWord = known && cylinders != 1 ? LookupText(LayoutWordKeys[layout]) : "";
-    const char *cylinderWord = LookupText(known ? CylinderWordKeys[cylinders] : UnknownCylindersKey);
+    const char *turboWord = (flags & EngineFlagTurbo) ? Tx(Text_3a_trbochrg) : "";
+    const char *layoutWord = known && cylinders != 1 ? Tx(LayoutWordKeys[layout]) : "";
+    const char *cylinderWord = Tx(known ? CylinderWordKeys[cylinders] : UnknownCylindersKey);
     if (displacement >= 1000.0f)
-        std::snprintf(line1, EngineDescriptionLineSize, LookupText("3a_engltfmt"),
+        std::snprintf(line1, EngineDescriptionLineSize, Tx(Text_3a_engltfmt),
                       static_cast<double>(displacement * 0.001f), turboWord, layoutWord, cylinderWord);
     else
-        std::snprintf(line1, EngineDescriptionLineSize, LookupText("3a_engccfmt"), static_cast<double>(displacement),
+        std::snprintf(line1, EngineDescriptionLineSize, Tx(Text_3a_engccfmt), static_cast<double>(displacement),
                       turboWord, layoutWord, cylinderWord);
-    std::snprintf(line2, EngineDescriptionLineSize, LookupText("3a_trqnmlbr"), static_cast<double>(maxTorque),
+    std::snprintf(line2, EngineDescriptionLineSize, Tx(Text_3a_trqnmlbr), static_cast<double>(maxTorque),
                   static_cast<double>(maxTorque / 1.35582f), static_cast<double>(maxTorqueSpeed * 60.0f / TwoPi));
-    std::snprintf(line3, EngineDescriptionLineSize, LookupText("3a_pwrkwbhr"), static_cast<double>(maxPower * 0.001f),
+    std::snprintf(line3, EngineDescriptionLineSize, Tx(Text_3a_pwrkwbhr), static_cast<double>(maxPower * 0.001f),
                   static_cast<double>(maxPower * 0.0013413f), static_cast<double>(maxPowerSpeed * 60.0f / TwoPi));
 }

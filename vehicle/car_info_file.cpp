@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/core_texts.h"
+#include "core/translation_table.h"
 #include "core/data_stream.h"
 #include "core/fixed_math.h"
 #include "core/float_math.h"
@@ -175,7 +175,7 @@ int WriteCarInfoFile(const CarObject *car) {
     std::snprintf(path, sizeof(path), "data\\raf\\%s_info.bin", name);
     DataStream stream;
     if (stream.OpenWrite(nullptr, path, "KZV_CI", CarInfoVersion) != nullptr) {
-        VehiclePrintWarning(LookupText("3a_outnoopn"));
+        VehiclePrintWarning(Tx(Text_3a_outcnopn));
         return 0;
     }
     WriteCarPart(car, &stream);

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "core/colour.h"
-#include "core/core_texts.h"
+#include "core/translation_table.h"
 #include "vehicle/car_class.h"
 #include "vehicle/car_object.h"
 #include "vehicle/car_race_services.h"
@@ -82,9 +82,9 @@ void PrintInfoBeep(const char *text) {
     RacePlayInterfaceSound(2);
 }
 
-void PrintPitEntry(const char *reasonKey) {
+void PrintPitEntry(TextId reason) {
     char line[160];
-    std::snprintf(line, sizeof(line), "%s %s", LookupText("3g_entpitln"), LookupText(reasonKey));
+    std::snprintf(line, sizeof(line), "%s %s", Tx(Text_3g_enterpit), Tx(reason));
     RacePrintMessage(line, ColourLightYellow);
 }
 
@@ -163,17 +163,17 @@ void CarObject::StepPitLane(PlayerSlot *slot, float dt, int changed) {
             case 3:
                 pitNotice = 2;
                 pitLaneState = 3;
-                PrintPitEntry("3g_nopurpos");
+                PrintPitEntry(Text_3g_nopurtxt);
                 break;
             case 2:
                 pitNotice = 3;
                 pitLaneState = 3;
-                PrintPitEntry("3g_drvthrup");
+                PrintPitEntry(Text_3g_drthrtxt);
                 break;
             case 4:
                 pitNotice = 4;
                 pitLaneState = 3;
-                PrintPitEntry("3g_stopgopn");
+                PrintPitEntry(Text_3g_stpgotxt);
                 break;
             default:
                 pitNotice = 1;
@@ -309,7 +309,7 @@ void CarObject::StepPitLane(PlayerSlot *slot, float dt, int changed) {
                     fuel = refuelTarget;
                     if (!RaceLessonActive() && RaceIsDrivenCar(this)) {
                         char line[96];
-                        std::snprintf(line, sizeof(line), LookupText("3g_finrefue"), static_cast<double>(fuel));
+                        std::snprintf(line, sizeof(line), Tx(Text_3g_refl_f_x), static_cast<double>(fuel));
                         PrintInfoBeep(line);
                     }
                     pitLaneState = 4;
@@ -329,7 +329,7 @@ void CarObject::StepPitLane(PlayerSlot *slot, float dt, int changed) {
                 refuelTarget = RefuelTarget(slot);
                 if (refuelTarget <= fuel) {
                     if (!RaceLessonActive() && RaceIsDrivenCar(this))
-                        PrintInfoBeep(LookupText("3g_finpitst"));
+                        PrintInfoBeep(Tx(Text_3g_pitstp_f));
                     pitLaneState = 4;
                 }
             } else {

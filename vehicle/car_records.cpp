@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "core/colour.h"
-#include "core/core_texts.h"
+#include "core/translation_table.h"
 #include "core/fixed_math.h"
 #include "vehicle/car_object.h"
 #include "vehicle/car_race_services.h"
@@ -270,16 +270,16 @@ int CarObject::CheckPositionPacket(uint8_t packet[24], const PlayerSlot *ownSlot
 }
 
 void ShowCarMessage(int reason) {
-    const char *key = "3c_toodangr";
+    TextId reasonText = Text_3g_too_dang;
     if (reason == ResetHitsCar)
-        key = "3c_hitother";
+        reasonText = Text_3g_could_ha;
     else if (reason == ResetHitsResetCar)
-        key = "3c_hitreset";
+        reasonText = Text_3g_could_hr;
     else if (reason == ResetYellowFlag)
-        key = "3c_yellowfl";
+        reasonText = Text_3g_would_ye;
     // The translated frame holds one "%s"; any other text in it is copied as
     // it stands, so no translation can act as a format.
-    const char *frame = LookupText("3c_cantrset");
+    const char *frame = Tx(Text_3g_cant_res);
     const char *mark = std::strstr(frame, "%s");
     char line[160];
     size_t used = 0;
@@ -294,7 +294,7 @@ void ShowCarMessage(int reason) {
         std::memcpy(head, frame, headLength);
         head[headLength] = '\0';
         Append(line, sizeof(line), used, head);
-        Append(line, sizeof(line), used, LookupText(key));
+        Append(line, sizeof(line), used, Tx(reasonText));
         Append(line, sizeof(line), used, mark + 2);
     }
     RacePrintMessage(line, ColourLightGrey);

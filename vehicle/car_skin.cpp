@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "core/colour.h"
-#include "core/core_texts.h"
+#include "core/translation_table.h"
 #include "core/data_stream.h"
 #include "core/settings.h"
 #include "core/shell_globals.h"
@@ -187,7 +187,7 @@ int CarObject::RequestSkinDownload()
                            : 0;
     if (!queued) {
         char line[96];
-        std::snprintf(line, sizeof(line), "%s %s_%s", LookupText("Can't load skin :"), code.text, skin);
+        std::snprintf(line, sizeof(line), "%s %s_%s", Tx(Text_3a_noloadsk), code.text, skin);
         RacePrintMessage(line, ColourSalmon);
     }
     return answer;

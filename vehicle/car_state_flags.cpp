@@ -2,7 +2,7 @@
 // lights and indicators. A toggle the car has no equipment for is refused
 // with a message line and the error sound.
 #include "core/colour.h"
-#include "core/core_texts.h"
+#include "core/translation_table.h"
 #include "vehicle/car_object.h"
 #include "vehicle/car_race_services.h"
 
@@ -22,8 +22,8 @@ constexpr int NoStarterClass = 10;
 // What the world answers without speed-limit zones.
 constexpr int NoSpeedLimitZone = 255;
 
-void Refuse(const char *key) {
-    RacePrintMessage(LookupText(key), ColourSalmon);
+void Refuse(TextId text) {
+    RacePrintMessage(Tx(text), ColourSalmon);
     RacePlayInterfaceSound(ErrorInterfaceSound);
 }
 
@@ -37,7 +37,7 @@ void CarObject::UpdateStateFlags() {
     if (inputs[EngineStartInput] != 0) {
         if (engine.running == 0) {
             if (vehicleClass == NoStarterClass) {
-                Refuse("3h_thisnost");
+                Refuse(Text_3h_thisnost);
             } else {
                 const int started = engine.Start();
                 engineStartSound = started != 0 && carSoundStarted != 0 ? 1 : 0;
@@ -52,11 +52,11 @@ void CarObject::UpdateStateFlags() {
     if (inputs[PitLimiterInput] != 0) {
         if (speedLimit == 0) {
             if ((dataFlags & PitLimiterFitted) == 0) {
-                Refuse("3g_notequip");
+                Refuse(Text_3g_notequip);
             } else {
                 const int lowest = RaceLowestSpeedLimit();
                 if (lowest <= 0 || lowest >= NoSpeedLimitZone) {
-                    Refuse("3g_nospdlim");
+                    Refuse(Text_3g_nospdlim);
                 } else {
                     if (vehicleClass == NoStarterClass)
                         cycleCounter = 0;
@@ -73,7 +73,7 @@ void CarObject::UpdateStateFlags() {
     if (inputs[TractionControlInput] != 0) {
         if (tcOff == 0) {
             if ((aidFlags & TractionControlFitted) == 0) {
-                Refuse("3h_thisnotc");
+                Refuse(Text_3h_thisnotc);
             } else {
                 tcOff = 1;
                 for (uint8_t &light : tcLight)

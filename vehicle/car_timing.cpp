@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "core/core_texts.h"
+#include "core/translation_table.h"
 #include "core/file_handover.h"
 #include "core/shell_globals.h"
 #include "core/text_utils.h"
@@ -136,8 +136,8 @@ void StartNextHotLap() {
         RaceServices.startNextHotLap();
 }
 
-void CopyStatusText(CarObject *car, const char *key) {
-    CopyString(car->statusText, LookupText(key), sizeof(car->statusText));
+void CopyStatusText(CarObject *car, TextId text) {
+    CopyString(car->statusText, Tx(text), sizeof(car->statusText));
     car->statusCodePage = static_cast<uint32_t>(LanguageCodePage);
 }
 
@@ -372,17 +372,17 @@ int CarObject::RecordTimingLine(int line) {
 void CarObject::SetFinishedText() {
     finished = 1;
     if (statusText[0] == '\0')
-        CopyStatusText(this, "3a_cpfinish");
+        CopyStatusText(this, Text_3a_cpfinish);
 }
 
 void CarObject::SetQualifyingOverText() {
     finished = 1;
     if (statusText[0] == '\0')
-        CopyStatusText(this, "3a_endoqual");
+        CopyStatusText(this, Text_3a_endoqual);
 }
 
 void CarObject::SetDisqualifiedText() {
-    CopyStatusText(this, "3a_dsqulcap");
+    CopyStatusText(this, Text_3a_dsqulcap);
 }
 
 void CarObject::AdvancePenalty() {

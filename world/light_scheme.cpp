@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/core_texts.h"
+#include "core/translation_table.h"
 #include "core/data_stream.h"
 #include "core/float_math.h"
 #include "render/lit_colours.h"
@@ -19,29 +19,12 @@ constexpr int ExtraNameSkipB = 16;
 
 LoopSoundHooks SoundHooks = {nullptr, nullptr};
 
-struct KeyedText {
-    const char *key;
-    const char *english;
-};
+constexpr TextId WeatherTexts[WeatherCount] = {Text_3g_wth_clea, Text_3g_wth_clou, Text_3g_wth_over};
 
-constexpr KeyedText WeatherTexts[WeatherCount] = {
-    {"3g_wth_clea", "Clear"},
-    {"3g_wth_clou", "Cloudy"},
-    {"3g_wth_over", "Overcast"},
+constexpr TextId TimeOfDayTexts[TimeOfDayCount] = {
+    Text_3g_dt_dawn_, Text_3g_dt_sunri, Text_3g_dt_morni, Text_3g_dt_day__,
+    Text_3g_dt_after, Text_3g_dt_sunse, Text_3g_dt_dusk_, Text_3g_dt_night,
 };
-
-constexpr KeyedText TimeOfDayTexts[TimeOfDayCount] = {
-    {"3g_dt_dawn_", "Dawn"},    {"3g_dt_sunri", "Sunrise"}, {"3g_dt_morni", "Morning"},
-    {"3g_dt_day__", "Day"},     {"3g_dt_after", "Afternoon"}, {"3g_dt_sunse", "Sunset"},
-    {"3g_dt_dusk_", "Dusk"},    {"3g_dt_night", "Night"},
-};
-
-// The translated text, or the English one while no translation knows it.
-const char *Text(const KeyedText &text)
-{
-    const char *found = LookupText(text.key);
-    return std::strcmp(found, text.key) == 0 ? text.english : found;
-}
 
 float RoundToWholeDegree(float radians)
 {
@@ -133,10 +116,10 @@ void World::FormatLightSchemeName(char out[LightSchemeNameSize], int index) cons
         return;
     }
     const LightScheme &scheme = lightSchemes[index];
-    const char *weather = scheme.weather < WeatherCount ? Text(WeatherTexts[scheme.weather]) : "";
-    const char *time = scheme.timeOfDay < TimeOfDayCount ? Text(TimeOfDayTexts[scheme.timeOfDay]) : "";
+    const char *weather = scheme.weather < WeatherCount ? Tx(WeatherTexts[scheme.weather]) : "";
+    const char *time = scheme.timeOfDay < TimeOfDayCount ? Tx(TimeOfDayTexts[scheme.timeOfDay]) : "";
     // Languages that put the noun first say the time of day first.
-    const bool nounFirst = std::strcmp(LookupText("tx_noun_adj"), "na") == 0;
+    const bool nounFirst = std::strcmp(Tx(Text_tx_noun_adj), "na") == 0;
     std::snprintf(out, LightSchemeNameSize, "%s %s", nounFirst ? time : weather, nounFirst ? weather : time);
 }
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "core/core_texts.h"
+#include "core/translation_table.h"
 #include "world/map_squares.h"
 #include "world/path.h"
 #include "world/solid_object.h"
@@ -142,6 +142,5 @@ const char *World::GetFileConfigName() const
     if (config >= 1 && config <= configCount && configs) {
         return configs[config - 1].name;
     }
-    const char *text = LookupText("3a_unkntype");
-    return std::strcmp(text, "3a_unkntype") == 0 ? "unknown" : text;
+    return Tx(Text_3a_unkntype);
 }

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "core/colour.h"
-#include "core/core_texts.h"
+#include "core/translation_table.h"
 #include "core/data_stream.h"
 #include "core/shell_globals.h"
 #include "platform/timer.h"
@@ -38,38 +38,27 @@ uint32_t ReadClock()
     return Clock ? Clock() : PlatformTimeMs();
 }
 
-struct KeyedText {
-    const char *key;
-    const char *english;
-};
+constexpr TextId TextPaths = Text_3a_prgpaths;
+constexpr TextId TextColours = Text_3a_prgcolrs;
+constexpr TextId TextDuplicators = Text_3a_prgdupli;
+constexpr TextId TextLightSchemes = Text_3a_prglgtsc;
+constexpr TextId TextReadingObjects = Text_3a_prgrdobs;
+constexpr TextId TextLightingInfo = Text_3a_prglgtin;
+constexpr TextId TextBumpTextures = Text_3a_prgbmptx;
+constexpr TextId TextInitialisingColours = Text_3a_prginicl;
+constexpr TextId TextCheckPoints = Text_3a_prgchpts;
+constexpr TextId TextExtraData = Text_3a_prgextra;
+constexpr TextId TextStartObjects = Text_3a_prgstobs;
+constexpr TextId TextMapSquares = Text_3a_prgmapsq;
+constexpr TextId TextPathInitialisation = Text_3a_prgpthin;
+constexpr TextId TextLoadingTextures = Text_3a_prgldtex;
+constexpr TextId TextPathAdjustment = Text_3a_prgpthad;
+constexpr TextId TextRebuilding = Text_3a_prgrebld;
+constexpr TextId TextFinished = Text_3a_fnshload;
+constexpr TextId TextUnknownTrack = Text_3a_trckunkn;
+constexpr TextId TextTrackNotFound = Text_3a_trcknofn;
+constexpr TextId TextObsoleteTrack = Text_3a_trckobso;
 
-constexpr KeyedText TextPaths = {"3a_prgpaths", "Paths"};
-constexpr KeyedText TextColours = {"3a_prgcolrs", "Colours"};
-constexpr KeyedText TextDuplicators = {"3a_prgdupli", "Duplicators"};
-constexpr KeyedText TextLightSchemes = {"3a_prglgtsc", "Light schemes"};
-constexpr KeyedText TextReadingObjects = {"3a_prgrdobs", "Reading objects"};
-constexpr KeyedText TextLightingInfo = {"3a_prglgtin", "Lighting info"};
-constexpr KeyedText TextBumpTextures = {"3a_prgbmptx", "Bump textures"};
-constexpr KeyedText TextInitialisingColours = {"3a_prginicl", "Initialising colours"};
-constexpr KeyedText TextCheckPoints = {"3a_prgchpts", "Check points"};
-constexpr KeyedText TextExtraData = {"3a_prgextra", "Extra data"};
-constexpr KeyedText TextStartObjects = {"3a_prgstobs", "Start objects"};
-constexpr KeyedText TextMapSquares = {"3a_prgmapsq", "Map squares"};
-constexpr KeyedText TextPathInitialisation = {"3a_prgpthin", "Path initialisation"};
-constexpr KeyedText TextLoadingTextures = {"3a_prgldtex", "Loading textures"};
-constexpr KeyedText TextPathAdjustment = {"3a_prgpthad", "Path adjustment"};
-constexpr KeyedText TextRebuilding = {"3a_prgrebld", "Rebuilding"};
-constexpr KeyedText TextFinished = {"3a_fnshload", "FINISHED"};
-constexpr KeyedText TextUnknownTrack = {"3a_trckunkn", "Unknown track"};
-constexpr KeyedText TextTrackNotFound = {"3a_trcknofn", "Track not found"};
-constexpr KeyedText TextObsoleteTrack = {"3a_trckobso", "Obsolete track"};
-
-// The translated text, or the English one while no translation knows it.
-const char *Text(const KeyedText &text)
-{
-    const char *found = LookupText(text.key);
-    return std::strcmp(found, text.key) == 0 ? text.english : found;
-}
 
 bool ProgramDraws()
 {
@@ -134,9 +123,9 @@ bool StreamsOverrun(World *world)
     return false;
 }
 
-bool NextStage(World *world, const KeyedText &text, int state)
+bool NextStage(World *world, TextId text, int state)
 {
-    world->SetProgressText(Text(text));
+    world->SetProgressText(Tx(text));
     world->loadState = state;
     return false;
 }
@@ -444,7 +433,7 @@ bool StageTextures(World *world, uint32_t deadline)
         if (percent > 99) {
             percent = 99;
         }
-        world->SetProgressPercent(Text(TextLoadingTextures), percent);
+        world->SetProgressPercent(Tx(TextLoadingTextures), percent);
         return false;
     }
     world->stepIndex = 0;
@@ -455,14 +444,14 @@ bool StageTextures(World *world, uint32_t deadline)
 // render core; until it exists the phase has nothing to build.
 void StartGraphicsLoad(World *world)
 {
-    world->SetProgressText(Text(TextRebuilding));
+    world->SetProgressText(Tx(TextRebuilding));
     world->graphicsState = 0;
     world->loadState = LoadStateGraphics;
 }
 
 bool Finish(World *world)
 {
-    world->SetProgressText(Text(TextFinished));
+    world->SetProgressText(Tx(TextFinished));
     world->loadState = 0;
     return true;
 }
@@ -502,7 +491,7 @@ int WorldOpen(World *world, const char *trackName, const char *shortName, int bu
     std::memcpy(world->trackName, track, sizeof track);
     std::memcpy(world->shortName, code, sizeof code);
     if (FindTrackSite(world->trackName, nullptr) < 0) {
-        WorldPrintMessage(Text(TextUnknownTrack), ColourSalmon);
+        WorldPrintMessage(Tx(TextUnknownTrack), ColourSalmon);
         return 0;
     }
     char path[64];
@@ -510,12 +499,12 @@ int WorldOpen(World *world, const char *trackName, const char *shortName, int bu
     CloseStreams(world);
     int version = 0;
     if (world->worldStream.OpenRead(nullptr, path, WorldFileId, &version, WorldFileVersion, 0)) {
-        WorldPrintMessage(Text(TextTrackNotFound), ColourSalmon);
+        WorldPrintMessage(Tx(TextTrackNotFound), ColourSalmon);
         return 0;
     }
     if (version < OldestWorldFileVersion) {
         world->worldStream.Close();
-        WorldPrintMessage(Text(TextObsoleteTrack), ColourSalmon);
+        WorldPrintMessage(Tx(TextObsoleteTrack), ColourSalmon);
         return 0;
     }
     // Emptied first: emptying forgets the light scheme index.
@@ -530,7 +519,7 @@ int WorldOpen(World *world, const char *trackName, const char *shortName, int bu
     world->config = config;
     world->lightSchemeIndex = lightScheme;
     CurrentWorld = world;
-    world->SetProgressText(Text(TextPaths));
+    world->SetProgressText(Tx(TextPaths));
     world->loadState = 1;
     return 1;
 }
@@ -586,7 +575,7 @@ bool WorldLoadStep(World *world)
     case 13:
         world->ResetStartLightsAndWind(nullptr);
         // The sky textures load with the render core.
-        world->SetProgressPercent(Text(TextLoadingTextures), 0);
+        world->SetProgressPercent(Tx(TextLoadingTextures), 0);
         world->stepIndex = 0;
         world->loadState = 14;
         return false;

@@ -5,8 +5,9 @@
 // The default data folder is what kzv_datagen wrote; its files are copied to
 // the targets that read them (the world file and its light file joined into
 // one input, as the world target splits them). The project's own writers then
-// write set-ups, colours, the settings files, controls, the player file,
-// keyboard steering, layout packets and car records, each into
+// write set-ups, colours, the settings files, controls, the player file, the
+// English language file, keyboard steering, layout packets and car records,
+// each into
 // <seed folder>/<target>/.
 #include <algorithm>
 #include <cstdio>
@@ -35,6 +36,7 @@
 #include "render/texture_files.h"
 #include "render/texture_manager.h"
 #include "ui/interface_colours.h"
+#include "ui/translation.h"
 #include "vehicle/car_colours.h"
 #include "vehicle/car_data_loader.h"
 #include "vehicle/car_object.h"
@@ -163,6 +165,11 @@ void SettingsSeeds()
 
     WriteKeyboardSteerFile("seed");
     TakeWritten("keyboard_steering", "data\\misc\\seed.kbs", "seed.kbs");
+
+    std::error_code ec;
+    fs::create_directories("data/language", ec);
+    WriteEnglishFile();
+    TakeWritten("language_file", "data\\language\\English.txt", "English.txt");
 }
 
 // The set-ups and colours of every default car, written as the garage saves

@@ -17,6 +17,7 @@
 #include "race/game_state.h"
 #include "scene/hud.h"
 #include "ui/menu_page.h"
+#include "ui/message_lines.h"
 #include "ui/translation.h"
 #include "world/world.h"
 
@@ -205,11 +206,16 @@ TEST_F(WindowProcTest, ShiftF5ResetsTheLanguageAndWithCtrlStepsToTheNext)
     EXPECT_STREQ(LanguageName, "");
     EXPECT_TRUE(CommandsRun().empty());  // no function-key message
 
+    // Without language files each step is tried, announced as missing and
+    // leaves English; the next press goes on to the next language.
     Down(VkControl);
+    ClearMessageLines();
     Press(VkF5);
-    EXPECT_STREQ(LanguageName, LanguageTable[0].name);
+    EXPECT_STREQ(LanguageName, "");
+    EXPECT_STREQ(MessageLines[0].Text, "Could not load file : ^Ldata\\language\\Deutsch.txt");
     Press(VkF5);
-    EXPECT_STREQ(LanguageName, LanguageTable[1].name);
+    EXPECT_STREQ(MessageLines[1].Text, "Could not load file : ^Ldata\\language\\Portuguese.txt");
+    ClearMessageLines();
     std::snprintf(LanguageName, sizeof(LanguageName), "%s", LanguageTable[LanguageCount - 1].name);
     Press(VkF5);
     EXPECT_STREQ(LanguageName, "");  // after the last, back to English

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/core_texts.h"
+#include "core/translation_table.h"
 #include "core/tea_cipher.h"
 #include "test_files.h"
 
@@ -123,7 +123,7 @@ protected:
     void TearDown() override
     {
         SetDataStreamErrorDisplay(nullptr);
-        SetTextLookup(nullptr);
+        ResetTranslationSlots();
     }
 };
 
@@ -232,15 +232,13 @@ TEST_F(DataStreamTest, OpeningErrorsShowOverAGivenPageThroughTheTextLookup)
     EXPECT_EQ(Shown.text, "Could not open file :");
     EXPECT_EQ(Shown.path, "ds_nowhere.dat");
 
-    SetTextLookup([](const char *key) -> const char * {
-        return std::strcmp(key, "3a_nocrtfil") == 0 ? "Datei nicht erstellt :" : nullptr;
-    });
+    SetTranslationText(Text_3a_nocrtfil, "Datei nicht erstellt :");
     DataStream out;
     EXPECT_STREQ(out.OpenWrite(SomePage(), "ds_no_folder/x.dat", "KZVTST", 1), "Datei nicht erstellt :");
     EXPECT_EQ(out.file, nullptr);
     EXPECT_EQ(Shown.count, 2);
     EXPECT_EQ(Shown.text, "Datei nicht erstellt :");
-    EXPECT_STREQ(LookupText("3a_filenohc"), "File failed header check :");  // falls back to English
+    EXPECT_STREQ(Tx(Text_3a_filenohc), "File failed header check :");  // falls back to English
 }
 
 TEST_F(DataStreamTest, OpenWriteRefusesAnIdNotSixLongAndCreatesNoFile)

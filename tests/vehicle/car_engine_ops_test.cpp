@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "core/core_texts.h"
+#include "core/translation_table.h"
 #include "core/float_math.h"
 #include "vehicle/car_class.h"
 #include "vehicle/engine_record.h"
@@ -678,19 +678,12 @@ TEST(EngineDescriptionTest, TorqueAndPowerLinesAndTranslatedWords) {
     EXPECT_STREQ(line3, "Power : 150 kW (201 bhp) @ 6000 rpm");
 
     // The words come from their translation keys.
-    SetTextLookup([](const char *key) -> const char * {
-        if (!std::strcmp(key, "3a_engltfmt"))
-            return "Motor %.2f l%s%s%s";
-        if (!std::strcmp(key, "3a_trbochrg"))
-            return " T";
-        if (!std::strcmp(key, "3a_etl_veng"))
-            return " VEE";
-        if (!std::strcmp(key, "3a_etn12cyl"))
-            return " XII";
-        return nullptr;
-    });
+    SetTranslationText(Text_3a_engltfmt, "Motor %.2f l%s%s%s");
+    SetTranslationText(Text_3a_trbochrg, " T");
+    SetTranslationText(Text_3a_etl_veng, " VEE");
+    SetTranslationText(Text_3a_etn12cyl, " XII");
     const std::string translated = Line1(5998.0f, 12, 2, EngineFlagTurbo);
-    SetTextLookup(nullptr);
+    ResetTranslationSlots();
     EXPECT_EQ(translated, "Motor 6.00 l T VEE XII");
 }
 

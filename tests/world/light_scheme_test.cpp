@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/core_texts.h"
+#include "core/translation_table.h"
 #include "core/fixed_math.h"
 #include "render/lit_colours.h"
 #include "render/view.h"
@@ -61,7 +61,7 @@ protected:
         WorldDestroy(world);
         SetLoadClock(nullptr);
         SetLoopSoundHooks({nullptr, nullptr});
-        SetTextLookup(nullptr);
+        ResetTranslationSlots();
     }
 
     World *world = nullptr;
@@ -104,12 +104,8 @@ TEST_F(LightSchemeTest, NamesJoinWeatherAndTimeOfDay)
     EXPECT_STREQ(name, "Overcast Morning");
 
     // A language that puts the noun first says the time of day first.
-    SetTextLookup([](const char *key) -> const char * {
-        if (std::strcmp(key, "tx_noun_adj") == 0) {
-            return "na";
-        }
-        return std::strcmp(key, "3g_dt_sunse") == 0 ? "Crepuscule" : nullptr;
-    });
+    SetTranslationText(Text_tx_noun_adj, "na");
+    SetTranslationText(Text_3g_dt_sunse, "Crepuscule");
     world->FormatLightSchemeName(name, 1);
     EXPECT_STREQ(name, "Crepuscule Cloudy");
 
