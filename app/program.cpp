@@ -27,6 +27,7 @@
 #include "scene/hud.h"
 #include "scene/view_geometry.h"
 #include "screens/startup_screen.h"
+#include "ui/font_textures.h"
 #include "ui/interface_hooks.h"
 #include "ui/message_lines.h"
 
@@ -120,6 +121,7 @@ void RegisterProgramHooks()
     link.applyViewGeometry = ApplyViewGeometry;
     link.viewGroundColour = ViewGroundColour;
     link.insimNotifyScreenshot = InSimNotifyScreenshot;
+    link.buildFontTextures = RebuildFontTextures;
     SetRenderShellLink(link);
 }
 
