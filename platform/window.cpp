@@ -35,7 +35,7 @@ bool VideoStarted = false;
 SDL_Window *MainWindow = nullptr;
 Uint32 MainWindowId = 0;
 int KeyboardCodePage = PlatformLocaleCodePage();
-// The pages a typed character may switch the keyboard to, in order.
+// The pages a typed character may switch the keyboard to, in table order.
 constexpr int MaxTypingCodePages = 16;
 int TypingCodePages[MaxTypingCodePages];
 int TypingCodePageCount = 0;
@@ -210,6 +210,11 @@ int Utf8Length(unsigned char lead)
     return lead >= 0xC0 ? 2 : 1;
 }
 
+bool IsDoubleBytePage(int page)
+{
+    return page == 932 || page == 936 || page == 949 || page == 950;
+}
+
 void TranslateText(const SDL_TextInputEvent &input)
 {
     // Ctrl alone makes no printable characters (Ctrl with a digit is a key
@@ -231,14 +236,18 @@ void TranslateText(const SDL_TextInputEvent &input)
         at += n;
         char bytes[8];
         int count = PlatformUtf8ToCodePage(KeyboardCodePage, one, bytes, sizeof(bytes));
-        if (count <= 0) {
+        // Single-byte pages are tried first: the double-byte ones hold
+        // Cyrillic and Greek letters too, but a keyboard that types those is
+        // not an East Asian one.
+        for (int pass = 0; pass < 2 && count <= 0; ++pass) {
             for (int i = 0; i < TypingCodePageCount; ++i) {
-                if (TypingCodePages[i] == KeyboardCodePage) {
+                const int page = TypingCodePages[i];
+                if (page == KeyboardCodePage || IsDoubleBytePage(page) != (pass == 1)) {
                     continue;
                 }
-                count = PlatformUtf8ToCodePage(TypingCodePages[i], one, bytes, sizeof(bytes));
+                count = PlatformUtf8ToCodePage(page, one, bytes, sizeof(bytes));
                 if (count > 0) {
-                    KeyboardCodePage = TypingCodePages[i];
+                    KeyboardCodePage = page;
                     QueueEvent(NewEvent(PlatformEventInputLanguage));
                     break;
                 }

@@ -115,7 +115,8 @@ bool PlatformSetKeyboardCodePage(int codePage);
 int PlatformGetKeyboardCodePage();
 // The code pages the font can draw, in table order. A typed character that
 // the keyboard's page cannot hold switches the keyboard to the first of them
-// that can, and an input-language event is queued.
+// that can (the single-byte pages before the double-byte ones), and an
+// input-language event is queued.
 void PlatformSetTypingCodePages(const int *numbers, int count);
 
 // --- Clipboard and message boxes ------------------------------------------------
