@@ -14,6 +14,7 @@
 #include "platform/window.h"
 #include "ui/glyph_renderer.h"
 #include "ui/message_lines.h"
+#include "ui/text_batch.h"
 
 FontGlyph FontGlyphs[FontGlyphCount];
 CodePageTable *CodePageTables = nullptr;
@@ -505,12 +506,15 @@ int InitFont(const char *path)
         numbers[t] = CodePageTables[t].number;
     }
     PlatformSetTypingCodePages(numbers, CodePageLetterCount);
+    AllocTextBatches();
     StartCacheFonts();
     return 1;
 }
 
 void FreeFont()
 {
+    FreeTextBatches();
+    ClearCharCaches();
     for (int t = 0; t < CodePageTableCount; ++t) {
         DeleteCacheFont(CodePageTables[t]);
     }

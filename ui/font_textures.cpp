@@ -15,6 +15,7 @@
 #include "render/texture_manager.h"
 #include "ui/font.h"
 #include "ui/message_lines.h"
+#include "ui/text_batch.h"
 
 namespace {
 
@@ -290,5 +291,7 @@ int BuildFontTextures()
 
 int RebuildFontTextures()
 {
+    ReleaseCachePages();
+    ClearCharCaches();
     return BuildFontTextures() < 0 ? 0 : 1;
 }
