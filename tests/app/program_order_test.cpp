@@ -115,7 +115,17 @@ std::vector<std::string> LogLines()
     std::ifstream in("deb.log");
     std::string line;
     while (std::getline(in, line)) {
-        lines.push_back(line.size() >= LogStampLength ? line.substr(LogStampLength) : line);
+        const std::string text = line.size() >= LogStampLength ? line.substr(LogStampLength) : line;
+        // The cache fonts of the double-byte pages depend on the installed
+        // fonts: a face or "no fonts available" per page. Only the "-----"
+        // after them is kept.
+        bool cacheFont = text.rfind("no fonts available : ", 0) == 0 || text.rfind("could not create font : ", 0) == 0;
+        for (const char *page : {"SHIFTJIS : ", "CHINESEBIG5 : ", "GB2312 : ", "HANGUL : "}) {
+            cacheFont = cacheFont || text.rfind(page, 0) == 0;
+        }
+        if (!cacheFont) {
+            lines.push_back(text);
+        }
     }
     return lines;
 }
@@ -200,7 +210,7 @@ protected:
 std::vector<std::string> StartupLines()
 {
     return {"KZV : 0.5Z28",        TimerLine(),    "read config",  "get command line",
-            "load bans",           "load font",    "create english file", "initialisations",
+            "load bans",           "load font",    "-----",        "create english file", "initialisations",
             "tables",              "load objects", "start intro",  "end of initialisation"};
 }
 
@@ -315,7 +325,7 @@ TEST_F(ProgramTest, FailedStartStopsAtItsStepAndSavesNothing)
         {"damaged font", [] { std::ofstream("data/abc/kzv.abc", std::ios::trunc) << "QZCHAR"; },
          {"/host=T", "/dedicated=nogfx"}, {"load bans", "load font", "Could not load font"}, "Could not load font"},
         {"missing body", [&] { fs::remove(bodyPath); }, {"/host=T", "/dedicated=invisible"},
-         {"load bans", "load font", "create english file", "initialisations", "tables", "load objects",
+         {"load bans", "load font", "-----", "create english file", "initialisations", "tables", "load objects",
           "Could not open file : data\\veh\\" + std::string(BodyCodes[5]) + ".vob"},
          "Could not open file :"},
         {"missing engine", [&] { fs::remove(enginePath); }, {"/host=T", "/dedicated=invisible"},
