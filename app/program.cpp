@@ -7,6 +7,7 @@
 #include "app/simulation_services.h"
 #include "app/window_proc.h"
 #include "audio/engine_file.h"
+#include "audio/interface_sound.h"
 #include "core/colour.h"
 #include "core/command_line.h"
 #include "core/debug_log.h"
@@ -29,6 +30,7 @@
 #include "screens/startup_screen.h"
 #include "ui/font_textures.h"
 #include "ui/interface_hooks.h"
+#include "ui/ui_services.h"
 #include "ui/message_lines.h"
 
 namespace {
@@ -95,6 +97,10 @@ void RegisterProgramHooks()
     RegisterCommandServices();
     RegisterSimulationServices();
     SetEngineMessagePrinter(PrintWarning);
+
+    UiServices ui{};
+    ui.playInterfaceSound = PlayInterfaceSound;
+    SetUiServices(ui);
 
     RenderShellLink link{};
     link.screenWidth = &ScreenWidth;

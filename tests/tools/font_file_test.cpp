@@ -12,7 +12,12 @@
 
 #include "platform/font_outline.h"
 #include "tools/code_page_decode.h"
+#include "platform/recording_device.h"
+#include "render/render_device.h"
+#include "render/render_link.h"
+#include "render/screen_modes.h"
 #include "ui/font.h"
+#include "ui/font_textures.h"
 
 namespace {
 
@@ -509,4 +514,29 @@ TEST_F(FontFileTest, SystemBackEndDrawsChineseThroughTheSimplifiedPage)
     const int advance = CacheCharWidth(2, 0x4E2D);
     EXPECT_GE(advance, 1);
     EXPECT_LE(advance, 62);
+}
+
+// The generated font's glyphs fit the four font textures.
+TEST_F(FontFileTest, GlyphTexturesOfTheGeneratedFontFitFourPictures)
+{
+    static int width = 640;
+    static int height = 480;
+    RenderShellLink link{};
+    link.screenWidth = &width;
+    link.screenHeight = &height;
+    SetRenderShellLink(link);
+    RecordingDevice device;
+    ASSERT_TRUE(UseGraphicsDevice(&device));
+    ASSERT_EQ(StartRenderer(1, -1, 0), 0);
+    ASSERT_EQ(StartGraphics(), 1);
+    const int made = BuildFontTextures();
+    EXPECT_GE(made, 1);
+    EXPECT_LE(made, 4);
+    for (int g = 0; g < FontGlyphCount; ++g) {
+        EXPECT_LT(FontGlyphs[g].texture, made) << g;
+    }
+    ReleaseFontTextures();
+    StopGraphics();
+    UseGraphicsDevice(nullptr);
+    SetRenderShellLink(RenderShellLink{});
 }
