@@ -137,6 +137,29 @@ bool ReadBmp(const std::string &path, Picture *out)
     return true;
 }
 
+// The frame reduced to 4 x 4 blocks of mean luminance: the reference kept in
+// the source tree (a binary PGM), small and robust against a different
+// driver's edge pixels.
+std::vector<uint8_t> Reduce(const Picture &shot)
+{
+    std::vector<uint8_t> blocks(static_cast<size_t>(shot.width / 4) * (shot.height / 4));
+    for (int by = 0; by < shot.height / 4; ++by) {
+        for (int bx = 0; bx < shot.width / 4; ++bx) {
+            int sum = 0;
+            for (int y = 0; y < 4; ++y) {
+                for (int x = 0; x < 4; ++x) {
+                    const uint8_t *p = shot.At(bx * 4 + x, by * 4 + y);
+                    sum += (p[0] * 299 + p[1] * 587 + p[2] * 114) / 1000;
+                }
+            }
+            blocks[static_cast<size_t>(by) * (shot.width / 4) + bx] = static_cast<uint8_t>(sum / 16);
+        }
+    }
+    return blocks;
+}
+
+const std::string ReferencePath = std::string(KZV_TEST_DATA_DIR) + "/text_picture_reference.pgm";
+
 class TextPictureTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -205,6 +228,27 @@ TEST_F(TextPictureTest, TextsAndMessageLinesShowInTheirColours)
     }
     ASSERT_EQ(shot.width, 800);
     ASSERT_EQ(shot.height, 600);
+    // Against the reference: KZV_RECORD_REFERENCE=1 records it anew.
+    const std::vector<uint8_t> blocks = Reduce(shot);
+    const std::string header = "P5\n200 150\n255\n";
+    if (std::getenv("KZV_RECORD_REFERENCE") != nullptr) {
+        std::ofstream out(ReferencePath, std::ios::binary);
+        out << header;
+        out.write(reinterpret_cast<const char *>(blocks.data()), static_cast<std::streamsize>(blocks.size()));
+    }
+    std::ifstream in(ReferencePath, std::ios::binary);
+    std::vector<uint8_t> reference((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(reference.size(), header.size() + blocks.size()) << ReferencePath;
+    int far = 0;
+    long total = 0;
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        const int difference = std::abs(blocks[i] - reference[header.size() + i]);
+        total += difference;
+        far += difference > 48;
+    }
+    EXPECT_LT(static_cast<double>(total) / static_cast<double>(blocks.size()), 2.0);
+    EXPECT_LT(far, static_cast<int>(blocks.size() / 100));
+
     // The program has freed its font: the measuring below reads it again.
     ASSERT_EQ(InitFont(FontFilePath), 1);
     TextWidthScale = 1.0f;
