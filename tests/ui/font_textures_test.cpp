@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -218,8 +219,8 @@ TEST_F(FontTexturesTest, FilledShapesStayInTheirBoxes)
         // The glyph's own width (a dot widens it) ends its box.
         const int right = static_cast<int>((FontGlyphs[g].u1 - 1.0f / 256.0f) * FontTextureSide + 0.5f);
         int outside = 0;
-        for (int y = top - 4; y < top + 64; ++y) {
-            for (int x = left - 4; x < right + 4; ++x) {
+        for (int y = std::max(0, top - 4); y < top + 64; ++y) {
+            for (int x = std::max(0, left - 4); x < right + 4; ++x) {
                 const bool in = x >= left && x <= right && y >= top && y < top + 60;
                 outside += !in && Alpha(0, x, y) > 0;
             }
