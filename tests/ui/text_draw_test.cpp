@@ -520,4 +520,28 @@ TEST_F(TextDrawTest, MessageLinesAreQueuedOneUnderTheOther)
     Empty();
 }
 
+TEST_F(TextDrawTest, VectorTextCachesItsDoubleByteCharactersThroughPlaceholders)
+{
+    // Each glyph advances width / 7 x size + 0.65 x size / 7; a double-byte
+    // character counts as glyph 95.
+    const float size = 0.1f;
+    EXPECT_FLOAT_EQ(MeasureVectorText("A\x81\x40", size, Japanese),
+                    (FontGlyphs['A' - 32].width + FontGlyphs[GlyphNoCharacter].width + 1.3f) / 7.0f * size);
+    Device.ClearLog();
+    DrawVectorText("A\x81\x40", 0.0f, 0.0f, 5.0f, size, 0.1f, 0x80ffffffu, 0, Japanese);
+    // Batch 2 was drawn and emptied; the caller's batch keeps a placeholder.
+    EXPECT_EQ(TextBatches[2].count, 0);
+    EXPECT_FALSE(Device.CallsNamed("DrawIndexedTriangles").empty());
+    ASSERT_EQ(Quads().size(), 1u);
+    EXPECT_EQ(Quads()[0].Clip, ClipPlaceholder);
+    EXPECT_EQ(TextBatches[0].uncached, 1);
+    Device.ClearLog();
+    DrawTextLayer();
+    EXPECT_EQ(renderer.renderCalls[0x3000], 1);
+    EXPECT_NE(DoubleByteTables[0].entries[0].cacheSlot, NoCacheSlot);
+    EXPECT_EQ(Quads()[0].texture, QuadUncached);   // a placeholder is never drawn
+    DrawTextLayerFinal();
+    EXPECT_TRUE(Device.CallsNamed("DrawIndexedTriangles").empty());
+}
+
 }  // namespace
