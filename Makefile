@@ -19,8 +19,8 @@ LAUNCHERS := -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=cc
 # Debian packages the build, the tests and the program need.
 PACKAGES := g++ make cmake ninja-build pkg-config git \
 	googletest libgtest-dev libgmock-dev libbenchmark-dev \
-	libsdl2-dev libgl-dev libgl1-mesa-dev libgl1-mesa-dri libfreetype-dev libjpeg-dev libsquish-dev \
-	libogg-dev libvorbis-dev fonts-dejavu-core xvfb xauth \
+	libsdl2-dev libgl-dev libgl1-mesa-dev libgl1-mesa-dri libfreetype-dev libfontconfig-dev libjpeg-dev libsquish-dev \
+	libogg-dev libvorbis-dev fonts-dejavu-core fonts-wqy-microhei xvfb xauth \
 	clang libclang-rt-14-dev lld ccache
 
 .PHONY: all deps build build-asan fuzz fuzz-seeds fuzz-run data run test test-fast bench clean

@@ -8,6 +8,7 @@
 #include "app/simulation_services.h"
 #include "app/window_proc.h"
 #include "audio/engine_file.h"
+#include "audio/interface_sound.h"
 #include "core/colour.h"
 #include "core/command_line.h"
 #include "core/debug_log.h"
@@ -29,7 +30,9 @@
 #include "scene/view_geometry.h"
 #include "screens/main_menu.h"
 #include "screens/startup_screen.h"
+#include "ui/font_textures.h"
 #include "ui/interface_hooks.h"
+#include "ui/ui_services.h"
 #include "ui/message_lines.h"
 
 namespace {
@@ -99,6 +102,10 @@ void RegisterProgramHooks()
     SetEngineMessagePrinter(PrintWarning);
     StartRaceOnEntry = 1;
 
+    UiServices ui{};
+    ui.playInterfaceSound = PlayInterfaceSound;
+    SetUiServices(ui);
+
     RenderShellLink link{};
     link.screenWidth = &ScreenWidth;
     link.screenHeight = &ScreenHeight;
@@ -124,6 +131,7 @@ void RegisterProgramHooks()
     link.applyViewGeometry = ApplyViewGeometry;
     link.viewGroundColour = ViewGroundColour;
     link.insimNotifyScreenshot = InSimNotifyScreenshot;
+    link.buildFontTextures = RebuildFontTextures;
     SetRenderShellLink(link);
 }
 

@@ -121,3 +121,65 @@ int PlatformUserLanguageId()
 {
     return LanguageIdFromEnvironment(std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG"));
 }
+
+namespace {
+
+struct LanguageCodePage {
+    const char *code;
+    int codePage;
+};
+
+constexpr LanguageCodePage LanguageCodePages[] = {
+    {"ja", 932},  {"ko", 949},  {"ru", 1251}, {"uk", 1251}, {"be", 1251}, {"bg", 1251}, {"sr", 1251},
+    {"mk", 1251}, {"kk", 1251}, {"ky", 1251}, {"tg", 1251}, {"mn", 1251}, {"tt", 1251}, {"ba", 1251},
+    {"el", 1253}, {"tr", 1254}, {"az", 1254}, {"pl", 1250}, {"cs", 1250}, {"sk", 1250}, {"hu", 1250},
+    {"sl", 1250}, {"hr", 1250}, {"bs", 1250}, {"ro", 1250}, {"sq", 1250}, {"et", 1257}, {"lv", 1257},
+    {"lt", 1257},
+};
+
+}  // namespace
+
+int CodePageFromLocaleName(const char *locale)
+{
+    constexpr int Western = 1252;
+    if (!locale || !locale[0]) {
+        return Western;
+    }
+    const LocalePart language = TakePart(locale, "_.@");
+    const char *rest = locale + language.length;
+    LocalePart territory;
+    if (*rest == '_') {
+        territory = TakePart(rest + 1, ".@");
+    }
+    LocalePart modifier;
+    if (const char *at = std::strchr(locale, '@')) {
+        modifier = TakePart(at + 1, "");
+    }
+    if (language.Is("zh")) {
+        return territory.Is("TW") || territory.Is("HK") || territory.Is("MO") ? 950 : 936;
+    }
+    if (language.Is("sr") && modifier.Is("latin")) {
+        return 1250;
+    }
+    for (const LanguageCodePage &entry : LanguageCodePages) {
+        if (language.Is(entry.code)) {
+            return entry.codePage;
+        }
+    }
+    return Western;
+}
+
+int CodePageFromEnvironment(const char *lcAll, const char *lcCtype, const char *lang)
+{
+    for (const char *value : {lcAll, lcCtype, lang}) {
+        if (value && value[0]) {
+            return CodePageFromLocaleName(value);
+        }
+    }
+    return CodePageFromLocaleName(nullptr);
+}
+
+int PlatformLocaleCodePage()
+{
+    return CodePageFromEnvironment(std::getenv("LC_ALL"), std::getenv("LC_CTYPE"), std::getenv("LANG"));
+}

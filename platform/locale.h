@@ -19,3 +19,13 @@ int LanguageIdFromEnvironment(const char *lcAll, const char *lcMessages, const c
 // variables: the C library's locale (and with it the decimal point of
 // printf and scanf) is never changed.
 int PlatformUserLanguageId();
+
+// The Windows ANSI code page of a POSIX locale's language, the stand-in for
+// a keyboard layout's code page: ja 932; zh_TW and zh_HK 950; other Chinese
+// 936; ko 949; Cyrillic-script languages 1251 (Serbian "@latin" 1250); el
+// 1253; tr and az 1254; Central European languages 1250; et, lv and lt 1257;
+// anything else ("C", unknown, empty) 1252.
+int CodePageFromLocaleName(const char *locale);
+// The page of the first non-empty of LC_ALL, LC_CTYPE and LANG.
+int CodePageFromEnvironment(const char *lcAll, const char *lcCtype, const char *lang);
+int PlatformLocaleCodePage();

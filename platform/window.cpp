@@ -2,10 +2,12 @@
 
 #include "platform/code_page.h"
 #include "platform/keys.h"
+#include "platform/locale.h"
 #include "platform/timer.h"
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -27,13 +29,16 @@ constexpr int VideoStartRetryMs = 100;
 constexpr uint32_t MoveSizeSettleMs = 250;
 // One system event gives at most 32 characters (a text input event).
 constexpr int MaxQueuedEvents = 64;
-constexpr int DefaultKeyboardCodePage = 1252;
 constexpr int LatinCodePage = 1252;
 
 bool VideoStarted = false;
 SDL_Window *MainWindow = nullptr;
 Uint32 MainWindowId = 0;
-int KeyboardCodePage = DefaultKeyboardCodePage;
+int KeyboardCodePage = PlatformLocaleCodePage();
+// The pages a typed character may switch the keyboard to, in table order.
+constexpr int MaxTypingCodePages = 16;
+int TypingCodePages[MaxTypingCodePages];
+int TypingCodePageCount = 0;
 
 // Input state carried between messages: the modifiers of the latest key
 // message (characters are judged by them) and the mouse.
@@ -192,6 +197,24 @@ void TranslateKey(const SDL_KeyboardEvent &key, bool down)
     }
 }
 
+// Bytes of the UTF-8 character that starts with the byte (1 for a stray
+// continuation byte, which the converter then drops).
+int Utf8Length(unsigned char lead)
+{
+    if (lead >= 0xF0) {
+        return 4;
+    }
+    if (lead >= 0xE0) {
+        return 3;
+    }
+    return lead >= 0xC0 ? 2 : 1;
+}
+
+bool IsDoubleBytePage(int page)
+{
+    return page == 932 || page == 936 || page == 949 || page == 950;
+}
+
 void TranslateText(const SDL_TextInputEvent &input)
 {
     // Ctrl alone makes no printable characters (Ctrl with a digit is a key
@@ -202,12 +225,39 @@ void TranslateText(const SDL_TextInputEvent &input)
     char utf8[sizeof(input.text) + 1];
     std::memcpy(utf8, input.text, sizeof(input.text));
     utf8[sizeof(input.text)] = 0;
-    char bytes[MaxQueuedEvents];
-    const int count = PlatformUtf8ToCodePage(KeyboardCodePage, utf8, bytes, sizeof(bytes));
-    for (int i = 0; i < count; ++i) {
-        const int c = static_cast<unsigned char>(bytes[i]);
-        if (c != 0) {
-            QueueChar(c);
+    // One character at a time: one the keyboard's page cannot hold switches
+    // the keyboard to the first page that can (the layout changed).
+    const size_t length = std::strlen(utf8);
+    for (size_t at = 0; at < length;) {
+        char one[8] = {};
+        const size_t n = std::min<size_t>(static_cast<size_t>(Utf8Length(static_cast<unsigned char>(utf8[at]))),
+                                          length - at);
+        std::memcpy(one, utf8 + at, n);
+        at += n;
+        char bytes[8];
+        int count = PlatformUtf8ToCodePage(KeyboardCodePage, one, bytes, sizeof(bytes));
+        // Single-byte pages are tried first: the double-byte ones hold
+        // Cyrillic and Greek letters too, but a keyboard that types those is
+        // not an East Asian one.
+        for (int pass = 0; pass < 2 && count <= 0; ++pass) {
+            for (int i = 0; i < TypingCodePageCount; ++i) {
+                const int page = TypingCodePages[i];
+                if (page == KeyboardCodePage || IsDoubleBytePage(page) != (pass == 1)) {
+                    continue;
+                }
+                count = PlatformUtf8ToCodePage(page, one, bytes, sizeof(bytes));
+                if (count > 0) {
+                    KeyboardCodePage = page;
+                    QueueEvent(NewEvent(PlatformEventInputLanguage));
+                    break;
+                }
+            }
+        }
+        for (int i = 0; i < count; ++i) {
+            const int c = static_cast<unsigned char>(bytes[i]);
+            if (c != 0) {
+                QueueChar(c);
+            }
         }
     }
 }
@@ -670,6 +720,16 @@ bool PlatformSetKeyboardCodePage(int codePage)
 int PlatformGetKeyboardCodePage()
 {
     return KeyboardCodePage;
+}
+
+void PlatformSetTypingCodePages(const int *numbers, int count)
+{
+    TypingCodePageCount = 0;
+    for (int i = 0; numbers != nullptr && i < count && TypingCodePageCount < MaxTypingCodePages; ++i) {
+        if (PlatformCodePageSupported(numbers[i])) {
+            TypingCodePages[TypingCodePageCount++] = numbers[i];
+        }
+    }
 }
 
 // --- Clipboard and message boxes ---------------------------------------------------

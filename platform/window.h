@@ -110,8 +110,14 @@ bool PlatformPollEvent(PlatformEvent *out);
 // The code page that typed characters are delivered in (a Windows code page
 // number; 1252 until set). Returns false, keeping the current one, for a code
 // page the system cannot convert to.
+// At start it is the locale's page (PlatformLocaleCodePage, platform/locale.h).
 bool PlatformSetKeyboardCodePage(int codePage);
 int PlatformGetKeyboardCodePage();
+// The code pages the font can draw, in table order. A typed character that
+// the keyboard's page cannot hold switches the keyboard to the first of them
+// that can (the single-byte pages before the double-byte ones), and an
+// input-language event is queued.
+void PlatformSetTypingCodePages(const int *numbers, int count);
 
 // --- Clipboard and message boxes ------------------------------------------------
 

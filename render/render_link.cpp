@@ -39,6 +39,11 @@ void NoInSimNotice(int)
 {
 }
 
+int NoFontTextures()
+{
+    return 1;
+}
+
 uint32_t BlackGround()
 {
     return PackRgb(0, 0, 0);
@@ -72,6 +77,7 @@ RenderShellLink StandIns()
     link.restartWorldGraphics = NoService;
     link.viewGroundColour = BlackGround;
     link.insimNotifyScreenshot = NoInSimNotice;
+    link.buildFontTextures = NoFontTextures;
     return link;
 }
 
@@ -115,6 +121,7 @@ void SetRenderShellLink(const RenderShellLink &link)
     Take(&RenderShell.restartWorldGraphics, link.restartWorldGraphics);
     Take(&RenderShell.viewGroundColour, link.viewGroundColour);
     Take(&RenderShell.insimNotifyScreenshot, link.insimNotifyScreenshot);
+    Take(&RenderShell.buildFontTextures, link.buildFontTextures);
 }
 
 void RenderLog(const char *format, ...)

@@ -40,6 +40,10 @@ struct RenderShellLink {
     void (*restartWorldGraphics)();
     uint32_t (*viewGroundColour)();                      // the current view's ground colour, packed
     void (*insimNotifyScreenshot)(int error);            // IS_SSH to the guests: 0 saved, 3 failed
+    // The interface's font textures: built with a device (after the character
+    // cache is emptied), released without one. Returns 0 when they could not
+    // be made.
+    int (*buildFontTextures)();
 };
 
 // Takes the link. Every member left null gets the render layer's stand-in:

@@ -27,8 +27,11 @@ int LoadStandardTextures()
     // The textures themselves come with the texture manager; what exists now
     // is the bookkeeping of the render targets.
     RenderTextureState = 0;
+    // The font textures come first: with a device they are built, without
+    // one they are released.
+    const int font = RenderShell.buildFontTextures();
     LoadBackgroundPicture();
-    return 1;
+    return font;
 }
 
 void SetBackgroundPicture(const char *name)

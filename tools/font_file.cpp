@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -59,6 +60,18 @@ constexpr CodePageSource CodePageSources[] = {
 };
 constexpr int CodePageSourceCount = static_cast<int>(sizeof(CodePageSources) / sizeof(CodePageSources[0]));
 
+// The symbol table (table 10) and its glyphs, drawn here from 472 on.
+constexpr uint16_t SymbolTableNumber = 42;
+constexpr int FirstSymbolGlyph = 472;
+constexpr int InstrumentDigitsA = 0x60;   // byte = ASCII + 0x60: the plain instrument digits
+constexpr int InstrumentDigitsB = 0x70;   // byte = ASCII + 0x70: the segment digits
+constexpr char InstrumentCharacters[] = "0123456789.+,";
+constexpr int SymbolArrowUp = 0xB9;
+constexpr int SymbolArrowDown = 0xBA;
+// Icon bytes of the dashboards, dials and replay bar, in drawing order.
+constexpr int SymbolIconBytes[] = {0xAD, 0xAE, 0xAF, 0xB5, 0xB6, 0xB7, 0xBD, 0xBE, 0xC0, 0xC1, 0xC2, 0xC3,
+                                   0xC4, 0xC5, 0xC6, 0xC7, 0xC8, 0xC9, 0xCA, 0xCB, 0xCC, 0xCD, 0xCE, 0xCF};
+
 // Glyphs drawn by number; characters are not given these slots.
 constexpr int ReservedGlyphs[] = {GlyphNoCharacter, GlyphTick, GlyphUnknownCharacter,
                                   GlyphSolidBlock, GlyphSolidBlockAlt, GlyphMapArrow};
@@ -78,6 +91,7 @@ struct FontBuild {
     std::vector<BuiltGlyph> glyphs = std::vector<BuiltGlyph>(FontGlyphCount);
     std::vector<std::unique_ptr<DecodedCodePage>> pages;
     std::vector<CodePageEntry> entries[CodePageSourceCount];
+    std::vector<CodePageEntry> symbolEntries;
     std::vector<std::vector<uint16_t>> doubleByteTables;
 };
 
@@ -201,10 +215,10 @@ void AssignGlyphs(FontBuild &build)
             if (unicode == 0 || build.glyphOf.count(unicode) || !OutlineFontHasCharacter(build.font, unicode)) {
                 continue;
             }
-            while (next < FontGlyphCount && IsReserved(next)) {
+            while (next < FirstSymbolGlyph && IsReserved(next)) {
                 ++next;
             }
-            if (next >= FontGlyphCount) {
+            if (next >= FirstSymbolGlyph) {
                 return;   // the rest stay on the box glyph
             }
             build.character[next] = unicode;
@@ -225,6 +239,7 @@ void BuildCodePageTables(FontBuild &build)
         const DecodedCodePage &page = *build.pages[p];
         std::vector<CodePageEntry> &entries = build.entries[p];
         entries.assign(CodePageEntryCount, CodePageEntry{GlyphNoCharacter, 0, 0});
+        const bool doubleByte = CodePageSources[p].doubleByte;
         for (int b = CodePageFirstByte; b < 256; ++b) {
             CodePageEntry &entry = entries[b - CodePageFirstByte];
             if (CodePageSources[p].doubleByte && page.lead[b]) {
@@ -237,14 +252,179 @@ void BuildCodePageTables(FontBuild &build)
                     table[t] = drawable ? static_cast<uint16_t>(unicode) : 0;
                 }
                 entry.glyph = static_cast<uint16_t>(build.doubleByteTables.size());
-                entry.flags = CodePageDoubleByteFlag;
+                entry.flags = CodePageLeadByteFlags;
                 build.doubleByteTables.push_back(std::move(table));
-            } else if (CodePageSources[p].doubleByte && b < 128) {
+            } else if (doubleByte && b < 128) {
                 entry.glyph = static_cast<uint16_t>(b < 127 ? b - 32 : GlyphNoCharacter);
+            } else if (page.single[b] == 0) {
+                // A byte the page does not define: passive, the box glyph.
+                entry.glyph = GlyphNoCharacter;
+                entry.flags = CodePagePassiveFlag;
             } else {
                 entry.glyph = static_cast<uint16_t>(GlyphOfCharacter(build, page.single[b]));
             }
         }
+    }
+}
+
+OutlineContour Polygon(std::initializer_list<OutlinePoint> points, bool hole = false)
+{
+    OutlineContour ring(points);
+    float area = 0.0f;
+    for (size_t i = 0; i < ring.size(); ++i) {
+        const OutlinePoint &a = ring[i];
+        const OutlinePoint &b = ring[(i + 1) % ring.size()];
+        area += a.x * b.y - b.x * a.y;
+    }
+    // Outlines run counter-clockwise, holes clockwise.
+    if ((area < 0.0f) != hole) {
+        std::reverse(ring.begin(), ring.end());
+    }
+    return ring;
+}
+
+OutlineContour Circle(float cx, float cy, float r, bool hole = false)
+{
+    constexpr int Segments = 16;
+    OutlineContour ring;
+    for (int i = 0; i < Segments; ++i) {
+        const float angle = 6.28318530718f * static_cast<float>(i) / Segments;
+        ring.push_back({cx + r * std::cos(angle), cy + r * std::sin(angle)});
+    }
+    if (hole) {
+        std::reverse(ring.begin(), ring.end());
+    }
+    return ring;
+}
+
+// A segment digit: the seven bars of a display (a top, b top right, c bottom
+// right, d bottom, e bottom left, f top left, g middle).
+std::vector<OutlineContour> SegmentCharacter(char c)
+{
+    static const char *const Bars[10] = {"abcdef", "bc", "abged", "abgcd", "fgbc",
+                                         "afgcd", "afgedc", "abc", "abcdefg", "abcdfg"};
+    const float x0 = 0.3f, x1 = 4.3f, yBottom = 1.8f, yMiddle = 4.65f, yTop = 7.5f, t = 0.7f;
+    std::vector<OutlineContour> shapes;
+    if (c == '.') {
+        shapes.push_back(Rectangle(0.3f, yBottom, 0.3f + t, yBottom + t, false));
+        return shapes;
+    }
+    if (c == ',') {
+        shapes.push_back(Polygon({{0.5f, yBottom + t}, {1.2f, yBottom + t}, {1.0f, 0.8f}, {0.3f, 0.8f}}));
+        return shapes;
+    }
+    if (c == '+') {
+        shapes.push_back(Rectangle(0.3f, yMiddle - t / 2, 3.3f, yMiddle + t / 2, false));
+        shapes.push_back(Rectangle(1.45f, yMiddle - 1.5f, 2.15f, yMiddle - t / 2, false));
+        shapes.push_back(Rectangle(1.45f, yMiddle + t / 2, 2.15f, yMiddle + 1.5f, false));
+        return shapes;
+    }
+    for (const char *bar = Bars[c - '0']; *bar; ++bar) {
+        switch (*bar) {
+        case 'a': shapes.push_back(Rectangle(x0, yTop - t, x1, yTop, false)); break;
+        case 'b': shapes.push_back(Rectangle(x1 - t, yMiddle, x1, yTop - t, false)); break;
+        case 'c': shapes.push_back(Rectangle(x1 - t, yBottom + t, x1, yMiddle, false)); break;
+        case 'd': shapes.push_back(Rectangle(x0, yBottom, x1, yBottom + t, false)); break;
+        case 'e': shapes.push_back(Rectangle(x0, yBottom + t, x0 + t, yMiddle, false)); break;
+        case 'f': shapes.push_back(Rectangle(x0, yMiddle, x0 + t, yTop - t, false)); break;
+        default: shapes.push_back(Rectangle(x0 + t, yMiddle - t / 2, x1 - t, yMiddle + t / 2, false)); break;
+        }
+    }
+    return shapes;
+}
+
+// The icons, in the order of SymbolIconBytes.
+std::vector<OutlineContour> IconShape(int icon)
+{
+    const float b = 1.8f;   // baseline
+    const float top = 7.5f;
+    const float mid = (b + top) / 2;
+    switch (icon) {
+    case 0:   // lamp: a ring with a dot
+        return {Circle(3.0f, mid, 2.8f), Circle(3.0f, mid, 2.0f, true), Circle(3.0f, mid, 1.0f)};
+    case 1:   // warning: a triangle with an exclamation bar
+        return {Polygon({{0.0f, b}, {6.0f, b}, {3.0f, top}}), Polygon({{1.2f, b + 0.6f}, {4.8f, b + 0.6f}, {3.0f, top - 1.3f}}, true),
+                Rectangle(2.6f, b + 1.8f, 3.4f, top - 2.3f, false), Rectangle(2.6f, b + 0.9f, 3.4f, b + 1.5f, false)};
+    case 2:   // full disc
+        return {Circle(3.0f, mid, 2.8f)};
+    case 3:   // square lamp
+        return {Rectangle(0.2f, b, 5.8f, top, false), Rectangle(1.0f, b + 0.8f, 5.0f, top - 0.8f, true)};
+    case 4:   // diamond
+        return {Polygon({{3.0f, b}, {6.0f, mid}, {3.0f, top}, {0.0f, mid}})};
+    case 5:   // half disc (a gauge face)
+        return {Polygon({{0.0f, b}, {6.0f, b}, {5.6f, b + 1.5f}, {4.5f, b + 2.6f}, {3.0f, b + 3.0f}, {1.5f, b + 2.6f}, {0.4f, b + 1.5f}})};
+    case 6:   // gauge label: empty mark (a bar)
+        return {Rectangle(0.2f, b, 1.0f, top, false), Rectangle(1.0f, mid - 0.4f, 4.0f, mid + 0.4f, false)};
+    case 7:   // gauge label: full mark
+        return {Rectangle(0.2f, b, 1.0f, top, false), Rectangle(1.0f, top - 0.8f, 4.0f, top, false),
+                Rectangle(1.0f, mid - 0.4f, 3.2f, mid + 0.4f, false)};
+    case 8:   // play
+        return {Polygon({{0.3f, b}, {5.5f, mid}, {0.3f, top}})};
+    case 9:   // pause
+        return {Rectangle(0.5f, b, 2.2f, top, false), Rectangle(3.6f, b, 5.3f, top, false)};
+    case 10:  // step forward
+        return {Polygon({{0.3f, b}, {4.0f, mid}, {0.3f, top}}), Rectangle(4.4f, b, 5.6f, top, false)};
+    case 11:  // step back
+        return {Rectangle(0.3f, b, 1.5f, top, false), Polygon({{5.6f, b}, {5.6f, top}, {1.9f, mid}})};
+    case 12:  // fast forward
+        return {Polygon({{0.2f, b}, {3.2f, mid}, {0.2f, top}}), Polygon({{3.2f, b}, {6.2f, mid}, {3.2f, top}})};
+    case 13:  // rewind
+        return {Polygon({{3.0f, b}, {3.0f, top}, {0.0f, mid}}), Polygon({{6.0f, b}, {6.0f, top}, {3.0f, mid}})};
+    case 14:  // stop
+        return {Rectangle(0.6f, b + 0.3f, 5.4f, top - 0.3f, false)};
+    case 15:  // to the start
+        return {Rectangle(0.2f, b, 1.2f, top, false), Polygon({{6.0f, b}, {6.0f, top}, {1.4f, mid}})};
+    case 16:  // to the end
+        return {Polygon({{0.0f, b}, {4.6f, mid}, {0.0f, top}}), Rectangle(4.8f, b, 5.8f, top, false)};
+    case 17:  // record
+        return {Circle(3.0f, mid, 2.4f)};
+    case 18:  // slow (a single narrow play sign with a bar under it)
+        return {Polygon({{1.0f, b + 1.2f}, {4.6f, mid + 0.6f}, {1.0f, top}}), Rectangle(0.4f, b, 5.2f, b + 0.7f, false)};
+    case 19:  // up
+        return {Polygon({{0.3f, b}, {5.7f, b}, {3.0f, top}})};
+    case 20:  // down
+        return {Polygon({{0.3f, top}, {3.0f, b}, {5.7f, top}})};
+    case 21:  // left
+        return {Polygon({{5.5f, b}, {5.5f, top}, {0.3f, mid}})};
+    case 22:  // cross
+        return {Polygon({{0.3f, b + 0.7f}, {1.0f, b}, {5.7f, top - 0.7f}, {5.0f, top}}),
+                Polygon({{0.3f, top - 0.7f}, {5.0f, b}, {5.7f, b + 0.7f}, {1.0f, top}})};
+    default:  // ring
+        return {Circle(3.0f, mid, 2.8f), Circle(3.0f, mid, 2.0f, true)};
+    }
+}
+
+// Table 10 and the glyphs it draws, from FirstSymbolGlyph on.
+void BuildSymbolTable(FontBuild &build)
+{
+    std::vector<CodePageEntry> &entries = build.symbolEntries;
+    entries.assign(CodePageEntryCount, CodePageEntry{GlyphNoCharacter, 0, CodePagePassiveFlag});
+    for (int b = CodePageFirstByte; b < 127; ++b) {
+        entries[b - CodePageFirstByte] = CodePageEntry{static_cast<uint16_t>(b - 32), 0, 0};
+    }
+    int next = FirstSymbolGlyph;
+    auto place = [&](int byte, const std::vector<OutlineContour> &shapes) {
+        BuiltGlyph &glyph = build.glyphs[next];
+        FillGlyph(shapes, &glyph);
+        entries[byte - CodePageFirstByte] = CodePageEntry{static_cast<uint16_t>(next), 0, 0};
+        ++next;
+    };
+    place(SymbolArrowUp, IconShape(19));
+    place(SymbolArrowDown, IconShape(20));
+    // The plain digits: the font's own, each moved to start at x 0.
+    for (const char *c = InstrumentCharacters; *c; ++c) {
+        BuiltGlyph source;
+        BuildCharacterGlyph(build, static_cast<uint32_t>(*c), &source);
+        build.glyphs[next] = source;
+        entries[*c + InstrumentDigitsA - CodePageFirstByte] = CodePageEntry{static_cast<uint16_t>(next), 0, 0};
+        ++next;
+    }
+    for (const char *c = InstrumentCharacters; *c; ++c) {
+        place(*c + InstrumentDigitsB, SegmentCharacter(*c));
+    }
+    int icon = 0;
+    for (const int byte : SymbolIconBytes) {
+        place(byte, IconShape(icon++));
     }
 }
 
@@ -335,10 +515,11 @@ const char *WriteFile(const FontBuild &build, const std::string &path)
         }
         stream.WriteBytes(glyph.bitmap, GlyphBitmapSize);
     }
-    stream.WriteU32(CodePageSourceCount);
-    for (int p = 0; p < CodePageSourceCount; ++p) {
-        stream.WriteU32(CodePageSources[p].number);
-        for (const CodePageEntry &entry : build.entries[p]) {
+    stream.WriteU32(CodePageSourceCount + 1);
+    for (int p = 0; p <= CodePageSourceCount; ++p) {
+        const bool symbols = p == CodePageSourceCount;
+        stream.WriteU32(symbols ? SymbolTableNumber : CodePageSources[p].number);
+        for (const CodePageEntry &entry : symbols ? build.symbolEntries : build.entries[p]) {
             stream.WriteU16(entry.glyph);
             stream.WriteU8(entry.accent);
             stream.WriteU8(entry.flags);
@@ -385,6 +566,7 @@ const char *BuildAndWrite(FontBuild &build, const char *runFolder)
         }
     }
     BuildDrawnGlyphs(build);
+    BuildSymbolTable(build);
     for (BuiltGlyph &glyph : build.glyphs) {
         RasteriseConsoleBitmap(&glyph);
     }

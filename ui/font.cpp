@@ -3,8 +3,18 @@
 #include <cmath>
 #include <cstdint>
 
+#include <cstdio>
+#include <cstring>
+
+#include "core/colour.h"
 #include "core/data_stream.h"
+#include "core/debug_log.h"
 #include "core/float_math.h"
+#include "core/font_face_settings.h"
+#include "platform/window.h"
+#include "ui/glyph_renderer.h"
+#include "ui/message_lines.h"
+#include "ui/text_batch.h"
 
 FontGlyph FontGlyphs[FontGlyphCount];
 CodePageTable *CodePageTables = nullptr;
@@ -13,15 +23,29 @@ int CodePageLetterCount = 0;
 DoubleByteTable *DoubleByteTables = nullptr;
 int DoubleByteTableCount = 0;
 CodePageTable *CurrentCodePage = nullptr;
+int TranslationCodePage = 0;
+int KeyboardCodePage = 0;
+int NounAfterAdjective = 0;
+
+const int DoubleByteSlotTables[DoubleByteSlotCount] = {4, 7, 8, 9};
+const char *const DoubleByteSlotNames[DoubleByteSlotCount] = {"SHIFTJIS", "CHINESEBIG5", "GB2312", "HANGUL"};
+const char *const DoubleByteSlotLanguages[DoubleByteSlotCount] = {"ja", "zh-tw", "zh-cn", "ko"};
+// One family covers all four scripts (package fonts-wqy-microhei).
+const char *const DefaultCacheFaces[DoubleByteSlotCount] = {"WenQuanYi Micro Hei", "WenQuanYi Micro Hei",
+                                                             "WenQuanYi Micro Hei", "WenQuanYi Micro Hei"};
+
+RankedFace RankedFaces[MaxRankedFaces];
+int RankedFaceCount = 0;
+int ChosenFace = -1;
+uint8_t CharBitmap[64 * 64];
 
 namespace {
 
+// The glyph back end in use: null while it is not started.
+GlyphRenderer *GlyphBackEnd = nullptr;
+
 // The letters after "^" that select tables 0..9, in table order.
 constexpr char CodePageLetters[CodePageLetterLimit + 1] = "LETBJCGHSK";
-
-// The table of each double-byte slot (Japanese, traditional Chinese,
-// simplified Chinese, Korean).
-constexpr int DoubleByteSlotTables[DoubleByteSlotCount] = {4, 7, 8, 9};
 
 // "^" escapes for characters that file names cannot hold.
 struct CaretEscape {
@@ -249,7 +273,195 @@ int ReadTables(DataStream &stream)
     return 0;
 }
 
+CodePageTable *SlotTable(int slot)
+{
+    if (slot < 0 || slot >= DoubleByteSlotCount || DoubleByteSlotTables[slot] >= CodePageTableCount) {
+        return nullptr;
+    }
+    return &CodePageTables[DoubleByteSlotTables[slot]];
+}
+
+void DeleteCacheFont(CodePageTable &table)
+{
+    if (table.cacheFont != nullptr && GlyphBackEnd != nullptr) {
+        GlyphBackEnd->DeleteFont(table.cacheFont);
+    }
+    table.cacheFont = nullptr;
+}
+
+// Steps 4 to 6 of InitFont: the back end, then a cache font for each
+// double-byte page that has a face.
+void StartCacheFonts()
+{
+    GlyphRenderer *renderer = ActiveGlyphRenderer();
+    if (renderer->Start()) {
+        GlyphBackEnd = renderer;
+        for (int slot = 0; slot < DoubleByteSlotCount; ++slot) {
+            CodePageTable *table = SlotTable(slot);
+            if (table == nullptr) {
+                continue;
+            }
+            table->Unavailable = 1;
+            if (EnumerateFonts(slot) > 0) {
+                CreateCacheFont(slot);
+            } else {
+                LogPrintf("no fonts available : %s", DoubleByteSlotNames[slot]);
+            }
+        }
+    } else {
+        LogLine("Could not start the character renderer");
+    }
+    LogLine("-----");
+    std::memset(CharBitmap, 0, sizeof(CharBitmap));
+}
+
+int RankOf(int slot, const GlyphFace &face)
+{
+    if (std::strcmp(face.name, DefaultCacheFaces[slot]) == 0) {
+        return 3;
+    }
+    if (face.kind == GlyphFaceSans) {
+        return 2;
+    }
+    return face.kind == GlyphFaceMonospace ? 1 : 0;
+}
+
 } // namespace
+
+int EnumerateFonts(int slot)
+{
+    RankedFaceCount = 0;
+    ChosenFace = -1;
+    if (GlyphBackEnd == nullptr || slot < 0 || slot >= DoubleByteSlotCount) {
+        return 0;
+    }
+    static GlyphFace faces[4 * MaxRankedFaces];
+    const int listed = GlyphBackEnd->ListFaces(DoubleByteSlotLanguages[slot], faces, 4 * MaxRankedFaces);
+    for (int i = 0; i < listed && RankedFaceCount < MaxRankedFaces; ++i) {
+        // Faces whose name begins below 'A' are the vertical variants ("@...").
+        if (static_cast<unsigned char>(faces[i].name[0]) < 'A') {
+            continue;
+        }
+        const int rank = RankOf(slot, faces[i]);
+        int at = 0;
+        while (at < RankedFaceCount && RankedFaces[at].rank >= rank) {
+            ++at;
+        }
+        for (int k = RankedFaceCount; k > at; --k) {
+            RankedFaces[k] = RankedFaces[k - 1];
+        }
+        RankedFaces[at].rank = rank;
+        const size_t length = strnlen(faces[i].name, sizeof(RankedFaces[at].name) - 1);
+        std::memcpy(RankedFaces[at].name, faces[i].name, length);
+        RankedFaces[at].name[length] = 0;
+        ++RankedFaceCount;
+    }
+    if (RankedFaceCount == 0) {
+        return 0;
+    }
+    ChosenFace = 0;
+    for (int i = 0; i < RankedFaceCount; ++i) {
+        if (std::strcmp(RankedFaces[i].name, FontFaceSettings[slot].name) == 0) {
+            ChosenFace = i;
+            break;
+        }
+    }
+    return RankedFaceCount;
+}
+
+int CreateCacheFont(int slot)
+{
+    CodePageTable *table = SlotTable(slot);
+    if (table == nullptr || GlyphBackEnd == nullptr) {
+        return 0;
+    }
+    DeleteCacheFont(*table);
+    table->Unavailable = 1;
+    if (ChosenFace < 0 || ChosenFace >= RankedFaceCount) {
+        return 0;
+    }
+    const char *face = RankedFaces[ChosenFace].name;
+    table->cacheFont = GlyphBackEnd->CreateFont(face, DoubleByteSlotLanguages[slot], FontFaceSettings[slot].weight);
+    if (table->cacheFont == nullptr) {
+        LogPrintf("could not create font : %s", DoubleByteSlotNames[slot]);
+        return 0;
+    }
+    int first = 0;
+    int last = 0;
+    if (!RenderCharsGDI(slot, 'E', &first, &last)) {
+        DeleteCacheFont(*table);
+        return 0;
+    }
+    const int h = last - first + 1;
+    const int t = first - 3;
+    table->inkHeight = h;
+    table->CacheTop = 0.78f * static_cast<float>(t) / static_cast<float>(h);
+    table->CacheBottom = 0.78f * static_cast<float>(62 - t) / static_cast<float>(h);
+    table->Unavailable = 0;
+    table->doubleByteSlot = static_cast<uint8_t>(slot);
+    std::snprintf(FontFaceSettings[slot].name, sizeof(FontFaceSettings[slot].name), "%s", face);
+    LogPrintf("%s : %s", DoubleByteSlotNames[slot], face);
+    return 1;
+}
+
+int RenderCharsGDI(int slot, uint32_t character, int *top, int *bottom)
+{
+    CodePageTable *table = SlotTable(slot);
+    std::memset(CharBitmap, 0, sizeof(CharBitmap));
+    if (table == nullptr || table->cacheFont == nullptr || GlyphBackEnd == nullptr) {
+        return 0;
+    }
+    int first = 0;
+    int last = 0;
+    const int result = GlyphBackEnd->Render(table->cacheFont, character, CharBitmap, &first, &last);
+    if (result < 0) {
+        LogPrintf("DrawTextW failed : %s", DoubleByteSlotNames[slot]);
+        return 0;
+    }
+    if (result == 0) {
+        return 0;
+    }
+    if (top != nullptr) {
+        *top = first;
+    }
+    if (bottom != nullptr) {
+        *bottom = last;
+    }
+    return 1;
+}
+
+int CacheCharWidth(int slot, uint32_t character)
+{
+    CodePageTable *table = SlotTable(slot);
+    if (table == nullptr || table->cacheFont == nullptr || GlyphBackEnd == nullptr) {
+        return -1;
+    }
+    return GlyphBackEnd->Advance(table->cacheFont, character);
+}
+
+void UpdateKeyboardCodePage(int announce)
+{
+    const int number = PlatformGetKeyboardCodePage();
+    int found = 0;
+    for (int t = 0; t < CodePageLetterCount; ++t) {
+        if (CodePageTables[t].number == number) {
+            found = t;
+            break;
+        }
+    }
+    if (found == KeyboardCodePage) {
+        return;
+    }
+    KeyboardCodePage = found;
+    char text[64];
+    std::snprintf(text, sizeof(text), "Keyboard code page : %d",
+                  CodePageTableCount > 0 ? CodePageTables[found].number : number);
+    if (announce) {
+        PrintMessage(text, &MessageColours[ColourLightGrey]);
+    } else {
+        LogLine(text);
+    }
+}
 
 FontGlyph::~FontGlyph()
 {
@@ -289,11 +501,27 @@ int InitFont(const char *path)
     stream.Close();
     MeasureGlyphs();
     SelectCodePage(0);
+    int numbers[CodePageLetterLimit];
+    for (int t = 0; t < CodePageLetterCount; ++t) {
+        numbers[t] = CodePageTables[t].number;
+    }
+    PlatformSetTypingCodePages(numbers, CodePageLetterCount);
+    AllocTextBatches();
+    StartCacheFonts();
     return 1;
 }
 
 void FreeFont()
 {
+    FreeTextBatches();
+    ClearCharCaches();
+    for (int t = 0; t < CodePageTableCount; ++t) {
+        DeleteCacheFont(CodePageTables[t]);
+    }
+    if (GlyphBackEnd != nullptr) {
+        GlyphBackEnd->Stop();
+        GlyphBackEnd = nullptr;
+    }
     for (FontGlyph &glyph : FontGlyphs) {
         glyph.Free();
     }

@@ -35,10 +35,18 @@ constexpr int CodePageLetterLimit = 10;       // tables reachable by "^" letters
 constexpr int DoubleByteFirstTrail = 64;
 constexpr int DoubleByteEntryCount = 192;     // trail bytes 64..255
 constexpr int DoubleByteSlotCount = 4;
+constexpr int SymbolCodePage = 10;            // table 10: the symbols of items and instruments
+constexpr int MaxRankedFaces = 76;
 
-// Code-page entry flags.
-constexpr uint8_t CodePageDoubleByteFlag = 0x10;  // the glyph field is a double-byte table index
-constexpr uint8_t CodePageLeadByteFlags = 0x30;   // the byte takes a trail byte
+// Code-page entry flags. A lead byte is an entry with 0x10 set: its glyph
+// field is a double-byte table index and the byte takes the next byte as its
+// trail (the generator writes 0x30 for it). An entry with 0x20 alone is a
+// passive byte the page does not define: drawn as glyph 95, it takes no
+// trail byte. Readers of text test the 0x10 bit, never the pair, or every
+// undefined byte would swallow the one after it.
+constexpr uint8_t CodePageDoubleByteFlag = 0x10;  // lead byte: the glyph field is a double-byte table index
+constexpr uint8_t CodePageLeadByteFlags = 0x30;   // what the generator writes for a lead byte
+constexpr uint8_t CodePagePassiveFlag = 0x20;     // alone: a byte the page does not define
 
 constexpr uint16_t NoCacheSlot = 0xffff;
 
@@ -119,6 +127,7 @@ struct CodePageTable {
     uint16_t number = 0;                  // Windows code page
     uint8_t Unavailable = 0;              // a double-byte page without its cache font
     uint8_t doubleByteSlot = 0;           // 0..3 for the double-byte pages
+    void *cacheFont = nullptr;            // the glyph back end's font of a double-byte page
     int32_t inkHeight = 0;                // pixels of the letter 'E' in the cache font
     float CacheTop = 0.0f;
     float CacheBottom = 0.0f;
@@ -143,11 +152,58 @@ extern int CodePageLetterCount;           // min(CodePageTableCount, 10)
 extern DoubleByteTable *DoubleByteTables;
 extern int DoubleByteTableCount;
 extern CodePageTable *CurrentCodePage;
+extern int TranslationCodePage;           // table of the loaded language
+extern int KeyboardCodePage;              // table of the keyboard layout's code page
+extern int NounAfterAdjective;            // the language puts the noun after its adjective
+
+// The table of each double-byte slot (Japanese, traditional Chinese,
+// simplified Chinese, Korean), the slot's character-set name for the log and
+// the language its faces must cover.
+extern const int DoubleByteSlotTables[DoubleByteSlotCount];
+extern const char *const DoubleByteSlotNames[DoubleByteSlotCount];
+extern const char *const DoubleByteSlotLanguages[DoubleByteSlotCount];
+// The face each slot takes when cfg.txt names none that is installed.
+extern const char *const DefaultCacheFaces[DoubleByteSlotCount];
+
+// The faces EnumerateFonts found for the last slot, by falling rank, and the
+// one chosen (-1 none).
+struct RankedFace {
+    int rank;
+    char name[64];
+};
+extern RankedFace RankedFaces[MaxRankedFaces];
+extern int RankedFaceCount;
+extern int ChosenFace;
+
+// The 64 x 64 coverage picture RenderCharsGDI draws into.
+extern uint8_t CharBitmap[64 * 64];
 
 // Reads the font file. Returns 1, or 0 when the file cannot be opened, is
 // older than FontFileVersion, or is truncated or damaged (nothing is kept).
+// Then makes the cache fonts of the double-byte pages through the glyph back
+// end; a page without one stays unavailable (logged), which is no failure.
 int InitFont(const char *path);
+// Frees the tables, the glyphs, the cache fonts and the glyph back end.
 void FreeFont();
+
+// Ranks the faces of the slot's language into RankedFaces and chooses one:
+// the slot's configured face when it is there, else the first. Returns the
+// number of faces.
+int EnumerateFonts(int slot);
+// Makes the slot's cache font of the chosen face and measures its 'E'.
+// Returns 1, or 0 leaving the page unavailable.
+int CreateCacheFont(int slot);
+// Draws the character in the slot's cache font into CharBitmap. Returns 1
+// with the first and last rows holding ink, 0 when no row has ink or it
+// cannot be drawn.
+int RenderCharsGDI(int slot, uint32_t character, int *top, int *bottom);
+// The character's advance in the slot's cache font in pixels, or -1.
+int CacheCharWidth(int slot, uint32_t character);
+
+// Takes the keyboard's code page (PlatformGetKeyboardCodePage) as
+// KeyboardCodePage (table 0 when no table has it); a change is shown as a
+// message line with announce, else logged.
+void UpdateKeyboardCodePage(int announce);
 
 // Makes table n current (table 0 when there is no table n).
 void SelectCodePage(int n);

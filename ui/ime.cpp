@@ -1,12 +1,10 @@
 #include "ui/ime.h"
 
-// The keyboard's code page stays the one the window layer starts with, and no
-// input method is used yet.
+#include "ui/font.h"
 
-void UpdateKeyboardCodePage(int)
-{
-}
-
+// No input method is used yet: a change of the input language only takes
+// the keyboard's new code page.
 void UpdateImeState()
 {
+    UpdateKeyboardCodePage(1);
 }

@@ -1,10 +1,8 @@
 #pragma once
 
-// The keyboard's code page and the input method editor of the text entry.
+// The input method editor of the text entry. The keyboard's code page is
+// kept by the font module (UpdateKeyboardCodePage, ui/font.h).
 
-// Takes the keyboard layout's code page as the one typed characters are read
-// in; with announce a change is shown as a message line, else logged.
-void UpdateKeyboardCodePage(int announce);
 // Refreshes the input method's open state, candidate window and keyboard
 // code page after an input-language change or an input-method notification.
 void UpdateImeState();

@@ -11,6 +11,15 @@ extern float PixelWidth;       // one pixel in screen units, across
 extern float PixelHeight;      // one pixel in screen units, down
 extern float TextWidthScale;   // min(1, sqrt(1.333 / width over height)): narrows text on wide screens
 
+// 1: the message history is drawn above the current lines.
+extern int ShowMessageHistory;
+
+// Queues the message lines' texts: glyph size 0.5 x MessageSize in a box
+// MessageSize high, one line under the other from MessageTop, x from
+// 0.1 x MessageSize - 1; hidden lines are skipped; the history first while
+// it is shown.
+void DrawMessageTexts();
+
 // Draws the pass's items and the message lines (nothing while the program
 // exits), and retires the message lines that have had their time.
 void DrawInterface();

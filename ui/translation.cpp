@@ -13,8 +13,6 @@
 
 char *LanguageText = nullptr;
 char SisterLanguageName[LanguageNameSize] = "";
-int TranslationCodePage = 0;
-int NounAfterAdjective = 0;
 
 namespace {
 

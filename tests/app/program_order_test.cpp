@@ -125,7 +125,7 @@ protected:
 std::vector<std::string> StartupLines()
 {
     return {"KZV : 0.5Z28",        TimerLine(),    "read config",  "get command line",
-            "load bans",           "load font",    "create english file", "initialisations",
+            "load bans",           "load font",    "-----",        "create english file", "initialisations",
             "tables",              "load objects", "start intro",  "end of initialisation"};
 }
 
@@ -237,7 +237,7 @@ TEST_F(ProgramTest, FailedStartStopsAtItsStepAndSavesNothing)
         {"damaged font", [] { std::ofstream("data/abc/kzv.abc", std::ios::trunc) << "QZCHAR"; },
          {"/host=T", "/dedicated=nogfx"}, {"load bans", "load font", "Could not load font"}, "Could not load font"},
         {"missing body", [&] { fs::remove(bodyPath); }, {"/host=T", "/dedicated=invisible"},
-         {"load bans", "load font", "create english file", "initialisations", "tables", "load objects",
+         {"load bans", "load font", "-----", "create english file", "initialisations", "tables", "load objects",
           "Could not open file : data\\veh\\" + std::string(BodyCodes[5]) + ".vob"},
          "Could not open file :"},
         {"missing engine", [&] { fs::remove(enginePath); }, {"/host=T", "/dedicated=invisible"},

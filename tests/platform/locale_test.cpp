@@ -34,3 +34,26 @@ TEST(Locale, FirstSetVariableDecides)
 }
 
 }  // namespace
+
+TEST(Locale, KeyboardCodePageOfLocaleNames)
+{
+    struct Case {
+        const char *locale;
+        int codePage;
+    } const cases[] = {
+        {"ja_JP.UTF-8", 932}, {"zh_HK", 950},  {"zh_TW.UTF-8", 950}, {"zh_CN.UTF-8", 936}, {"zh_SG", 936},
+        {"ko_KR.UTF-8", 949}, {"ru_RU", 1251}, {"uk_UA.UTF-8", 1251}, {"sr_RS", 1251},     {"sr_RS@latin", 1250},
+        {"el_GR", 1253},      {"tr_TR", 1254}, {"pl_PL", 1250},       {"cs_CZ.UTF-8", 1250}, {"hu_HU", 1250},
+        {"lt_LT", 1257},      {"lv_LV", 1257}, {"et_EE", 1257},       {"de_DE.UTF-8", 1252}, {"C", 1252},
+        {"C.UTF-8", 1252},    {"POSIX", 1252}, {"", 1252},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(CodePageFromLocaleName(c.locale), c.codePage) << c.locale;
+    }
+    EXPECT_EQ(CodePageFromLocaleName(nullptr), 1252);
+    // LC_ALL, then LC_CTYPE, then LANG.
+    EXPECT_EQ(CodePageFromEnvironment("ru_RU", "ja_JP", "el_GR"), 1251);
+    EXPECT_EQ(CodePageFromEnvironment("", "ja_JP", "el_GR"), 932);
+    EXPECT_EQ(CodePageFromEnvironment(nullptr, nullptr, "el_GR"), 1253);
+    EXPECT_EQ(CodePageFromEnvironment(nullptr, "", nullptr), 1252);
+}

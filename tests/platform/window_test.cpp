@@ -224,6 +224,34 @@ TEST_F(WindowTest, CharactersArriveAsBytesOfTheKeyboardCodePage)
     }
 }
 
+TEST_F(WindowTest, ACharacterTheKeyboardPageLacksSwitchesToAPageThatHasIt)
+{
+    const int pages[] = {1252, 1250, 1254, 1257, 932, 1251, 1253, 950, 936, 949};
+    PlatformSetTypingCodePages(pages, 10);
+    ASSERT_TRUE(PlatformSetKeyboardCodePage(1252));
+    TakeEvents();
+    PushText("a\xd0\x96");  // a, then Cyrillic Zhe: 0xC6 in code page 1251
+    // The display may add layout notices of its own: only the order counts.
+    std::vector<int> seen;   // characters, and -1 for a language change
+    for (const PlatformEvent &event : OfKinds(TakeEvents(), {PlatformEventChar, PlatformEventInputLanguage})) {
+        const int code = event.kind == PlatformEventChar ? event.key : -1;
+        if (seen.empty() || code != -1 || seen.back() != -1) {
+            seen.push_back(code);
+        }
+    }
+    while (!seen.empty() && seen.front() == -1) {
+        seen.erase(seen.begin());
+    }
+    EXPECT_EQ(seen, std::vector<int>({'a', -1, 0xC6}));
+    EXPECT_EQ(PlatformGetKeyboardCodePage(), 1251);
+    // A character no page has is dropped, and the page stays.
+    PushText("\xf0\x9f\x98\x80");  // an emoji
+    EXPECT_TRUE(OfKinds(TakeEvents(), {PlatformEventChar}).empty());
+    EXPECT_EQ(PlatformGetKeyboardCodePage(), 1251);
+    PlatformSetTypingCodePages(nullptr, 0);
+    ASSERT_TRUE(PlatformSetKeyboardCodePage(1252));
+}
+
 TEST_F(WindowTest, FocusLossLetsGoOfHeldModifiers)
 {
     PushKey(SDL_SCANCODE_LCTRL, KMOD_LCTRL, true);

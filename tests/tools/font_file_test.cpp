@@ -12,7 +12,12 @@
 
 #include "platform/font_outline.h"
 #include "tools/code_page_decode.h"
+#include "platform/recording_device.h"
+#include "render/render_device.h"
+#include "render/render_link.h"
+#include "render/screen_modes.h"
 #include "ui/font.h"
+#include "ui/font_textures.h"
 
 namespace {
 
@@ -187,10 +192,10 @@ double ShapeMismatch(const FontGlyph &glyph, OutlineFont *font, uint32_t unicode
 
 TEST_F(FontFileTest, TablesComeInLetterOrder)
 {
-    ASSERT_EQ(CodePageTableCount, 10);
+    ASSERT_EQ(CodePageTableCount, 11);
     EXPECT_EQ(CodePageLetterCount, 10);
-    const int numbers[10] = {1252, 1250, 1254, 1257, 932, 1251, 1253, 950, 936, 949};
-    for (int t = 0; t < 10; ++t) {
+    const int numbers[11] = {1252, 1250, 1254, 1257, 932, 1251, 1253, 950, 936, 949, 42};
+    for (int t = 0; t < 11; ++t) {
         EXPECT_EQ(CodePageTables[t].number, numbers[t]);
     }
 }
@@ -200,7 +205,8 @@ TEST_F(FontFileTest, EveryLatinByteHasAGlyphWithShape)
     for (int b = 32; b < 256; ++b) {
         SCOPED_TRACE(b);
         const CodePageEntry &entry = Entry(Latin, b);
-        EXPECT_EQ(entry.flags, 0);
+        // Undefined bytes are passive.
+        EXPECT_TRUE(entry.flags == 0 || (entry.flags == CodePagePassiveFlag && entry.glyph == GlyphNoCharacter));
         EXPECT_EQ(entry.accent, 0);
         ASSERT_LT(entry.glyph, FontGlyphCount);
         const FontGlyph &glyph = FontGlyphs[entry.glyph];
@@ -319,7 +325,7 @@ TEST_F(FontFileTest, DoubleBytePagesLeadToUnicodeTables)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.unicode);
         const CodePageEntry &entry = Entry(c.table, c.lead);
-        ASSERT_EQ(entry.flags, CodePageDoubleByteFlag);
+        ASSERT_EQ(entry.flags, CodePageLeadByteFlags);
         ASSERT_LT(entry.glyph, DoubleByteTableCount);
         const DoubleByteTable &table = DoubleByteTables[entry.glyph];
         EXPECT_EQ(table.codePage, &CodePageTables[c.table]);
@@ -332,7 +338,8 @@ TEST_F(FontFileTest, DoubleBytePagesLeadToUnicodeTables)
             EXPECT_EQ(Entry(t, b).glyph, b - 32);
             EXPECT_EQ(Entry(t, b).flags, 0);
         }
-        EXPECT_EQ(CodePageTables[t].Unavailable, 1);
+        // Available exactly when the page has its cache font.
+        EXPECT_EQ(CodePageTables[t].Unavailable, CodePageTables[t].cacheFont == nullptr ? 1 : 0);
     }
     // A half-width katakana byte stands alone and has no glyph of the font.
     EXPECT_EQ(Entry(Japanese, 0xB1).flags, 0);
@@ -340,7 +347,7 @@ TEST_F(FontFileTest, DoubleBytePagesLeadToUnicodeTables)
     // The single-byte pages have no lead bytes.
     for (const int t : {Latin, CentralEuropean, Turkish, Baltic, Cyrillic, Greek}) {
         for (int b = 128; b < 256; ++b) {
-            ASSERT_EQ(Entry(t, b).flags, 0) << t << " " << b;
+            ASSERT_EQ(Entry(t, b).flags & CodePageDoubleByteFlag, 0) << t << " " << b;
         }
     }
 }
@@ -388,3 +395,148 @@ TEST_F(FontFileTest, ConsoleBitmapShowsTheLetter)
 }
 
 } // namespace
+
+namespace {
+
+struct PageSource {
+    int table;
+    const char *converter;
+    bool doubleByte;
+};
+const PageSource AllPages[] = {
+    {Latin, "CP1252", false},    {CentralEuropean, "CP1250", false}, {Turkish, "CP1254", false},
+    {Baltic, "CP1257", false},   {Japanese, "CP932", true},          {Cyrillic, "CP1251", false},
+    {Greek, "CP1253", false},    {TraditionalChinese, "CP950", true}, {SimplifiedChinese, "CP936", true},
+    {Korean, "CP949", true},
+};
+
+}  // namespace
+
+TEST_F(FontFileTest, EveryByteOfTheTenPagesRoundTripsThroughItsEntry)
+{
+    auto page = std::make_unique<DecodedCodePage>();
+    for (const PageSource &p : AllPages) {
+        SCOPED_TRACE(p.converter);
+        ASSERT_EQ(DecodeCodePage(p.converter, page.get()), 0);
+        for (int b = 32; b < 256; ++b) {
+            const CodePageEntry &entry = Entry(p.table, b);
+            if (p.doubleByte && page->lead[b]) {
+                ASSERT_EQ(entry.flags, CodePageLeadByteFlags) << b;
+                ASSERT_LT(entry.glyph, DoubleByteTableCount);
+                const DoubleByteTable &table = DoubleByteTables[entry.glyph];
+                for (int t = 0; t < DoubleByteEntryCount; ++t) {
+                    const uint32_t unicode = page->pair[b][t];
+                    const bool drawable = unicode <= 0xFFFF && (unicode < 0xE000 || unicode > 0xF8FF);
+                    ASSERT_EQ(table.entries[t].unicode, drawable ? unicode : 0u) << b << " " << t;
+                }
+                continue;
+            }
+            const bool defined = page->single[b] != 0 || (p.doubleByte && b < 128);
+            if (!defined) {
+                // Passive: the box, no trail byte.
+                EXPECT_EQ(entry.flags, CodePagePassiveFlag) << b;
+                EXPECT_EQ(entry.glyph, GlyphNoCharacter) << b;
+                continue;
+            }
+            EXPECT_EQ(entry.flags, 0) << b;
+            const FontGlyph &glyph = FontGlyphs[entry.glyph];
+            EXPECT_TRUE(entry.glyph == GlyphSpace || glyph.triangleCount > 0) << b;
+        }
+    }
+}
+
+TEST_F(FontFileTest, SymbolTableDrawsItsBytesWithGlyphsOfTheirOwn)
+{
+    ASSERT_GT(CodePageTableCount, SymbolCodePage);
+    EXPECT_EQ(CodePageTables[SymbolCodePage].number, 42);
+    std::vector<int> bytes = {0xB9, 0xBA, 0xAD, 0xAE, 0xAF, 0xB5, 0xB6, 0xB7, 0xBD, 0xBE};
+    for (int b = 0xC0; b <= 0xCF; ++b) {
+        bytes.push_back(b);
+    }
+    for (const char c : std::string("0123456789.+,")) {
+        bytes.push_back(c + 0x60);
+        bytes.push_back(c + 0x70);
+    }
+    std::map<int, int> owners;
+    for (const int b : bytes) {
+        SCOPED_TRACE(b);
+        const CodePageEntry &entry = Entry(SymbolCodePage, b);
+        EXPECT_EQ(entry.flags, 0);
+        EXPECT_GE(entry.glyph, 472);
+        EXPECT_LT(entry.glyph, FontGlyphCount);
+        EXPECT_GT(FontGlyphs[entry.glyph].triangleCount, 0);
+        EXPECT_EQ(owners.count(entry.glyph), 0u);   // one glyph per byte
+        owners[entry.glyph] = b;
+    }
+    // ASCII stays ASCII; an unlisted byte is passive.
+    EXPECT_EQ(Entry(SymbolCodePage, 'A').glyph, 'A' - 32);
+    EXPECT_EQ(Entry(SymbolCodePage, 0xF0).flags, CodePagePassiveFlag);
+    EXPECT_EQ(Entry(SymbolCodePage, 0xF0).glyph, GlyphNoCharacter);
+    // The plain instrument digit is the font's own '7'.
+    EXPECT_LT(ShapeMismatch(FontGlyphs[Entry(SymbolCodePage, '7' + 0x60).glyph], outlineFont, '7'), 0.005);
+}
+
+TEST_F(FontFileTest, EveryGlyphKeepsWithinItsRecordLimits)
+{
+    // A glyph's row in the texture is 0.25 high for a 0.234375 cell: y may
+    // stray 0.6 units past the cell before it reaches the next row.
+    const float room = GlyphCellHeight * (0.25f / 0.234375f - 1.0f);
+    for (int g = 0; g < FontGlyphCount; ++g) {
+        const FontGlyph &glyph = FontGlyphs[g];
+        ASSERT_LE(glyph.count, 255u) << g;
+        ASSERT_LE(glyph.triangleCount, 255) << g;
+        for (uint32_t i = 0; i < glyph.count; ++i) {
+            ASSERT_GE(glyph.pairs[i].a, 0.0f) << g;
+            ASSERT_LE(glyph.pairs[i].a, 2.0f * GlyphCellWidth) << g;
+            ASSERT_GE(glyph.pairs[i].b, -room) << g;
+            ASSERT_LE(glyph.pairs[i].b, GlyphCellHeight + room) << g;
+        }
+    }
+}
+
+// The system's outline fonts (fonts-wqy-microhei, installed by make deps).
+TEST_F(FontFileTest, SystemBackEndDrawsChineseThroughTheSimplifiedPage)
+{
+    const CodePageTable &page = CodePageTables[SimplifiedChinese];
+    ASSERT_EQ(page.Unavailable, 0) << "no simplified Chinese face: install fonts-wqy-microhei";
+    ASSERT_NE(page.cacheFont, nullptr);
+    EXPECT_GT(page.inkHeight, 20);
+    EXPECT_LT(page.inkHeight, 62);
+    int top = -1;
+    int bottom = -1;
+    ASSERT_EQ(RenderCharsGDI(2, 0x4E2D, &top, &bottom), 1);
+    EXPECT_LT(top, bottom);
+    int ink = 0;
+    for (const uint8_t v : CharBitmap) {
+        ink += v > 128;
+    }
+    EXPECT_GT(ink, 100);
+    const int advance = CacheCharWidth(2, 0x4E2D);
+    EXPECT_GE(advance, 1);
+    EXPECT_LE(advance, 62);
+}
+
+// The generated font's glyphs fit the four font textures.
+TEST_F(FontFileTest, GlyphTexturesOfTheGeneratedFontFitFourPictures)
+{
+    static int width = 640;
+    static int height = 480;
+    RenderShellLink link{};
+    link.screenWidth = &width;
+    link.screenHeight = &height;
+    SetRenderShellLink(link);
+    RecordingDevice device;
+    ASSERT_TRUE(UseGraphicsDevice(&device));
+    ASSERT_EQ(StartRenderer(1, -1, 0), 0);
+    ASSERT_EQ(StartGraphics(), 1);
+    const int made = BuildFontTextures();
+    EXPECT_GE(made, 1);
+    EXPECT_LE(made, 4);
+    for (int g = 0; g < FontGlyphCount; ++g) {
+        EXPECT_LT(FontGlyphs[g].texture, made) << g;
+    }
+    ReleaseFontTextures();
+    StopGraphics();
+    UseGraphicsDevice(nullptr);
+    SetRenderShellLink(RenderShellLink{});
+}

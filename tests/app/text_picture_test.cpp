@@ -1,0 +1,315 @@
+// Text on the screen: the real main loop on the OpenGL device under a
+// display, a page that draws texts directly, three message lines, and the
+// frame taken by the program's own screenshot function and measured.
+#include "app/program.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/window_proc.h"
+#include "core/colour.h"
+#include "core/main_window.h"
+#include "core/settings.h"
+#include "core/shell_globals.h"
+#include "tools/body_objects.h"
+#include "tools/default_engines.h"
+#include "tools/default_human.h"
+#include "tools/default_skins.h"
+#include "tools/font_file.h"
+#include "ui/menu_page.h"
+#include "ui/message_lines.h"
+#include "ui/font.h"
+#include "ui/interface_draw.h"
+#include "ui/text_batch.h"
+#include "ui/text_draw.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+uint32_t NowMs = 0;
+int Sleeps = 0;
+std::function<void(int)> OnSleep;
+
+uint32_t FakeTime()
+{
+    return NowMs;
+}
+
+void FakeSleep(int ms)
+{
+    ++Sleeps;
+    NowMs += static_cast<uint32_t>(ms);
+    if (OnSleep) {
+        OnSleep(Sleeps);
+    }
+    if (Sleeps > 1000) {
+        RequestQuit();
+    }
+}
+
+std::time_t FakeWallTime()
+{
+    return 1733684394;
+}
+
+// What the page draws, in screen units.
+constexpr float TextX = -0.9f;
+constexpr float LatinY[3] = {-0.35f, -0.2f, 0.0f};
+constexpr float LatinSize[3] = {0.03f, 0.05f, 0.08f};
+constexpr float CyrillicY = 0.25f;
+constexpr float GreekY = 0.4f;
+constexpr float ChineseY = 0.6f;
+constexpr float LineSize = 0.05f;
+const char *const LatinText = "^1Red ^2Green ^7white ^3Yellow";
+const char *const Cyrillic = "^C\xcf\xf0\xe8\xe2\xe5\xf2";    // Privet in code page 1251
+const char *const Greek = "^G\xca\xe1\xeb\xe7\xec\xdd\xf1\xe1";   // Kalimera in code page 1253
+const char *const Chinese = "^S\xd6\xd0\xce\xc4";              // zhong wen in code page 936
+
+MenuPage *DrawTexts(MenuPage *page)
+{
+    for (int i = 0; i < 3; ++i) {
+        DrawCodedText(LatinText, TextX, LatinY[i], LatinSize[i], 2.0f * LatinSize[i], 0, 0xffc0c0c0u, 0xffc0c0c0u,
+                      CursorNone, 0);
+    }
+    ItalicShift = 0.125f * 0.1f;
+    DrawCodedText("Italic title", 0.3f, -0.35f, 0.05f, 0.1f, ClipItalic, 0xffffffffu, 0xffffffffu, CursorNone, 0);
+    DrawTextOneColour(Cyrillic, TextX, CyrillicY, LineSize, 2.0f * LineSize, 0xffffffffu, CursorNone, 0);
+    DrawTextOneColour(Greek, TextX, GreekY, LineSize, 2.0f * LineSize, 0xffffffffu, CursorNone, 0);
+    DrawTextOneColour(Chinese, TextX, ChineseY, LineSize, 2.0f * LineSize, 0xffffffffu, CursorNone, 0);
+    return page;
+}
+
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> rgb;   // top row first
+
+    const uint8_t *At(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
+    int ToX(float u) const { return static_cast<int>((u + 1.0f) * 0.5f * static_cast<float>(width)); }
+    int ToY(float v) const { return static_cast<int>((v + 1.0f) * 0.5f * static_cast<float>(height)); }
+
+    // Pixels in the screen-unit box for which the test holds.
+    template <typename Test>
+    int Count(float x0, float y0, float x1, float y1, Test test) const
+    {
+        int n = 0;
+        for (int y = std::max(0, ToY(y0)); y < std::min(height, ToY(y1)); ++y) {
+            for (int x = std::max(0, ToX(x0)); x < std::min(width, ToX(x1)); ++x) {
+                const uint8_t *p = At(x, y);
+                n += test(p[0], p[1], p[2]) ? 1 : 0;
+            }
+        }
+        return n;
+    }
+};
+
+bool ReadBmp(const std::string &path, Picture *out)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.size() < 54) {
+        return false;
+    }
+    const int offset = bytes[10] | bytes[11] << 8 | bytes[12] << 16;
+    out->width = bytes[18] | bytes[19] << 8;
+    out->height = bytes[22] | bytes[23] << 8;
+    const size_t row = (static_cast<size_t>(out->width) * 3 + 3) & ~size_t{3};
+    if (bytes.size() < offset + row * out->height) {
+        return false;
+    }
+    out->rgb.resize(static_cast<size_t>(out->width) * out->height * 3);
+    for (int y = 0; y < out->height; ++y) {
+        const uint8_t *source = &bytes[offset + row * static_cast<size_t>(out->height - 1 - y)];
+        for (int x = 0; x < out->width; ++x) {
+            uint8_t *p = &out->rgb[(static_cast<size_t>(y) * out->width + x) * 3];
+            p[0] = source[x * 3 + 2];
+            p[1] = source[x * 3 + 1];
+            p[2] = source[x * 3];
+        }
+    }
+    return true;
+}
+
+// The frame reduced to 4 x 4 blocks of mean luminance: the reference kept in
+// the source tree (a binary PGM), small and robust against a different
+// driver's edge pixels.
+std::vector<uint8_t> Reduce(const Picture &shot)
+{
+    std::vector<uint8_t> blocks(static_cast<size_t>(shot.width / 4) * (shot.height / 4));
+    for (int by = 0; by < shot.height / 4; ++by) {
+        for (int bx = 0; bx < shot.width / 4; ++bx) {
+            int sum = 0;
+            for (int y = 0; y < 4; ++y) {
+                for (int x = 0; x < 4; ++x) {
+                    const uint8_t *p = shot.At(bx * 4 + x, by * 4 + y);
+                    sum += (p[0] * 299 + p[1] * 587 + p[2] * 114) / 1000;
+                }
+            }
+            blocks[static_cast<size_t>(by) * (shot.width / 4) + bx] = static_cast<uint8_t>(sum / 16);
+        }
+    }
+    return blocks;
+}
+
+const std::string ReferencePath = std::string(KZV_TEST_DATA_DIR) + "/text_picture_reference.pgm";
+
+class TextPictureTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char *display = std::getenv("DISPLAY");
+        if (display == nullptr || display[0] == 0) {
+            GTEST_SKIP() << "no display";
+        }
+        setenv("LC_ALL", "en_GB.UTF-8", 1);
+        for (const char *(*writer)(const char *) :
+             {WriteFontFile, WriteDefaultSkins, WriteDefaultEngineFiles, WriteBodyObjects, WriteHumanFile}) {
+            const char *error = writer(".");
+            ASSERT_EQ(error, nullptr) << error;
+        }
+        fs::remove_all("data/shots");
+        std::ofstream("cfg.txt") << "Start Windowed 1\nWindow 80 80 880 680\nMessage Size 0.05\n";
+        NowMs = 5000;
+        Sleeps = 0;
+        QuitFlag = 0;
+        ExitState = 0;
+        ExitValue = 0;
+        ExitCode = 0;
+        StartMode = StartModeNormal;
+        GraphicsEnabled = 1;
+        DedicatedMode = DedicatedNone;
+        CurrentScreen = nullptr;
+    }
+    void TearDown() override
+    {
+        FreeFont();
+        OnSleep = nullptr;
+        SetProgramServices(ProgramServices{});
+    }
+};
+
+TEST_F(TextPictureTest, TextsAndMessageLinesShowInTheirColours)
+{
+    ProgramServices services{};
+    services.timeMs = FakeTime;
+    services.sleepMs = FakeSleep;
+    services.wallTime = FakeWallTime;
+    SetProgramServices(services);
+    OnSleep = [](int n) {
+        if (n == 4) {
+            ClearMessageLines();
+            PrintMessage("Salmon warning line", &MessageColours[ColourSalmon]);
+            PrintMessage("Orange line", &MessageColours[ColourOrange]);
+            PrintMessage("Grey information", &MessageColours[ColourLightGrey]);
+            CurrentScreen->Run = DrawTexts;
+        }
+        if (n == 8) {
+            ScreenshotRequest = 1;
+        }
+        if (n == 10) {
+            RequestQuit();
+        }
+    };
+    char program[] = "kzv";
+    char *argv[] = {program, nullptr};
+    ASSERT_EQ(RunProgram(1, argv), 0);
+
+    Picture shot;
+    ASSERT_TRUE(ReadBmp("data/shots/kzv_00000001.bmp", &shot));
+    if (const char *keep = std::getenv("KZV_KEEP_SHOT")) {
+        fs::copy_file("data/shots/kzv_00000001.bmp", keep, fs::copy_options::overwrite_existing);
+    }
+    ASSERT_EQ(shot.width, 800);
+    ASSERT_EQ(shot.height, 600);
+    // Against the reference: KZV_RECORD_REFERENCE=1 records it anew.
+    const std::vector<uint8_t> blocks = Reduce(shot);
+    const std::string header = "P5\n200 150\n255\n";
+    if (std::getenv("KZV_RECORD_REFERENCE") != nullptr) {
+        std::ofstream out(ReferencePath, std::ios::binary);
+        out << header;
+        out.write(reinterpret_cast<const char *>(blocks.data()), static_cast<std::streamsize>(blocks.size()));
+    }
+    std::ifstream in(ReferencePath, std::ios::binary);
+    std::vector<uint8_t> reference((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(reference.size(), header.size() + blocks.size()) << ReferencePath;
+    int far = 0;
+    long total = 0;
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        const int difference = std::abs(blocks[i] - reference[header.size() + i]);
+        total += difference;
+        far += difference > 48;
+    }
+    EXPECT_LT(static_cast<double>(total) / static_cast<double>(blocks.size()), 2.0);
+    EXPECT_LT(far, static_cast<int>(blocks.size() / 100));
+
+    // The program has freed its font: the measuring below reads it again.
+    ASSERT_EQ(InitFont(FontFilePath), 1);
+    TextWidthScale = 1.0f;
+    const uint8_t *corner = shot.At(shot.width - 1, shot.height - 1);
+    const uint8_t background[3] = {corner[0], corner[1], corner[2]};
+    auto isBackground = [&](int r, int g, int b) {
+        return std::abs(r - background[0]) < 8 && std::abs(g - background[1]) < 8 && std::abs(b - background[2]) < 8;
+    };
+    auto near = [](int r, int g, int b, const Colour &c) {
+        return std::abs(r - c.red) < 40 && std::abs(g - c.green) < 40 && std::abs(b - c.blue) < 40;
+    };
+
+    // The red and the green word of each size.
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const float size = LatinSize[i];
+        const float red = MeasureCodedText("Red ", size, 0);
+        const float green = MeasureCodedText("Green ", size, 0);
+        const float y0 = LatinY[i];
+        const float y1 = y0 + 2.0f * size;
+        EXPECT_GT(shot.Count(TextX, y0, TextX + red, y1,
+                             [](int r, int g, int b) { return r > 200 && g < 60 && b < 60; }),
+                  5);
+        EXPECT_GT(shot.Count(TextX + red, y0, TextX + red + green, y1,
+                             [](int r, int g, int b) { return g > 200 && r < 60 && b < 60; }),
+                  5);
+        // No red in the green word's box.
+        EXPECT_EQ(shot.Count(TextX + red + 0.01f, y0, TextX + red + green, y1,
+                             [](int r, int g, int b) { return r > 200 && g < 60 && b < 60; }),
+                  0);
+    }
+
+    // The message lines, top left, one under the other in their colours,
+    // and nothing right of their measured widths.
+    const char *lines[3] = {"Salmon warning line", "Orange line", "Grey information"};
+    const Colour colours[3] = {MessageColours[ColourSalmon], MessageColours[ColourOrange],
+                               MessageColours[ColourLightGrey]};
+    const float messageSize = 0.05f;
+    for (int k = 0; k < 3; ++k) {
+        SCOPED_TRACE(lines[k]);
+        const float y0 = -1.0f + messageSize * static_cast<float>(k);
+        const float x0 = 0.1f * messageSize - 1.0f;
+        const float width = MeasureCodedText(lines[k], 0.5f * messageSize, 0);
+        const Colour c = colours[k];
+        EXPECT_GT(shot.Count(x0, y0, x0 + width, y0 + messageSize, [&](int r, int g, int b) { return near(r, g, b, c); }),
+                  10);
+        EXPECT_EQ(shot.Count(x0 + width + 0.01f, y0 + 0.005f, 0.2f, y0 + messageSize - 0.005f,
+                             [&](int r, int g, int b) { return !isBackground(r, g, b); }),
+                  0);
+    }
+
+    // Cyrillic, Greek and the cached Chinese characters leave ink.
+    for (const float y : {CyrillicY, GreekY, ChineseY}) {
+        EXPECT_GT(shot.Count(TextX, y, TextX + 0.4f, y + 2.0f * LineSize,
+                             [&](int r, int g, int b) { return r > 128 && g > 128 && b > 128; }),
+                  40)
+            << y;
+    }
+    // Between the lines only the background.
+    EXPECT_EQ(shot.Count(-1.0f, 0.16f, 1.0f, 0.24f, [&](int r, int g, int b) { return !isBackground(r, g, b); }), 0);
+    EXPECT_EQ(shot.Count(-1.0f, 0.72f, 1.0f, 1.0f, [&](int r, int g, int b) { return !isBackground(r, g, b); }), 0);
+}
+
+}  // namespace
