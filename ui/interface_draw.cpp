@@ -13,7 +13,6 @@ float WidthOverHeight = 1.0f;
 float PixelWidth = 0.0f;
 float PixelHeight = 0.0f;
 float TextWidthScale = 1.0f;
-int ShowMessageHistory = 0;
 
 namespace {
 

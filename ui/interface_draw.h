@@ -12,7 +12,6 @@ extern float PixelHeight;      // one pixel in screen units, down
 extern float TextWidthScale;   // min(1, sqrt(1.333 / width over height)): narrows text on wide screens
 
 // 1: the message history is drawn above the current lines.
-extern int ShowMessageHistory;
 
 // Queues the message lines' texts: glyph size 0.5 x MessageSize in a box
 // MessageSize high, one line under the other from MessageTop, x from
