@@ -46,8 +46,6 @@ struct SetupScreenPage : MenuPage {
     uint8_t closeWhenOffline = 0;
     // Enter: 0 none, 1 join race, 2 ready, 3 cancel.
     uint8_t enterAction = 0;
-    // The program's exit asked the running race to end (once a session).
-    uint8_t exitVoteSent = 0;
 };
 
 const World *LoadedWorld()
@@ -145,18 +143,13 @@ MenuPage *RunSetupScreen(MenuPage *base)
         }
     }
     if (GameSessionPtr != nullptr) {
-        // A program exit ends the race through its end vote.
-        if (ExitState != 0 && !page->exitVoteSent) {
-            page->exitVoteSent = 1;
-            VoteEndRace();
-        }
+        // A program exit ends the race through the session's end vote.
         SessionFrame(*GameSessionPtr);
         if (GameSessionPtr == nullptr && RaceObjectPtr != nullptr) {
             LogPrintf("Race setup : race ended at tick %u", RaceObjectPtr->tick);
         }
         return page;
     }
-    page->exitVoteSent = 0;
     page->enterAction = 0;
     if (page->Child != nullptr) {
         RunChildPage(page);
