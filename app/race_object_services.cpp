@@ -13,6 +13,7 @@
 #include "race/race_length.h"
 #include "race/race_links.h"
 #include "race/race_object.h"
+#include "race/race_progress.h"
 #include "render/standard_textures.h"
 #include "ui/menu_page.h"
 #include "ui/message_lines.h"
@@ -394,6 +395,7 @@ void RegisterRaceNetworkLinks()
 
 void RegisterRaceObjectServices()
 {
+    InstallRaceProgress();
     VehicleRaceHooks.slotCount = SlotCount;
     VehicleRaceHooks.slotCar = SlotCar;
     VehicleRaceHooks.raceTick = RaceTick;

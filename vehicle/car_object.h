@@ -241,6 +241,8 @@ public:
     // 1 when fewer than 3 wheels stand on surface types 3 or 4 (the lap
     // stays valid), else 0.
     int FewWheelsInState3or4() const;
+    // 1 when any wheel stands on surface type 4 or 8.
+    int AnyWheelInState4or8() const;
 
     // The three gear-change times of the gearbox kind: 0.2 s for kind 1,
     // 0.1 s for kinds 2 to 4, 0.05 s for kind 5; other kinds change nothing.
@@ -667,6 +669,18 @@ public:
     int32_t progressWord;
     uint32_t penaltyCounter;      // counted by race progress while the car is slow
     uint32_t wrongWayCount;
+    // Kept by race progress (race code): the distance along the lap from
+    // the path's node distances (not lapDistance, the metres driven), the
+    // layout route's next checkpoint circle and last circle entered (255
+    // none), whether the car is behind the timing line expected next, and
+    // its speed at the last line.
+    float pathLapDistance = 0.0f;
+    uint8_t nextCheckpoint = 0;
+    uint8_t lastZone = 255;
+    uint8_t behindLine = 0;
+    float speedAtLine = 0.0f;
+    // The path node race progress found the car at, -1 unknown.
+    int32_t progressNode = -1;
 
     // --- Engine ---
     CarEngine engine;

@@ -158,6 +158,11 @@ struct CarRaceServices {
     // See StartCarDataRecording / FinishCarDataRecording below.
     int (*startCarDataRecording)(CarObject *car);
     void (*finishCarDataRecording)(CarObject *car);
+
+    // --- Race progress ---
+    // The car's progress along the path and the layout's route, each tick
+    // (full: 0 in a light step). Empty: the car keeps no progress.
+    void (*updateRaceProgress)(CarObject *car, float dt, int full);
 };
 
 extern CarRaceServices RaceServices;
