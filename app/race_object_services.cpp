@@ -14,6 +14,7 @@
 #include "race/race_links.h"
 #include "race/race_object.h"
 #include "race/race_progress.h"
+#include "net/race_packet_handlers.h"
 #include "render/standard_textures.h"
 #include "ui/menu_page.h"
 #include "ui/message_lines.h"
@@ -375,6 +376,7 @@ void RegisterRaceNetworkLinks()
     SetGamePacketHandler(MP_LAYOUT_EDIT, HandleLayoutEdit);
     SetGamePacketHandler(MP_LAYOUT_OBJECTS, HandleLayoutObjects);
     SetGamePacketHandler(MP_WORLD_STATE, HandleWorldState);
+    RegisterRacePacketHandlers();
     SetResetAiDriversHook(ResetRaceAiDrivers);
     RaceLinks.setSyncDeadline = SetSyncDeadline;
     RaceLinks.isHost = IsHostProgram;

@@ -7,10 +7,14 @@
 
 #include "net/game_batch.h"
 #include "net/game_packets.h"
+#include "net/race_packet_handlers.h"
 #include "race/race_object.h"
+#include "race/race_packets.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
+    // The program's race packet handlers, as its start-up registers them.
+    RegisterRacePacketHandlers();
     ResetSessionAsHost();
     RaceObject *race = CreateRaceObject();
     race->tick = 100000;
@@ -21,6 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     HandleReliablePacket(data, 0, static_cast<int>(size));
 
     DeleteRaceObject();
+    ClearFastestLap();
     ResetSession(0, 0);
     return 0;
 }

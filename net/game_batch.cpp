@@ -10,6 +10,7 @@
 #include "net/net_session.h"
 #include "race/game_state.h"
 #include "race/race_object.h"
+#include "race/race_packets.h"
 #include "race/session_clock.h"
 #include "ui/message_lines.h"
 
@@ -389,4 +390,6 @@ void RunSessionFrame()
     }
     // 6.
     RunDelayedRaceStep();
+    // 7. The fastest-lap notice.
+    RunFastestLapNotice();
 }

@@ -8,6 +8,7 @@
 #include "core/float_math.h"
 #include "core/settings.h"
 #include "race/race_object.h"
+#include "race/race_packets.h"
 #include "vehicle/car_data_recording.h"
 #include "vehicle/car_network_services.h"
 #include "vehicle/car_object.h"
@@ -431,6 +432,7 @@ void UpdateRaceProgress(CarObject &car, float dt, int full)
 
 void InstallRaceProgress()
 {
+    InstallRacePacketSenders();
     RaceServices.updateRaceProgress = [](CarObject *car, float dt, int full) { UpdateRaceProgress(*car, dt, full); };
     CarNetwork.sendCarEvent = [](CarObject *car, int reason) { SendCarEvent(*car, reason); };
 }

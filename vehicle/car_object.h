@@ -226,6 +226,14 @@ public:
     // Stop detection, each tick: 1 when the stopped state changed. Moving off
     // before the start lights' go draws a jump-start penalty.
     int CheckStopped();
+    // The jump-start penalty (by the lights and the pit lane; sets the start
+    // mark and the session's jump-start flag), and the time penalty of a
+    // layout's own start. Used by CheckStopped and SendTimedPackets.
+    void SendStatePacket();
+    void SendStoppedPacket();
+    // Once a tick: the false-start checks against the car's start place
+    // (where its last reset put it).
+    void SendTimedPackets();
     // Timing lines: the start of race timing at the lights' go, a crossing
     // of timing line `line` (1 the lap line, 2.. the split lines), and the
     // recording of its time (1 when a time was recorded).
@@ -619,7 +627,7 @@ public:
     uint32_t rafState = 0;        // 0 off, 1 start at the next lap line, 2 recording
     uint8_t stopCheckCount = 0;   // stop tests so far, counting to 100
     uint8_t penaltyRequest = 0;   // penalty kind asked for by the jump-start check
-    uint8_t penaltySent = 0;      // a jump-start penalty packet has been sent
+    uint8_t penaltySent = 0;      // start mark: 0 none, 1 jump-start penalty sent, 2 removed (false start)
     uint8_t lapLineCrossed = 0;   // 1 after a lap line, 0 after a split line
     int32_t countdown = 0;        // ms the last time stays shown
     uint32_t sinceStart = 0;      // ticks from the race start to the last line
@@ -681,6 +689,15 @@ public:
     float speedAtLine = 0.0f;
     // The path node race progress found the car at, -1 unknown.
     int32_t progressNode = -1;
+    // Kept by the race packets: the timing state (the last line's number, or
+    // the split moved on), the penalty seconds x 100 to add to the race
+    // time, the reason of the penalty held, the penalty served this lap,
+    // and whether a pit stop was made after a lap time was recorded.
+    uint8_t timingState = 0;
+    uint32_t penaltyTime = 0;
+    uint8_t penaltyReason = 0;
+    uint8_t penaltyServed = 0;
+    uint8_t pitted = 0;
 
     // --- Engine ---
     CarEngine engine;

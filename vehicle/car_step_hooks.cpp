@@ -14,6 +14,8 @@ void CarObject::UpdateRaceProgress(float dt, int full) {
 
 // Tells the race that the car was stopped and placed.
 void CarObject::AnnounceCar() {
+    if (RaceServices.announceCar != nullptr)
+        RaceServices.announceCar(this);
 }
 
 // The wheels' mean load over time, for the race statistics.
