@@ -10,6 +10,7 @@
 #include "net/race_packet_handlers.h"
 #include "race/race_object.h"
 #include "race/race_packets.h"
+#include "vehicle/car_object.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -18,6 +19,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ResetSessionAsHost();
     RaceObject *race = CreateRaceObject();
     race->tick = 100000;
+    // One driver (player id 1) with a bare car, so that the race packets
+    // reach their work.
+    PlayerInfo info{};
+    info.playerId = 1;
+    if (PlayerSlot *slot = race->AddSlot(info)) {
+        slot->car = new CarObject;
+    }
 
     const int entry = size < 255 ? static_cast<int>(size) : 255;
     ConnTable[0].StoreBatch(data, entry, 0);
