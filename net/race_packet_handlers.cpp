@@ -5,6 +5,8 @@
 
 void RegisterRacePacketHandlers()
 {
+    SetGamePacketHandler(MP_WEAR, HandleWear);
+    SetGamePacketHandler(MP_GAME_69, HandleLiveSettings);
     SetGamePacketHandler(MP_SPLIT_TIME, HandleSplitTime);
     SetGamePacketHandler(MP_LAP_TIME, HandleLapTime);
     SetGamePacketHandler(MP_TIME_PENALTY, HandleTimePenalty);

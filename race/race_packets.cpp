@@ -307,6 +307,40 @@ void HandlePitWork(int, const uint8_t *packet, int length)
     }
 }
 
+void HandleWear(int, const uint8_t *packet, int length)
+{
+    PlayerSlot *slot = CarSlot(packet, length, 56);
+    if (slot != nullptr && slot->car->isRemote) {
+        slot->car->ApplyConditionRecord(packet);
+    }
+}
+
+void HandleLiveSettings(int, const uint8_t *packet, int length)
+{
+    PlayerSlot *slot = CarSlot(packet, length, 16);
+    if (slot == nullptr || !slot->car->isRemote || slot->car->setup == nullptr) {
+        return;
+    }
+    CarObject &car = *slot->car;
+    const uint8_t balance = packet[4];
+    float stiffness[2];
+    std::memcpy(&stiffness[0], packet + 8, 4);
+    std::memcpy(&stiffness[1], packet + 12, 4);
+    // A balance outside the set-up's range, or a stiffness that is not a
+    // number or negative, would poison the car's physics.
+    if (balance < 5 || balance > 95 || !std::isfinite(stiffness[0]) || !std::isfinite(stiffness[1]) ||
+        stiffness[0] < 0.0f || stiffness[1] < 0.0f) {
+        return;
+    }
+    car.packetBrakeBalance = balance;
+    car.setup->brakeBalance = balance;
+    car.SetBrakeShares();
+    for (int axle = 0; axle < 2; ++axle) {
+        car.packetAntiRoll[axle] = stiffness[axle];
+        car.setup->axles[axle].antiRoll = stiffness[axle];
+    }
+}
+
 void HandlePitNotice(int, const uint8_t *, int)
 {
     // Only the InSim guests hear of a stop's end and of pit-lane notices.

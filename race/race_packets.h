@@ -8,6 +8,8 @@
 // takes (connection, packet, length) and ignores packets of unknown players,
 // slots without a car and malformed fields.
 
+constexpr uint8_t MP_WEAR = 2;
+constexpr uint8_t MP_GAME_69 = 69;
 constexpr uint8_t MP_SPLIT_TIME = 38;
 constexpr uint8_t MP_LAP_TIME = 39;
 constexpr uint8_t MP_TIME_PENALTY = 50;
@@ -33,6 +35,11 @@ void HandlePenalty(int connIndex, const uint8_t *packet, int length);
 void HandleCarProgress(int connIndex, const uint8_t *packet, int length);
 void HandlePitWork(int connIndex, const uint8_t *packet, int length);
 void HandlePitNotice(int connIndex, const uint8_t *packet, int length);
+// A car driven elsewhere: its condition record, and its live brake balance
+// and anti-roll stiffness (a packet with a balance outside 5..95 or a
+// stiffness that is not a finite, non-negative number is ignored).
+void HandleWear(int connIndex, const uint8_t *packet, int length);
+void HandleLiveSettings(int connIndex, const uint8_t *packet, int length);
 void HandleResetRefused(int connIndex, const uint8_t *packet, int length);
 void HandleCarReset(int connIndex, const uint8_t *packet, int length);
 // The host's reliable reset request: checked, then sent on as the game

@@ -10,6 +10,7 @@
 #include "race/race_packets.h"
 #include "race_fixture.h"
 #include "vehicle/car_race_services.h"
+#include "vehicle/car_setup.h"
 #include "vehicle/race_hooks.h"
 
 namespace {
@@ -334,4 +335,54 @@ TEST(CarIdleAfterStop, EngineAndHandbrake)
         EXPECT_EQ(car.engine.running, c.running) << c.since << " " << c.vehicleClass << " " << int(c.gear);
         EXPECT_EQ(car.inputs[12], c.handbrake) << c.since << " " << int(c.gear) << " " << c.clutch;
     }
+}
+
+// Live settings of a car driven elsewhere: balance and stiffness taken into
+// the car and its set-up; a balance outside 5..95 or a stiffness that is
+// not a finite, non-negative number leaves everything as it was; a car
+// driven here is not changed.
+TEST_F(RacePacketsTest, LiveSettings)
+{
+    CarSetup setup{};
+    setup.brakeBalance = 60;
+    setup.axles[0].antiRoll = 1000.0f;
+    setup.axles[1].antiRoll = 2000.0f;
+    CarObject &car = *first->car;
+    car.setup = &setup;
+    car.isRemote = 1;
+    auto packet = [](uint8_t balance, float rear, float front) {
+        Packet p(16, 0);
+        p[0] = MP_GAME_69;
+        p[1] = 11;
+        p[4] = balance;
+        std::memcpy(&p[8], &rear, 4);
+        std::memcpy(&p[12], &front, 4);
+        return p;
+    };
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    struct Case {
+        Packet p;
+        uint8_t balance;
+        float rear;
+    } cases[] = {
+        {packet(70, 1500.0f, 2500.0f), 70, 1500.0f},
+        {packet(96, 1600.0f, 2500.0f), 70, 1500.0f},
+        {packet(4, 1600.0f, 2500.0f), 70, 1500.0f},
+        {packet(50, nan, 2500.0f), 70, 1500.0f},
+        {packet(50, 1600.0f, inf), 70, 1500.0f},
+        {packet(50, -1.0f, 2500.0f), 70, 1500.0f},
+        {packet(55, 0.0f, 0.0f), 55, 0.0f},
+    };
+    for (const Case &c : cases) {
+        HandleLiveSettings(0, c.p.data(), 16);
+        EXPECT_EQ(setup.brakeBalance, c.balance);
+        EXPECT_EQ(car.packetBrakeBalance, c.balance);
+        EXPECT_EQ(setup.axles[0].antiRoll, c.rear);
+        EXPECT_EQ(car.packetAntiRoll[0], c.rear);
+    }
+    car.isRemote = 0;
+    HandleLiveSettings(0, packet(80, 10.0f, 10.0f).data(), 16);
+    EXPECT_EQ(setup.brakeBalance, 55);
+    car.setup = nullptr;
 }
