@@ -15,6 +15,8 @@
 #include "race/race_length.h"
 #include "race/race_links.h"
 #include "race/race_object.h"
+#include "race/race_progress.h"
+#include "net/race_packet_handlers.h"
 #include "render/standard_textures.h"
 #include "ui/menu_page.h"
 #include "ui/message_lines.h"
@@ -414,6 +416,7 @@ void RegisterRaceNetworkLinks()
     layout.ownConnectionIndex = OwnConnectionIndex;
     SetLayoutServices(layout);
     RegisterRaceSetupPackets();
+    RegisterRacePacketHandlers();
     SetResetAiDriversHook(ResetRaceAiDrivers);
     RaceLinks.setSyncDeadline = SetSyncDeadline;
     RaceLinks.isHost = IsHostProgram;
@@ -434,6 +437,7 @@ void RegisterRaceNetworkLinks()
 
 void RegisterRaceObjectServices()
 {
+    InstallRaceProgress();
     VehicleRaceHooks.slotCount = SlotCount;
     VehicleRaceHooks.slotCar = SlotCar;
     VehicleRaceHooks.raceTick = RaceTick;

@@ -11,6 +11,7 @@
 #include "race/game_session.h"
 #include "race/game_state.h"
 #include "race/race_object.h"
+#include "race/race_packets.h"
 #include "race/session_clock.h"
 #include "ui/message_lines.h"
 
@@ -400,4 +401,6 @@ void RunSessionFrame()
     }
     // 6.
     RunDelayedRaceStep();
+    // 7. The fastest-lap notice.
+    RunFastestLapNotice();
 }

@@ -141,3 +141,8 @@ void MakeKnowledgeFileName(char *out, size_t size, const char *carCode);
 // name. A car not in the car table prints the car-not-found message and
 // gives 0.
 int MakeKnowledgeFileNameForCar(char *out, size_t size, char *carCode, const char *carName);
+
+// Draws the line from node `first` forwards (wrapping) to node `last` as a
+// ribbon half a metre wide in the world batch, coloured by the pedal levels:
+// red braking, green driving, yellow coasting. Nothing without graphics.
+void DrawAiKnowledge(const AiKnowledge &knowledge, int first, int last);

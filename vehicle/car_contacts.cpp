@@ -38,10 +38,10 @@ void Subtract3(float v[3], const float d[3]) {
 }
 
 // The car's lateral band across the path (0..7, the outer bands being the
-// path's edges). Race progress keeps it; until that exists every car is in
-// band 0, so the body points are always queried.
-int LateralBand(const CarObject &) {
-    return 0;
+// path's edges): the lane race progress keeps (0 until it has placed the car,
+// so the body points are then always queried).
+int LateralBand(const CarObject &car) {
+    return car.progressWord;
 }
 
 // A hit of the probe made a contact: the new position relative to the car

@@ -29,6 +29,9 @@ struct CarNetworkServices {
     void (*sendReliableToConnection)(int connection, const char *label, const uint8_t *bytes, int length);
     // The car's event packet (code 0: it goes to spectate).
     void (*sendCarEvent)(CarObject *car, int code);
+    // The multiplayer setting word that spares a car moved far from its
+    // start place before the green from removal (empty: 0, as offline).
+    uint32_t (*startSettingWord)();
 
     // --- Skins (car_skin.cpp) ---
     // The skin cache: takes a downloaded skin of the car code ("HEL" for

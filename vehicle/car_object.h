@@ -226,6 +226,14 @@ public:
     // Stop detection, each tick: 1 when the stopped state changed. Moving off
     // before the start lights' go draws a jump-start penalty.
     int CheckStopped();
+    // The jump-start penalty (by the lights and the pit lane; sets the start
+    // mark and the session's jump-start flag), and the time penalty of a
+    // layout's own start. Used by CheckStopped and SendTimedPackets.
+    void SendStatePacket();
+    void SendStoppedPacket();
+    // Once a tick: the false-start checks against the car's start place
+    // (where its last reset put it).
+    void SendTimedPackets();
     // Timing lines: the start of race timing at the lights' go, a crossing
     // of timing line `line` (1 the lap line, 2.. the split lines), and the
     // recording of its time (1 when a time was recorded).
@@ -241,6 +249,8 @@ public:
     // 1 when fewer than 3 wheels stand on surface types 3 or 4 (the lap
     // stays valid), else 0.
     int FewWheelsInState3or4() const;
+    // 1 when any wheel stands on surface type 4 or 8.
+    int AnyWheelInState4or8() const;
 
     // The three gear-change times of the gearbox kind: 0.2 s for kind 1,
     // 0.1 s for kinds 2 to 4, 0.05 s for kind 5; other kinds change nothing.
@@ -619,7 +629,7 @@ public:
     uint32_t rafState = 0;        // 0 off, 1 start at the next lap line, 2 recording
     uint8_t stopCheckCount = 0;   // stop tests so far, counting to 100
     uint8_t penaltyRequest = 0;   // penalty kind asked for by the jump-start check
-    uint8_t penaltySent = 0;      // a jump-start penalty packet has been sent
+    uint8_t penaltySent = 0;      // start mark: 0 none, 1 jump-start penalty sent, 2 removed (false start)
     uint8_t lapLineCrossed = 0;   // 1 after a lap line, 0 after a split line
     int32_t countdown = 0;        // ms the last time stays shown
     uint32_t sinceStart = 0;      // ticks from the race start to the last line
@@ -670,6 +680,27 @@ public:
     int32_t progressWord;
     uint32_t penaltyCounter;      // counted by race progress while the car is slow
     uint32_t wrongWayCount;
+    // Kept by race progress (race code): the distance along the lap from
+    // the path's node distances (not lapDistance, the metres driven), the
+    // layout route's next checkpoint circle and last circle entered (255
+    // none), whether the car is behind the timing line expected next, and
+    // its speed at the last line.
+    float pathLapDistance = 0.0f;
+    uint8_t nextCheckpoint = 0;
+    uint8_t lastZone = 255;
+    uint8_t behindLine = 0;
+    float speedAtLine = 0.0f;
+    // The path node race progress found the car at, -1 unknown.
+    int32_t progressNode = -1;
+    // Kept by the race packets: the timing state (the last line's number, or
+    // the split moved on), the penalty seconds x 100 to add to the race
+    // time, the reason of the penalty held, the penalty served this lap,
+    // and whether a pit stop was made after a lap time was recorded.
+    uint8_t timingState = 0;
+    uint32_t penaltyTime = 0;
+    uint8_t penaltyReason = 0;
+    uint8_t penaltyServed = 0;
+    uint8_t pitted = 0;
 
     // --- Engine ---
     CarEngine engine;

@@ -158,6 +158,15 @@ struct CarRaceServices {
     // See StartCarDataRecording / FinishCarDataRecording below.
     int (*startCarDataRecording)(CarObject *car);
     void (*finishCarDataRecording)(CarObject *car);
+
+    // --- Race progress ---
+    // The car's progress along the path and the layout's route, each tick
+    // (full: 0 in a light step). Empty: the car keeps no progress.
+    void (*updateRaceProgress)(CarObject *car, float dt, int full);
+    // A stopped local car tells the race where it stands (its announce
+    // mark is 1); a reset request onto the path (byUser: the reset key).
+    void (*announceCar)(CarObject *car);
+    void (*sendPositionPacket)(CarObject *car, int byUser);
 };
 
 extern CarRaceServices RaceServices;

@@ -24,6 +24,9 @@ void CarObject::ResetRaceState() {
     lastTime = 0;
     lapStartTick = 0;
     raceStartTick = 0;
+    nextCheckpoint = 0;
+    lastZone = 255;
+    behindLine = 0;
 
     // 2. Race bytes, the aids and the pit and take-over state.
     lapLineCrossed = 0;

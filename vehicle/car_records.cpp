@@ -58,13 +58,6 @@ float SetupToe(const CarSetup &setup, const CarWheel &wheel) {
     return static_cast<float>(setup.axles[wheel.axleIndex != 0 ? 1 : 0].toe - 9) * Pi * 0.005f / 9.0f;
 }
 
-bool AnyWheelInState4or8(const CarObject &car) {
-    for (int i = 0; i < car.wheelCount; i++)
-        if (car.wheels[i].surfaceType == 4 || car.wheels[i].surfaceType == 8)
-            return true;
-    return false;
-}
-
 // Plan distance (m) between two 16.16 points, and the vector a -> b.
 float PlanDistance(const int32_t a[2], const int32_t b[2], float *dx, float *dy) {
     *dx = static_cast<float>(static_cast<int64_t>(b[0]) - a[0]) * (1.0f / 65536.0f);
@@ -188,7 +181,7 @@ void CarObject::FillPositionPacket(uint8_t packet[24], const PlayerSlot *slot) c
     PositionPacket p;
     std::memcpy(&p, packet, sizeof(p));
     p.playerId = slot != nullptr && RaceServices.playerId != nullptr ? RaceServices.playerId(slot) : 0;
-    p.offRoad = AnyWheelInState4or8(*this) ? 1 : 0;
+    p.offRoad = AnyWheelInState4or8() ? 1 : 0;
     p.adjusted = 0;
     p.node = RaceCarPathNode(this);
     p.lateralOffset = progress[1];
@@ -365,4 +358,11 @@ uint32_t CarObject::ApplyRaceStateRecord(const uint8_t record[16]) {
     startOffset = in.startOffset;
     lapStartTick = static_cast<uint32_t>(startOffset) + 100u * RaceStartCountdown();
     return lapStartTick;
+}
+
+int CarObject::AnyWheelInState4or8() const {
+    for (int i = 0; i < wheelCount; i++)
+        if (wheels[i].surfaceType == 4 || wheels[i].surfaceType == 8)
+            return 1;
+    return 0;
 }

@@ -9,6 +9,7 @@
 #include "core/shell_globals.h"
 #include "core/text_utils.h"
 #include "vehicle/car_object.h"
+#include "vehicle/car_network_services.h"
 #include "vehicle/car_race_services.h"
 #include "vehicle/race_hooks.h"
 #include "vehicle/world_query.h"
@@ -36,6 +37,13 @@ constexpr uint8_t PacketPenalty = 66;
 // in a single-car start.
 constexpr uint8_t JumpStartReason = 3;
 constexpr uint8_t SingleStartPenaltySeconds = 30;
+// Before the green: 0.5 m from the start place draws the jump-start penalty,
+// 6 m takes the car out of the race (the car event's reason 4). The start
+// mark (penaltySent) is then 2.
+constexpr int32_t StartMoveLimit = 32768;
+constexpr int32_t StartRemovalDistance = 0x60000;
+constexpr int FalseStartEvent = 4;
+constexpr uint8_t StartMarkRemoved = 2;
 
 // Penalty kinds (`CarObject::penalty`).
 constexpr uint8_t PenaltyDriveThrough = 1;
@@ -189,22 +197,60 @@ int CarObject::CheckStopped() {
     const int lights = world->GetStartLightState();
     if (world->IsStartOverride()) {
         const bool legal = lights == LightsGreen && stepCount >= raceStartTick;
-        if (!legal && penaltySent == 0) {
-            SendPenaltyPacket(this, PacketTimePenalty, SingleStartPenaltySeconds);
-            RacePlayInterfaceSound(ErrorInterfaceSound);
-            penaltySent = 1;
-        }
+        if (!legal && penaltySent == 0)
+            SendStoppedPacket();
         return 1;
     }
-    if (lights != LightsGreen && RaceIsTimedOrLapped() != 0 && penaltySent == 0) {
-        const uint8_t kind = JumpStartKind(lights, world->HasSpeedLimitZones());
-        penaltyRequest = kind;
-        SendPenaltyPacket(this, PacketPenalty, kind);
-        penaltySent = 1;
+    if (lights != LightsGreen && RaceIsTimedOrLapped() != 0 && penaltySent == 0)
+        SendStatePacket();
+    return 1;
+}
+
+void CarObject::SendStoppedPacket() {
+    SendPenaltyPacket(this, PacketTimePenalty, SingleStartPenaltySeconds);
+    RacePlayInterfaceSound(ErrorInterfaceSound);
+    penaltySent = 1;
+}
+
+void CarObject::SendStatePacket() {
+    const WorldQuery *world = CurrentWorldQuery();
+    const int lights = world != nullptr ? world->GetStartLightState() : LightsGreen;
+    const uint8_t kind = JumpStartKind(lights, world != nullptr && world->HasSpeedLimitZones());
+    penaltyRequest = kind;
+    SendPenaltyPacket(this, PacketPenalty, kind);
+    penaltySent = 1;
+    if (RaceServices.setJumpStartFlag != nullptr)
+        RaceServices.setJumpStartFlag();
+}
+
+void CarObject::SendTimedPackets() {
+    const WorldQuery *world = CurrentWorldQuery();
+    if (isRemote != 0 || world == nullptr)
+        return;
+    const int lights = world->GetStartLightState();
+    const int32_t distance = CalcLength2D(static_cast<int32_t>(static_cast<uint32_t>(position.x) -
+                                                               static_cast<uint32_t>(resetPosition.x)),
+                                          static_cast<int32_t>(static_cast<uint32_t>(position.y) -
+                                                               static_cast<uint32_t>(resetPosition.y)));
+    if (world->IsStartOverride()) {
+        if (lights == LightsGreen && stepCount >= raceStartTick)
+            return;
+        if (distance >= StartMoveLimit && penaltySent == 0)
+            SendStoppedPacket();
+        return;
+    }
+    if (lights == LightsGreen || RaceIsTimedOrLapped() == 0 || penaltySent >= StartMarkRemoved)
+        return;
+    const uint32_t spared = CarNetwork.startSettingWord != nullptr ? CarNetwork.startSettingWord() : 0;
+    if (distance >= StartRemovalDistance && spared == 0) {
+        if (CarNetwork.sendCarEvent != nullptr)
+            CarNetwork.sendCarEvent(this, FalseStartEvent);
+        penaltySent = StartMarkRemoved;
         if (RaceServices.setJumpStartFlag != nullptr)
             RaceServices.setJumpStartFlag();
+    } else if (distance >= StartMoveLimit && penaltySent == 0) {
+        SendStatePacket();
     }
-    return 1;
 }
 
 void CarObject::StartRaceTiming() {

@@ -15,7 +15,10 @@
 #include "vehicle/car_setup.h"
 #include "vehicle/hermite.h"
 #include "world/path.h"
+#include "world/track_colours.h"
 #include "world/world.h"
+#include "world/world_object.h"
+#include "vehicle/contact_probe.h"
 
 namespace {
 
@@ -583,4 +586,201 @@ TEST_F(PitLineTest, SearchStopsAtItsBoundAndNeedsAFlaggedPitNode)
     AiDriver without(nullptr, 0);
     EXPECT_EQ(Build(without), 0);
     EXPECT_EQ(without.hasPitLine, 0);
+}
+
+// --- Ground under the line ---
+
+namespace {
+
+int32_t FixOf(float metres)
+{
+    return static_cast<int32_t>(std::lround(metres * 65536.0f));
+}
+
+// Flat ground of one surface over a rectangle, at a height, with a given
+// normal; it answers every probe that crosses its height.
+class GroundPatch : public WorldObject {
+public:
+    GroundPatch(float x0, float x1, float y0, float y1, float height, const TrackColour *surface,
+                const float normal[3])
+        : height(FixOf(height)), surface(surface)
+    {
+        minX = FixOf(x0);
+        maxX = FixOf(x1);
+        minY = FixOf(y0);
+        maxY = FixOf(y1);
+        for (int k = 0; k < 3; ++k) {
+            up[k] = normal[k];
+        }
+    }
+    int Contact(const FixVector &endPoint, const FixVector &segment, ContactProbe &probe, uint32_t *, int32_t *,
+                int32_t *) override
+    {
+        // The probe runs from endPoint - segment down to endPoint.
+        const int64_t top = int64_t(endPoint.z) - segment.z;
+        if (segment.z >= 0 || height < endPoint.z || height > top) {
+            return 0;
+        }
+        const int32_t fraction = static_cast<int32_t>((int64_t(height - endPoint.z) << 16) / -segment.z);
+        if (fraction <= probe.fraction) {
+            return 0;
+        }
+        probe.fraction = fraction > 0 ? fraction : 1;
+        probe.hitPoint = {endPoint.x, endPoint.y, height};
+        for (int k = 0; k < 3; ++k) {
+            probe.normal[k] = up[k];
+        }
+        probe.surface = surface;
+        return 1;
+    }
+    int Read(DataStream *, int) override { return 0; }
+    int GetType() const override { return ObjectSolid; }
+    void Prepare() override {}
+    int IsSolid() const override { return 1; }
+
+    int32_t height;
+    const TrackColour *surface;
+    float up[3];
+};
+
+// A current world of its own (a 16 x 16 grid of 25 m squares from -160 m) with ground patches added by hand, and one surface record per
+// surface kind.
+class GroundTest : public KnowledgeTest {
+protected:
+    void SetUp() override
+    {
+        KnowledgeTest::SetUp();
+        savedWorld = CurrentWorld;
+        world = WorldCreate();
+        world->gridOrigin[0] = world->gridOrigin[1] = FixOf(-160.0f);
+        world->cellSize[0] = world->cellSize[1] = FixOf(25.0f);
+        world->gridEnd[0] = world->gridEnd[1] = FixOf(240.0f);
+        CurrentWorld = world;
+        for (int kind = 0; kind < 17; ++kind) {
+            surfaces[kind] = TrackColour{};
+            surfaces[kind].surfaceKind = static_cast<uint8_t>(kind);
+        }
+    }
+    void TearDown() override
+    {
+        WorldDestroy(world);
+        CurrentWorld = savedWorld;
+        path.FreeAll();
+        KnowledgeTest::TearDown();
+    }
+    GroundPatch *Patch(float x0, float x1, float height, int kind, const float normal[3] = nullptr)
+    {
+        static const float flat[3] = {0.0f, 0.0f, 1.0f};
+        auto *patch = new GroundPatch(x0, x1, -100.0f, 230.0f, height, &surfaces[kind], normal ? normal : flat);
+        world->objects[world->objectCount++] = patch;
+        return patch;
+    }
+
+    World *savedWorld = nullptr;
+    World *world = nullptr;
+    Path path;
+    TrackColour surfaces[17];
+};
+
+}  // namespace
+
+// Both wheel tracks on the ground give each side's surface and the line on
+// their mean height; when one misses, the probe under the line gives both
+// surfaces and a normal from the ground's own; with nothing below, no
+// surface and a level line.
+TEST_F(GroundTest, ProbesUnderTheWheelTracksAndTheirFallbacks)
+{
+    // A straight open path along +y at height 1 m: right of the line is +x.
+    MakePath(path, 40, 6.0f, 9.0f, LineX, LineY, [](int, int) { return 1.0; });
+    path.flags = 0;
+    const float banked[3] = {0.6f, 0.0f, 0.8f};
+    struct Case {
+        const char *name;
+        int patches;            // 0 none, 1 the centre only, 2 left and right halves, 3 centre of kind 12
+        uint8_t low, high;      // surfaces expected
+        float z;                // line height, metres above the ground's reference
+        float normal[3];
+    } cases[] = {
+        {"two probes: each side its own surface, tilted by the two heights", 2, 3, 6, 0.75f, {-0.24253563f, 0.0f, 0.9701425f}},
+        {"one probe: the centre's surface on both sides, its normal", 1, 5, 5, 0.5f, {0.6f, 0.0f, 0.8f}},
+        {"one probe on a surface beyond the table's kinds", 3, 0, 0, 0.5f, {0.6f, 0.0f, 0.8f}},
+        {"no probe: no surface, the path's level", 0, 0, 0, 1.0f, {0.0f, 0.0f, 1.0f}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        for (int i = 0; i < world->objectCount; ++i) {
+            delete world->objects[i];
+            world->objects[i] = nullptr;
+        }
+        world->objectCount = 0;
+        if (c.patches == 1 || c.patches == 3) {
+            // Narrower than the wheel tracks 1 m to each side.
+            Patch(-0.5f, 0.5f, 0.5f, c.patches == 1 ? 5 : 12, banked);
+        } else if (c.patches == 2) {
+            // The left half lower (0.5 m) than the right (1 m): the ground
+            // leans to the left.
+            Patch(-5.0f, 0.0f, 0.5f, 3);
+            Patch(0.0f, 5.0f, 1.0f, 6);
+        }
+        world->BuildMapSquares();
+        knowledge.Clear();
+        knowledge = WithRanges({Range(0, 39, 0.0f)});
+        ASSERT_EQ(knowledge.Build(path, 1.0f), 1);
+        for (int i = 0; i < 40; ++i) {
+            const KnowledgeNode &n = knowledge.nodes[i];
+            ASSERT_EQ(n.surfaceLow, c.low) << i;
+            ASSERT_EQ(n.surfaceHigh, c.high) << i;
+            const int32_t lift = c.patches == 0 ? 0 : 2048;
+            ASSERT_EQ(n.linePoint[2], FixOf(c.z) + lift) << i;
+            for (int k = 0; k < 3; ++k) {
+                ASSERT_NEAR(n.normal[k], c.normal[k], 1e-4f) << i << " " << k;
+            }
+        }
+    }
+}
+
+// The deep probes of a range's wheel tracks: grass, gravel and the other
+// barred kinds stop a range unless they are the allowed surface; surface 1
+// only marks that the range touched it.
+TEST_F(GroundTest, CheckRangeOnTrackReadsTheSurfaceUnderTheWheels)
+{
+    MakePath(path, 40, 6.0f, 9.0f, LineX, LineY);
+    std::vector<KnowledgeNode> line(40);   // racing line far to the left
+    for (KnowledgeNode &n : line) {
+        n.offset = -8.0f;
+    }
+    auto check = [&](int kind, int allowed, int *touch) {
+        for (int i = 0; i < world->objectCount; ++i) {
+            delete world->objects[i];
+            world->objects[i] = nullptr;
+        }
+        world->objectCount = 0;
+        Patch(-9.0f, 9.0f, 0.0f, 0);
+        Patch(3.5f, 5.0f, 0.2f, kind);   // under the right-hand wheels only
+        world->BuildMapSquares();
+        KnowledgeRange r = Range(0, 10, 0.0f);
+        const int32_t p0[2] = {FixOf(3.0f), 0};
+        const int32_t p1[2] = {FixOf(3.0f), FixOf(50.0f)};
+        const float d[2] = {0.0f, 1.0f};
+        BuildRangeFromPoints(&r, path, 0, 10, p0, p1, d, d, 5 << 16, 5 << 16);
+        *touch = 0;
+        return CheckRangeOnTrack(r, path, line.data(), touch, 1.0f, allowed);
+    };
+    struct Case {
+        int kind;
+        int allowed;
+        int result;
+        int touch;
+    } cases[] = {
+        {0, 0, 0, 0},  {1, 0, 0, 1},  {6, 0, 0, 0},   {2, 0, 1, 0},  {3, 0, 1, 0},  {4, 0, 1, 0},
+        {5, 0, 1, 0},  {8, 0, 1, 0},  {11, 0, 1, 0},  {13, 0, 1, 0}, {2, 2, 0, 0},  {8, 8, 0, 0},
+        {13, 13, 0, 0}, {3, 2, 1, 0},
+    };
+    for (const Case &c : cases) {
+        int touch = -1;
+        EXPECT_EQ(check(c.kind, c.allowed, &touch), c.result) << "kind " << c.kind << " allowed " << c.allowed;
+        if (c.result == 0) {
+            EXPECT_EQ(touch, c.touch) << "kind " << c.kind;
+        }
+    }
 }

@@ -9,7 +9,7 @@
 #include "race/ai_driver.h"
 #include "race/ai_knowledge.h"
 #include "race/path_range.h"
-#include "tests/world/world_load_steps.h"
+#include "tests/tools/default_site_fixture.h"
 #include "tools/default_track.h"
 #include "vehicle/surface_table.h"
 #include "world/path.h"
@@ -21,56 +21,8 @@
 
 namespace {
 
-void DropWarning(const char *, int) {}
-
 // The default site, loaded once for the suite.
-class AiKnowledgeTrackTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite()
-    {
-        BuildTrigTables();
-        SetWorldMessagePrinter(DropWarning);
-        SetLoadClock(FakeLoadClock);
-        ASSERT_EQ(WriteDefaultTrack("."), nullptr);
-        const TrackSite &row = SiteTable[DefaultTrackSite];
-        world = WorldCreate();
-        ASSERT_EQ(WorldOpen(world, row.name, row.code, 0, 0, 1, 0, 0), 1);
-        int steps = 0;
-        while (!WorldLoadStep(world) && ++steps < 100000) {
-        }
-        CurrentWorld = world;
-    }
-    static void TearDownTestSuite()
-    {
-        CurrentWorld = nullptr;
-        WorldDestroy(world);
-        world = nullptr;
-        SetLoadClock(nullptr);
-        SetWorldMessagePrinter(nullptr);
-    }
-
-    // A line along the path's centre, one range every 5 nodes (a cubic
-    // cannot follow a hairpin over more).
-    static void CentreLine(AiKnowledge &k, const Path &path)
-    {
-        std::vector<KnowledgeRange> list;
-        for (int i = 0; i < path.nodeCount; i += 5) {
-            KnowledgeRange r = {};
-            r.startNode = static_cast<uint32_t>(i);
-            r.endNode = static_cast<uint32_t>(i + 5 < path.nodeCount ? i + 5 : 0);
-            list.push_back(r);
-        }
-        k.rangeCount = static_cast<uint32_t>(list.size());
-        k.ranges = static_cast<KnowledgeRange *>(std::calloc(list.size(), sizeof(KnowledgeRange)));
-        for (size_t i = 0; i < list.size(); ++i) {
-            k.ranges[i] = list[i];
-        }
-    }
-
-    static World *world;
-};
-
-World *AiKnowledgeTrackTest::world = nullptr;
+class AiKnowledgeTrackTest : public DefaultSiteFixture<::testing::Test> {};
 
 }  // namespace
 

@@ -9,7 +9,7 @@
 #include "race/ai_driver.h"
 #include "race/ai_knowledge.h"
 #include "tests/tools/generated_cars_fixture.h"
-#include "tests/world/world_load_steps.h"
+#include "tests/tools/default_site_fixture.h"
 #include "tools/default_track.h"
 #include "tools/knowledge_files.h"
 #include "vehicle/car_data_loader.h"
@@ -23,34 +23,9 @@
 
 namespace {
 
-void DropWarning(const char *, int) {}
-
 // A generated car on the default site.
-class AiSpeedProfileTest : public GeneratedCarsFixture {
+class AiSpeedProfileTest : public DefaultSiteFixture<GeneratedCarsFixture> {
 protected:
-    static void SetUpTestSuite()
-    {
-        GeneratedCarsFixture::SetUpTestSuite();
-        SetWorldMessagePrinter(DropWarning);
-        SetLoadClock(FakeLoadClock);
-        ASSERT_EQ(WriteDefaultTrack("."), nullptr);
-        const TrackSite &row = SiteTable[DefaultTrackSite];
-        world = WorldCreate();
-        ASSERT_EQ(WorldOpen(world, row.name, row.code, 0, 0, 1, 0, 0), 1);
-        int steps = 0;
-        while (!WorldLoadStep(world) && ++steps < 100000) {
-        }
-        CurrentWorld = world;
-    }
-    static void TearDownTestSuite()
-    {
-        CurrentWorld = nullptr;
-        WorldDestroy(world);
-        world = nullptr;
-        SetLoadClock(nullptr);
-        SetWorldMessagePrinter(nullptr);
-        GeneratedCarsFixture::TearDownTestSuite();
-    }
     void SetUp() override
     {
         GeneratedCarsFixture::SetUp();
@@ -58,28 +33,8 @@ protected:
         ASSERT_EQ(LoadCarDataFile(&car, CarTable[0].code, args), 1) << (CarDataLoadError ? CarDataLoadError : "");
     }
 
-    // A line along the path's centre, one range every 5 nodes.
-    static void CentreLine(AiKnowledge &k, const Path &path)
-    {
-        std::vector<KnowledgeRange> list;
-        for (int i = 0; i < path.nodeCount; i += 5) {
-            KnowledgeRange r = {};
-            r.startNode = static_cast<uint32_t>(i);
-            r.endNode = static_cast<uint32_t>(i + 5 < path.nodeCount ? i + 5 : 0);
-            list.push_back(r);
-        }
-        k.rangeCount = static_cast<uint32_t>(list.size());
-        k.ranges = static_cast<KnowledgeRange *>(std::calloc(list.size(), sizeof(KnowledgeRange)));
-        for (size_t i = 0; i < list.size(); ++i) {
-            k.ranges[i] = list[i];
-        }
-    }
-
-    static World *world;
     CarObject car;
 };
-
-World *AiSpeedProfileTest::world = nullptr;
 
 }  // namespace
 
