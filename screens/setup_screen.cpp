@@ -29,8 +29,6 @@
 #include "world/world.h"
 
 MenuPage *SetupScreenPtr = nullptr;
-int (*SetupSessionKey)(GameSession &session, int key) = nullptr;
-void (*SetupSessionMouse)(GameSession &session, const MouseEvent &event) = nullptr;
 
 namespace {
 
@@ -167,9 +165,7 @@ void SetupScreenKey(MenuPage *base, int code)
 {
     SetupScreenPage *page = static_cast<SetupScreenPage *>(base);
     if (GameSessionPtr != nullptr) {
-        if (SetupSessionKey != nullptr) {
-            SetupSessionKey(*GameSessionPtr, code);
-        }
+        SessionKey(*GameSessionPtr, code);
         return;
     }
     if (page->Child != nullptr) {
@@ -206,9 +202,7 @@ void SetupScreenKey(MenuPage *base, int code)
 int SetupScreenInput(MenuPage *, MouseEvent *event)
 {
     if (GameSessionPtr != nullptr && event != nullptr) {
-        if (SetupSessionMouse != nullptr) {
-            SetupSessionMouse(*GameSessionPtr, *event);
-        }
+        SessionMouse(*GameSessionPtr, *event);
         return 1;
     }
     return 0;

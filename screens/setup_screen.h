@@ -4,9 +4,7 @@
 
 #include "core/command_interpreter.h"
 
-struct GameSession;
 struct MenuPage;
-struct MouseEvent;
 struct PlayerSlot;
 
 // The race setup page (page name "setup"): the lobby of a race. While no
@@ -50,11 +48,6 @@ void ApplyRaceFileSettings();
 // The offline lobby's clock rebase once the game clock reaches 61,000 ms:
 // the clock, InitTime and every frame counter move back together.
 void RebaseLobbyClock();
-
-// The keys and mouse events of a running session go to the session's own
-// handlers (registered by the program).
-extern int (*SetupSessionKey)(GameSession &session, int key);
-extern void (*SetupSessionMouse)(GameSession &session, const MouseEvent &event);
 
 // The race-setup commands ("sp", "join", "ready", "cancel", "clear", "car",
 // "spec"): null when done, else the English error text ("" lets the
