@@ -1,5 +1,6 @@
 #include "app/simulation_services.h"
 
+#include "app/music_services.h"
 #include "app/race_object_services.h"
 
 #include "audio/car_engine_sound.h"
@@ -199,4 +200,5 @@ void RegisterSimulationServices()
     SetSoundSessionLink({nullptr, nullptr, [] { return static_cast<int>(VoteCountdown); }, nullptr});
     RegisterCarEngineSound();
     RegisterRaceObjectServices();
+    RegisterMusicServices();
 }

@@ -111,6 +111,9 @@ struct RaceLinkServices {
     int (*figureOfType)(int type);
     // The type of a figure (0 male, 1 female, else unknown; empty: 0).
     int (*figureType)(int figure);
+    // --- Music ---
+    // The music player's context: non-zero while a game session exists.
+    void (*setMusicContext)(int value);
 };
 
 extern RaceLinkServices RaceLinks;

@@ -45,6 +45,9 @@ GameSession *EnterSession(MenuPage *owner, int kind, int join)
         SetBackgroundPicture(kind == SessionNormal ? "garage" : nullptr);
         GameState = state;
     }
+    if (RaceLinks.setMusicContext != nullptr) {
+        RaceLinks.setMusicContext(1);
+    }
     // 4.
     session->active = 1;
     GameSessionPtr = session;
@@ -167,6 +170,9 @@ void LeaveSession(GameSession &session)
     ResetAiDrivers();
     // 11.
     GameSessionPtr = nullptr;
+    if (RaceLinks.setMusicContext != nullptr) {
+        RaceLinks.setMusicContext(0);
+    }
     // 12. The cars are destroyed.
     if (race != nullptr) {
         race->SendDistanceUpdates();
