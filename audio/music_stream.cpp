@@ -18,14 +18,15 @@ constexpr uint32_t ReadBytes = 4096;
 
 int16_t MusicSampleValue(float scaledGain, float sample)
 {
-    float v = std::nearbyint(scaledGain * sample);
-    if (!(v >= -32767.0f)) {   // also NaN
-        v = v > 0.0f ? 32767.0f : -32767.0f;
-        if (std::isnan(scaledGain * sample)) {
-            v = 0.0f;
-        }
-    } else if (v > 32767.0f) {
-        v = 32767.0f;
+    const float v = std::nearbyint(scaledGain * sample);
+    if (std::isnan(v)) {
+        return 0;
+    }
+    if (v > 32767.0f) {
+        return 32767;
+    }
+    if (v < -32767.0f) {
+        return -32767;
     }
     return static_cast<int16_t>(v);
 }
