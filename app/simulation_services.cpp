@@ -1,6 +1,7 @@
 #include "app/simulation_services.h"
 
 #include "app/car_sound_services.h"
+#include "app/music_services.h"
 #include "app/race_object_services.h"
 #include "app/session_services.h"
 
@@ -209,4 +210,5 @@ void RegisterSimulationServices()
     RegisterSessionServices();
     // The cars heard in the session: the mixer's slots, view and listener.
     RegisterCarSoundServices();
+    RegisterMusicServices();
 }

@@ -6,6 +6,7 @@
 #include "audio/car_sound_buffer.h"
 #include "audio/interface_sound.h"
 #include "audio/music_player.h"
+#include "audio/music_stream.h"
 #include "audio/sound_links.h"
 #include "core/colour.h"
 #include "platform/sound_device.h"
@@ -197,7 +198,8 @@ float VolumeGain(float setting)
 
 void SetMusicVolume(float setting)
 {
-    MusicGain = VolumeGain(setting);
+    MusicStream.SetVolume(setting);
+    MusicGain = MusicStream.volumeGain;
 }
 
 void SetEffectsVolume(float setting)

@@ -1,5 +1,6 @@
 #include "screens/main_menu.h"
 
+#include "audio/music_player.h"
 #include "core/command_interpreter.h"
 #include "core/main_window.h"
 #include "platform/keys.h"
@@ -26,6 +27,8 @@ MenuPage *RunMainMenu(MenuPage *page)
             StartRaceAtStartup();
         }
         RunChildPage(page);
+        // The radio of the menus, and of the session run over this page.
+        UpdateMusic(0);
         // The exit is taken only with no child open and no session running:
         // the children close themselves first.
         if (ExitState == 0 || page->Child || GameSessionPtr) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "audio/music_player.h"
 #include "audio/sound_output.h"
 #include "core/debug_log.h"
 #include "core/main_window.h"
@@ -67,6 +68,7 @@ MenuPage *RunStartupScreen(MenuPage *page)
         delete screen;
         return next;
     }
+    UpdateMusic(1);
     if (LoadTrackStep(screen)) {
         return page;
     }
@@ -75,6 +77,8 @@ MenuPage *RunStartupScreen(MenuPage *page)
         LogLine("init sound");
         StartSound();
     }
+    StopMusic(1);
+    ReadRadioFile();
     ClosePage(page);
     return page;
 }

@@ -8,6 +8,7 @@
 #include "tools/default_engines.h"
 #include "tools/default_grid.h"
 #include "tools/default_human.h"
+#include "tools/default_music.h"
 #include "tools/default_skins.h"
 #include "tools/default_sounds.h"
 #include "tools/default_textures.h"
@@ -50,6 +51,10 @@ int main(int argc, char **argv)
     }
     if (const char *error = WriteDefaultSounds(argv[1])) {
         std::fprintf(stderr, "kzv_datagen: default sounds: %s\n", error);
+        return 1;
+    }
+    if (const char *error = WriteDefaultMusic(argv[1])) {
+        std::fprintf(stderr, "kzv_datagen: default music: %s\n", error);
         return 1;
     }
     if (const char *error = WriteHumanFile(argv[1])) {

@@ -28,6 +28,7 @@
 #include "core/player_file.h"
 #include "core/settings.h"
 #include "fuzz/fuzz_support.h"
+#include "fuzz/seeds/seed_music.h"
 #include "fuzz/seeds/seed_records.h"
 #include "platform/dds_file.h"
 #include "platform/dxt_codec.h"
@@ -264,6 +265,9 @@ int main(int argc, char **argv)
     CarFileSeeds(data);
     PictureSeeds();
     WriteRecordSeeds([](const char *target, const std::string &name, const std::vector<uint8_t> &bytes) {
+        WriteSeed(target, name, bytes);
+    });
+    WriteMusicSeeds([](const char *target, const std::string &name, const std::vector<uint8_t> &bytes) {
         WriteSeed(target, name, bytes);
     });
     if (Failures) {
