@@ -12,6 +12,7 @@
 #include "render/texture_manager.h"
 #include "render/render_device.h"
 #include "render/render_link.h"
+#include "render/render_object.h"
 #include "render/screen_modes.h"
 #include "render/screenshot.h"
 #include "render/state_cache.h"
@@ -745,6 +746,11 @@ TEST_F(OpenGlDeviceTest, BatchesDrawScreenQuadsAndBlendTheAuxBatch)
     FlushScreenBatch();
 
     // Identity transforms: x and y -0.5..0.5 are the middle of the screen.
+    float identity[16];
+    SetIdentityMatrix(identity);
+    RenderDevice.Device->SetTransform(TransformProjection, identity);
+    ResetViewMatrix();
+    ResetWorldMatrix();
     SetRenderStateCached(RsCullMode, CullNone);
     BeginAuxBatch(nullptr, 0, 0);
     uint16_t v[4];
