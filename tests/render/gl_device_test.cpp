@@ -17,6 +17,7 @@
 #include "render/render_object.h"
 #include "render/screen_modes.h"
 #include "render/screenshot.h"
+#include "render/shadow_casters.h"
 #include "render/state_cache.h"
 
 #include "render_fixtures.h"
@@ -1275,5 +1276,194 @@ TEST_F(OpenGlDeviceTest, KindZeroCoversThePixelsOfTheFixedPipeline)
     EXPECT_EQ(differing, 0);
     ResetWorldMatrix();
     ResetViewMatrix();
+    DeleteAllRenderObjects();
+}
+
+namespace {
+
+// A 4 x 4 texture record of one colour (ARGB).
+TextureRecord *SolidTexture(const char *name, uint32_t argb)
+{
+    TextureRecord *record = nullptr;
+    if (CreateTexture(name, 4, 4, RenderFormatA8R8G8B8, &record, 0, 0, -1, 0) != 0 || record == nullptr) {
+        return nullptr;
+    }
+    DeviceLockedRect locked{};
+    if (RenderDevice.Device->LockTexture(record->texture, 0, nullptr, 0, &locked) == DeviceOk) {
+        for (int y = 0; y < 4; ++y) {
+            uint32_t *row = reinterpret_cast<uint32_t *>(static_cast<uint8_t *>(locked.bits) + y * locked.pitch);
+            for (int x = 0; x < 4; ++x) {
+                row[x] = argb;
+            }
+        }
+        RenderDevice.Device->UnlockTexture(record->texture, 0);
+    }
+    return record;
+}
+
+// A lighting source whose added-pass parts take a light texture.
+struct LightMapSource : VertexConstantSource {
+    TextureRecord *light = nullptr;
+    TextureRecord *LightTexture() const override { return light; }
+};
+
+void AddSquare(RenderPart &part, float x0, float y0, float x1, float y1, uint32_t diffuse)
+{
+    const float corners[4][2] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
+    for (const auto &corner : corners) {
+        PartVertex v{};
+        v.x = corner[0];
+        v.y = corner[1];
+        v.z = 0.5f;
+        v.nx = 0.0f;
+        v.ny = 0.6f;
+        v.nz = 0.8f;
+        v.u = 0.5f;
+        v.v = 0.5f;
+        v.diffuse = diffuse;
+        part.AddVertex(v);
+    }
+    part.AddTriangle(0, 1, 2);
+    part.AddTriangle(0, 2, 3);
+}
+
+const uint32_t RenderObjectReference[16 * 16] = {
+#include "render_object_reference.inc"
+};
+
+}  // namespace
+
+// Four parts (textured, untextured, Modulate2x, added pass with a light
+// texture) of four items, items 0, 1 and 3 marked (two runs): the picture
+// matches its reference, item 2 stays background.
+TEST_F(OpenGlDeviceTest, FourPartObjectMatchesItsReferencePicture)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(64, 64, 0xFF000000u));
+    TextureRecord *paint = SolidTexture("paint", 0xFFC08040u);
+    TextureRecord *light = SolidTexture("light", 0xFFA0C0E0u);
+    ASSERT_NE(paint, nullptr);
+    ASSERT_NE(light, nullptr);
+    LightMapSource source;
+    source.light = light;
+    const float sun[4] = {0.7f, 0.6f, 0.5f, 0.0f};
+    std::memcpy(source.sunColour, sun, sizeof sun);
+    source.groundFactors[0] = source.groundFactors[1] = source.groundFactors[2] = 0.4f;
+    source.sunDirection[1] = 0.6f;
+    source.sunDirection[2] = 0.8f;
+    UseVertexConstantSource(&source);
+    float identity[16];
+    SetIdentityMatrix(identity);
+    SetVertexConstants(0, identity, 4);
+
+    Material *materials[4] = {
+        GetMaterial(paint, 0, 0, 0, 0, nullptr),
+        GetMaterial(nullptr, 0, 0, 0, 0, nullptr),
+        GetMaterial(paint, 1, 0, 0, 0, nullptr),
+        GetMaterial(paint, 0, 1, 0, 0, nullptr),
+    };
+    RenderObject *object = CreateRenderObject("four");
+    object->InitParts(4, 4);
+    for (int p = 0; p < 4; ++p) {
+        object->SetPartMaterial(p, materials[p]);
+    }
+    for (int item = 0; item < 4; ++item) {
+        object->ClearParts();
+        for (int p = 0; p < 4; ++p) {
+            const float x0 = -1.0f + 0.5f * static_cast<float>(p);
+            const float y0 = 1.0f - 0.5f * static_cast<float>(item);
+            AddSquare(object->parts[p], x0 + 0.05f, y0 - 0.45f, x0 + 0.45f, y0 - 0.05f, 0xFFB0B0B0u);
+        }
+        object->FinishParts();
+    }
+    object->Build(0);
+    SetRenderStateCached(RsCullMode, CullNone);
+    for (int item : {0, 1, 3}) {
+        object->SetPartVisible(item, 0);
+    }
+    object->DrawWithAddPass(0);
+    EndRenderScene();
+    const Picture picture = Shot();
+    ASSERT_EQ(picture.width, 64);
+    if (std::getenv("KZV_PRINT_RENDER_OBJECT_REFERENCE") != nullptr) {
+        for (int y = 0; y < 16; ++y) {
+            for (int x = 0; x < 16; ++x) {
+                std::printf("0x%06X,%s", picture.At(x * 4 + 2, y * 4 + 2), x == 15 ? "\n" : " ");
+            }
+        }
+    }
+    int differing = 0;
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            const uint32_t got = picture.At(x * 4 + 2, y * 4 + 2);
+            const uint32_t want = RenderObjectReference[y * 16 + x];
+            if (!Near(got, want, 3)) {
+                ++differing;
+                ADD_FAILURE() << "at " << x * 4 + 2 << ", " << y * 4 + 2 << ": " << Hex(got) << " want " << Hex(want);
+            }
+        }
+    }
+    EXPECT_EQ(differing, 0);
+    // Item 2 (the third band) is not drawn; the doubled part is brighter
+    // than the plain textured one.
+    EXPECT_EQ(picture.At(8, 40), 0u);
+    EXPECT_GT(Red(picture.At(40, 8)), Red(picture.At(8, 8)));
+    EXPECT_NE(picture.At(56, 8), 0u);
+    UseDefaultVertexConstants();
+    DeleteAllRenderObjects();
+}
+
+// An untextured part with one projector: shadow texture x sun light +
+// hemisphere light, in one pass.
+TEST_F(OpenGlDeviceTest, OneProjectorOnAnUntexturedPartShadesTheSunLightOnly)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(64, 64, 0xFF000000u));
+    TextureRecord *shadow = SolidTexture("shadow", 0xFF406080u);
+    ASSERT_NE(shadow, nullptr);
+    ShadowCasters[0].texture = shadow;
+    // Every vertex projects to the middle of the shadow texture.
+    std::memset(ShadowCasters[0].textureMatrix, 0, sizeof ShadowCasters[0].textureMatrix);
+    ShadowCasters[0].textureMatrix[12] = 0.5f;
+    ShadowCasters[0].textureMatrix[13] = 0.5f;
+    ShadowCasters[0].textureMatrix[15] = 1.0f;
+    ActiveShadowCasterCount = 1;
+    VertexConstantSource source;
+    const float sun[4] = {0.6f, 0.5f, 0.4f, 0.0f};
+    std::memcpy(source.sunColour, sun, sizeof sun);
+    source.groundFactors[0] = source.groundFactors[1] = source.groundFactors[2] = 0.5f;
+    const float sky[4] = {0.4f, 0.4f, 0.5f, 1.0f};
+    std::memcpy(source.skyColour, sky, sizeof sky);
+    source.sunDirection[1] = 0.6f;
+    source.sunDirection[2] = 0.8f;
+    UseVertexConstantSource(&source);
+    float identity[16];
+    SetIdentityMatrix(identity);
+    SetVertexConstants(0, identity, 4);
+    RenderObject *object = CreateRenderObject("shaded");
+    object->InitParts(1, 1);
+    object->SetPartMaterial(0, GetMaterial(nullptr, 0, 0, 0, 0, nullptr));
+    object->ClearParts();
+    AddSquare(object->parts[0], -0.5f, -0.5f, 0.5f, 0.5f, 0xFFC0C0C0u);
+    object->FinishParts();
+    object->Build(0);
+    SetRenderStateCached(RsCullMode, CullNone);
+    object->SetPartVisible(0, 1);
+    object->DrawMasked(1);
+    EndRenderScene();
+    const Picture picture = Shot();
+    // n = (0, 0.6, 0.8): n.sun = 1, n.up = 0.8.
+    const float diffuse = 0xC0 / 255.0f;
+    const float shadowRgb[3] = {0x40 / 255.0f, 0x60 / 255.0f, 0x80 / 255.0f};
+    uint32_t want = 0;
+    for (int c = 0; c < 3; ++c) {
+        const float ground = 0.5f * sky[c];
+        const float half = (sky[c] - ground) / 2.0f;
+        const float hemisphere = (ground + half + 0.8f * half) * diffuse;
+        const float value = std::fmin(shadowRgb[c] * std::fmin(sun[c] * diffuse, 1.0f) + hemisphere, 1.0f);
+        want = want << 8 | static_cast<uint32_t>(std::lround(value * 255.0f));
+    }
+    EXPECT_TRUE(Near(picture.At(32, 32), want, 3)) << Hex(picture.At(32, 32)) << " want " << Hex(want);
+    ActiveShadowCasterCount = 0;
+    ShadowCasters[0] = ShadowCaster{};
+    UseDefaultVertexConstants();
     DeleteAllRenderObjects();
 }
