@@ -1467,3 +1467,37 @@ TEST_F(OpenGlDeviceTest, OneProjectorOnAnUntexturedPartShadesTheSunLightOnly)
     UseDefaultVertexConstants();
     DeleteAllRenderObjects();
 }
+
+// After a forced lost device the programs are released before the Reset,
+// made again on demand, and the object draws as before.
+TEST_F(OpenGlDeviceTest, ProgramsAreMadeAgainAfterADeviceReset)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(32, 32, 0xFF000000u));
+    RenderObject *square = FlatSquare("square", 10);
+    const uint32_t bits[2] = {1, 0};
+    auto draw = [&] {
+        BeginRenderScene();
+        ClearFrame(0xFF000000u, ClearTarget | ClearZBuffer);
+        float identity[16];
+        SetIdentityMatrix(identity);
+        SetVertexConstants(0, identity, 4);
+        SetRenderStateCached(RsCullMode, CullNone);
+        SetStageTexture(0, nullptr);
+        SetTextureStageStateCached(0, TssColorOp, TopSelectArg1);
+        SetTextureStageStateCached(0, TssColorArg1, TaDiffuse);
+        EXPECT_GE(GetVertexShaderProgram(0, 1, 0), FirstShaderHandle);
+        FlushStateCache();
+        square->parts[0].DrawItems(bits, 0, 0, 0);
+        EndRenderScene();
+        return Shot().At(16, 16);
+    };
+    EXPECT_EQ(draw(), 0x8040C0u);  // pre-lit: the vertex colour
+    PlatformGlForceCooperativeLevel(DeviceNotReset);
+    EXPECT_FALSE(CheckRenderDevice());
+    PlatformGlForceCooperativeLevel(DeviceOk);
+    EXPECT_EQ(ShaderTableEntry(0, 1), 0u);
+    ASSERT_TRUE(CheckRenderDevice());
+    EXPECT_EQ(draw(), 0x8040C0u);
+    EXPECT_GE(ShaderTableEntry(0, 1), FirstShaderHandle);
+    DeleteAllRenderObjects();
+}
