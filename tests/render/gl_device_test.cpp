@@ -1472,7 +1472,7 @@ TEST_F(OpenGlDeviceTest, OneProjectorOnAnUntexturedPartShadesTheSunLightOnly)
 // made again on demand, and the object draws as before.
 TEST_F(OpenGlDeviceTest, ProgramsAreMadeAgainAfterADeviceReset)
 {
-    ASSERT_NO_FATAL_FAILURE(Open(32, 32, 0xFF000000u));
+    ASSERT_NO_FATAL_FAILURE(Open(64, 64, 0xFF000000u));
     RenderObject *square = FlatSquare("square", 10);
     const uint32_t bits[2] = {1, 0};
     auto draw = [&] {
@@ -1489,7 +1489,7 @@ TEST_F(OpenGlDeviceTest, ProgramsAreMadeAgainAfterADeviceReset)
         FlushStateCache();
         square->parts[0].DrawItems(bits, 0, 0, 0);
         EndRenderScene();
-        return Shot().At(16, 16);
+        return Shot().At(32, 32);
     };
     EXPECT_EQ(draw(), 0x8040C0u);  // pre-lit: the vertex colour
     PlatformGlForceCooperativeLevel(DeviceNotReset);
