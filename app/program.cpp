@@ -94,7 +94,6 @@ static_assert(InSimShotNameLength == InSimShotNameSize, "the InSim shot name goe
 void RegisterProgramHooks()
 {
     InitInterfaceHooks();
-    SetMaterialVertexKindFunction(GetVertexKindOfMaterial);
     RegisterWindowServices();
     RegisterCommandServices();
     RegisterMessageServices();

@@ -2,6 +2,7 @@
 
 #include "platform/device_slots.h"
 #include "platform/gl_context.h"
+#include "platform/vertex_program.h"
 #include "platform/window.h"
 
 #define GL_GLEXT_PROTOTYPES 1
@@ -35,6 +36,7 @@ constexpr uint64_t FenceWaitNs = 1000000000ull;
 
 // Attribute slots of the generated programs.
 constexpr GLuint AttribPosition = 0;
+constexpr GLuint AttribNormal = 1;
 constexpr GLuint AttribDiffuse = 2;
 constexpr GLuint AttribSpecular = 3;
 constexpr GLuint AttribTex0 = 4;
@@ -194,6 +196,7 @@ struct ProgramKey {
     uint32_t specular;
     uint32_t alphaFunc;             // 0: no alpha test
     uint32_t fog;
+    uint32_t fogFactor;             // 1: the vertex program hands over the fog factor itself
     bool operator<(const ProgramKey &other) const { return std::memcmp(this, &other, sizeof(*this)) < 0; }
 };
 
@@ -208,7 +211,175 @@ struct Program {
     GLint fogColour = -1;
     GLint factor = -1;
     GLint tex[UsedStages] = {-1, -1};
+    GLint constants = -1;           // the vertex program's register array
+    float sent[96][4] = {};         // constants as last uploaded to this program
+    bool sentAny = false;
 };
+
+// A vertex program of the render layer and its GLSL text.
+struct VertexShaderRecord {
+    bool alive = false;
+    uint32_t layoutFvf = 0;  // the vertex layout its declaration names
+    std::string source;
+};
+
+// The vertex layout of a declaration (the FVF whose fields it lists).
+uint32_t DeclarationFvf(const uint32_t *declaration)
+{
+    uint32_t fvf = 0;
+    uint32_t sets = 0;
+    for (int i = 0; i < 32 && declaration[i] != 0xFFFFFFFFu; ++i) {
+        const uint32_t token = declaration[i];
+        switch (token) {
+        case 0x40020000u:
+            fvf |= FvfXyz;
+            break;
+        case 0x40030000u:
+            fvf |= FvfXyzRhw;
+            break;
+        case 0x40020003u:
+            fvf |= FvfNormal;
+            break;
+        case 0x40040005u:
+            fvf |= FvfDiffuse;
+            break;
+        case 0x40040006u:
+            fvf |= FvfSpecular;
+            break;
+        default:
+            if (token >= 0x40010008u && token <= 0x4001000Bu) {
+                ++sets;
+            }
+            break;
+        }
+    }
+    return fvf | (sets << FvfTexCountShift);
+}
+
+std::string SourceText(uint32_t word)
+{
+    static const char components[] = "xyzw";
+    std::string name;
+    const uint32_t index = VpRegIndex(word);
+    switch (VpRegFile(word)) {
+    case VpTemp:
+        name = "r" + std::to_string(index);
+        break;
+    case VpInput:
+        name = index == 0 ? "aPos" : index == 3 ? "aNormal" : index == 5 ? "aDiffuse" : index == 6 ? "aSpecular"
+                                                                                                  : "aTex0";
+        break;
+    default:
+        name = "uC[" + std::to_string(index) + "]";
+        break;
+    }
+    std::string swizzle = ".";
+    for (int c = 0; c < 4; ++c) {
+        swizzle += components[VpRegSwizzle(word, c)];
+    }
+    return std::string(VpRegNegated(word) ? "(-" : "(") + name + swizzle + ")";
+}
+
+std::string DestName(uint32_t word)
+{
+    const uint32_t index = VpRegIndex(word);
+    switch (VpRegFile(word)) {
+    case VpTemp:
+        return "r" + std::to_string(index);
+    case VpPosition:
+        return "oPos";
+    case VpFog:
+        return "oFog";
+    case VpColour:
+        return "oD" + std::to_string(index);
+    default:
+        return "oT" + std::to_string(index);
+    }
+}
+
+// The GLSL of an instruction list: registers as vec4 variables, constants
+// as a uniform array, the outputs clamped and handed to the stage program.
+std::string TranslateVertexProgram(const uint32_t *code)
+{
+    std::string s = "#version 330 core\n";
+    s += "layout(location = 0) in vec4 aPos;\nlayout(location = 1) in vec4 aNormal;\n";
+    s += "layout(location = 2) in vec4 aDiffuse;\nlayout(location = 3) in vec4 aSpecular;\n";
+    s += "layout(location = 4) in vec4 aTex0;\n";
+    s += "uniform vec4 uC[96];\n";
+    s += "out vec4 vDiffuse;\nout vec4 vSpecular;\nout vec2 vTex0;\nout vec2 vTex1;\nout float vEyeDepth;\n";
+    s += "float rsqOf(float x) { float a = abs(x); return a < 1e-36 ? 1e18 : inversesqrt(a); }\n";
+    s += "void main() {\n";
+    for (int r = 0; r < VertexProgramTemps; ++r) {
+        s += "  vec4 r" + std::to_string(r) + " = vec4(0.0);\n";
+    }
+    s += "  vec4 oPos = vec4(0.0, 0.0, 0.0, 1.0);\n  vec4 oD0 = vec4(1.0);\n  vec4 oD1 = vec4(0.0);\n";
+    s += "  vec4 oT0 = vec4(0.0, 0.0, 0.0, 1.0);\n  vec4 oT1 = vec4(0.0, 0.0, 0.0, 1.0);\n  vec4 oFog = vec4(1.0);\n";
+    static const char components[] = "xyzw";
+    for (int at = 1; code[at] != VertexProgramEnd;) {
+        const uint32_t op = code[at];
+        const int sources = VertexProgramSourceCount(op);
+        if (sources == 0) {
+            break;
+        }
+        const uint32_t dest = code[at + 1];
+        const std::string a = SourceText(code[at + 2]);
+        const std::string b = sources > 1 ? SourceText(code[at + 3]) : "";
+        const std::string c = sources > 2 ? SourceText(code[at + 4]) : "";
+        std::string value;
+        switch (op) {
+        case VpMov:
+            value = a;
+            break;
+        case VpAdd:
+            value = a + " + " + b;
+            break;
+        case VpSub:
+            value = a + " - " + b;
+            break;
+        case VpMul:
+            value = a + " * " + b;
+            break;
+        case VpMad:
+            value = a + " * " + b + " + " + c;
+            break;
+        case VpMin:
+            value = "min(" + a + ", " + b + ")";
+            break;
+        case VpMax:
+            value = "max(" + a + ", " + b + ")";
+            break;
+        case VpRsq:
+            value = "vec4(rsqOf(" + a + ".x))";
+            break;
+        case VpDp3:
+            value = "vec4(dot(" + a + ".xyz, " + b + ".xyz))";
+            break;
+        case VpM4x4: {
+            value = "vec4(";
+            const uint32_t matrix = code[at + 3];
+            for (int row = 0; row < 4; ++row) {
+                const uint32_t reg = (matrix & 0xF000FFFFu) | ((VpRegIndex(matrix) + static_cast<uint32_t>(row)) << 16);
+                value += (row ? ", dot(" : "dot(") + a + ", " + SourceText(reg) + ")";
+            }
+            value += ")";
+            break;
+        }
+        default:
+            break;
+        }
+        std::string mask;
+        for (int comp = 0; comp < 4; ++comp) {
+            if ((VpRegMask(dest) >> comp) & 1u) {
+                mask += components[comp];
+            }
+        }
+        s += "  " + DestName(dest) + "." + mask + " = (" + value + ")." + mask + ";\n";
+        at += 2 + sources;
+    }
+    s += "  gl_Position = oPos;\n  vDiffuse = clamp(oD0, 0.0, 1.0);\n  vSpecular = clamp(oD1, 0.0, 1.0);\n";
+    s += "  vTex0 = oT0.xy;\n  vTex1 = oT1.xy;\n  vEyeDepth = clamp(oFog.x, 0.0, 1.0);\n}\n";
+    return s;
+}
 
 std::string ArgText(uint32_t arg, int stage)
 {
@@ -343,7 +514,10 @@ std::string FragmentSource(const ProgramKey &key)
         }
         s += std::string("  if (!(") + passes + ")) discard;\n";
     }
-    if (key.fog) {
+    if (key.fog && key.fogFactor) {
+        s += "  float f = vEyeDepth;\n";
+        s += "  cur.rgb = mix(uFogColour, cur.rgb, f);\n";
+    } else if (key.fog) {
         s += "  float f = clamp((uFogRange.y - vEyeDepth) / (uFogRange.y - uFogRange.x), 0.0, 1.0);\n";
         s += "  cur.rgb = mix(uFogColour, cur.rgb, f);\n";
     }
@@ -519,6 +693,8 @@ private:
     std::vector<Surface> surfaces_ = std::vector<Surface>(1);
     std::vector<Buffer> buffers_ = std::vector<Buffer>(1);
     std::map<ProgramKey, Program> programs_;
+    std::vector<VertexShaderRecord> shaders_ = std::vector<VertexShaderRecord>(1);
+    void DeleteProgramsOf(uint32_t handle);
     char renderer_[256] = {};
     bool s3tc_ = false;
     float maxAnisotropy_ = 1.0f;
@@ -816,6 +992,7 @@ void GlDevice::FreeAll()
         glDeleteProgram(entry.second.id);
     }
     programs_.clear();
+    shaders_.resize(1);
     textures_.resize(1);
     surfaces_.resize(1);
     buffers_.resize(1);
@@ -835,6 +1012,7 @@ void GlDevice::Release()
         glDeleteVertexArrays(1, &vao_);
     } else {
         programs_.clear();
+        shaders_.resize(1);
         textures_.resize(1);
         surfaces_.resize(1);
         buffers_.resize(1);
@@ -1582,20 +1760,63 @@ uint32_t GlDevice::SetIndices(uint32_t buffer, int baseVertex)
 
 // --- Vertex shaders (their programs come with the render objects) -------------------------------------------
 
-uint32_t GlDevice::CreateVertexShader(const uint32_t *, const uint32_t *, uint32_t *)
+uint32_t GlDevice::CreateVertexShader(const uint32_t *declaration, const uint32_t *code, uint32_t *handle)
 {
-    return DeviceInvalidCall;
+    if (!exists_ || declaration == nullptr || handle == nullptr || VertexProgramLength(code) == 0) {
+        return DeviceInvalidCall;
+    }
+    VertexShaderRecord record;
+    record.alive = true;
+    record.layoutFvf = DeclarationFvf(declaration);
+    record.source = TranslateVertexProgram(code);
+    size_t slot = 1;
+    while (slot < shaders_.size() && shaders_[slot].alive) {
+        ++slot;
+    }
+    if (slot == shaders_.size()) {
+        shaders_.emplace_back();
+    }
+    shaders_[slot] = std::move(record);
+    *handle = FirstShaderHandle + static_cast<uint32_t>(slot);
+    return DeviceOk;
 }
 
-uint32_t GlDevice::DeleteVertexShader(uint32_t)
+void GlDevice::DeleteProgramsOf(uint32_t handle)
 {
-    return DeviceInvalidCall;
+    for (auto it = programs_.begin(); it != programs_.end();) {
+        if (it->first.fvf == handle) {
+            if (PlatformHasGlContext()) {
+                glDeleteProgram(it->second.id);
+            }
+            it = programs_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+uint32_t GlDevice::DeleteVertexShader(uint32_t handle)
+{
+    const uint32_t slot = handle - FirstShaderHandle;
+    if (handle < FirstShaderHandle || slot == 0 || slot >= shaders_.size() || !shaders_[slot].alive) {
+        return DeviceInvalidCall;
+    }
+    DeleteProgramsOf(handle);
+    shaders_[slot] = VertexShaderRecord{};
+    if (fvf_ == handle) {
+        fvf_ = 0;
+    }
+    return DeviceOk;
 }
 
 uint32_t GlDevice::SetVertexShader(uint32_t handleOrFvf)
 {
     fvf_ = handleOrFvf;
-    return handleOrFvf < FirstShaderHandle ? DeviceOk : DeviceInvalidCall;
+    if (handleOrFvf < FirstShaderHandle) {
+        return DeviceOk;
+    }
+    const uint32_t slot = handleOrFvf - FirstShaderHandle;
+    return slot < shaders_.size() && shaders_[slot].alive ? DeviceOk : DeviceInvalidCall;
 }
 
 uint32_t GlDevice::SetVertexShaderConstant(int firstRegister, const float *values, int count)
@@ -1616,7 +1837,17 @@ Program *GlDevice::ProgramFor(const ProgramKey &key)
         return found->second.id != 0 ? &found->second : nullptr;
     }
     Program &program = programs_[key];
-    const GLuint vertex = CompileShader(GL_VERTEX_SHADER, VertexSource(key));
+    std::string vertexText;
+    if (key.fvf >= FirstShaderHandle) {
+        const uint32_t slot = key.fvf - FirstShaderHandle;
+        if (slot >= shaders_.size() || !shaders_[slot].alive) {
+            return nullptr;
+        }
+        vertexText = shaders_[slot].source;
+    } else {
+        vertexText = VertexSource(key);
+    }
+    const GLuint vertex = CompileShader(GL_VERTEX_SHADER, vertexText);
     const GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, FragmentSource(key));
     if (vertex == 0 || fragment == 0) {
         glDeleteShader(vertex);
@@ -1646,6 +1877,7 @@ Program *GlDevice::ProgramFor(const ProgramKey &key)
     program.factor = glGetUniformLocation(id, "uFactor");
     program.tex[0] = glGetUniformLocation(id, "uTex0");
     program.tex[1] = glGetUniformLocation(id, "uTex1");
+    program.constants = glGetUniformLocation(id, "uC");
     glUseProgram(id);
     glUniform1i(program.tex[0], 0);
     glUniform1i(program.tex[1], 1);
@@ -1656,12 +1888,22 @@ uint32_t GlDevice::DrawIndexedTriangles(int, int, int startIndex, int triangleCo
 {
     Buffer *vertices = FindBuffer(stream_);
     Buffer *indices = FindBuffer(indices_);
-    if (!exists_ || vertices == nullptr || indices == nullptr || !indices->index || fvf_ >= FirstShaderHandle ||
-        stride_ <= 0 || triangleCount <= 0) {
+    if (!exists_ || vertices == nullptr || indices == nullptr || !indices->index || stride_ <= 0 || triangleCount <= 0) {
         return DeviceInvalidCall;
     }
+    // A vertex program reads the layout its declaration names.
+    const bool programmed = fvf_ >= FirstShaderHandle;
+    uint32_t layout = fvf_;
+    if (programmed) {
+        const uint32_t slot = fvf_ - FirstShaderHandle;
+        if (slot >= shaders_.size() || !shaders_[slot].alive) {
+            return DeviceInvalidCall;
+        }
+        layout = shaders_[slot].layoutFvf;
+    }
     ProgramKey key{};
-    key.fvf = fvf_ & (FvfXyz | FvfXyzRhw | FvfDiffuse | FvfSpecular | FvfTexCountMask);
+    key.fvf = programmed ? fvf_ : fvf_ & (FvfXyz | FvfXyzRhw | FvfDiffuse | FvfSpecular | FvfTexCountMask);
+    key.fogFactor = programmed ? 1 : 0;
     for (int stage = 0; stage < UsedStages; ++stage) {
         const uint32_t *st = stageStates_[stage];
         key.stage[stage][0] = st[TssColorOp];
@@ -1680,7 +1922,7 @@ uint32_t GlDevice::DrawIndexedTriangles(int, int, int startIndex, int triangleCo
     key.specular = rs[RsSpecularEnable] != 0 ? 1 : 0;
     key.alphaFunc = rs[RsAlphaTestEnable] != 0 ? rs[RsAlphaFunc] : 0;
     const bool linearFog = rs[RsFogTableMode] == FogLinear || rs[RsFogVertexMode] == FogLinear;
-    key.fog = rs[RsFogEnable] != 0 && linearFog && (fvf_ & FvfXyzRhw) == 0 ? 1 : 0;
+    key.fog = rs[RsFogEnable] != 0 && (programmed || (linearFog && (fvf_ & FvfXyzRhw) == 0)) ? 1 : 0;
     Program *program = ProgramFor(key);
     if (program == nullptr) {
         return DeviceInvalidCall;
@@ -1701,6 +1943,26 @@ uint32_t GlDevice::DrawIndexedTriangles(int, int, int startIndex, int triangleCo
     glUniform4f(program->factor, static_cast<float>((factor >> 16) & 255) / 255.0f,
                 static_cast<float>((factor >> 8) & 255) / 255.0f, static_cast<float>(factor & 255) / 255.0f,
                 static_cast<float>(factor >> 24) / 255.0f);
+    if (programmed && program->constants >= 0) {
+        // Only the registers whose values changed since this program last
+        // had them, in runs.
+        int r = 0;
+        while (r < 96) {
+            if (program->sentAny && std::memcmp(program->sent[r], constants_[r], sizeof(constants_[r])) == 0) {
+                ++r;
+                continue;
+            }
+            int end = r + 1;
+            while (end < 96 &&
+                   (!program->sentAny || std::memcmp(program->sent[end], constants_[end], sizeof(constants_[end])) != 0)) {
+                ++end;
+            }
+            glUniform4fv(program->constants + r, end - r, constants_[r]);
+            std::memcpy(program->sent[r], constants_[r], sizeof(float) * 4 * static_cast<size_t>(end - r));
+            r = end;
+        }
+        program->sentAny = true;
+    }
 
     glBindVertexArray(vao_);
     glBindBuffer(GL_ARRAY_BUFFER, vertices->id);
@@ -1708,7 +1970,7 @@ uint32_t GlDevice::DrawIndexedTriangles(int, int, int startIndex, int triangleCo
     size_t offset = 0;
     const GLsizei stride = stride_;
     auto at = [&offset]() { return reinterpret_cast<const void *>(offset); };
-    if (fvf_ & FvfXyzRhw) {
+    if (layout & FvfXyzRhw) {
         glEnableVertexAttribArray(AttribPosition);
         glVertexAttribPointer(AttribPosition, 4, GL_FLOAT, GL_FALSE, stride, at());
         offset += 16;
@@ -1717,26 +1979,36 @@ uint32_t GlDevice::DrawIndexedTriangles(int, int, int startIndex, int triangleCo
         glVertexAttribPointer(AttribPosition, 3, GL_FLOAT, GL_FALSE, stride, at());
         offset += 12;
     }
-    if (fvf_ & FvfNormal) {
+    if (layout & FvfNormal) {
+        glEnableVertexAttribArray(AttribNormal);
+        glVertexAttribPointer(AttribNormal, 3, GL_FLOAT, GL_FALSE, stride, at());
         offset += 12;
+    } else {
+        glDisableVertexAttribArray(AttribNormal);
+        glVertexAttrib4f(AttribNormal, 0.0f, 0.0f, 0.0f, 1.0f);
     }
-    if (fvf_ & FvfDiffuse) {
+    if (layout & FvfDiffuse) {
         glEnableVertexAttribArray(AttribDiffuse);
         glVertexAttribPointer(AttribDiffuse, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, at());
         offset += 4;
     } else {
         glDisableVertexAttribArray(AttribDiffuse);
-        glVertexAttrib4f(AttribDiffuse, 1.0f, 1.0f, 1.0f, 1.0f);
+        // A program reads a missing input as (0, 0, 0, 1).
+        if (programmed) {
+            glVertexAttrib4f(AttribDiffuse, 0.0f, 0.0f, 0.0f, 1.0f);
+        } else {
+            glVertexAttrib4f(AttribDiffuse, 1.0f, 1.0f, 1.0f, 1.0f);
+        }
     }
-    if (fvf_ & FvfSpecular) {
+    if (layout & FvfSpecular) {
         glEnableVertexAttribArray(AttribSpecular);
         glVertexAttribPointer(AttribSpecular, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, stride, at());
         offset += 4;
     } else {
         glDisableVertexAttribArray(AttribSpecular);
-        glVertexAttrib4f(AttribSpecular, 0.0f, 0.0f, 0.0f, 0.0f);
+        glVertexAttrib4f(AttribSpecular, 0.0f, 0.0f, 0.0f, programmed ? 1.0f : 0.0f);
     }
-    const uint32_t sets = (fvf_ & FvfTexCountMask) >> FvfTexCountShift;
+    const uint32_t sets = (layout & FvfTexCountMask) >> FvfTexCountShift;
     for (uint32_t set = 0; set < 2; ++set) {
         const GLuint slot = set == 0 ? AttribTex0 : AttribTex1;
         if (set < sets) {
@@ -1745,7 +2017,7 @@ uint32_t GlDevice::DrawIndexedTriangles(int, int, int startIndex, int triangleCo
             offset += 8;
         } else {
             glDisableVertexAttribArray(slot);
-            glVertexAttrib2f(slot, 0.0f, 0.0f);
+            glVertexAttrib4f(slot, 0.0f, 0.0f, 0.0f, 1.0f);
         }
     }
     const bool wide = indices->format == RenderFormatIndex32;

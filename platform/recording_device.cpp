@@ -1,6 +1,7 @@
 #include "platform/recording_device.h"
 
 #include "platform/device_slots.h"
+#include "platform/vertex_program.h"
 
 #include <algorithm>
 #include <cstring>
@@ -48,7 +49,7 @@ RecordingDevice::RecordingDevice()
     textures_.emplace_back();  // handle 0 is none
     surfaces_.emplace_back();
     buffers_.emplace_back();
-    shaders_.push_back(false);
+    shaders_.push_back(Shader{false, {}, {}});
 }
 
 RecordingDevice::~RecordingDevice() = default;
@@ -57,7 +58,8 @@ RecordingDevice::~RecordingDevice() = default;
 
 void RecordingDevice::Log(const char *name, std::initializer_list<uint32_t> args)
 {
-    calls.push_back(DeviceCall{name, std::vector<uint32_t>(args)});
+    if (logCalls)
+        calls.push_back(DeviceCall{name, std::vector<uint32_t>(args)});
 }
 
 bool RecordingDevice::Fails(const char *name) const
@@ -799,28 +801,59 @@ uint32_t RecordingDevice::SetIndices(uint32_t buffer, int baseVertex)
 
 // --- Vertex shaders and drawing --------------------------------------------------------------------
 
-uint32_t RecordingDevice::CreateVertexShader(const uint32_t *, const uint32_t *, uint32_t *handle)
+uint32_t RecordingDevice::CreateVertexShader(const uint32_t *declaration, const uint32_t *code, uint32_t *handle)
 {
     Log("CreateVertexShader", {});
-    shaders_.push_back(true);
+    const int length = VertexProgramLength(code);
+    if (Fails("CreateVertexShader") || declaration == nullptr || length == 0) {
+        return DeviceInvalidCall;
+    }
+    Shader shader{true, std::vector<uint32_t>(code, code + length), {}};
+    for (int i = 0; i < 64; ++i) {
+        shader.declaration.push_back(declaration[i]);
+        if (declaration[i] == 0xFFFFFFFFu) {
+            break;
+        }
+    }
+    shaders_.push_back(std::move(shader));
     *handle = FirstShaderHandle + static_cast<uint32_t>(shaders_.size() - 1);
     return DeviceOk;
+}
+
+const std::vector<uint32_t> *RecordingDevice::ShaderCode(uint32_t handle) const
+{
+    const uint32_t index = handle - FirstShaderHandle;
+    if (handle < FirstShaderHandle || index >= shaders_.size() || !shaders_[index].alive) {
+        return nullptr;
+    }
+    return &shaders_[index].code;
+}
+
+const std::vector<uint32_t> *RecordingDevice::ShaderDeclaration(uint32_t handle) const
+{
+    const uint32_t index = handle - FirstShaderHandle;
+    if (handle < FirstShaderHandle || index >= shaders_.size() || !shaders_[index].alive) {
+        return nullptr;
+    }
+    return &shaders_[index].declaration;
 }
 
 uint32_t RecordingDevice::DeleteVertexShader(uint32_t handle)
 {
     Log("DeleteVertexShader", {handle});
     const uint32_t index = handle - FirstShaderHandle;
-    if (handle < FirstShaderHandle || index >= shaders_.size() || !shaders_[index]) {
+    if (handle < FirstShaderHandle || index >= shaders_.size() || !shaders_[index].alive) {
         return DeviceInvalidCall;
     }
-    shaders_[index] = false;
+    shaders_[index].alive = false;
+    shaders_[index].code.clear();
     return DeviceOk;
 }
 
 uint32_t RecordingDevice::SetVertexShader(uint32_t handleOrFvf)
 {
     Log("SetVertexShader", {handleOrFvf});
+    currentShader = handleOrFvf;
     ++frame.shaderSelections;
     return DeviceOk;
 }

@@ -78,6 +78,10 @@ public:
 
     // --- What happened ------------------------------------------------------------
     std::vector<DeviceCall> calls;
+    // false: calls are not logged (the counts still are).
+    bool logCalls = true;
+    // The shader or FVF last selected.
+    uint32_t currentShader = 0;
     DeviceFrameCounts frame{};      // since the last present
     DeviceFrameCounts lastFrame{};  // of the frame the last present ended
     int presents = 0;
@@ -97,6 +101,10 @@ public:
     std::vector<uint8_t> BufferBytes(uint32_t buffer) const;
     uint32_t BufferUsage(uint32_t buffer) const;
     const DevicePresent &CurrentPresent() const { return present_; }
+    // The instruction list and declaration a live shader was made from
+    // (null for an unknown or deleted one).
+    const std::vector<uint32_t> *ShaderCode(uint32_t handle) const;
+    const std::vector<uint32_t> *ShaderDeclaration(uint32_t handle) const;
     uint32_t CurrentTarget() const { return target_; }
 
     // --- GraphicsDevice ---------------------------------------------------------------
@@ -213,6 +221,11 @@ private:
     std::vector<Texture> textures_;
     std::vector<Surface> surfaces_;
     std::vector<Buffer> buffers_;
-    std::vector<bool> shaders_;
+    struct Shader {
+        bool alive;
+        std::vector<uint32_t> code;
+        std::vector<uint32_t> declaration;
+    };
+    std::vector<Shader> shaders_;
     uint32_t boundTextures_[DeviceStageCount] = {};
 };

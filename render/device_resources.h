@@ -47,7 +47,7 @@ bool MaterialModulate2x(const Material *material);
 bool ApplyMaterialTexture(const Material *material, int stage);
 void ApplyFogMode(int mode);
 
-// Vertex shaders.
+// Vertex shaders (render/vertex_shaders.cpp).
 void ReleaseVertexShaders();
 void ForgetVertexShader();
 void SetVertexShaderCached(uint32_t handleOrFvf);

@@ -522,6 +522,7 @@ int CreateRenderDevice(int modeIndex)
         return -1;
     }
     RenderDevice.Device = System();
+    ForgetVertexShader();
     FollowClientSize();
     FetchSurfaces();
     // Now that the device exists its capabilities and name are known.
@@ -846,6 +847,8 @@ void ReleaseRenderResources(int recreate)
     EndRenderScene();
     ReleaseBatchBuffers();
     DeleteAllRenderObjects();
+    ReleaseRenderObjectBuffers();
+    ReleaseVertexShaders();
     DeleteAllMaterials(recreate);
     ReleaseAllTextures(recreate);
     ReleaseVertexBuffers();
@@ -861,6 +864,8 @@ void FreeDeviceResources()
     EndRenderScene();
     EndRenderToTexture();
     DeleteAllRenderObjects();
+    ReleaseRenderObjectBuffers();
+    ReleaseVertexShaders();
     DeleteAllMaterials(0);
     ReleaseAllTextures(0);
     ReleaseVertexBuffers();

@@ -1,6 +1,15 @@
 #include "render/render_object.h"
 
+#include "render/buffer_pools.h"
+#include "render/device_resources.h"
+#include "render/geometry_batch.h"
+#include "render/material.h"
 #include "render/render_device.h"
+#include "render/render_link.h"
+#include "render/shadow_casters.h"
+#include "render/state_cache.h"
+#include "render/texture_manager.h"
+#include "render/vertex_shaders.h"
 
 #include <algorithm>
 #include <cctype>
@@ -12,18 +21,19 @@
 namespace {
 
 constexpr int MaxRenderParts = 256;
-// Part indices are 16 bits and an item's indices are offset by its first
-// vertex, so a part can hold at most 65536 vertices in all.
+// Item indices are 16 bits: an item holds at most 65536 vertices. A part
+// of more vertices than that indexes with 32 bits.
 constexpr size_t MaxPartVertices = 65536;
+constexpr size_t MaxShortIndexVertices = 65536;
 constexpr int MaxReserveTriangles = 1 << 20;
 
-PartDrawFunction PartDraw = nullptr;
-MaterialVertexKindFunction ResolveVertexKind = nullptr;
+RenderObject *LiveObjects = nullptr;
 
 // --- Bit-scan tables ---
 
 uint8_t LowestSetBit[256];    // 0..7; 0 for 0
 uint8_t SetRunEnd[256];       // just past the run of set bits starting at the lowest set bit; 8 at the top
+uint8_t LowestClearBit[256];  // 0..7; 8 for 255
 bool BitScanTablesBuilt = false;
 
 // --- Mesh store ---
@@ -60,7 +70,6 @@ TransformState Transforms = {
 };
 
 float ConstantFile[VertexConstantRegisters][4] = {};
-VertexConstantFunction UploadConstants = nullptr;
 VertexConstantSource DefaultConstantSource;
 VertexConstantSource *CurrentConstantSource = nullptr;
 
@@ -85,18 +94,44 @@ uint32_t ByteOf(const uint32_t *bits, size_t words, int byteIndex)
     return (bits[word] >> ((byteIndex & 3) * 8)) & 0xFFu;
 }
 
-void IssueDraw(const RenderPart &part, int firstItem, int lastItem, int applyMaterial)
+void IssueDraw(const RenderPart &part, int firstItem, int lastItem)
 {
     const PartItemRange &first = part.ranges[static_cast<size_t>(firstItem)];
     const PartItemRange &last = part.ranges[static_cast<size_t>(lastItem)];
-    PartDrawCall call;
-    call.firstVertex = first.firstVertex;
-    call.vertexCount = last.endVertex - first.firstVertex;
-    call.firstIndex = first.firstIndex;
-    call.triangleCount = (last.endIndex - first.firstIndex) / 3;
-    call.applyMaterial = applyMaterial;
-    if (PartDraw != nullptr)
-        PartDraw(part, call);
+    DrawIndexedTriangles(first.firstVertex, last.endVertex - first.firstVertex, first.firstIndex,
+                         (last.endIndex - first.firstIndex) / 3);
+}
+
+void SendTransform(uint32_t kind, const float *m)
+{
+    if (RenderDevice.Device != nullptr)
+        RenderDevice.Device->SetTransform(kind, m);
+}
+
+// Writes the fields of one vertex that the FVF has, in FVF order.
+uint8_t *WriteVertex(uint8_t *out, const PartVertex &v, uint32_t fvf)
+{
+    auto put = [&out](const void *data, size_t bytes) {
+        std::memcpy(out, data, bytes);
+        out += bytes;
+    };
+    if ((fvf & FvfXyz) != 0) {
+        put(&v.x, 12);
+    } else if ((fvf & FvfXyzRhw) != 0) {
+        const float rhw = 1.0f;
+        put(&v.x, 12);
+        put(&rhw, 4);
+    }
+    if ((fvf & FvfNormal) != 0)
+        put(&v.nx, 12);
+    if ((fvf & FvfDiffuse) != 0)
+        put(&v.diffuse, 4);
+    if ((fvf & FvfSpecular) != 0)
+        put(&v.specular, 4);
+    const uint32_t sets = (fvf & FvfTexCountMask) >> FvfTexCountShift;
+    for (uint32_t i = 0; i < sets; ++i)
+        put(&v.u, 8);
+    return out;
 }
 
 void CopyString(char *out, int size, const char *text)
@@ -109,16 +144,6 @@ void CopyString(char *out, int size, const char *text)
 }
 
 }  // namespace
-
-void SetPartDrawFunction(PartDrawFunction draw)
-{
-    PartDraw = draw;
-}
-
-void SetMaterialVertexKindFunction(MaterialVertexKindFunction resolve)
-{
-    ResolveVertexKind = resolve;
-}
 
 // --- RenderPart ------------------------------------------------------------------
 
@@ -191,12 +216,9 @@ void RenderPart::FinishItem()
         itemIndices[kept++] = itemIndices[t + 2];
     }
 
-    // An item whose offset indices would pass 65535 would wrap and draw
-    // other items' vertices: it is recorded empty instead.
-    const bool fits = vertices.size() + m <= MaxPartVertices;
-    if (kept != 0 && m != 0 && fits && !built) {
+    if (kept != 0 && m != 0 && !built) {
         for (size_t i = 0; i < kept; ++i)
-            indices.push_back(static_cast<uint16_t>(itemIndices[i] + range.firstVertex));
+            indices.push_back(itemIndices[i] + range.firstVertex);
         vertices.insert(vertices.end(), itemVertices.begin(), itemVertices.end());
     }
     range.endIndex = static_cast<uint32_t>(indices.size());
@@ -208,12 +230,59 @@ void RenderPart::FinishItem()
     ClearItem();
 }
 
+RenderPart::~RenderPart()
+{
+    ReleaseBuffers();
+}
+
+void RenderPart::ReleaseBuffers()
+{
+    if (vertexBuffer != nullptr)
+        vertexBuffer->Release();
+    if (indexBuffer != nullptr)
+        indexBuffer->Release();
+    vertexBuffer = nullptr;
+    indexBuffer = nullptr;
+}
+
 void RenderPart::BuildBuffers()
 {
     passCount = 0;
     ClearItem();
+    ReleaseBuffers();
     vertexCount = static_cast<uint32_t>(vertices.size());
     indexCount = static_cast<uint32_t>(indices.size());
+
+    // A part of more vertices than 16-bit indices reach indexes with 32 bits.
+    const int wide = vertexCount > MaxShortIndexVertices ? 1 : 0;
+    if (vertexKind != VertexKindOfMaterial && vertexCount != 0 && indexCount > 1) {
+        const uint32_t fvf = GetFvfForVertexKind(vertexKind);
+        if (CreateVertexBuffer(vertexKind, UsageWriteOnly, 0, vertexCount, &vertexBuffer) == 0) {
+            void *data = nullptr;
+            if (vertexBuffer->Lock(LockNoSysLock, &data, 0, vertexCount) == 0) {
+                uint8_t *out = static_cast<uint8_t *>(data);
+                for (const PartVertex &v : vertices)
+                    out = WriteVertex(out, v, fvf);
+                vertexBuffer->EndLock();
+            }
+        }
+        if (CreateIndexBuffer(wide, UsageWriteOnly, indexCount, &indexBuffer) == 0) {
+            void *data = nullptr;
+            if (indexBuffer->Lock(LockNoSysLock, &data, 0, indexCount) == 0) {
+                if (wide) {
+                    std::memcpy(data, indices.data(), sizeof(uint32_t) * indexCount);
+                } else {
+                    uint16_t *out = static_cast<uint16_t *>(data);
+                    for (uint32_t i = 0; i < indexCount; ++i)
+                        out[i] = static_cast<uint16_t>(indices[i]);
+                }
+                indexBuffer->EndLock();
+            }
+        }
+        // Half a part is no part.
+        if (vertexBuffer == nullptr || indexBuffer == nullptr)
+            ReleaseBuffers();
+    }
     emptyItems.assign((itemCount + 63) / 32, 0);
     for (uint32_t i = 0; i < itemCount; ++i)
         if (ranges[i].firstIndex == ranges[i].endIndex)
@@ -267,7 +336,7 @@ bool RenderPart::IsItemEmpty(int item) const
 
 void RenderPart::DrawItems(const uint32_t *bits, int low, int high, int applyMaterial)
 {
-    if (!built || bits == nullptr || itemCount == 0)
+    if (!built || bits == nullptr || itemCount == 0 || vertexBuffer == nullptr || indexBuffer == nullptr)
         return;
     if (low < 0)
         low = 0;
@@ -281,6 +350,19 @@ void RenderPart::DrawItems(const uint32_t *bits, int low, int high, int applyMat
     const size_t bitWords = static_cast<size_t>(high >> 5) + 1;
     int runStart = -1;
     int runEnd = -1;  // one past the run's last item
+    bool begun = false;
+    auto draw = [&](int first, int last) {
+        if (!begun) {
+            begun = true;
+            SetVertexStream(vertexBuffer);
+            SetIndexBuffer(indexBuffer, 0);
+            if (applyMaterial) {
+                ApplyMaterial();
+                ApplyShader(NoProjector, NoProjector, 0);
+            }
+        }
+        IssueDraw(*this, first, last);
+    };
     for (int byteIndex = low >> 3; byteIndex <= high >> 3; ++byteIndex) {
         uint32_t byte = ByteOf(bits, bitWords, byteIndex) & ~ByteOf(emptyItems.data(), emptyItems.size(), byteIndex);
         byte &= 0xFFu;
@@ -295,7 +377,7 @@ void RenderPart::DrawItems(const uint32_t *bits, int low, int high, int applyMat
                 runEnd = end;
             } else {
                 if (runStart >= 0)
-                    IssueDraw(*this, runStart, runEnd - 1, applyMaterial);
+                    draw(runStart, runEnd - 1);
                 runStart = start;
                 runEnd = end;
             }
@@ -304,18 +386,219 @@ void RenderPart::DrawItems(const uint32_t *bits, int low, int high, int applyMat
         }
     }
     if (runStart >= 0)
-        IssueDraw(*this, runStart, runEnd - 1, applyMaterial);
+        draw(runStart, runEnd - 1);
+    if (begun && applyMaterial)
+        ResetTextureStages();
 }
 
 void RenderPart::DrawItem(int item, int applyMaterial, int projector1, int projector2, int projectorCount)
 {
-    (void)projector1;
-    (void)projector2;
-    (void)projectorCount;
     passCount = 0;
     if (!built || item < 0 || item >= static_cast<int>(itemCount) || IsItemEmpty(item))
         return;
-    IssueDraw(*this, item, item, applyMaterial);
+    // Without both buffers nothing is drawn: the bound stream belongs to
+    // someone else.
+    if (vertexBuffer == nullptr || indexBuffer == nullptr)
+        return;
+    if (applyMaterial) {
+        ApplyMaterial();
+        ApplyShader(projector1, projector2, projectorCount);
+    }
+    SetVertexStream(vertexBuffer);
+    SetIndexBuffer(indexBuffer, 0);
+    IssueDraw(*this, item, item);
+    if (applyMaterial)
+        ResetTextureStages();
+}
+
+void RenderPart::ApplyShader(int projector1, int projector2, int projectorCount)
+{
+    SetTextureStageStateCached(0, TssColorOp, TopModulate);
+    passCount = 0;
+    const int n = (projector1 < NoProjector ? 1 : 0) + (projector2 < NoProjector ? 1 : 0);
+    const bool textured = material != nullptr && material->texture != nullptr;
+    const int preLit = material != nullptr ? material->PreLit : 0;
+    const int modulate2x = material != nullptr ? material->Modulate2x : 0;
+    auto stageOneInUse = [] {
+        SetTextureStageStateCached(1, TssColorOp, TopModulate);
+        SetTextureStageStateCached(1, TssColorArg1, TaCurrent);
+        SetTextureStageStateCached(1, TssColorArg2, TaTexture);
+        SetTextureStageStateCached(1, TssAlphaOp, TopSelectArg1);
+        SetTextureStageStateCached(1, TssAlphaArg1, TaCurrent);
+    };
+
+    if (material != nullptr && material->AddPass) {
+        const VertexConstantSource *source = CurrentVertexConstantSource();
+        SetStageTexture(0, source != nullptr ? source->LightTexture() : nullptr);
+        int kind;
+        if (textured) {
+            kind = 12;
+            SetStageTexture(1, material->texture);
+            SetTextureStageStateCached(1, TssColorOp, TopModulate);
+            SetTextureStageStateCached(1, TssColorArg1, TaCurrent);
+            SetTextureStageStateCached(1, TssColorArg2, TaTexture);
+            SetTextureStageStateCached(1, TssAlphaOp, TopSelectArg1);
+            SetTextureStageStateCached(1, TssAlphaArg1, TaTexture);
+        } else {
+            SetTextureStageStateCached(0, TssColorArg1, TaTexture);
+            SetTextureStageStateCached(0, TssColorArg2, TaDiffuse);
+            if (n > 0) {
+                kind = 10;
+                passCount = 1;
+                ApplyProjector(1, projector1);
+                stageOneInUse();
+            } else {
+                kind = 9;
+            }
+        }
+        GetVertexShaderProgram(kind, preLit, modulate2x);
+        FlushStateCache();
+        return;
+    }
+
+    if (material != nullptr && material->EnvMapped) {
+        // Reflection constants: the eye in object space, the reflection
+        // matrix and its scale.
+        const float a = EnvironmentRotation[0];
+        const float b = EnvironmentRotation[1];
+        float worldView[16];
+        float inverse[16];
+        MultiplyMatrix(worldView, Transforms.world, Transforms.view);
+        if (InvertMatrix(inverse, worldView) != 0)
+            SetIdentityMatrix(inverse);
+        const float eye[4] = {inverse[12], inverse[13], inverse[14], 1.0f};
+        SetVertexConstants(30, eye, 1);
+        float rotation[16];
+        std::memcpy(rotation, Transforms.world, sizeof rotation);
+        rotation[12] = rotation[13] = rotation[14] = 0.0f;
+        const float r[16] = {0.5f * a, -0.5f * b, 0, 0, 0.5f * b, 0.5f * a, 0, 0, 0, 0, 0, 0, 0.5f, 0.5f, 0, 1};
+        float product[16];
+        MultiplyMatrix(product, rotation, r);
+        TransposeMatrix(product, product);
+        SetVertexConstants(31, product, 4);
+        const float scale[4] = {1.0f, 1.0f, ReflectionScale, 1.0f};
+        SetVertexConstants(35, scale, 1);
+        GetVertexShaderProgram(8, preLit, modulate2x);
+        FlushStateCache();
+        return;
+    }
+
+    int kind = 0;
+    bool stageZeroTexture = textured;
+    if (n > 0 && !DeviceCanMultitexture()) {
+        kind = 16;  // the projectors go to extra passes
+    } else if (textured && n > 0) {
+        kind = 6;
+        passCount = 1;
+        ApplyProjector(1, projector1);
+        stageOneInUse();
+    } else if (n == 1) {
+        kind = 1;
+        passCount = 1;
+        ApplyProjector(0, projector1 < NoProjector ? projector1 : projector2);
+        stageZeroTexture = GetShadowCasterTexture(projector1 < NoProjector ? projector1 : projector2) != nullptr;
+        SetTextureStageStateCached(1, TssColorOp, TopAdd);
+        SetTextureStageStateCached(1, TssColorArg1, TaCurrent);
+        SetTextureStageStateCached(1, TssColorArg2, TaSpecular);
+        SetTextureStageStateCached(1, TssAlphaOp, TopSelectArg1);
+        SetTextureStageStateCached(1, TssAlphaArg1, TaCurrent);
+    } else if (n == 2) {
+        if (projectorCount == 2) {
+            kind = 2;
+            SetRenderStateCached(RsSpecularEnable, 1);
+        } else {
+            kind = 3;
+        }
+        passCount = 2;
+        ApplyProjector(0, projector1);
+        ApplyProjector(1, projector2);
+        stageZeroTexture = GetShadowCasterTexture(projector1) != nullptr;
+        stageOneInUse();
+    }
+    const bool doubled = modulate2x != 0 && static_cast<int>(passCount) >= projectorCount;
+    if (stageZeroTexture) {
+        SetTextureStageStateCached(0, TssColorOp, doubled ? TopModulate2x : TopModulate);
+    } else {
+        SetTextureStageStateCached(0, TssColorOp, doubled ? TopAdd : TopSelectArg1);
+        SetTextureStageStateCached(0, TssColorArg1, TaDiffuse);
+    }
+    GetVertexShaderProgram(kind, preLit, modulate2x);
+    FlushStateCache();
+}
+
+void RenderPart::ApplyProjector(int stage, int caster)
+{
+    SetStageTexture(stage, GetShadowCasterTexture(caster));
+    float m[16];
+    if (caster >= 0 && caster < MaxShadowCasters)
+        MultiplyMatrix(m, Transforms.world, ShadowCasters[caster].textureMatrix);
+    else
+        std::memcpy(m, Transforms.world, sizeof m);
+    TransposeMatrix(m, m);
+    SetVertexConstants(stage == 0 ? 80 : 84, m, 4);
+    const uint32_t address = RenderDevice.DeviceCaps.borderAddressing ? TaddressBorder : TaddressClamp;
+    SetTextureStageStateCached(stage, TssAddressU, address);
+    SetTextureStageStateCached(stage, TssAddressV, address);
+    if (address == TaddressBorder)
+        SetTextureStageStateCached(stage, TssBorderColor, 0xFFFFFFFFu);
+}
+
+void RenderPart::DrawExtraPass(int item, int mode)
+{
+    if (!built || item < 0 || item >= static_cast<int>(itemCount) || IsItemEmpty(item) || vertexBuffer == nullptr ||
+        indexBuffer == nullptr)
+        return;
+    ApplyMaterial();
+    const bool textured = material != nullptr && material->texture != nullptr;
+    TextureRecord *second = material != nullptr ? material->secondTexture : nullptr;
+    const int preLit = material != nullptr ? material->PreLit : 0;
+    const int modulate2x = material != nullptr ? material->Modulate2x : 0;
+    SetVertexStream(vertexBuffer);
+    SetIndexBuffer(indexBuffer, 0);
+    auto modulateStageZero = [] {
+        SetTextureStageStateCached(0, TssColorOp, TopModulate);
+        SetTextureStageStateCached(0, TssColorArg1, TaTexture);
+        SetTextureStageStateCached(0, TssColorArg2, TaDiffuse);
+    };
+    if ((mode == 2 || mode == 3) && second != nullptr) {
+        if (textured) {
+            modulateStageZero();
+            GetVertexShaderProgram(7, preLit, modulate2x);
+            FlushStateCache();
+            IssueDraw(*this, item, item);
+        }
+        SetStageTexture(0, second);
+        SetStageTexture(1, nullptr);
+        modulateStageZero();
+        SetTextureStageStateCached(1, TssColorOp, TopDisable);
+        if (mode == 2)
+            SetRenderStateCached(RsSpecularEnable, 1);
+        GetVertexShaderProgram(mode == 2 ? 11 : 13, preLit, modulate2x);
+        FlushStateCache();
+        IssueDraw(*this, item, item);
+        if (mode == 2)
+            SetRenderStateCached(RsSpecularEnable, 0);
+        return;
+    }
+    if (textured) {
+        modulateStageZero();
+        GetVertexShaderProgram(7, preLit, modulate2x);
+    } else {
+        SetTextureStageStateCached(0, TssColorOp, TopSelectArg1);
+        SetTextureStageStateCached(0, TssColorArg1, TaDiffuse);
+        GetVertexShaderProgram(5, preLit, modulate2x);
+    }
+    FlushStateCache();
+    IssueDraw(*this, item, item);
+}
+
+void RenderPart::ApplyMaterial()
+{
+    SetCurrentMaterial(material);
+    if (!ApplyMaterialTexture(material, 0)) {
+        SetStageTexture(0, nullptr);
+        SetRenderStateCached(RsAlphaTestEnable, 0);
+    }
 }
 
 // --- RenderObject ----------------------------------------------------------------
@@ -326,6 +609,10 @@ RenderObject::RenderObject(const char *objectName, int notInMapFlag)
     notInMap = notInMapFlag != 0 ? 1u : 0u;
     SetIdentityMatrix(matrix);
     BuildBitScanTables();
+    nextLive = LiveObjects;
+    if (LiveObjects != nullptr)
+        LiveObjects->previousLive = this;
+    LiveObjects = this;
 }
 
 RenderObject::~RenderObject()
@@ -336,6 +623,12 @@ RenderObject::~RenderObject()
         if (found != map.end() && found->second == this)
             map.erase(found);
     }
+    if (previousLive != nullptr)
+        previousLive->nextLive = nextLive;
+    else if (LiveObjects == this)
+        LiveObjects = nextLive;
+    if (nextLive != nullptr)
+        nextLive->previousLive = previousLive;
     delete[] parts;
     delete[] bounds;
 }
@@ -373,8 +666,7 @@ void RenderObject::SetPartMaterial(int part, Material *material, uint32_t word0,
     if (word0 != VertexKindOfMaterial)
         p.vertexKind = word0;
     else
-        p.vertexKind = ResolveVertexKind != nullptr && material != nullptr ? ResolveVertexKind(material)
-                                                                           : VertexKindOfMaterial;
+        p.vertexKind = GetVertexKindOfMaterial(material);
 }
 
 int RenderObject::FindPart(const Material *material, RenderPart **part) const
@@ -497,10 +789,105 @@ void RenderObject::DrawVisible()
 
 void RenderObject::DrawWithAddPass(int blendAlreadyOn)
 {
-    // The additive second pass needs the material's flags and the state
-    // cache; until those exist the plain pass is all there is.
-    (void)blendAlreadyOn;
-    DrawVisible();
+    if (!built)
+        return;
+    std::memcpy(matrix, Transforms.world, sizeof matrix);
+    const bool marked = plainLow <= plainHigh;
+    if (marked)
+        for (int i = 0; i < partCount; ++i)
+            parts[i].DrawItems(plainBits.data(), plainLow, plainHigh, 1);
+    bool added = false;
+    for (int i = 0; i < partCount; ++i)
+        added = added || (parts[i].material != nullptr && parts[i].material->AddPass);
+    if (marked && added) {
+        if (!blendAlreadyOn)
+            SetRenderStateCached(RsAlphaBlendEnable, 1);
+        SetRenderStateCached(RsDestBlend, BlendOne);
+        if (RenderDevice.FogEnabled)
+            ApplyFogMode(3);
+        for (int item = plainLow; item <= plainHigh; ++item) {
+            if (!TestBit(plainBits, item))
+                continue;
+            for (int i = 0; i < partCount; ++i) {
+                RenderPart &part = parts[i];
+                if (part.material != nullptr && part.material->AddPass)
+                    part.DrawExtraPass(item, part.material->texture != nullptr ? 3 : 2);
+            }
+        }
+        ResetTextureStages();
+        if (!blendAlreadyOn)
+            SetRenderStateCached(RsAlphaBlendEnable, 0);
+        SetRenderStateCached(RsDestBlend, BlendInvSrcAlpha);
+        ApplyFogMode(1);
+    }
+    std::fill(plainBits.begin(), plainBits.end(), 0u);
+    plainLow = itemCount;
+    plainHigh = 0;
+}
+
+void RenderObject::DrawPartRange(int low, int high, int lastDoubled)
+{
+    for (bool again = true; again;) {
+        again = false;
+        for (int item = low; item <= high; ++item) {
+            if (!TestBit(maskedBits, item))
+                continue;
+            for (int i = 0; i < partCount; ++i) {
+                RenderPart &part = parts[i];
+                if (static_cast<size_t>(item) >= part.itemCount)
+                    continue;
+                uint32_t &leftover = part.itemData[2 * static_cast<size_t>(item)];
+                if (leftover == 0)
+                    continue;
+                if (part.IsItemEmpty(item) || part.vertexBuffer == nullptr || part.indexBuffer == nullptr) {
+                    leftover = 0;
+                    continue;
+                }
+                again = true;
+                if (!ApplyMaterialTexture(DefaultMaterial, 0)) {
+                    SetStageTexture(0, nullptr);
+                    SetRenderStateCached(RsAlphaTestEnable, 0);
+                }
+                SetRenderStateCached(RsAlphaBlendEnable, 1);
+                SetRenderStateCached(RsSrcBlend, BlendZero);
+                SetRenderStateCached(RsDestBlend, BlendSrcColor);
+                SetRenderStateCached(RsZFunc, CmpEqual);
+                ApplyFogMode(4);
+                const int j1 = FindNextSetBit(leftover, 0);
+                uint32_t drawn = 1u << j1;
+                part.ApplyProjector(0, j1);
+                const int j2 = FindNextSetBit(leftover, j1 + 1);
+                if (DeviceCanMultitexture() && j2 < NoProjector) {
+                    part.ApplyProjector(1, j2);
+                    drawn |= 1u << j2;
+                    SetTextureStageStateCached(1, TssColorOp, TopModulate);
+                    SetTextureStageStateCached(1, TssColorArg1, TaCurrent);
+                    SetTextureStageStateCached(1, TssColorArg2, TaTexture);
+                    SetTextureStageStateCached(1, TssAlphaOp, TopSelectArg1);
+                    SetTextureStageStateCached(1, TssAlphaArg1, TaCurrent);
+                    GetVertexShaderProgram(4, 0, 0);
+                } else {
+                    SetTextureStageStateCached(1, TssColorOp, TopDisable);
+                    GetVertexShaderProgram(15, 0, 0);
+                }
+                const uint32_t remaining = leftover & ~drawn;
+                // The last pass of a doubled material multiplies the
+                // destination by twice the shadow.
+                const bool doubledPass =
+                    lastDoubled && remaining == 0 && part.material != nullptr && part.material->Modulate2x;
+                if (doubledPass)
+                    SetRenderStateCached(RsSrcBlend, BlendDestColor);
+                FlushStateCache();
+                SetVertexStream(part.vertexBuffer);
+                SetIndexBuffer(part.indexBuffer, 0);
+                IssueDraw(part, item, item);
+                SetRenderStateCached(RsSrcBlend, BlendZero);
+                SetRenderStateCached(RsDestBlend, BlendSrcColor);
+                ApplyFogMode(4);
+                leftover = remaining;
+            }
+        }
+    }
 }
 
 void RenderObject::DrawMasked(int projectors)
@@ -508,26 +895,95 @@ void RenderObject::DrawMasked(int projectors)
     if (!built || maskUnion == 0)
         return;
     std::memcpy(matrix, Transforms.world, sizeof matrix);
-    const uint32_t honoured = projectors >= 32 ? 0xFFFFFFFFu : projectors <= 0 ? 0u : (1u << projectors) - 1u;
+    const int active = ActiveShadowCasterCount < 0 ? 0 : ActiveShadowCasterCount;
+    auto lowBits = [](int count) {
+        return count >= 32 ? 0xFFFFFFFFu : count <= 0 ? 0u : (1u << count) - 1u;
+    };
+    const uint32_t existing = lowBits(active);
+    const uint32_t firstN = lowBits(projectors);
+    const uint32_t honoured = firstN & existing;
+    bool extraPasses = false;
+    bool drawn = false;
+
+    // Step 1: every masked item with up to two of its projectors.
     for (int item = maskedLow; item <= maskedHigh; ++item) {
         if (!TestBit(maskedBits, item))
             continue;
         const uint32_t itemMask = itemMasks[static_cast<size_t>(item)];
         for (int i = 0; i < partCount; ++i) {
             RenderPart &part = parts[i];
+            if (static_cast<size_t>(item) >= part.itemCount)
+                continue;
             uint32_t m = itemMask & honoured;
             const int j1 = FindNextSetBit(m, 0);
             const int j2 = j1 < 32 ? FindNextSetBit(m, j1 + 1) : NoProjector;
-            part.DrawItem(item, 1, j1, j2, CountSetBits(m));
+            const int count = CountSetBits(m);
+            const Material *material = part.material;
+            const bool halfFog = j1 < NoProjector && j2 < NoProjector && material != nullptr && material->Modulate2x &&
+                                 RenderDevice.FogEnabled;
+            if (halfFog)
+                ApplyFogMode(2);
+            part.DrawItem(item, 1, j1, j2, count);
+            if (halfFog)
+                ApplyFogMode(1);
+            drawn = drawn || (!part.IsItemEmpty(item) && part.vertexBuffer != nullptr);
             if (part.passCount >= 1 && j1 < 32)
                 m &= ~(1u << j1);
             if (part.passCount >= 2 && j2 < 32)
                 m &= ~(1u << j2);
             // The projectors this draw did not consume are left for the
             // multiplicative passes.
-            if (static_cast<size_t>(item) < part.itemCount)
-                part.itemData[2 * static_cast<size_t>(item)] = (itemMask & ~honoured) | m;
+            part.itemData[2 * static_cast<size_t>(item)] = m;
+            const bool textured = material != nullptr && material->texture != nullptr;
+            const bool flag = (material == nullptr || !material->EnvMapped) &&
+                              ((textured && count > 0) || (!textured && count > 2) ||
+                               (!textured && !DeviceCanMultitexture() && count >= 1));
+            part.itemData[2 * static_cast<size_t>(item) + 1] = flag ? 1u : 0u;
+            extraPasses = extraPasses || flag;
         }
+    }
+
+    // Step 2: the leftover projectors, multiplied onto what is drawn.
+    DrawPartRange(maskedLow, maskedHigh, 1);
+
+    // Step 3: the hemisphere light added on top of shadowed sun light.
+    if (extraPasses) {
+        ResetTextureStages();
+        SetRenderStateCached(RsAlphaBlendEnable, 1);
+        SetRenderStateCached(RsSrcBlend, BlendOne);
+        SetRenderStateCached(RsDestBlend, BlendOne);
+        SetRenderStateCached(RsZFunc, CmpEqual);
+        ApplyFogMode(3);
+        for (int item = maskedLow; item <= maskedHigh; ++item) {
+            if (!TestBit(maskedBits, item))
+                continue;
+            for (int i = 0; i < partCount; ++i)
+                if (static_cast<size_t>(item) < parts[i].itemCount &&
+                    parts[i].itemData[2 * static_cast<size_t>(item) + 1] != 0)
+                    parts[i].DrawExtraPass(item, 1);
+        }
+    }
+
+    // Step 4: casters that exist beyond the first n, without doubling.
+    const uint32_t beyond = existing & ~firstN;
+    if ((maskUnion & beyond) != 0) {
+        for (int item = maskedLow; item <= maskedHigh; ++item) {
+            if (!TestBit(maskedBits, item))
+                continue;
+            for (int i = 0; i < partCount; ++i)
+                if (static_cast<size_t>(item) < parts[i].itemCount)
+                    parts[i].itemData[2 * static_cast<size_t>(item)] = itemMasks[static_cast<size_t>(item)] & beyond;
+        }
+        DrawPartRange(maskedLow, maskedHigh, 0);
+    }
+
+    if (drawn) {
+        ResetTextureStages();
+        SetRenderStateCached(RsAlphaBlendEnable, 0);
+        SetRenderStateCached(RsSrcBlend, BlendSrcAlpha);
+        SetRenderStateCached(RsDestBlend, BlendInvSrcAlpha);
+        ApplyFogMode(1);
+        SetRenderStateCached(RsZFunc, CmpLessEqual);
     }
     std::fill(maskedBits.begin(), maskedBits.end(), 0u);
     maskUnion = 0;
@@ -623,6 +1079,13 @@ RenderObject *FindRenderObject(const char *name)
 int RenderObjectMapCount()
 {
     return static_cast<int>(ObjectMap().size());
+}
+
+void ReleaseRenderObjectBuffers()
+{
+    for (RenderObject *object = LiveObjects; object != nullptr; object = object->nextLive)
+        for (int i = 0; i < object->partCount; ++i)
+            object->parts[i].ReleaseBuffers();
 }
 
 // --- Transforms --------------------------------------------------------------------
@@ -747,6 +1210,7 @@ int SetPerspective(float w, float nearPlane, float farPlane, float ox, float oy)
     p[5] = 2.0f * aspect / w;
     p[8] = ox;
     p[9] = oy;
+    SendTransform(TransformProjection, p);
     return 0;
 }
 
@@ -769,6 +1233,7 @@ int SetProjection(float size)
     p[10] = depth != 0.0f ? 1.0f / depth : 0.0f;
     p[14] = depth != 0.0f ? -Transforms.nearPlane / depth : 0.0f;
     p[15] = 1.0f;
+    SendTransform(TransformProjection, p);
     return 0;
 }
 
@@ -776,23 +1241,38 @@ void ResetWorldMatrix()
 {
     SetIdentityMatrix(Transforms.world);
     SetIdentityMatrix(Transforms.worldInverse);
+    SendTransform(TransformWorld, Transforms.world);
 }
 
 void SetWorldMatrix(const float *m)
 {
     std::memcpy(Transforms.world, m, sizeof Transforms.world);
-    if (InvertMatrix(Transforms.worldInverse, m) != 0)
+    if (InvertMatrix(Transforms.worldInverse, m) != 0) {
         SetIdentityMatrix(Transforms.worldInverse);
+        static bool logged = false;
+        if (!logged) {
+            logged = true;
+            RenderLog("singular world matrix - identity taken as its inverse");
+        }
+    }
+    SendTransform(TransformWorld, Transforms.world);
 }
 
 void ResetViewMatrix()
 {
     SetIdentityMatrix(Transforms.view);
+    SendTransform(TransformView, Transforms.view);
 }
 
 void SetViewMatrix(const float *m)
 {
     std::memcpy(Transforms.view, m, sizeof Transforms.view);
+    SendTransform(TransformView, Transforms.view);
+}
+
+void FlipCullMode()
+{
+    SetRenderStateCached(RsCullMode, WantedRenderState(RsCullMode) == CullCw ? CullCcw : CullCw);
 }
 
 const TransformState &GetTransformState()
@@ -803,10 +1283,12 @@ const TransformState &GetTransformState()
 // --- Vertex-shader constants -------------------------------------------------------
 
 float ObjectSpaceMatrix[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+float EnvironmentRotation[2] = {1.0f, 0.0f};
+float ReflectionScale = 1.0f;
 
-void SetVertexConstantFunction(VertexConstantFunction upload)
+bool DeviceCanMultitexture()
 {
-    UploadConstants = upload;
+    return RenderDevice.DeviceCaps.maxSimultaneousTextures >= 2;
 }
 
 void SetVertexConstants(int firstRegister, const float *values, int registerCount)
@@ -823,8 +1305,8 @@ void SetVertexConstants(int firstRegister, const float *values, int registerCoun
         return;
     const float *from = values + 4 * (first - firstRegister);
     std::memcpy(ConstantFile[first], from, sizeof(float) * 4 * static_cast<size_t>(end - first));
-    if (UploadConstants != nullptr)
-        UploadConstants(first, from, end - first);
+    if (RenderDevice.Device != nullptr)
+        RenderDevice.Device->SetVertexShaderConstant(first, from, end - first);
 }
 
 const float *GetVertexConstant(int reg)
@@ -894,6 +1376,10 @@ void BuildBitScanTables()
         while (end < 8 && ((b >> end) & 1))
             ++end;
         SetRunEnd[b] = static_cast<uint8_t>(end);
+        int clear = 0;
+        while (clear < 8 && ((b >> clear) & 1))
+            ++clear;
+        LowestClearBit[b] = static_cast<uint8_t>(clear);
     }
     BitScanTablesBuilt = true;
 }

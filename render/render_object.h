@@ -13,19 +13,21 @@
 // parts that need them (RenderPart::AddVertex / AddTriangle, indices
 // relative to the item), FinishParts; finally Build.
 //
-// The CPU side of every part (vertices, indices, item ranges) is kept after
-// the build, so that headless runs (the null render backend) and tests can
-// read meshes back. The draw operations hand each indexed draw to the draw
-// function the device registers (SetPartDrawFunction); with none registered
-// they only walk the items.
+// The build moves every part into a static vertex buffer of its vertex
+// kind and an index buffer (16-bit; 32-bit for a part of more than 65536
+// vertices) from the buffer pools. The CPU side of every part (vertices,
+// indices, item ranges) is kept after the build as well, so that runs
+// without a device and tests can read meshes back. A part whose buffers
+// could not be made (no device) draws nothing.
 //
-// Materials are opaque here (struct Material belongs to the material code):
-// parts compare them by pointer. The vertex kind 14 ("take the material's")
-// is resolved through SetMaterialVertexKindFunction; while none is
-// registered the part keeps kind 14.
+// Parts compare materials by pointer. The vertex kind 14 ("take the
+// material's") is resolved from the material when it is set.
 
 struct Material;
 struct RenderObject;
+struct VertexBuffer;
+struct IndexBuffer;
+struct TextureRecord;
 
 constexpr uint32_t VertexKindOfMaterial = 14;   // "take the vertex kind of the material"
 constexpr int RenderObjectNameSize = 64;       // 63 characters and a terminating zero
@@ -60,9 +62,11 @@ struct RenderPart {
     uint32_t indexCount = 0;                     // indices of the built part
     uint32_t itemCount = 0;                      // finished items
     int built = 0;                               // 1 after BuildBuffers: no new items
+    VertexBuffer *vertexBuffer = nullptr;        // static, write-only; null: none could be made
+    IndexBuffer *indexBuffer = nullptr;          // 16-bit, or 32-bit past 65536 vertices
 
     std::vector<PartVertex> vertices;            // finished items, in item order
-    std::vector<uint16_t> indices;               // offset by each item's first vertex
+    std::vector<uint32_t> indices;               // offset by each item's first vertex
     std::vector<PartItemRange> ranges;           // one per finished item
     std::vector<uint32_t> emptyItems;            // bit set: items without geometry (after the build)
     std::vector<uint32_t> itemData;              // per item: leftover projector mask, extra-pass flag
@@ -85,12 +89,14 @@ struct RenderPart {
     // already holds 65536 vertices or the part is built.
     int AddVertex(const PartVertex &vertex);
     // Appends the item being collected. Triangles naming a vertex the item
-    // lacks are dropped; an item without triangles, or one whose vertices
-    // would pass the part's 65536th (16-bit indices), is recorded empty.
+    // lacks are dropped; an item without triangles is recorded empty.
     void FinishItem();
-    // Freezes the part: resolves the vertex kind, builds the empty-item bit
-    // set and the zeroed item data. The CPU arrays are kept.
+    // Freezes the part: makes and fills the vertex and index buffers,
+    // builds the empty-item bit set and the zeroed item data. The CPU
+    // arrays are kept.
     void BuildBuffers();
+    // Lets both buffers go (the part then draws nothing).
+    void ReleaseBuffers();
 
     // Read-back of a finished item (before or after the build).
     int ItemVertexCount(int item) const;               // 0 for an unknown item
@@ -101,28 +107,33 @@ struct RenderPart {
     bool IsItemEmpty(int item) const;
 
     // Draws the items whose bits are set in `bits`, from item low to item
-    // high, one draw call per run of consecutive drawable items.
+    // high, one draw call per run of consecutive drawable items; with
+    // applyMaterial the part's material and shader are set first and the
+    // texture stages reset after.
     void DrawItems(const uint32_t *bits, int low, int high, int applyMaterial);
-    // Draws one item (nothing for an empty or unknown item).
+    // Draws one item (nothing for an empty or unknown item) with up to two
+    // projectors (NoProjector: none); passCount tells how many it used.
     void DrawItem(int item, int applyMaterial, int projector1, int projector2, int projectorCount);
+
+    // The part's material becomes current with its texture and alpha test
+    // (no texture: stage 0 empty, alpha test off).
+    void ApplyMaterial();
+    // Chooses the shader kind and texture stages for the material and up
+    // to two projectors (NoProjector: none; count: the item's projectors)
+    // and sets passCount to the projectors it took.
+    void ApplyShader(int projector1, int projector2, int projectorCount);
+    // Puts shadow caster `caster` on stage 0 or 1 with its projector matrix.
+    void ApplyProjector(int stage, int caster);
+    // Draws an item again for an added pass: mode 1 hemisphere light,
+    // 2 reflection with specular, 3 reflection (modes 2 and 3 fall back to
+    // 1 without a second texture).
+    void DrawExtraPass(int item, int mode);
+
+    RenderPart() = default;
+    ~RenderPart();
+    RenderPart(const RenderPart &) = delete;
+    RenderPart &operator=(const RenderPart &) = delete;
 };
-
-// One indexed triangle-list draw as handed to the device.
-struct PartDrawCall {
-    uint32_t firstVertex;
-    uint32_t vertexCount;
-    uint32_t firstIndex;
-    uint32_t triangleCount;
-    int applyMaterial;
-};
-
-using PartDrawFunction = void (*)(const RenderPart &part, const PartDrawCall &call);
-// The device's indexed draw; null: draws go nowhere (the null backend).
-void SetPartDrawFunction(PartDrawFunction draw);
-
-using MaterialVertexKindFunction = uint32_t (*)(const Material *material);
-// Resolves vertex kind 14 of a part from its material; null: kind 14 stays.
-void SetMaterialVertexKindFunction(MaterialVertexKindFunction resolve);
 
 struct RenderObject {
     char name[RenderObjectNameSize] = {};
@@ -144,6 +155,8 @@ struct RenderObject {
     std::vector<uint32_t> maskedBits;
     std::vector<uint32_t> itemMasks;
     int editing = 0;                    // 1 between OpenForEdit and CloseEdit
+    RenderObject *nextLive = nullptr;   // every object alive, for the release of device buffers
+    RenderObject *previousLive = nullptr;
 
     RenderObject(const char *objectName, int notInMapFlag);
     ~RenderObject();
@@ -176,6 +189,10 @@ struct RenderObject {
     void SetPartVisible(int item, uint32_t mask);
     // Draws the plain-marked items and clears those marks.
     void DrawVisible();
+    // Draws the items of [low, high] flagged in a part's leftover masks
+    // with their leftover projectors, two at a time; lastDoubled: the pass
+    // that leaves none over doubles for Modulate2x materials.
+    void DrawPartRange(int low, int high, int lastDoubled);
     // Draws the mask-marked items (n = projectors to honour) and clears
     // those marks; nothing when no item carries a mask.
     void DrawMasked(int projectors);
@@ -211,6 +228,10 @@ void DeleteAllRenderObjects();
 // The entered object of that name, or null.
 RenderObject *FindRenderObject(const char *name);
 int RenderObjectMapCount();
+// Lets the device buffers of every object still alive go (objects owned
+// outside the map survive a release of all render resources; they then
+// draw nothing).
+void ReleaseRenderObjectBuffers();
 
 // --- Transforms (row vectors, 16 floats row-major) ---
 
@@ -250,14 +271,23 @@ struct TransformState {
 };
 const TransformState &GetTransformState();
 
+// The environment rotation pair (a, b) and the reflection scale that the
+// reflection constants use; set by the view code.
+extern float EnvironmentRotation[2];
+extern float ReflectionScale;
+// Whether the device draws two textures in one pass.
+bool DeviceCanMultitexture();
+
+// Toggles CULLMODE between clockwise and counter-clockwise (mirrored views).
+void FlipCullMode();
+
 // --- Vertex-shader constants ---
 // Constants are kept in a CPU-side register file (4 floats per register)
-// and handed to the device's upload function when one is registered.
+// and sent to the device as they are set. c0..c3 (world x view x
+// projection, transposed) are kept as the global copy of the last upload.
 
 constexpr int VertexConstantRegisters = 96;
 
-using VertexConstantFunction = void (*)(int firstRegister, const float *values, int registerCount);
-void SetVertexConstantFunction(VertexConstantFunction upload);
 // Writes registers (clipped to 0 .. VertexConstantRegisters - 1).
 void SetVertexConstants(int firstRegister, const float *values, int registerCount);
 // The four floats of a register; null outside the file.
@@ -279,6 +309,10 @@ struct VertexConstantSource {
     float groundW = 1.0f;
     float skyColour[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     float sunDirection[3] = {0.0f, 0.0f, 1.0f};
+
+    // The light texture that parts with an added pass put on stage 0; none
+    // for this source.
+    virtual TextureRecord *LightTexture() const { return nullptr; }
 };
 
 // Identity unless a car's source sets it for its upload.

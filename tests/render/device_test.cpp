@@ -713,6 +713,9 @@ TEST_F(RecordingDeviceTest, LostDeviceWaitsAndResettableDeviceIsRecovered)
     expected.insert(expected.end(), 4, "CreateIndexBuffer");
     expected.insert(expected.end(), 4, "CreateVertexBuffer");
     expected.insert(expected.end(), 2, "CreateLockableTarget");
+    // The device's constants and the world transform sent again.
+    expected.insert(expected.end(), 3, "SetVertexShaderConstant");
+    expected.push_back("SetTransform");
     expected.insert(expected.end(), {"Clear", "Present"});
     EXPECT_EQ(Device.CallNames(false), expected);
     EXPECT_EQ(Sleeps.size(), 1u);

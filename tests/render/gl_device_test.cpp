@@ -4,16 +4,20 @@
 #include "platform/gl_context.h"
 #include "platform/gl_device.h"
 #include "platform/timer.h"
+#include "platform/vertex_program.h"
 #include "platform/window.h"
 #include "render/device_resources.h"
 #include "render/geometry_batch.h"
 #include "render/material.h"
 #include "render/texture_files.h"
 #include "render/texture_manager.h"
+#include "render/vertex_shaders.h"
 #include "render/render_device.h"
 #include "render/render_link.h"
+#include "render/render_object.h"
 #include "render/screen_modes.h"
 #include "render/screenshot.h"
+#include "render/shadow_casters.h"
 #include "render/state_cache.h"
 
 #include "render_fixtures.h"
@@ -745,6 +749,11 @@ TEST_F(OpenGlDeviceTest, BatchesDrawScreenQuadsAndBlendTheAuxBatch)
     FlushScreenBatch();
 
     // Identity transforms: x and y -0.5..0.5 are the middle of the screen.
+    float identity[16];
+    SetIdentityMatrix(identity);
+    RenderDevice.Device->SetTransform(TransformProjection, identity);
+    ResetViewMatrix();
+    ResetWorldMatrix();
     SetRenderStateCached(RsCullMode, CullNone);
     BeginAuxBatch(nullptr, 0, 0);
     uint16_t v[4];
@@ -1030,3 +1039,465 @@ TEST_F(OpenGlDeviceTest, BmpAndDdsPicturesShowTheirColours)
 }
 
 }  // namespace
+
+// --- Render objects through vertex programs ------------------------------------------------------
+
+namespace {
+
+// A render object of one part of the vertex kind: a square over x, y in
+// -1..1 at z 0.5 (two triangles), every corner with the same normal and
+// colours, so that each program gives one flat colour.
+RenderObject *FlatSquare(const char *name, uint32_t vertexKind)
+{
+    RenderObject *object = CreateRenderObject(name);
+    object->InitParts(1, 1);
+    object->SetPartMaterial(0, nullptr, vertexKind);
+    object->ClearParts();
+    const float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+    for (const auto &corner : corners) {
+        PartVertex v{};
+        v.x = corner[0];
+        v.y = corner[1];
+        v.z = 0.5f;
+        v.nx = 0.0f;
+        v.ny = 0.6f;
+        v.nz = 0.8f;
+        v.u = 0.25f;
+        v.v = 0.5f;
+        v.diffuse = 0xFF8040C0u;
+        v.specular = 0xFF302010u;
+        object->parts[0].AddVertex(v);
+    }
+    object->parts[0].AddTriangle(0, 1, 2);
+    object->parts[0].AddTriangle(0, 2, 3);
+    object->FinishParts();
+    object->Build(0);
+    return object;
+}
+
+// The program's inputs for the corners of FlatSquare.
+uint32_t FlatSquareInputs(uint32_t vertexKind, float inputs[16][4])
+{
+    const uint32_t fvf = GetFvfForVertexKind(vertexKind);
+    const float values[5][4] = {
+        {0.0f, 0.0f, 0.5f, 1.0f},                                      // v0 (at the centre)
+        {0.0f, 0.6f, 0.8f, 1.0f},                                      // v3
+        {0x80 / 255.0f, 0x40 / 255.0f, 0xC0 / 255.0f, 1.0f},           // v5
+        {0x30 / 255.0f, 0x20 / 255.0f, 0x10 / 255.0f, 1.0f},           // v6
+        {0.25f, 0.5f, 0.0f, 1.0f},                                     // v8
+    };
+    const int registers[5] = {0, 3, 5, 6, 8};
+    const bool present[5] = {true, (fvf & FvfNormal) != 0, (fvf & FvfDiffuse) != 0, (fvf & FvfSpecular) != 0,
+                             (fvf & FvfTexCountMask) != 0};
+    uint32_t mask = 0;
+    for (int i = 0; i < 5; ++i) {
+        std::memcpy(inputs[registers[i]], values[i], sizeof values[i]);
+        if (present[i]) {
+            mask |= 1u << registers[i];
+        }
+    }
+    return mask;
+}
+
+// c0..c3 (and c80..c83) place the square into a cell of the screen.
+void PlaceInCell(int column, int row, int columns, int rows)
+{
+    float m[16];
+    SetIdentityMatrix(m);
+    m[0] = 0.8f / static_cast<float>(columns);
+    m[5] = 0.8f / static_cast<float>(rows);
+    m[12] = -1.0f + (static_cast<float>(column) + 0.5f) * 2.0f / static_cast<float>(columns);
+    m[13] = 1.0f - (static_cast<float>(row) + 0.5f) * 2.0f / static_cast<float>(rows);
+    TransposeMatrix(m, m);
+    SetVertexConstants(0, m, 4);
+    SetVertexConstants(80, m, 4);
+}
+
+}  // namespace
+
+// Each of the 17 kinds in its 4 variants, with fog off and on, draws the
+// colour (and fog) that the CPU interpreter computes for its vertices.
+TEST_F(OpenGlDeviceTest, EveryProgramDrawsTheColourTheInterpreterComputes)
+{
+    constexpr int Columns = ShaderKindCount;
+    constexpr int Rows = 8;  // variant x 2 + fog
+    constexpr int Cell = 8;
+    ASSERT_NO_FATAL_FAILURE(Open(Columns * Cell, Rows * Cell, 0xFF000000u));
+    const uint32_t fogColour = 0x2040FF;
+    VertexConstantSource light;
+    const float sun[4] = {0.7f, 0.6f, 0.5f, 0.0f};
+    const float sky[4] = {0.6f, 0.7f, 0.8f, 1.0f};
+    std::memcpy(light.sunColour, sun, sizeof sun);
+    std::memcpy(light.skyColour, sky, sizeof sky);
+    light.groundFactors[0] = light.groundFactors[1] = light.groundFactors[2] = 0.5f;
+    light.sunDirection[0] = 0.6f;
+    light.sunDirection[2] = 0.8f;
+    UseVertexConstantSource(&light);
+    const float extra[][4] = {
+        {0.0f, 0.0f, -5.0f, 1.0f},                                            // c30 eye
+        {0.5f, 0, 0, 0.5f}, {0, 0.5f, 0, 0.5f}, {0, 0, 0.5f, 0}, {0, 0, 0, 1},  // c31..c34
+        {1, 1, 1, 1},                                                         // c35
+        {0.3f, 0.5f, 0.7f, 0.8f},                                             // c36
+    };
+    SetVertexConstants(30, extra[0], 7);
+    RenderObject *squares[3] = {FlatSquare("k1", 1), FlatSquare("k4", 4), FlatSquare("k10", 10)};
+    const uint32_t bits[2] = {1, 0};
+    SetRenderStateCached(RsCullMode, CullNone);
+    SetRenderStateCached(RsSpecularEnable, 0);
+    SetStageTexture(0, nullptr);
+    SetTextureStageStateCached(0, TssColorOp, TopSelectArg1);
+    SetTextureStageStateCached(0, TssColorArg1, TaDiffuse);
+    SetTextureStageStateCached(1, TssColorOp, TopDisable);
+
+    float expected[Rows][Columns][3] = {};
+    for (int fog = 0; fog < 2; ++fog) {
+        // The fog setting is built into the programs: a release takes it in.
+        ReleaseVertexShaders();
+        RenderDevice.FogEnabled = fog;
+        EnableFog(fog);
+        SetFogRange(fogColour, 0.0f, 1.0f);
+        ApplyFogMode(1);
+        for (int kind = 0; kind < Columns; ++kind) {
+            for (int variant = 0; variant < 4; ++variant) {
+                const int row = variant * 2 + fog;
+                const uint32_t vertexKind = ShaderVertexKind(kind, variant & 1);
+                RenderObject *square = squares[vertexKind == 1 ? 0 : vertexKind == 4 ? 1 : 2];
+                ASSERT_GE(GetVertexShaderProgram(kind, variant & 1, variant >> 1), FirstShaderHandle);
+                PlaceInCell(kind, row, Columns, Rows);
+                FlushStateCache();
+                square->parts[0].DrawItems(bits, 0, 0, 0);
+
+                // The cell's centre lies on the diagonal of corners 0 and 2:
+                // it gets the mean of their outputs.
+                float inputs[16][4] = {};
+                const uint32_t mask = FlatSquareInputs(vertexKind, inputs);
+                float constants[96][4];
+                for (int r = 0; r < 96; ++r) {
+                    std::memcpy(constants[r], GetVertexConstant(r), sizeof constants[r]);
+                }
+                std::vector<uint32_t> code;
+                ASSERT_EQ(AssembleVertexProgram(ComposeVertexShaderSource(kind, variant, fog).c_str(), &code), 0u);
+                float diffuse[3] = {};
+                float factor = 0.0f;
+                for (const float corner : {-1.0f, 1.0f}) {
+                    inputs[0][0] = inputs[0][1] = corner;
+                    VertexProgramOutput out{};
+                    RunVertexProgram(code.data(), inputs, mask, constants, &out);
+                    for (int c = 0; c < 3; ++c) {
+                        diffuse[c] += out.diffuse[c] / 2.0f;
+                    }
+                    factor += out.fog / 2.0f;
+                }
+                const float fogRgb[3] = {0x20 / 255.0f, 0x40 / 255.0f, 0xFF / 255.0f};
+                for (int c = 0; c < 3; ++c) {
+                    expected[row][kind][c] = fog ? fogRgb[c] + (diffuse[c] - fogRgb[c]) * factor : diffuse[c];
+                }
+            }
+        }
+    }
+    EnableFog(0);
+    RenderDevice.FogEnabled = 0;
+    const Picture picture = Shot();
+    ASSERT_EQ(picture.width, Columns * Cell);
+    for (int row = 0; row < Rows; ++row) {
+        for (int kind = 0; kind < Columns; ++kind) {
+            const uint32_t got = picture.At(kind * Cell + Cell / 2, row * Cell + Cell / 2);
+            uint32_t want = 0;
+            for (int c = 0; c < 3; ++c) {
+                const float v = std::fmin(std::fmax(expected[row][kind][c], 0.0f), 1.0f);
+                want = want << 8 | static_cast<uint32_t>(std::lround(v * 255.0f));
+            }
+            EXPECT_TRUE(Near(got, want, 3)) << "kind " << kind << " variant " << row / 2 << " fog " << row % 2
+                                            << ": " << Hex(got) << " want " << Hex(want);
+        }
+    }
+    DeleteAllRenderObjects();
+}
+
+// c0..c3 hold world x view x projection transposed: a program's m4x4 puts
+// a triangle on the same pixels as the fixed pipeline.
+TEST_F(OpenGlDeviceTest, KindZeroCoversThePixelsOfTheFixedPipeline)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(64, 64, 0xFF000000u));
+    ASSERT_EQ(SetPerspective(1.0f, 0.5f, 100.0f, 0.05f, -0.03f), 0);
+    float view[16];
+    SetIdentityMatrix(view);
+    view[0] = view[10] = 0.8f;
+    view[2] = 0.6f;
+    view[8] = -0.6f;
+    SetViewMatrix(view);
+    float world[16];
+    SetIdentityMatrix(world);
+    world[12] = 0.1f;
+    world[13] = 0.2f;
+    world[14] = 1.2f;
+    SetWorldMatrix(world);
+    UseDefaultVertexConstants();
+    RenderObject *object = CreateRenderObject("tri");
+    object->InitParts(1, 1);
+    object->SetPartMaterial(0, nullptr, 4);
+    object->ClearParts();
+    const float corners[3][3] = {{-0.61f, -0.43f, 0.2f}, {0.57f, -0.21f, -0.3f}, {0.05f, 0.66f, 0.1f}};
+    for (const auto &corner : corners) {
+        PartVertex v{};
+        v.x = corner[0];
+        v.y = corner[1];
+        v.z = corner[2];
+        v.nz = -1.0f;
+        v.diffuse = 0xFFFFFFFFu;
+        object->parts[0].AddVertex(v);
+    }
+    object->parts[0].AddTriangle(0, 1, 2);
+    object->FinishParts();
+    object->Build(0);
+    SetRenderStateCached(RsCullMode, CullNone);
+    SetStageTexture(0, nullptr);
+    SetTextureStageStateCached(0, TssColorOp, TopSelectArg1);
+    SetTextureStageStateCached(0, TssColorArg1, TaDiffuse);
+    const uint32_t bits[2] = {1, 0};
+
+    ASSERT_GE(GetVertexShaderProgram(0, 0, 0), FirstShaderHandle);
+    FlushStateCache();
+    object->parts[0].DrawItems(bits, 0, 0, 0);
+    const Picture programmed = Shot();
+    ClearFrame(0xFF000000u, ClearTarget | ClearZBuffer);
+    SetVertexShaderCached(GetFvfForVertexKind(4));
+    FlushStateCache();
+    object->parts[0].DrawItems(bits, 0, 0, 0);
+    const Picture fixed = Shot();
+    ASSERT_EQ(programmed.pixels.size(), fixed.pixels.size());
+    int covered = 0;
+    int differing = 0;
+    for (size_t i = 0; i < fixed.pixels.size(); ++i) {
+        covered += fixed.pixels[i] != 0 ? 1 : 0;
+        differing += (fixed.pixels[i] != 0) != (programmed.pixels[i] != 0) ? 1 : 0;
+    }
+    EXPECT_GT(covered, 200);
+    EXPECT_EQ(differing, 0);
+    ResetWorldMatrix();
+    ResetViewMatrix();
+    DeleteAllRenderObjects();
+}
+
+namespace {
+
+// A 4 x 4 texture record of one colour (ARGB).
+TextureRecord *SolidTexture(const char *name, uint32_t argb)
+{
+    TextureRecord *record = nullptr;
+    if (CreateTexture(name, 4, 4, RenderFormatA8R8G8B8, &record, 0, 0, -1, 0) != 0 || record == nullptr) {
+        return nullptr;
+    }
+    DeviceLockedRect locked{};
+    if (RenderDevice.Device->LockTexture(record->texture, 0, nullptr, 0, &locked) == DeviceOk) {
+        for (int y = 0; y < 4; ++y) {
+            uint32_t *row = reinterpret_cast<uint32_t *>(static_cast<uint8_t *>(locked.bits) + y * locked.pitch);
+            for (int x = 0; x < 4; ++x) {
+                row[x] = argb;
+            }
+        }
+        RenderDevice.Device->UnlockTexture(record->texture, 0);
+    }
+    return record;
+}
+
+// A lighting source whose added-pass parts take a light texture.
+struct LightMapSource : VertexConstantSource {
+    TextureRecord *light = nullptr;
+    TextureRecord *LightTexture() const override { return light; }
+};
+
+void AddSquare(RenderPart &part, float x0, float y0, float x1, float y1, uint32_t diffuse)
+{
+    const float corners[4][2] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
+    for (const auto &corner : corners) {
+        PartVertex v{};
+        v.x = corner[0];
+        v.y = corner[1];
+        v.z = 0.5f;
+        v.nx = 0.0f;
+        v.ny = 0.6f;
+        v.nz = 0.8f;
+        v.u = 0.5f;
+        v.v = 0.5f;
+        v.diffuse = diffuse;
+        part.AddVertex(v);
+    }
+    part.AddTriangle(0, 1, 2);
+    part.AddTriangle(0, 2, 3);
+}
+
+const uint32_t RenderObjectReference[16 * 16] = {
+#include "render_object_reference.inc"
+};
+
+}  // namespace
+
+// Four parts (textured, untextured, Modulate2x, added pass with a light
+// texture) of four items, items 0, 1 and 3 marked (two runs): the picture
+// matches its reference, item 2 stays background.
+TEST_F(OpenGlDeviceTest, FourPartObjectMatchesItsReferencePicture)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(64, 64, 0xFF000000u));
+    TextureRecord *paint = SolidTexture("paint", 0xFFC08040u);
+    TextureRecord *light = SolidTexture("light", 0xFFA0C0E0u);
+    ASSERT_NE(paint, nullptr);
+    ASSERT_NE(light, nullptr);
+    LightMapSource source;
+    source.light = light;
+    const float sun[4] = {0.7f, 0.6f, 0.5f, 0.0f};
+    std::memcpy(source.sunColour, sun, sizeof sun);
+    source.groundFactors[0] = source.groundFactors[1] = source.groundFactors[2] = 0.4f;
+    source.sunDirection[1] = 0.6f;
+    source.sunDirection[2] = 0.8f;
+    UseVertexConstantSource(&source);
+    float identity[16];
+    SetIdentityMatrix(identity);
+    SetVertexConstants(0, identity, 4);
+
+    Material *materials[4] = {
+        GetMaterial(paint, 0, 0, 0, 0, nullptr),
+        GetMaterial(nullptr, 0, 0, 0, 0, nullptr),
+        GetMaterial(paint, 1, 0, 0, 0, nullptr),
+        GetMaterial(paint, 0, 1, 0, 0, nullptr),
+    };
+    RenderObject *object = CreateRenderObject("four");
+    object->InitParts(4, 4);
+    for (int p = 0; p < 4; ++p) {
+        object->SetPartMaterial(p, materials[p]);
+    }
+    for (int item = 0; item < 4; ++item) {
+        object->ClearParts();
+        for (int p = 0; p < 4; ++p) {
+            const float x0 = -1.0f + 0.5f * static_cast<float>(p);
+            const float y0 = 1.0f - 0.5f * static_cast<float>(item);
+            AddSquare(object->parts[p], x0 + 0.05f, y0 - 0.45f, x0 + 0.45f, y0 - 0.05f, 0xFFB0B0B0u);
+        }
+        object->FinishParts();
+    }
+    object->Build(0);
+    SetRenderStateCached(RsCullMode, CullNone);
+    for (int item : {0, 1, 3}) {
+        object->SetPartVisible(item, 0);
+    }
+    object->DrawWithAddPass(0);
+    EndRenderScene();
+    const Picture picture = Shot();
+    ASSERT_EQ(picture.width, 64);
+    if (std::getenv("KZV_PRINT_RENDER_OBJECT_REFERENCE") != nullptr) {
+        for (int y = 0; y < 16; ++y) {
+            for (int x = 0; x < 16; ++x) {
+                std::printf("0x%06X,%s", picture.At(x * 4 + 2, y * 4 + 2), x == 15 ? "\n" : " ");
+            }
+        }
+    }
+    int differing = 0;
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            const uint32_t got = picture.At(x * 4 + 2, y * 4 + 2);
+            const uint32_t want = RenderObjectReference[y * 16 + x];
+            if (!Near(got, want, 3)) {
+                ++differing;
+                ADD_FAILURE() << "at " << x * 4 + 2 << ", " << y * 4 + 2 << ": " << Hex(got) << " want " << Hex(want);
+            }
+        }
+    }
+    EXPECT_EQ(differing, 0);
+    // Item 2 (the third band) is not drawn; the doubled part is brighter
+    // than the plain textured one.
+    EXPECT_EQ(picture.At(8, 40), 0u);
+    EXPECT_GT(Red(picture.At(40, 8)), Red(picture.At(8, 8)));
+    EXPECT_NE(picture.At(56, 8), 0u);
+    UseDefaultVertexConstants();
+    DeleteAllRenderObjects();
+}
+
+// An untextured part with one projector: shadow texture x sun light +
+// hemisphere light, in one pass.
+TEST_F(OpenGlDeviceTest, OneProjectorOnAnUntexturedPartShadesTheSunLightOnly)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(64, 64, 0xFF000000u));
+    TextureRecord *shadow = SolidTexture("shadow", 0xFF406080u);
+    ASSERT_NE(shadow, nullptr);
+    ShadowCasters[0].texture = shadow;
+    // Every vertex projects to the middle of the shadow texture.
+    std::memset(ShadowCasters[0].textureMatrix, 0, sizeof ShadowCasters[0].textureMatrix);
+    ShadowCasters[0].textureMatrix[12] = 0.5f;
+    ShadowCasters[0].textureMatrix[13] = 0.5f;
+    ShadowCasters[0].textureMatrix[15] = 1.0f;
+    ActiveShadowCasterCount = 1;
+    VertexConstantSource source;
+    const float sun[4] = {0.6f, 0.5f, 0.4f, 0.0f};
+    std::memcpy(source.sunColour, sun, sizeof sun);
+    source.groundFactors[0] = source.groundFactors[1] = source.groundFactors[2] = 0.5f;
+    const float sky[4] = {0.4f, 0.4f, 0.5f, 1.0f};
+    std::memcpy(source.skyColour, sky, sizeof sky);
+    source.sunDirection[1] = 0.6f;
+    source.sunDirection[2] = 0.8f;
+    UseVertexConstantSource(&source);
+    float identity[16];
+    SetIdentityMatrix(identity);
+    SetVertexConstants(0, identity, 4);
+    RenderObject *object = CreateRenderObject("shaded");
+    object->InitParts(1, 1);
+    object->SetPartMaterial(0, GetMaterial(nullptr, 0, 0, 0, 0, nullptr));
+    object->ClearParts();
+    AddSquare(object->parts[0], -0.5f, -0.5f, 0.5f, 0.5f, 0xFFC0C0C0u);
+    object->FinishParts();
+    object->Build(0);
+    SetRenderStateCached(RsCullMode, CullNone);
+    object->SetPartVisible(0, 1);
+    object->DrawMasked(1);
+    EndRenderScene();
+    const Picture picture = Shot();
+    // n = (0, 0.6, 0.8): n.sun = 1, n.up = 0.8.
+    const float diffuse = 0xC0 / 255.0f;
+    const float shadowRgb[3] = {0x40 / 255.0f, 0x60 / 255.0f, 0x80 / 255.0f};
+    uint32_t want = 0;
+    for (int c = 0; c < 3; ++c) {
+        const float ground = 0.5f * sky[c];
+        const float half = (sky[c] - ground) / 2.0f;
+        const float hemisphere = (ground + half + 0.8f * half) * diffuse;
+        const float value = std::fmin(shadowRgb[c] * std::fmin(sun[c] * diffuse, 1.0f) + hemisphere, 1.0f);
+        want = want << 8 | static_cast<uint32_t>(std::lround(value * 255.0f));
+    }
+    EXPECT_TRUE(Near(picture.At(32, 32), want, 3)) << Hex(picture.At(32, 32)) << " want " << Hex(want);
+    ActiveShadowCasterCount = 0;
+    ShadowCasters[0] = ShadowCaster{};
+    UseDefaultVertexConstants();
+    DeleteAllRenderObjects();
+}
+
+// After a forced lost device the programs are released before the Reset,
+// made again on demand, and the object draws as before.
+TEST_F(OpenGlDeviceTest, ProgramsAreMadeAgainAfterADeviceReset)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(64, 64, 0xFF000000u));
+    RenderObject *square = FlatSquare("square", 10);
+    const uint32_t bits[2] = {1, 0};
+    auto draw = [&] {
+        BeginRenderScene();
+        ClearFrame(0xFF000000u, ClearTarget | ClearZBuffer);
+        float identity[16];
+        SetIdentityMatrix(identity);
+        SetVertexConstants(0, identity, 4);
+        SetRenderStateCached(RsCullMode, CullNone);
+        SetStageTexture(0, nullptr);
+        SetTextureStageStateCached(0, TssColorOp, TopSelectArg1);
+        SetTextureStageStateCached(0, TssColorArg1, TaDiffuse);
+        EXPECT_GE(GetVertexShaderProgram(0, 1, 0), FirstShaderHandle);
+        FlushStateCache();
+        square->parts[0].DrawItems(bits, 0, 0, 0);
+        EndRenderScene();
+        return Shot().At(32, 32);
+    };
+    EXPECT_EQ(draw(), 0x8040C0u);  // pre-lit: the vertex colour
+    PlatformGlForceCooperativeLevel(DeviceNotReset);
+    EXPECT_FALSE(CheckRenderDevice());
+    PlatformGlForceCooperativeLevel(DeviceOk);
+    EXPECT_EQ(ShaderTableEntry(0, 1), 0u);
+    ASSERT_TRUE(CheckRenderDevice());
+    EXPECT_EQ(draw(), 0x8040C0u);
+    EXPECT_GE(ShaderTableEntry(0, 1), FirstShaderHandle);
+    DeleteAllRenderObjects();
+}

@@ -111,8 +111,6 @@ TEST_F(MaterialTest, FogModesAndRange)
 
 TEST_F(MaterialTest, PartsOfKind14TakeTheirMaterialsKind)
 {
-    // The program registers this resolver at start.
-    SetMaterialVertexKindFunction(GetVertexKindOfMaterial);
     TextureRecord *road = nullptr;
     ASSERT_EQ(CreateTexture("road", 16, 16, RenderFormatR5G6B5, &road, 0, 0, -1, 0), 0);
     Material *const lit = GetMaterial(road, 0, 0, 0, 0, nullptr);
@@ -130,7 +128,6 @@ TEST_F(MaterialTest, PartsOfKind14TakeTheirMaterialsKind)
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(object.parts[i].vertexKind, expected[i]) << "part " << i;
     }
-    SetMaterialVertexKindFunction(nullptr);
 }
 
 }  // namespace

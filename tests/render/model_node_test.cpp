@@ -8,6 +8,7 @@
 
 #include "core/fixed_math.h"
 #include "render/model_build.h"
+#include "render/material.h"
 #include "render/model_node.h"
 #include "render/object_file.h"
 #include "render/render_object.h"
@@ -405,9 +406,9 @@ TEST_F(ModelNodeTest, RepeatedObjectBuildsEveryCopy)
     FreeObject3D(&o);
 }
 
-// Fake texture layer: a distinct material per name, and a record of the
-// look-ups.
-char FakeMaterials[4];
+// Fake texture layer: a distinct material per name (plain records outside
+// the material map), and a record of the look-ups.
+Material FakeMaterials[2];
 struct Lookup {
     std::string name;
     int mode, alphaTest, index;
@@ -420,7 +421,7 @@ Material *FakeLookup(const char *name, int mode, int alphaTest, int index, uint8
     if (std::strcmp(name, "missing") == 0)
         return nullptr;
     const int slot = name[0] == 'g' ? 1 : 0;
-    return reinterpret_cast<Material *>(&FakeMaterials[slot]);
+    return &FakeMaterials[slot];
 }
 
 TEST_F(ModelNodeTest, LoadObjectTexturesResolvesUsedMaterialsOnly)

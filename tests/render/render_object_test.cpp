@@ -1,20 +1,25 @@
+#include "render/buffer_pools.h"
+#include "render/material.h"
 #include "render/render_device.h"
 #include "render/render_object.h"
+
+#include "render_fixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace {
 
-// Every indexed draw the parts hand to the device, in order.
-std::vector<PartDrawCall> DrawCalls;
-
-void RecordDraw(const RenderPart &, const PartDrawCall &call)
-{
-    DrawCalls.push_back(call);
-}
+// One indexed draw as the device got it.
+struct PartDraw {
+    uint32_t firstVertex;
+    uint32_t vertexCount;
+    uint32_t firstIndex;
+    uint32_t triangleCount;
+};
 
 PartVertex Vertex(float x, float y, float z)
 {
@@ -38,18 +43,27 @@ void AddQuad(RenderPart &part, float x)
     part.AddTriangle(static_cast<uint16_t>(a), static_cast<uint16_t>(c), static_cast<uint16_t>(d));
 }
 
-class RenderObjectTest : public ::testing::Test {
+class RenderObjectTest : public render_test::RecordingRenderTest {
 protected:
     void SetUp() override
     {
-        DrawCalls.clear();
-        SetPartDrawFunction(RecordDraw);
+        ASSERT_NO_FATAL_FAILURE(StartRecordingRenderer(800, 600));
+        ASSERT_EQ(StartGraphics(), 1);
+        Device.ClearLog();
     }
     void TearDown() override
     {
-        SetPartDrawFunction(nullptr);
-        SetMaterialVertexKindFunction(nullptr);
         DeleteAllRenderObjects();
+        RecordingRenderTest::TearDown();
+    }
+
+    // The indexed draws since the log was last cleared.
+    std::vector<PartDraw> Draws() const
+    {
+        std::vector<PartDraw> draws;
+        for (const DeviceCall &call : Device.CallsNamed("DrawIndexedTriangles"))
+            draws.push_back(PartDraw{call.args[0], call.args[1], call.args[2], call.args[3]});
+        return draws;
     }
 
     // One part; item i gets a quad unless it is listed in `empty`.
@@ -57,6 +71,7 @@ protected:
     {
         RenderObject *object = new RenderObject("items", 1);
         object->InitParts(1, items);
+        object->SetPartMaterial(0, nullptr);
         for (int i = 0; i < items; ++i) {
             EXPECT_EQ(object->ClearParts(), i);
             bool skip = false;
@@ -75,6 +90,8 @@ TEST_F(RenderObjectTest, ItemIndicesAreOffsetByTheItemsFirstVertexAndReadBackRel
 {
     RenderObject object("mesh", 1);
     object.InitParts(2, 3);
+    object.SetPartMaterial(0, nullptr);
+    object.SetPartMaterial(1, nullptr);
 
     object.ClearParts();
     AddQuad(object.parts[0], 0.0f);
@@ -138,24 +155,24 @@ TEST_F(RenderObjectTest, ConsecutiveVisibleItemsAreOneDrawCall)
         RenderObject *object = BuildItems(12, test.empty);
         for (int item : test.marked)
             object->SetPartVisible(item, 0);
-        DrawCalls.clear();
+        Device.ClearLog();
         object->DrawVisible();
-        ASSERT_EQ(DrawCalls.size(), test.runs.size()) << "first marked " << test.marked[0];
+        ASSERT_EQ(Draws().size(), test.runs.size()) << "first marked " << test.marked[0];
         for (size_t i = 0; i < test.runs.size(); ++i) {
             const int first = test.runs[i].first;
             const int last = test.runs[i].second;
             int quadsBefore = first;
             for (int e : test.empty)
                 quadsBefore -= e < first ? 1 : 0;
-            EXPECT_EQ(DrawCalls[i].firstVertex, static_cast<uint32_t>(4 * quadsBefore));
-            EXPECT_EQ(DrawCalls[i].firstIndex, static_cast<uint32_t>(6 * quadsBefore));
+            EXPECT_EQ(Draws()[i].firstVertex, static_cast<uint32_t>(4 * quadsBefore));
+            EXPECT_EQ(Draws()[i].firstIndex, static_cast<uint32_t>(6 * quadsBefore));
             // Empty items hold no geometry, so a run's size counts drawn items only.
-            EXPECT_EQ(DrawCalls[i].triangleCount, static_cast<uint32_t>(2 * (last - first + 1)));
+            EXPECT_EQ(Draws()[i].triangleCount, static_cast<uint32_t>(2 * (last - first + 1)));
         }
         // Marks last one draw.
-        DrawCalls.clear();
+        Device.ClearLog();
         object->DrawVisible();
-        EXPECT_TRUE(DrawCalls.empty());
+        EXPECT_TRUE(Draws().empty());
         delete object;
     }
 }
@@ -166,38 +183,38 @@ TEST_F(RenderObjectTest, MarksOutsideTheItemsAreIgnoredAndMaskedDrawsHonourMasks
     object->SetPartVisible(4, 0);  // item count
     object->SetPartVisible(-1, 0);
     object->DrawVisible();
-    EXPECT_TRUE(DrawCalls.empty());
+    EXPECT_TRUE(Draws().empty());
 
     // Nothing masked: nothing drawn.
     object->SetPartVisible(1, 0);
     object->DrawMasked(2);
-    EXPECT_TRUE(DrawCalls.empty());
+    EXPECT_TRUE(Draws().empty());
     object->DrawVisible();
-    EXPECT_EQ(DrawCalls.size(), 1u);
+    EXPECT_EQ(Draws().size(), 1u);
 
     // Marked twice with different masks: the last mask, drawn once.
-    DrawCalls.clear();
+    Device.ClearLog();
     object->SetPartVisible(2, 0x5);
     object->SetPartVisible(2, 0x6);
     EXPECT_EQ(object->itemMasks[2], 0x6u);
     EXPECT_EQ(object->maskUnion, 0x7u);
     object->DrawMasked(1);
-    ASSERT_EQ(DrawCalls.size(), 1u);
-    EXPECT_EQ(DrawCalls[0].firstVertex, 8u);
-    // Projector 1 is not honoured and no projector was consumed: both are left over.
-    EXPECT_EQ(object->parts[0].itemData[4], 0x6u);
+    ASSERT_EQ(Draws().size(), 1u);
+    EXPECT_EQ(Draws()[0].firstVertex, 8u);
+    // No caster is active: none is honoured, the item is drawn plain and
+    // nothing is left over for the multiplicative passes.
+    EXPECT_EQ(object->parts[0].itemData[4], 0u);
     EXPECT_EQ(object->maskUnion, 0u);
-    DrawCalls.clear();
+    Device.ClearLog();
     object->DrawMasked(1);
-    EXPECT_TRUE(DrawCalls.empty());
+    EXPECT_TRUE(Draws().empty());
     delete object;
 }
 
 TEST_F(RenderObjectTest, PartsByMaterialAndVertexKind)
 {
-    SetMaterialVertexKindFunction([](const Material *) -> uint32_t { return 10; });
-    Material *const a = reinterpret_cast<Material *>(0x1000);
-    Material *const b = reinterpret_cast<Material *>(0x2000);
+    Material *const a = GetMaterial(nullptr, 0, 0, 1, 0, nullptr);  // pre-lit: kind 10
+    Material *const b = GetMaterial(nullptr, 1, 0, 0, 0, nullptr);
     RenderObject object("kinds", 1);
     object.InitParts(2, 1);
     object.SetPartMaterial(0, a);
@@ -209,7 +226,7 @@ TEST_F(RenderObjectTest, PartsByMaterialAndVertexKind)
     RenderPart *part = nullptr;
     EXPECT_EQ(object.FindPart(b, &part), 1);
     EXPECT_EQ(part, &object.parts[1]);
-    EXPECT_EQ(object.FindPart(reinterpret_cast<Material *>(0x3000), &part), 2);
+    EXPECT_EQ(object.FindPart(GetMaterial(nullptr, 0, 1, 0, 0, nullptr), &part), 2);
     EXPECT_EQ(part, nullptr);
 }
 
@@ -217,6 +234,7 @@ TEST_F(RenderObjectTest, LevelMeshesAreEditedOneLevelAtATime)
 {
     RenderObject *lamp = CreateRenderObject("PRT0");
     lamp->InitParts(1, 4);
+    lamp->SetPartMaterial(0, nullptr);
     EXPECT_EQ(lamp->GetLevelMesh(0), nullptr);  // not open
 
     ASSERT_EQ(lamp->OpenForEdit(), 0);
@@ -254,35 +272,63 @@ TEST_F(RenderObjectTest, LevelMeshesAreEditedOneLevelAtATime)
     // Drawing a level marks its item.
     lamp->SetPartVisible(2, 0);
     lamp->DrawVisible();
-    ASSERT_EQ(DrawCalls.size(), 1u);
-    EXPECT_EQ(DrawCalls[0].firstVertex, 4u);
-    EXPECT_EQ(DrawCalls[0].vertexCount, 3u);
+    ASSERT_EQ(Draws().size(), 1u);
+    EXPECT_EQ(Draws()[0].firstVertex, 4u);
+    EXPECT_EQ(Draws()[0].vertexCount, 3u);
     DeleteRenderObject(&lamp);
 }
 
-// Parts index with 16 bits, offset by each item's first vertex: an item
-// that would pass vertex 65535 would wrap onto other items' vertices.
-TEST_F(RenderObjectTest, AnItemPastTheSixteenBitIndexLimitIsRecordedEmpty)
+// Indices are offset by each item's first vertex: a part of more than
+// 65536 vertices would wrap 16-bit indices onto other items' vertices. Such
+// a part indexes with 32 bits and keeps every item; others stay 16-bit.
+TEST_F(RenderObjectTest, APartPastSixteenBitIndicesGetsThirtyTwoBitIndicesAndDrawsEveryItem)
 {
-    RenderObject object("big", 1);
-    object.InitParts(1, 3);
-    const int sizes[] = {40000, 30000, 25536};
-    for (int size : sizes) {
-        object.ClearParts();
-        RenderPart &part = object.parts[0];
-        for (int i = 0; i < size; ++i)
-            part.AddVertex(Vertex(static_cast<float>(i), 0, 0));
-        part.AddTriangle(0, 1, static_cast<uint16_t>(size - 1));
-        object.FinishParts();
+    const struct {
+        std::vector<int> sizes;
+        uint32_t indexFormat;
+    } cases[] = {
+        {{40000, 30000, 25536}, RenderFormatIndex32},
+        {{40000, 25536}, RenderFormatIndex16},  // exactly 65536 vertices: the last index is 65535
+    };
+    for (const auto &test : cases) {
+        RenderObject object("big", 1);
+        const int items = static_cast<int>(test.sizes.size());
+        object.InitParts(1, items);
+        object.SetPartMaterial(0, nullptr);
+        for (int size : test.sizes) {
+            object.ClearParts();
+            RenderPart &part = object.parts[0];
+            for (int i = 0; i < size; ++i)
+                part.AddVertex(Vertex(static_cast<float>(i), 0, 0));
+            part.AddTriangle(0, 1, static_cast<uint16_t>(size - 1));
+            object.FinishParts();
+        }
+        Device.ClearLog();
+        object.Build(0);
+        const RenderPart &part = object.parts[0];
+        const std::vector<DeviceCall> made = Device.CallsNamed("CreateIndexBuffer");
+        ASSERT_EQ(made.size(), 1u);
+        EXPECT_EQ(made[0].args[2], test.indexFormat);
+        ASSERT_NE(part.indexBuffer, nullptr);
+        const std::vector<uint8_t> bytes = Device.BufferBytes(part.indexBuffer->handle);
+        const size_t width = test.indexFormat == RenderFormatIndex32 ? 4 : 2;
+        ASSERT_EQ(bytes.size(), width * 3 * static_cast<size_t>(items));
+        uint32_t first = 0;
+        for (int item = 0; item < items; ++item) {
+            EXPECT_EQ(part.ItemTriangleCount(item), 1) << item;
+            // The item's last corner, offset by its first vertex.
+            uint32_t last = 0;
+            std::memcpy(&last, &bytes[width * (3 * static_cast<size_t>(item) + 2)], width);
+            EXPECT_EQ(last, first + static_cast<uint32_t>(test.sizes[static_cast<size_t>(item)]) - 1) << item;
+            first += static_cast<uint32_t>(test.sizes[static_cast<size_t>(item)]);
+            object.SetPartVisible(item, 0);
+        }
+        Device.ClearLog();
+        object.DrawVisible();
+        ASSERT_EQ(Draws().size(), 1u);
+        EXPECT_EQ(Draws()[0].triangleCount, static_cast<uint32_t>(items));
+        EXPECT_EQ(Draws()[0].vertexCount, first);
     }
-    object.Build(0);
-    const RenderPart &part = object.parts[0];
-    EXPECT_EQ(part.ItemTriangleCount(0), 1);
-    EXPECT_TRUE(part.IsItemEmpty(1));
-    // The third fits exactly: its last vertex is number 65535.
-    ASSERT_EQ(part.ItemTriangleCount(2), 1);
-    EXPECT_EQ(part.indices[5], 65535u);
-    EXPECT_EQ(part.vertexCount, 65536u);
 
     RenderObject full("full", 1);
     full.InitParts(1, 1);
@@ -429,13 +475,13 @@ TEST_F(RenderObjectTest, BitScans)
 
 TEST_F(RenderObjectTest, VertexConstantsOfASource)
 {
-    std::vector<int> uploaded;
-    static std::vector<int> *Uploaded = nullptr;
-    Uploaded = &uploaded;
-    SetVertexConstantFunction([](int first, const float *, int count) {
-        for (int r = first; r < first + count; ++r)
-            Uploaded->push_back(r);
-    });
+    auto uploaded = [this] {
+        std::vector<int> registers;
+        for (const DeviceCall &call : Device.CallsNamed("SetVertexShaderConstant"))
+            for (uint32_t r = call.args[0]; r < call.args[0] + call.args[1]; ++r)
+                registers.push_back(static_cast<int>(r));
+        return registers;
+    };
 
     // The default source: up axis (0, 0, 1, 1), white hemisphere, sun from above.
     ResetViewMatrix();
@@ -479,18 +525,20 @@ TEST_F(RenderObjectTest, VertexConstantsOfASource)
     float itemMatrix[16];
     SetIdentityMatrix(itemMatrix);
     itemMatrix[13] = 2.0f;
-    uploaded.clear();
-    DrawCalls.clear();
+    Device.ClearLog();
     object->DrawItemWithMatrix(itemMatrix, 1);
-    EXPECT_EQ(uploaded, (std::vector<int>{80, 81, 82, 83}));
+    EXPECT_EQ(uploaded(), (std::vector<int>{80, 81, 82, 83}));
     EXPECT_EQ(GetVertexConstant(80)[3], 5.0f);
     EXPECT_EQ(GetVertexConstant(81)[3], 2.0f);
-    ASSERT_EQ(DrawCalls.size(), 1u);
-    EXPECT_EQ(DrawCalls[0].firstVertex, 4u);
+    ASSERT_EQ(Draws().size(), 1u);
+    EXPECT_EQ(Draws()[0].firstVertex, 4u);
     EXPECT_EQ(GetVertexConstant(VertexConstantRegisters), nullptr);
 
+    // The device holds what the render layer holds.
+    for (int r : {0, 6, 7, 8, 80, 83})
+        for (int k = 0; k < 4; ++k)
+            EXPECT_EQ(Device.constants[r][k], GetVertexConstant(r)[k]) << "c" << r;
     delete object;
-    SetVertexConstantFunction(nullptr);
     ResetWorldMatrix();
 }
 
