@@ -99,12 +99,7 @@ void HudDrawSmall(const char *text, uint32_t colour)
     DrawSmallCaption(text, colour);
 }
 
-int (*HudPenaltyReasonHook)(const CarObject *car) = nullptr;
-
-int HudPenaltyReason(const CarObject *car)
-{
-    return HudPenaltyReasonHook != nullptr ? HudPenaltyReasonHook(car) : 0;
-}
+HudCarLinkServices HudCarLinks = {};
 
 float HudMeasure(const char *text, float size, int codePage)
 {
@@ -244,14 +239,15 @@ float DrawStartLights(RaceObject *race, float timingY, float top)
         Sink(5, "", px, y, height, 0xff000000u, 0);
         QueueRect2D(px, y, px + 0.04f, y, px + 0.04f, y + height, px, y + height, 0xff000000u);
         for (int lamp = 0; lamp < n; ++lamp) {
-            const int index = n == 4 ? lamp : lamp + 4 - n;
+            const int index = lamp;
             const int lit = state == 4 ? index == 3 : index < state;
             const int level = lit ? 255 : 60;
             const uint32_t colour = index == 3 ? PackRgb(0, level, 0) : PackRgb(level, 0, 0);
             const float cx = px + 0.02f;
             const float cy = y + 0.0075f * 0.75f * scale + step * (static_cast<float>(lamp) + 0.5f);
             Sink(4, "", cx, cy, 0.01575f, colour, index);
-            DrawSquare2D(cx, cy, 0.01575f, colour, 1);
+            const float h = 0.01575f;
+            QueueRect2D(cx - h, cy - h, cx + h, cy - h, cx + h, cy + h, cx - h, cy + h, colour);
         }
     }
     return y + height;

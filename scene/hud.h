@@ -130,9 +130,17 @@ void HudDrawShadowed(const char *text, float x, float y, float size, uint32_t co
 void HudDrawRight(const char *text, float right, float y, float size, uint32_t colour, int codePage);
 void HudDrawCaption(const char *text, uint32_t colour);
 void HudDrawSmall(const char *text, uint32_t colour);
-// The reason of the car's penalty (0 none, 1..6); race progress keeps it.
-int HudPenaltyReason(const CarObject *car);
-extern int (*HudPenaltyReasonHook)(const CarObject *car);
+// The car's race-progress states the captions read, kept by race progress:
+// the wrong-way warning (consequence 0 none, 1 kick, 2 ban, 3 spectate),
+// retirement, the penalty's reason (0 none, 1..6) and the blue flag. Empty
+// entries answer 0.
+struct HudCarLinkServices {
+    int (*wrongWay)(const CarObject *car, int *consequence);
+    int (*retired)(const CarObject *car);
+    int (*penaltyReason)(const CarObject *car);
+    int (*blueFlag)(const CarObject *car);
+};
+extern HudCarLinkServices HudCarLinks;
 float HudMeasure(const char *text, float size, int codePage);
 int HudLesson();
 int HudOptionsTab();

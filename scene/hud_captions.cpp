@@ -262,8 +262,8 @@ void DrawHudCaption(CarObject *car)
     RaceObject *race = RaceObjectPtr;
     char text[128];
     // The wrong-way warning with its consequence (1 kick, 2 ban, 3 spectate).
-    if (car->wrongWayNotice[0] != 0) {
-        const int consequence = car->wrongWayNotice[1];
+    int consequence = 0;
+    if (HudCarLinks.wrongWay != nullptr && HudCarLinks.wrongWay(car, &consequence) != 0) {
         const char *what = consequence == 1   ? Tx(Text_3g_caps_kik)
                            : consequence == 2 ? Tx(Text_3g_caps_ban)
                            : consequence == 3 ? Tx(Text_3g_caps_spe)
@@ -276,7 +276,7 @@ void DrawHudCaption(CarObject *car)
         HudDrawCaption(text, PackRgb(255, 0, 0));
         return;
     }
-    if (car->finished == 2) {
+    if (HudCarLinks.retired != nullptr && HudCarLinks.retired(car) != 0) {
         HudDrawCaption(Tx(Text_3a_retrdcap), colour);
         return;
     }
@@ -288,6 +288,9 @@ void DrawHudCaption(CarObject *car)
         if (YellowFlagHold > 0) {
             HudDrawCaption(Tx(Text_3g_yellcaps), HudColourYellow);
             return;
+        }
+        if (HudCarLinks.blueFlag != nullptr && HudCarLinks.blueFlag(car) != 0) {
+            BlueFlagHold = 100;
         }
         if (BlueFlagHold > 0) {
             HudDrawCaption(Tx(Text_3g_bluecaps), HudColourBlue);
@@ -306,9 +309,9 @@ void DrawHudCaption(CarObject *car)
     }
     if (const char *penalty = PenaltyText(car->penalty)) {
         HudDrawCaption(penalty, colour);
-        // The penalty's reason is kept by race progress; until it is, none shows.
-        if (const char *reason = PenaltyReasonText(HudPenaltyReason(car))) {
-            DrawSecondCaption(reason, colour);
+        const int reason = HudCarLinks.penaltyReason != nullptr ? HudCarLinks.penaltyReason(car) : 0;
+        if (const char *line = PenaltyReasonText(reason)) {
+            DrawSecondCaption(line, colour);
         }
         return;
     }
