@@ -19,6 +19,7 @@
 #include "ui/message_lines.h"
 #include "ui/text_batch.h"
 #include "vehicle/car_object.h"
+#include "world/world.h"
 
 namespace {
 
@@ -263,6 +264,38 @@ TEST_F(HudTest, LampsBelowTheStateAreLitAndStateFourLightsOnlyTheGreen)
     ASSERT_EQ(TextBatches[0].rectCount, 15);
     EXPECT_EQ(TextBatches[0].rects[0].colour, 0xff000000u);
     EXPECT_EQ(TextBatches[0].rects[1].colour, PackRgb(60, 0, 0));
+}
+
+TEST_F(HudTest, LampLevelsFollowTheTracksStartLightState)
+{
+    World *savedWorld = CurrentWorld;
+    World *world = WorldCreate();
+    CurrentWorld = world;
+    // state, then the lit flags of lamps 0..3
+    const int cases[][5] = {
+        {0, 0, 0, 0, 0}, {1, 1, 0, 0, 0}, {2, 1, 1, 0, 0}, {3, 1, 1, 1, 0}, {4, 0, 0, 0, 1},
+    };
+    for (const auto &c : cases) {
+        world->startLightState = c[0];
+        Draw();
+        const std::vector<Drawn> lamps = OfKind(4);
+        ASSERT_EQ(lamps.size(), 12u);
+        for (int i = 0; i < 4; ++i) {
+            const int level = c[1 + i] ? 255 : 60;
+            const uint32_t expected = i == 3 ? PackRgb(0, level, 0) : PackRgb(level, 0, 0);
+            EXPECT_EQ(lamps[i].colour, expected) << "state " << c[0] << " lamp " << i;
+            EXPECT_EQ(lamps[8 + i].colour, expected) << "third panel";
+        }
+    }
+    // With one lamp record bound only one lamp row is drawn in each panel.
+    uint32_t word = 0;
+    world->startLamps[0].boundColours[0] = &word;
+    Draw();
+    EXPECT_EQ(OfKind(4).size(), 3u);
+    EXPECT_FLOAT_EQ(OfKind(5)[0].size, (0.045f + 0.015f) * 0.75f);
+    world->startLamps[0].boundColours[0] = nullptr;
+    WorldDestroy(world);
+    CurrentWorld = savedWorld;
 }
 
 TEST_F(HudTest, StartLightsTwoWithResultsMoveBelowTheTimingLines)
