@@ -132,13 +132,17 @@ void HudDrawCaption(const char *text, uint32_t colour);
 void HudDrawSmall(const char *text, uint32_t colour);
 // The car's race-progress states the captions read, kept by race progress:
 // the wrong-way warning (consequence 0 none, 1 kick, 2 ban, 3 spectate),
-// retirement, the penalty's reason (0 none, 1..6) and the blue flag. Empty
-// entries answer 0.
+// retirement, the penalty's reason (0 none, 1..6), the blue flag, the yellow
+// flag (the car above its yellow-flag speed with a stopped or slow car 1 to
+// 30 path nodes ahead) and a remotely simulated car's pit stop. Empty entries
+// answer 0.
 struct HudCarLinkServices {
     int (*wrongWay)(const CarObject *car, int *consequence);
     int (*retired)(const CarObject *car);
     int (*penaltyReason)(const CarObject *car);
     int (*blueFlag)(const CarObject *car);
+    int (*yellowFlag)(const CarObject *car);
+    int (*remotePitStop)(const CarObject *car);
 };
 extern HudCarLinkServices HudCarLinks;
 float HudMeasure(const char *text, float size, int codePage);

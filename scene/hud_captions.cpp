@@ -285,6 +285,9 @@ void DrawHudCaption(CarObject *car)
         return;
     }
     if (FlagsOn()) {
+        if (HudCarLinks.yellowFlag != nullptr && HudCarLinks.yellowFlag(car) != 0) {
+            YellowFlagHold = 100;
+        }
         if (YellowFlagHold > 0) {
             HudDrawCaption(Tx(Text_3g_yellcaps), HudColourYellow);
             return;
@@ -296,6 +299,10 @@ void DrawHudCaption(CarObject *car)
             HudDrawCaption(Tx(Text_3g_bluecaps), HudColourBlue);
             return;
         }
+    }
+    if (HudCarLinks.remotePitStop != nullptr && HudCarLinks.remotePitStop(car) != 0) {
+        HudDrawCaption(Tx(Text_3g_pit_stop), colour);
+        return;
     }
     if (car->statusText[0] != 0) {
         char status[sizeof(car->statusText) + 1] = {};

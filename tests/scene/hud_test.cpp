@@ -466,8 +466,13 @@ TEST_F(HudTest, HudCaptionsOfTheViewedCar)
     SetHudTitle("");
     Lesson = 0;
 
-    // The yellow flag holds 100 ticks.
-    YellowFlagHold = 100;
+    // The yellow flag holds 100 ticks after the car last saw a stopped or
+    // slow car ahead.
+    HudCarLinks.yellowFlag = [](const CarObject *) { return 1; };
+    Items.clear();
+    DrawHudCaption(car.get());
+    HudCarLinks.yellowFlag = nullptr;
+    EXPECT_EQ(YellowFlagHold, 100);
     for (int i = 0; i < 99; ++i) {
         CountHudHolds();
     }
