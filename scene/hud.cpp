@@ -253,23 +253,6 @@ float DrawStartLights(RaceObject *race, float timingY, float top)
     return y + height;
 }
 
-int DashboardWanted(const GameSession *session, int custom)
-{
-    if (session != nullptr && IsFreeOrFixedView(*session)) {
-        return ClocksExternal != 0;
-    }
-    switch (ViewMode) {
-    case 0:
-        return 1;
-    case 3:
-        return (ClocksInternal & 2) != 0;
-    case 4:
-        return (custom & 2) != 0;
-    default:
-        return 0;
-    }
-}
-
 void DrawTopLeftLine(float top)
 {
     HudDrawnThisPass = 1;
@@ -344,6 +327,49 @@ void DrawTopLeftLine(float top)
 
 }  // namespace
 
+int HudDashboardWanted(uint32_t viewMode, int freeOrFixed, int customFlags)
+{
+    if (freeOrFixed) {
+        return ClocksExternal != 0;
+    }
+    switch (viewMode) {
+    case 0:
+        return 1;
+    case 3:
+        return (ClocksInternal & 2) != 0;
+    case 4:
+        return (customFlags & 2) != 0;
+    default:
+        return 0;
+    }
+}
+
+int HudResultsBoardShows(int hasResults, int viewed, int isDriven, int raceOver, int32_t stoppedTicks,
+                         int32_t timingAge)
+{
+    if (!hasResults || ShowResults == 0) {
+        return 0;
+    }
+    return ShowResults == 2 || !viewed || !isDriven || raceOver || stoppedTicks >= 600 ||
+           (timingAge >= 0 && timingAge < 600);
+}
+
+int HudMapMode(int boardShows)
+{
+    return ShowMap == 2 && boardShows ? 0 : ShowMap;
+}
+
+int HudInfoPanel(int replayPlayback)
+{
+    if (InfoDisplay < 1 || InfoDisplay > 4) {
+        return 0;
+    }
+    if (InfoDisplay >= 3 && replayPlayback) {
+        return 0;
+    }
+    return InfoDisplay;
+}
+
 void DrawHud(CarObject *viewedCar, CarObject *drivenCar, [[maybe_unused]] uint32_t sessionMode, MenuPage *owner,
              void (*replayBar)())
 {
@@ -413,15 +439,28 @@ void DrawHud(CarObject *viewedCar, CarObject *drivenCar, [[maybe_unused]] uint32
     // 7, 8: small map and on-screen dashboard.
     GameSession *session = GameSessionPtr;
     int dashboard = 0;
-    const int mapResults = race != nullptr && race->resultCount != 0 && ShowResults != 0;
+    int boardShows = 0;
+    if (race != nullptr) {
+        int32_t stoppedTicks = -1;
+        int32_t timingAge = -1;
+        if (viewedCar != nullptr && viewedCar->stopped != 0) {
+            stoppedTicks = static_cast<int32_t>(race->tick - viewedCar->lastStopTick);
+        }
+        if (viewedCar != nullptr && viewedCar->lastTime != 0) {
+            timingAge = static_cast<int32_t>(race->tick - (viewedCar->raceStartTick + viewedCar->sinceStart));
+        }
+        boardShows = HudResultsBoardShows(race->resultCount != 0, viewedCar != nullptr, viewedCar == drivenCar,
+                                          viewedCar != nullptr && viewedCar->finished != 0, stoppedTicks,
+                                          timingAge);
+    }
     if (viewedCar != nullptr && HudShown > 0 && (tab == 0 || tab == 4 || tab == 5)) {
-        const int mode = ShowMap == 2 && mapResults ? 0 : ShowMap;
+        const int mode = HudMapMode(boardShows);
         const int lightsRight = StartLights == 2 && lesson == 0 && race != nullptr && race->resultCount != 0;
         if (mode != 0 && (mode == 2) != lightsRight && HudSpecialPanel == 0) {
             DrawSmallMap(viewedCar, mode, mode == 1 ? -1.0f : 0.56f, mode == 1 ? top : timingY, 0.22f, 0);
         }
         const int custom = ViewMode == 4 && session != nullptr ? static_cast<int>(session->customViewSet) : 0;
-        if (DashboardWanted(session, custom)) {
+        if (HudDashboardWanted(ViewMode, session != nullptr && IsFreeOrFixedView(*session), custom)) {
             dashboard = DrawHudDashboard(viewedCar, bottom);
         }
     }
@@ -431,9 +470,7 @@ void DrawHud(CarObject *viewedCar, CarObject *drivenCar, [[maybe_unused]] uint32
     // 10: results board or running-order list.
     HudRightLimit = 1.0f;
     if (HudSpecialPanel == 0 && HudShown > 0 && (tab == 0 || tab == 5) && race != nullptr) {
-        if (race->resultCount != 0 && ShowResults != 0 &&
-            (ShowResults == 2 || viewedCar == nullptr || viewedCar != drivenCar || viewedCar->finished != 0 ||
-             race->tick - viewedCar->lastStopTick >= 600 || race->tick - viewedCar->resultTick < 600)) {
+        if (boardShows) {
             DrawResultsBoard();
         } else if (viewedCar != nullptr && InfoDisplay == 0 && (ScreenFlags & 0x1000) != 0 &&
                    race->orderCount >= 2) {
@@ -458,14 +495,21 @@ void DrawHud(CarObject *viewedCar, CarObject *drivenCar, [[maybe_unused]] uint32
     // 13: information panels or the replay bar.
     if (InfoDisplay >= 1 && InfoDisplay <= 4 && HudShown > 0 && HudSpecialPanel == 0 && viewedCar != nullptr &&
         !childOpen && replayBar == nullptr) {
-        if (InfoDisplay == 1) {
+        switch (HudInfoPanel(ReplayPlayback())) {
+        case 1:
             DrawWheelInfoValues(viewedCar);
-        } else if (InfoDisplay == 2) {
+            break;
+        case 2:
             DrawWheelInfoBlocks(viewedCar);
-        } else if (InfoDisplay == 3 && !ReplayPlayback()) {
+            break;
+        case 3:
             DrawLiveSettingsPanel();
-        } else if (InfoDisplay == 4 && !ReplayPlayback()) {
+            break;
+        case 4:
             DrawPitInstructionsPanel();
+            break;
+        default:
+            break;
         }
     } else if (replayBar != nullptr) {
         replayBar();

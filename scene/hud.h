@@ -109,6 +109,16 @@ void DrawFrameRateReadout(CarObject *car);
 // The whole HUD; replayBar is the replay-bar callback or null.
 void DrawHud(CarObject *viewedCar, CarObject *drivenCar, uint32_t sessionMode, MenuPage *owner,
              void (*replayBar)());
+// The HUD's gating rules. The on-screen dashboard in a view mode (custom:
+// the custom view's flags); whether the results board shows rather than the
+// running-order list (stoppedTicks and timingAge -1 when the car is not
+// stopped or has no timing event); the small map's mode; the information
+// panel drawn (0 none).
+int HudDashboardWanted(uint32_t viewMode, int freeOrFixed, int customFlags);
+int HudResultsBoardShows(int hasResults, int viewed, int isDriven, int raceOver, int32_t stoppedTicks,
+                         int32_t timingAge);
+int HudMapMode(int boardShows);
+int HudInfoPanel(int replayPlayback);
 // One session tick of the caption hold counters.
 void CountHudHolds();
 

@@ -633,3 +633,78 @@ TEST_F(HudTest, HotLapCheckLine)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HudGating, OnScreenDashboardByViewMode)
+{
+    const int savedInternal = ClocksInternal;
+    const int savedExternal = ClocksExternal;
+    struct Case {
+        uint32_t view;
+        int freeOrFixed, internal, external, custom, wanted;
+    };
+    const Case cases[] = {
+        {0, 0, 0, 0, 0, 1}, {3, 0, 0, 0, 0, 0}, {3, 0, 2, 0, 0, 1}, {3, 0, 1, 0, 0, 0},
+        {4, 0, 0, 0, 2, 1}, {4, 0, 2, 0, 1, 0}, {1, 1, 0, 1, 0, 1}, {2, 1, 2, 0, 0, 0},
+        {1, 0, 2, 1, 0, 0},
+    };
+    for (const Case &c : cases) {
+        ClocksInternal = c.internal;
+        ClocksExternal = c.external;
+        EXPECT_EQ(HudDashboardWanted(c.view, c.freeOrFixed, c.custom), c.wanted)
+            << c.view << " " << c.freeOrFixed << " " << c.internal << " " << c.external << " " << c.custom;
+    }
+    ClocksInternal = savedInternal;
+    ClocksExternal = savedExternal;
+}
+
+TEST(HudGating, ResultsBoardOrRunningOrderAndTheMap)
+{
+    const int savedResults = ShowResults;
+    const int savedMap = ShowMap;
+    struct Case {
+        int mode, hasResults, viewed, driven, over;
+        int32_t stopped, timing;
+        int board;
+    };
+    const Case cases[] = {
+        {1, 0, 1, 1, 0, -1, -1, 0},   // no results
+        {0, 1, 0, 0, 0, -1, -1, 0},   // board off
+        {2, 1, 1, 1, 0, -1, -1, 1},   // always
+        {1, 1, 0, 1, 0, -1, -1, 1},   // no viewed car
+        {1, 1, 1, 0, 0, -1, -1, 1},   // viewing another car
+        {1, 1, 1, 1, 1, -1, -1, 1},   // race over
+        {1, 1, 1, 1, 0, 599, -1, 0},
+        {1, 1, 1, 1, 0, 600, -1, 1},  // stopped 600 ticks ago
+        {1, 1, 1, 1, 0, -1, 599, 1},  // a fresh timing event
+        {1, 1, 1, 1, 0, -1, 600, 0},
+    };
+    for (const Case &c : cases) {
+        ShowResults = c.mode;
+        const int board = HudResultsBoardShows(c.hasResults, c.viewed, c.driven, c.over, c.stopped, c.timing);
+        EXPECT_EQ(board, c.board) << c.mode << c.hasResults << c.viewed << c.driven << c.over << " " << c.stopped
+                                  << " " << c.timing;
+        // "Show Map " 2 gives way to the board; 1 stays.
+        ShowMap = 2;
+        EXPECT_EQ(HudMapMode(board), board ? 0 : 2);
+        ShowMap = 1;
+        EXPECT_EQ(HudMapMode(board), 1);
+    }
+    ShowResults = savedResults;
+    ShowMap = savedMap;
+}
+
+TEST(HudGating, InformationPanelsNeverDuringReplayPlaybackForThreeAndFour)
+{
+    const int saved = InfoDisplay;
+    const int expected[6][2] = {{0, 0}, {1, 1}, {2, 2}, {3, 0}, {4, 0}, {0, 0}};
+    for (int n = 0; n <= 5; ++n) {
+        InfoDisplay = n;
+        EXPECT_EQ(HudInfoPanel(0), n <= 4 ? n : 0) << n;
+        EXPECT_EQ(HudInfoPanel(1), expected[n][1]) << n;
+    }
+    InfoDisplay = saved;
+}
+
+}  // namespace
