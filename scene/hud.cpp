@@ -93,6 +93,12 @@ void HudDrawCaption(const char *text, uint32_t colour)
     DrawCentredCaption(text, colour);
 }
 
+void HudDrawCaptionLatin(const char *text, uint32_t colour)
+{
+    Sink(2, text, 0.0f, -0.61f, 0.06f, colour, 0);
+    DrawCentredCaptionLatin(text, colour);
+}
+
 void HudDrawSmall(const char *text, uint32_t colour)
 {
     Sink(3, text, 0.0f, -0.43f, 0.03f, colour, TranslationCodePage);

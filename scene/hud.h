@@ -140,6 +140,7 @@ void HudDrawShadowed(const char *text, float x, float y, float size, uint32_t co
 void HudDrawRight(const char *text, float right, float y, float size, uint32_t colour, int codePage);
 void HudDrawCaption(const char *text, uint32_t colour);
 void HudDrawSmall(const char *text, uint32_t colour);
+void HudDrawCaptionLatin(const char *text, uint32_t colour);
 // The car's race-progress states the captions read, kept by race progress:
 // the wrong-way warning (consequence 0 none, 1 kick, 2 ban, 3 spectate),
 // retirement, the penalty's reason (0 none, 1..6), the blue flag, the yellow
@@ -153,6 +154,10 @@ struct HudCarLinkServices {
     int (*blueFlag)(const CarObject *car);
     int (*yellowFlag)(const CarObject *car);
     int (*remotePitStop)(const CarObject *car);
+    // In the pit lane, not stopped, with a path, pointing more than 45
+    // degrees off the path's direction: 1, with the cross term of the view
+    // and the path direction.
+    int (*pitLaneHint)(const CarObject *car, float *cross);
 };
 extern HudCarLinkServices HudCarLinks;
 float HudMeasure(const char *text, float size, int codePage);

@@ -333,6 +333,24 @@ void DrawHudCaption(CarObject *car)
     }
     const uint32_t loadedDelay = race->hotLapMode != 0 ? 300u : 500u;
     if (race->tick >= loadedDelay || HudLesson() != 0) {
+        float cross = 0.0f;
+        const GameSession *session = GameSessionPtr;
+        const int freeOrFixed = session != nullptr && IsFreeOrFixedView(*session);
+        if (!freeOrFixed && HudCarLinks.pitLaneHint != nullptr && HudCarLinks.pitLaneHint(car, &cross) != 0) {
+            // The track's side sign is +1 on every site.
+            const char hint[2] = {static_cast<char>(cross > 0.7071f ? 0x8B : 0x9B), 0};
+            if (cross > 0.7071f || cross < -0.7071f) {
+                HudDrawCaptionLatin(hint, colour);
+            }
+            const int limit = CurrentWorld != nullptr ? CurrentWorld->GetLowestSpeedLimit() : 255;
+            if (limit > 0 && limit < 255) {
+                const int mph = SpeedUnitKmh == 0;
+                const int shown = mph ? static_cast<int>(std::lround(limit * 0.6213889)) : limit;
+                std::snprintf(text, sizeof(text), "%d %s", shown, mph ? Tx(Text_3a_smallmph) : Tx(Text_3a_smallkmh));
+                DrawSecondCaption(text, colour);
+            }
+            return;
+        }
         if (race->hotLapMode != 0 && HudLesson() == 0) {
             const int state = CurrentWorld != nullptr ? CurrentWorld->startLightState : 4;
             const uint32_t countdown = static_cast<uint32_t>(race->countdownSeconds) * 100u;

@@ -20,6 +20,8 @@
 #include "ui/text_batch.h"
 #include "vehicle/car_object.h"
 #include "world/world.h"
+#include "world/zone_object.h"
+#include "core/player_file.h"
 
 namespace {
 
@@ -533,6 +535,65 @@ TEST_F(HudTest, HudCaptionsOfTheViewedCar)
     Items.clear();
     DrawHudCaption(car.get());
     EXPECT_EQ(Caption()->text, "WARNING : WRONG WAY");
+}
+
+TEST_F(HudTest, PitLaneHintPicksItsArrowAndShowsTheLowestLimit)
+{
+    race->tick = 5000;
+    World *savedWorld = CurrentWorld;
+    World *world = WorldCreate();
+    CurrentWorld = world;
+    ZoneObject slow(0, 0);
+    ZoneObject fast(0, 0);
+    slow.speedLimit = 60;
+    fast.speedLimit = 80;
+    world->speedZones[0] = &fast;
+    world->speedZones[1] = &slow;
+    world->speedZoneCount = 2;
+    const uint32_t savedUnit = SpeedUnitKmh;
+    static float cross = 0.0f;
+    HudCarLinks.pitLaneHint = [](const CarObject *, float *c) {
+        *c = cross;
+        return 1;
+    };
+    struct Case {
+        float cross;
+        uint32_t kmh;
+        const char *arrow;   // null: none
+        const char *limit;
+    };
+    const Case cases[] = {
+        {0.8f, 1, "\x8b", "60 km/h"},
+        {-0.8f, 1, "\x9b", "60 km/h"},
+        {0.7f, 1, nullptr, "60 km/h"},
+        {0.8f, 0, "\x8b", "37 mph"},   // 60 x 0.6213889 = 37.28
+    };
+    for (const Case &c : cases) {
+        cross = c.cross;
+        SpeedUnitKmh = c.kmh;
+        Items.clear();
+        DrawHudCaption(car.get());
+        SCOPED_TRACE(c.limit);
+        if (c.arrow == nullptr) {
+            EXPECT_EQ(Caption(), nullptr);
+        } else {
+            ASSERT_NE(Caption(), nullptr);
+            EXPECT_EQ(Caption()->text, c.arrow);
+            EXPECT_EQ(Caption()->codePage, 0);
+        }
+        ASSERT_EQ(OfKind(3).size(), 1u);
+        EXPECT_EQ(OfKind(3)[0].text, c.limit);
+    }
+    // Without a limit only the arrow shows.
+    world->speedZoneCount = 0;
+    cross = 0.8f;
+    Items.clear();
+    DrawHudCaption(car.get());
+    EXPECT_TRUE(OfKind(3).empty());
+    SpeedUnitKmh = savedUnit;
+    world->speedZones[0] = world->speedZones[1] = nullptr;
+    WorldDestroy(world);
+    CurrentWorld = savedWorld;
 }
 
 TEST_F(HudTest, ReadyCountdownAndGoInSingleCarMode)
