@@ -596,6 +596,49 @@ TEST_F(HudTest, PitLaneHintPicksItsArrowAndShowsTheLowestLimit)
     CurrentWorld = savedWorld;
 }
 
+TEST_F(HudTest, EarlyInTheSessionTheCaptionDescribesTheRace)
+{
+    const int savedOnline = OnlineFlag;
+    OnlineFlag = 0;
+    struct Case {
+        int kind;
+        uint8_t length;
+        uint8_t minutes;
+        uint8_t hotLap;
+        uint8_t ai;
+        const char *caption;
+    };
+    const Case cases[] = {
+        {1, 3, 0, 0, 2, " : 3 laps (OK)"},
+        {1, 1, 0, 0, 0, " : 1 lap (NEWBIE)"},
+        {1, 0, 0, 0, 4, " : practice (PRO)"},
+        {1, 192, 0, 0, 1, " : 2 hours (LEARNER)"},
+        {1, 191, 0, 0, 9, " : 1 hour"},   // a skill level out of range names none
+        {2, 3, 12, 0, 0, " : 12 mins qualifying (NEWBIE)"},
+        {2, 3, 1, 0, 0, " : 1 min qualifying (NEWBIE)"},
+        {1, 3, 0, 1, 0, " : hot lapping"},
+    };
+    for (const Case &c : cases) {
+        RaceKind = c.kind;
+        race->raceLength = c.length;
+        race->qualifyMinutes = c.minutes;
+        race->hotLapMode = c.hotLap;
+        race->aiLevel = c.ai;
+        race->tick = 100;   // before the first 3 s
+        Items.clear();
+        DrawHudCaption(car.get());
+        ASSERT_NE(Caption(), nullptr) << c.caption;
+        EXPECT_EQ(Caption()->text, c.caption);
+    }
+    // Past 5 s the description gives way.
+    race->hotLapMode = 0;
+    race->tick = 500;
+    Items.clear();
+    DrawHudCaption(car.get());
+    EXPECT_EQ(Caption(), nullptr);
+    OnlineFlag = savedOnline;
+}
+
 TEST_F(HudTest, ReadyCountdownAndGoInSingleCarMode)
 {
     race->hotLapMode = 1;
