@@ -125,7 +125,8 @@ void CountHudHolds();
 // Captions (scene/hud_captions.cpp). Returns 1 when a caption was drawn or
 // captions are suppressed.
 int DrawSystemCaption(uint32_t colour);
-void DrawVoteCaption();
+// 1 when a vote counts down (kinds 1..4) and its caption was drawn.
+int DrawVoteCaption();
 void DrawHudCaption(CarObject *car);
 void DrawSecondCaption(const char *text, uint32_t colour);
 // Timing lines (scene/hud_timing.cpp): the y below the rows.

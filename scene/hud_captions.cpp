@@ -178,7 +178,7 @@ void DrawSecondCaption(const char *text, uint32_t colour)
     HudDrawSmall(text, colour);
 }
 
-void DrawVoteCaption()
+int DrawVoteCaption()
 {
     int32_t ticks = 0;
     int restarts = 0;
@@ -194,11 +194,12 @@ void DrawVoteCaption()
     } else if (kind == 4) {
         subject = Tx(Text_3a_race_hdr);
     } else {
-        return;
+        return 0;   // no vote, or a kind this program does not know
     }
     char text[96];
     std::snprintf(text, sizeof(text), "%s %s : %d", subject, verb, ticks / 100 + 1);
     HudDrawCaption(text, PackRgb(RoadGearLedColour.red, RoadGearLedColour.green, RoadGearLedColour.blue));
+    return 1;
 }
 
 int DrawSystemCaption(uint32_t colour)
@@ -213,10 +214,7 @@ int DrawSystemCaption(uint32_t colour)
         HudDrawCaption("exiting...", colour);
         return 1;
     }
-    int32_t ticks = 0;
-    int restarts = 0;
-    if (HudLinks.voteKind != nullptr && HudLinks.voteKind(&ticks, &restarts) != 0) {
-        DrawVoteCaption();
+    if (DrawVoteCaption() != 0) {
         return 1;
     }
     if (HudPendingAction != 0) {

@@ -450,6 +450,44 @@ TEST_F(HudTest, SystemCaptionPriority)
     Paused = 0;
 }
 
+TEST_F(HudTest, VoteCaptionNamesTheSessionAndItsSecondsLeft)
+{
+    struct Case {
+        int kind, restarts;
+        int32_t ticks;
+        const char *text;   // null: no vote caption, the next rule holds
+    };
+    static Case current{};
+    const Case cases[] = {
+        {1, 0, 0, "Race RESTARTS : 1"},
+        {2, 0, 250, "Race STARTS : 3"},
+        {2, 1, 99, "Race RESTARTS : 1"},
+        {3, 0, 1000, "Qualifying STARTS : 11"},
+        {4, 0, 100, "Race ENDS : 2"},
+        {0, 0, 100, nullptr},
+        {77, 0, 100, nullptr},   // a kind from another program this one does not know
+    };
+    HudLinks.voteKind = [](int32_t *ticks, int *restarts) {
+        *ticks = current.ticks;
+        *restarts = current.restarts;
+        return current.kind;
+    };
+    for (const Case &c : cases) {
+        current = c;
+        Items.clear();
+        const int drawn = DrawSystemCaption(0xffffffffu);
+        SCOPED_TRACE(c.kind);
+        if (c.text == nullptr) {
+            EXPECT_EQ(drawn, 0);
+            EXPECT_EQ(Caption(), nullptr);
+        } else {
+            EXPECT_EQ(drawn, 1);
+            ASSERT_NE(Caption(), nullptr);
+            EXPECT_EQ(Caption()->text, c.text);
+        }
+    }
+}
+
 TEST_F(HudTest, HudCaptionsOfTheViewedCar)
 {
     race->tick = 5000;   // past the race description
