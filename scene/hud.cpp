@@ -259,13 +259,13 @@ float DrawStartLights(RaceObject *race, float timingY, float top)
     return y + height;
 }
 
-void DrawTopLeftLine(float top)
+void DrawTopLeftLine()
 {
     HudDrawnThisPass = 1;
     const uint32_t brightness = HudBandsOn ? 160 : 255;
     const uint32_t white = PackRgb(static_cast<int>(brightness), static_cast<int>(brightness),
                                    static_cast<int>(brightness));
-    const float y = HudBandsOn ? top + 0.01f : -0.99f;
+    const float y = -0.99f;
     const float size = 0.03f;
     auto place = [&](const char *text, uint32_t colour, int codePage) {
         if (ShowFps == 2) {
@@ -524,7 +524,7 @@ void DrawHud(CarObject *viewedCar, CarObject *drivenCar, [[maybe_unused]] uint32
     SetRenderStateCached(RsZFunc, CmpLessEqual);
     // 15: the top-left line.
     if ((HudShown > 0 || (EditorOptions & 0x8000) != 0) && (!HudCaptionMoved || ShowFps == 2)) {
-        DrawTopLeftLine(top);
+        DrawTopLeftLine();
     }
     // 16: undo the frame's changes.
     ShowFps = savedShowFps;

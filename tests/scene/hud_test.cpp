@@ -395,7 +395,22 @@ TEST_F(HudTest, TopLeftLineFollowsShowFpsAndTheClockSwap)
         // The frame rate "50.0" raised into the digit glyphs.
         const std::string rate = {char('5' + 0x70), char('0' + 0x70), char('.' + 0x70), char('0' + 0x70)};
         EXPECT_EQ(line->text == rate, !c.clock);
+        EXPECT_EQ(line->colour, PackRgb(255, 255, 255));
     }
+    // With screen bands the line is dimmed, and stays at the top.
+    ShowFps = 1;
+    EditorOptions = 0;
+    CtrlHeld = ShiftHeld = 0;
+    HudBandsOn = 1;
+    Draw();
+    bool found = false;
+    for (const Drawn &d : Items) {
+        if (d.codePage == 10 && d.kind == 1 && d.y == -0.99f) {
+            EXPECT_EQ(d.colour, PackRgb(160, 160, 160));
+            found = true;
+        }
+    }
+    EXPECT_TRUE(found);
 }
 
 TEST_F(HudTest, SystemCaptionPriority)
