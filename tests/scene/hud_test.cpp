@@ -338,6 +338,12 @@ TEST_F(HudTest, MessagesGoToTheHudLineOnlyInAPassWhereItWasDrawn)
     const std::string longText(300, 'x');
     ShowHudMessage(longText.c_str(), &green);
     EXPECT_EQ(std::strlen(HudMessage.text), static_cast<size_t>(HudMessageSize - 1));
+    QueueHudMessage(longText.c_str());
+    EXPECT_EQ(std::strlen(HudQueuedMessage.text), static_cast<size_t>(HudMessageSize - 1));
+    SetHudTitle(longText.c_str());
+    EXPECT_EQ(std::strlen(HudTitle), static_cast<size_t>(HudTitleSize - 1));
+    SetHudTitle(nullptr);
+    EXPECT_EQ(HudTitle[0], 0);
 }
 
 TEST_F(HudTest, AQueuedMessageReplacesAnEndingOneInRedForEightSeconds)
