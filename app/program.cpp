@@ -78,7 +78,7 @@ void PrintRenderMessage(const char *text, int colour)
 
 void ShowRenderHudNote(const char *text)
 {
-    ShowHudMessage(text, &MessageColours[ColourLightGrey]);
+    ShowHudMessageShort(text, &MessageColours[ColourLightGrey]);
 }
 
 uint32_t ViewGroundColour()

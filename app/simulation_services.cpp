@@ -3,6 +3,7 @@
 #include "app/car_sound_services.h"
 #include "app/music_services.h"
 #include "app/race_object_services.h"
+#include "app/hud_services.h"
 #include "app/session_services.h"
 
 #include "audio/car_engine_sound.h"
@@ -208,6 +209,7 @@ void RegisterSimulationServices()
     RegisterCarEngineSound();
     RegisterRaceObjectServices();
     RegisterSessionServices();
+    RegisterHudServices();
     // The cars heard in the session: the mixer's slots, view and listener.
     RegisterCarSoundServices();
     RegisterMusicServices();

@@ -240,6 +240,9 @@ void GameSession::StartRace(int replay, int join, uint32_t startTick)
         return;
     }
     World *world = LoadedWorld();
+    if (SessionLinks.initHudState != nullptr) {
+        SessionLinks.initHudState();
+    }
     // 1.
     if (SessionLinks.stopCarSoundBuffer != nullptr) {
         SessionLinks.stopCarSoundBuffer();
@@ -577,6 +580,9 @@ void EndGameSession()
 void CountSessionTick(GameSession &session)
 {
     ++session.tickCounter;
+    if (SessionLinks.countHudHolds != nullptr) {
+        SessionLinks.countHudHolds();
+    }
     RaceObject *race = RaceObjectPtr;
     if (race == nullptr) {
         return;

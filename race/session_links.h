@@ -104,6 +104,10 @@ struct SessionLinkServices {
     void (*drawSystemCaption)();
     void (*drawReplayBar)();
     void (*drawHud)(CarObject *viewedCar, CarObject *drivenCar, MenuPage *owner, int replayBar);
+    // The head-up display's state reset at a race start, and its caption
+    // hold counters counted down each session tick.
+    void (*initHudState)();
+    void (*countHudHolds)();
     // The owner's child page run over the session; 1 when one is open.
     int (*runChildPage)(MenuPage *owner);
     // The track camera's view step (view mode 2).
