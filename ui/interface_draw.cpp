@@ -61,6 +61,9 @@ Material *MaterialOfMode(int mode)
         if (texture == nullptr && !entry.tried) {
             entry.tried = 1;
             texture = GetTexture(entry.name, 0);
+            if (texture == PlaceholderTexture) {
+                texture = nullptr;
+            }
         }
     }
     Material *material = LookupMaterial(texture, 0, 0, 0, 0, nullptr);

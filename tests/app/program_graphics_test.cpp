@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <SDL.h>
 
 #include <cstdlib>
@@ -168,18 +170,39 @@ TEST_F(ProgramGraphicsTest, CtrlSSavesTheWindowsPictureOnTheOpenGlDevice)
     EXPECT_EQ(shotHeight, height);
     const size_t row = (static_cast<size_t>(shotWidth) * 3 + 3) & ~size_t{3};
     ASSERT_EQ(bytes.size(), 54 + row * static_cast<size_t>(shotHeight));
-    // The menu frame is cleared and nothing but the message lines (the
-    // warnings of the sounds the test data lacks, at most 20 lines from the
-    // top) is drawn yet: one colour below them. The file's rows run from the
-    // bottom up.
+    // The menu frame is cleared; the entry page's buttons (a column at the
+    // right from x 0.35, the exit button at the bottom left) and the message
+    // lines (the warnings of the sounds the test data lacks, at most 20 lines
+    // from the top) are all that is drawn: one colour elsewhere. The file's
+    // rows run from the bottom up.
+    auto pixel = [&](int x, int yFromTop) {
+        const size_t at = 54 + row * static_cast<size_t>(shotHeight - 1 - yFromTop) + static_cast<size_t>(x) * 3;
+        return std::array<int, 3>{bytes[at + 2], bytes[at + 1], bytes[at]};  // red, green, blue
+    };
     int other = 0;
     const int messageRows = static_cast<int>((20.0f * MessageSize + 0.05f) * 0.5f * static_cast<float>(shotHeight));
-    for (int y = 0; y < shotHeight - messageRows; ++y) {
-        for (int x = 0; x < shotWidth * 3; ++x) {
-            other += bytes[54 + row * static_cast<size_t>(y) + static_cast<size_t>(x)] != bytes[54 + x % 3] ? 1 : 0;
+    const int exitRows = shotHeight * 8 / 100 + 2;
+    const int columnLeft = shotWidth * 675 / 1000 - 2;
+    for (int y = exitRows; y < shotHeight - messageRows; ++y) {
+        for (int x = 0; x < columnLeft * 3; ++x) {
+            other += bytes[54 + row * static_cast<size_t>(y) + static_cast<size_t>(x)] != bytes[54 + exitRows * row + x % 3]
+                         ? 1
+                         : 0;
         }
     }
     EXPECT_EQ(other, 0);
+    const std::array<int, 3> background = pixel(shotWidth / 4, shotHeight / 2);
+    // The exit face reaches column 0 in "Button Red", opaque.
+    const std::array<int, 3> exitFace = pixel(0, shotHeight * 96 / 100);
+    EXPECT_NEAR(exitFace[0], 210, 8);
+    EXPECT_NEAR(exitFace[1], 98, 8);
+    EXPECT_NEAR(exitFace[2], 32, 8);
+    // The first choice: its face near the left end is a translucent grey over
+    // the background, lighter than it.
+    const std::array<int, 3> face = pixel(shotWidth * 69 / 100, static_cast<int>(shotHeight * (1.0f - 0.3125f) / 2.0f));
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_GT(face[c], background[c] + 40) << c;
+    }
     EXPECT_EQ(ConfigValue("Next Shot "), "2");
     fs::remove("deb.log");
 }
