@@ -18,6 +18,7 @@
 #include "core/card_config.h"
 #include "core/debug_log.h"
 #include "core/main_window.h"
+#include "ui/interface_items.h"
 #include "core/settings.h"
 #include "core/shell_globals.h"
 #include "platform/keys.h"
@@ -204,6 +205,80 @@ TEST_F(ProgramGraphicsTest, CtrlSSavesTheWindowsPictureOnTheOpenGlDevice)
         EXPECT_GT(face[c], background[c] + 40) << c;
     }
     EXPECT_EQ(ConfigValue("Next Shot "), "2");
+    fs::remove("deb.log");
+}
+
+}  // namespace
+
+namespace {
+
+// Holding the left button on the entry page's "exit" darkens its face by 24
+// a channel; releasing it there ends the program. Mouse messages go through
+// the window layer; the shot is the program's own.
+TEST_F(ProgramGraphicsTest, HoldingExitDarkensItsFaceAndReleasingEndsTheProgram)
+{
+    if (StartDisplay.empty()) {
+        GTEST_SKIP() << "no display";
+    }
+    std::ofstream("cfg.txt") << "Start Windowed 1\n";
+    setenv("DISPLAY", StartDisplay.c_str(), 1);
+    ProgramServices services = FakeProgramServices();
+    SetProgramServices(services);
+    static int width;
+    static int height;
+    static int pressedAt;
+    static int exitedAt;
+    width = 0;
+    height = 0;
+    pressedAt = 0;
+    exitedAt = 0;
+    OnSleep = [](int n) {
+        PlatformEvent event{};
+        event.x = ScreenWidth / 16;  // x -0.875, y 0.92: inside "exit", left of its text
+        event.y = ScreenHeight * 96 / 100;
+        // The press once the entry page's items are up.
+        if (pressedAt == 0 && InterfaceItemCount > 0) {
+            pressedAt = n;
+            width = ScreenWidth;
+            height = ScreenHeight;
+            event.kind = PlatformEventMouseMove;
+            MainWindowProc(event);
+            event.kind = PlatformEventButtonDown;
+            event.button = PlatformMouseLeft;
+            event.buttons = PlatformMouseLeft;
+            MainWindowProc(event);
+            ScreenshotRequest = 1;
+        } else if (pressedAt != 0 && n == pressedAt + 3) {
+            event.kind = PlatformEventButtonUp;
+            event.button = PlatformMouseLeft;
+            MainWindowProc(event);
+            exitedAt = ExitState != 0 ? n : 0;
+        }
+        if (n == 40) {
+            RequestQuit();  // the release did not end it
+        }
+    };
+
+    EXPECT_EQ(Run(), 0);
+    ASSERT_NE(pressedAt, 0);
+    EXPECT_EQ(exitedAt, pressedAt + 3);
+    std::ifstream shot("data/shots/kzv_00000001.bmp", std::ios::binary);
+    ASSERT_TRUE(shot.good());
+    if (const char *keep = std::getenv("KZV_KEEP_SHOT")) {
+        fs::copy_file("data/shots/kzv_00000001.bmp", keep, fs::copy_options::overwrite_existing);
+    }
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(shot)), std::istreambuf_iterator<char>());
+    ASSERT_GE(bytes.size(), 54u);
+    const int shotWidth = bytes[18] | bytes[19] << 8;
+    const int shotHeight = bytes[22] | bytes[23] << 8;
+    EXPECT_EQ(shotWidth, width);
+    EXPECT_EQ(shotHeight, height);
+    const size_t row = (static_cast<size_t>(shotWidth) * 3 + 3) & ~size_t{3};
+    const size_t at = 54 + row * static_cast<size_t>(shotHeight - 1 - shotHeight * 96 / 100) + 3 * 2;
+    // "Button Red" 210 98 32, pressed: 186 74 8.
+    EXPECT_NEAR(bytes[at + 2], 186, 8);
+    EXPECT_NEAR(bytes[at + 1], 74, 8);
+    EXPECT_NEAR(bytes[at], 8, 8);
     fs::remove("deb.log");
 }
 
