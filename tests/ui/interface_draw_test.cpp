@@ -265,3 +265,31 @@ TEST_F(InterfaceDrawTest, MessageBacksReachPastTheMeasuredText)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(InterfaceDrawTest, TheConsoleShowsTheLastEightSlotsWhileTheyFit)
+{
+    for (int i = 0; i < MessageLineLimit; ++i) {
+        PrintMessage(i == 12 ? "A" : (i == 13 ? "AA" : "AAA"), &MessageColours[ColourWhite]);
+    }
+    ASSERT_EQ(MessageLineCount, MessageLineLimit);
+    std::vector<uint32_t> pixels(30 * 40, 0x123456u);
+    ConsoleImage image{pixels.data(), 30, 40};
+    DrawMessageLinesToDC(image, 2, 30);
+    auto at = [&](int x, int y) { return pixels[static_cast<size_t>(y * 30 + x)]; };
+    // Slot 12 ("A") at y 2, slot 13 ("AA") 12 pixels lower; slot 14 would end
+    // below the limit.
+    EXPECT_NE(at(0, 2), 0x123456u);
+    EXPECT_EQ(at(9, 2), 0x123456u);
+    EXPECT_NE(at(0, 14), 0x123456u);
+    EXPECT_NE(at(9, 14), 0x123456u);
+    for (int y = 26; y < 40; ++y) {
+        for (int x = 0; x < 30; ++x) {
+            ASSERT_EQ(at(x, y), 0x123456u) << x << "," << y;
+        }
+    }
+    ClearMessageLines();
+}
+
+}  // namespace
