@@ -18,6 +18,7 @@
 #include "core/card_config.h"
 #include "core/debug_log.h"
 #include "core/main_window.h"
+#include "tools/interface_pictures.h"
 #include "ui/interface_items.h"
 #include "core/settings.h"
 #include "core/shell_globals.h"
@@ -222,6 +223,8 @@ TEST_F(ProgramGraphicsTest, HoldingExitDarkensItsFaceAndReleasingEndsTheProgram)
     }
     std::ofstream("cfg.txt") << "Start Windowed 1\n";
     setenv("DISPLAY", StartDisplay.c_str(), 1);
+    // The generated button pictures: the faces are drawn with them.
+    ASSERT_EQ(WriteInterfacePictures("."), nullptr);
     ProgramServices services = FakeProgramServices();
     SetProgramServices(services);
     static int width;

@@ -27,7 +27,9 @@ TEST(InterfacePicturesTest, ButtonsHaveRoundCornersAndAFullMiddle)
     std::filesystem::remove_all(folder);
     ASSERT_EQ(WriteInterfacePictures(folder.string().c_str()), nullptr);
     const std::filesystem::path pic = folder / "data" / "pic";
-    for (const auto &[name, side] : {std::pair<const char *, int>{"BUTT", 64}, {"SMLB", 32}}) {
+    for (const auto &picture : {std::pair<const char *, int>{"BUTT", 64}, {"SMLB", 32}}) {
+        const char *name = picture.first;
+        const int side = picture.second;
         SCOPED_TRACE(name);
         const std::vector<uint8_t> colour = ReadFile(pic / (std::string(name) + ".raw"));
         const std::vector<uint8_t> alpha = ReadFile(pic / (std::string(name) + "ALPHA.raw"));
