@@ -6,7 +6,12 @@
 #include "platform/keys.h"
 #include "race/game_state.h"
 #include "screens/setup_screen.h"
+#include "core/shell_globals.h"
+#include "core/translation_table.h"
+#include "ui/interface_colours.h"
+#include "ui/interface_items.h"
 #include "ui/menu_page.h"
+#include "ui/message_lines.h"
 
 MenuPage *MainMenuPage = nullptr;
 int StartRaceOnEntry = 0;
@@ -16,6 +21,37 @@ namespace {
 struct MainMenuScreenPage : MenuPage {
     int startRaceTried = 0;
 };
+
+// The idle layout: the six choices in a column at the right (passive until
+// their screens exist) and the exit button at the bottom left.
+constexpr float ChoiceLeft = 0.35f;
+constexpr float ChoiceRight = 0.9f;
+constexpr float ChoiceTop = -0.3625f;
+constexpr float ChoiceHeight = 0.1f;
+constexpr float ChoiceGap = 0.025f;
+constexpr TextId ChoiceTexts[] = {Text_3g_tr_selct, Text_3a_mpselect, Text_3a_spselect,
+                                  Text_3a_hlselect, Text_3g_repl_sel, Text_3a_opselect};
+
+void ExitPressed(MenuPage *, intptr_t, intptr_t)
+{
+    StartProgramExit(0);
+}
+
+void AddEntryItems(MenuPage *page)
+{
+    int row = 0;
+    for (TextId text : ChoiceTexts) {
+        // Computed from the row each frame, so that a press and its release
+        // meet the same rectangle.
+        const float y0 = ChoiceTop + static_cast<float>(row) * (ChoiceHeight + ChoiceGap);
+        AddItem(nullptr, ChoiceLeft, y0, ChoiceRight, y0 + ChoiceHeight, 0, Tx(text), 0, 0, ItemButton,
+                &InterfaceColours.textUnselected, nullptr);
+        ++row;
+    }
+    AddItem(page, -1.0f, 0.85f, -0.75f, 1.0f, 0, Tx(Text_3a_exit_btn), 0, 0, ItemBarButton,
+            &InterfaceColours.buttonRed, ExitPressed);
+    BackButtonShown = 1;
+}
 
 MenuPage *RunMainMenu(MenuPage *page)
 {
@@ -32,6 +68,9 @@ MenuPage *RunMainMenu(MenuPage *page)
         // The exit is taken only with no child open and no session running:
         // the children close themselves first.
         if (ExitState == 0 || page->Child || GameSessionPtr) {
+            if (!page->Child && ExitState == 0 && NoDrawFlag == 0) {
+                AddEntryItems(page);
+            }
             return page;
         }
         ClosePage(page);
@@ -41,17 +80,23 @@ MenuPage *RunMainMenu(MenuPage *page)
     return nullptr;
 }
 
-// Esc leaves the program.
-void MainMenuKey(MenuPage *, int code)
+// Esc leaves the program; the keys that close other pages do nothing here,
+// the rest are the pages' shared keys.
+void MainMenuKey(MenuPage *page, int code)
 {
     if (code == VkEscape) {
         StartProgramExit(0);
+        return;
     }
+    if (code == 13 || code == 81 || code == 88) {
+        return;
+    }
+    DefaultPageKey(page, code);
 }
 
-int MainMenuInput(MenuPage *, MouseEvent *)
+int MainMenuInput(MenuPage *page, MouseEvent *event)
 {
-    return 0;
+    return DefaultPageInput(page, event);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 
 #include "core/safe_write.h"
@@ -9,6 +10,11 @@
 #include "platform/file_system.h"
 
 InterfaceColourSet InterfaceColours{};
+uint32_t ButtonAlpha = 0;
+uint32_t BigAlpha = 0;
+uint32_t SmallMapLightPacked = 0;
+uint32_t SmallMapDarkPacked = 0;
+uint32_t CarMarkerColours[CarMarkerColourCount] = {};
 
 namespace {
 
@@ -132,15 +138,47 @@ void WriteOpacity(FILE *file, float value)
 
 }  // namespace
 
+uint32_t PackOpaqueColour(const Colour &colour)
+{
+    return 0xff000000u | static_cast<uint32_t>(colour.red) << 16 | static_cast<uint32_t>(colour.green) << 8 |
+           colour.blue;
+}
+
+namespace {
+
+// An opacity 0..1 as the alpha byte of a packed colour.
+uint32_t AlphaOf(float opacity)
+{
+    const float clamped = opacity > 0.0f ? (opacity < 1.0f ? opacity : 1.0f) : 0.0f;
+    return static_cast<uint32_t>(std::lround(clamped * 255.0f)) << 24;
+}
+
+}  // namespace
+
+void ApplyInterfaceColours()
+{
+    const InterfaceColourSet &set = InterfaceColours;
+    ButtonAlpha = AlphaOf(set.buttonOpacity);
+    BigAlpha = AlphaOf(set.bigOpacity);
+    SmallMapLightPacked = PackOpaqueColour(set.smallMapLight);
+    SmallMapDarkPacked = PackOpaqueColour(set.smallMapDark);
+    const InterfaceColour *cars[CarMarkerColourCount] = {&set.carLapAhead, &set.carAhead, &set.aiAhead,
+                                                         &set.ownCar,      &set.aiBehind, &set.carBehind,
+                                                         &set.carLapBehind};
+    for (int i = 0; i < CarMarkerColourCount; ++i) {
+        CarMarkerColours[i] = PackOpaqueColour(*cars[i]);
+    }
+}
+
 void LoadInterfaceColours()
 {
     InterfaceColours = DefaultInterfaceColours;
     FILE *file = PlatformOpenFile(InterfaceConfigPath, "r");
-    if (!file) {
-        return;
+    if (file) {
+        ReadTextSettings(file, KeyTexts.data(), SettingCount, ReadInterfaceKey, nullptr);
+        std::fclose(file);
     }
-    ReadTextSettings(file, KeyTexts.data(), SettingCount, ReadInterfaceKey, nullptr);
-    std::fclose(file);
+    ApplyInterfaceColours();
 }
 
 int SaveInterfaceColours()

@@ -37,6 +37,23 @@ struct InterfaceColourSet {
 
 extern InterfaceColourSet InterfaceColours;
 
+// Values derived from the set by ApplyInterfaceColours: the opacities as
+// alpha bytes in the top 8 bits of a packed colour, and the small map's and
+// the car markers' colours packed as 0xFFRRGGBB.
+extern uint32_t ButtonAlpha;
+extern uint32_t BigAlpha;
+extern uint32_t SmallMapLightPacked;
+extern uint32_t SmallMapDarkPacked;
+constexpr int CarMarkerColourCount = 7;
+// Lap ahead, ahead, AI ahead, own car, AI behind, behind, lap behind.
+extern uint32_t CarMarkerColours[CarMarkerColourCount];
+
+// 0xFFRRGGBB of a colour record.
+uint32_t PackOpaqueColour(const Colour &colour);
+// Recomputes every derived value from the set; run after a load and after
+// every change of a colour or an opacity.
+void ApplyInterfaceColours();
+
 // Sets every colour and opacity to its default, then reads interface_cfg.txt
 // over them when it can be opened. Keys may come in any order and anywhere
 // in the file; unknown text is skipped and a missing key keeps its default.

@@ -1,6 +1,10 @@
 #include "ui/menu_page.h"
 
 #include "core/main_window.h"
+#include "core/shell_globals.h"
+#include "ui/interface_items.h"
+#include "ui/message_lines.h"
+#include "ui/ui_services.h"
 
 void InitMenuPage(MenuPage *page, MenuPage *parent, PageRunCallback run, PageKeyCallback key, PageInputCallback input,
                   const char *background, int keysOnPress)
@@ -11,7 +15,12 @@ void InitMenuPage(MenuPage *page, MenuPage *parent, PageRunCallback run, PageKey
     page->Parent = parent;
     page->Child = nullptr;
     page->Active = 1;
-    page->KeysOnPress = keysOnPress ? 1 : 0;
+    page->KeysOnPress = keysOnPress && GraphicsEnabled ? 1 : 0;
+    // A key-down creating a character page: that key's character must not
+    // type into it.
+    if (RawKeyDelivering && page->KeysOnPress == 0) {
+        SkipNextChar = 1;
+    }
     page->spare[0] = 0;
     page->spare[1] = 0;
     page->Background = background;
@@ -22,6 +31,9 @@ void InitMenuPage(MenuPage *page, MenuPage *parent, PageRunCallback run, PageKey
 
 MenuPage *OpenChildPage(MenuPage *parent, MenuPage *child)
 {
+    if (UiLink.cancelReplayBarDrag != nullptr) {
+        UiLink.cancelReplayBarDrag();
+    }
     if (parent && child) {
         parent->Child = child;
     }
@@ -44,4 +56,79 @@ void ClosePage(MenuPage *page)
     }
     SetCurrentScreen(page->Parent);
     page->Active = 0;
+}
+
+void ResetChildPage(MenuPage *page)
+{
+    if (!page) {
+        return;
+    }
+    page->Child = nullptr;
+    if (GraphicsEnabled) {
+        TextEntryActive = 0;
+    }
+    SetCurrentScreen(page);
+}
+
+int PageHasChild(MenuPage *page)
+{
+    if (page && page->Child) {
+        return 1;
+    }
+    if (ExitState != 0) {
+        ClosePage(page);
+    }
+    return NoDrawFlag;
+}
+
+int DefaultPageInput(MenuPage *page, MouseEvent *event)
+{
+    return HandleItemInput(page, event);
+}
+
+void DefaultPageKey(MenuPage *page, int code)
+{
+    switch (code) {
+    case 13:
+    case 27:
+    case 81:
+    case 88:
+        ClosePage(page);
+        return;
+    case 72:
+        ShowMessageHistory = ShowMessageHistory ? 0 : 1;
+        return;
+    case 84:
+        OpenMessageEntry(page, nullptr);
+        return;
+    case 111:
+    case 191:
+        OpenMessageEntry(page, "/");
+        return;
+    default:
+        break;
+    }
+    if (code == 78 && ShiftHeld) {
+        if (UiLink.toggleSoundOnOff != nullptr) {
+            UiLink.toggleSoundOnOff();
+        }
+        return;
+    }
+    if (UiLink.forwardSessionKey != nullptr) {
+        UiLink.forwardSessionKey(code);
+    }
+}
+
+void OpenTextInput(MenuPage *owner, const char *prompt, int maxLength, TextAnswerCallback answer)
+{
+    if (UiLink.openTextInput != nullptr) {
+        UiLink.openTextInput(owner, prompt, maxLength, answer);
+    }
+}
+
+void OpenMessageEntry(MenuPage *page, const char *initial)
+{
+    if (UiLink.openMessageEntry != nullptr) {
+        UiLink.openMessageEntry(page, initial);
+    }
 }

@@ -35,6 +35,9 @@ struct MenuPage {
     PageInputCallback Input = nullptr;
 };
 
+// The answer of a text input dialog: the typed text.
+using TextAnswerCallback = void (*)(MenuPage *owner, const char *answer);
+
 // Fills the head: no child, active, the callbacks, name and key mode given.
 void InitMenuPage(MenuPage *page, MenuPage *parent, PageRunCallback run, PageKeyCallback key, PageInputCallback input,
                   const char *background, int keysOnPress);
@@ -46,3 +49,22 @@ void RunChildPage(MenuPage *page);
 // Makes the parent current and marks the page closed; the page frees itself
 // at its next run.
 void ClosePage(MenuPage *page);
+// Clears a child page's state on closing: the text entry is no longer open.
+void ResetChildPage(MenuPage *page);
+// The head of a page's run: 1 when a child is open (the page shows nothing of
+// its own); else while the program exits the page closes. Returns NoDrawFlag.
+int PageHasChild(MenuPage *page);
+// The input callback of a page whose items handle the mouse.
+int DefaultPageInput(MenuPage *page, MouseEvent *event);
+// The keys every menu page shares: Enter, Esc, 'Q' and 'X' close the page,
+// 'H' shows the history, Shift+'N' turns the sound on or off, 'T' opens the
+// message entry, '/' opens it with "/"; the rest go to the session.
+void DefaultPageKey(MenuPage *page, int code);
+
+// The text input dialog over the owner: the prompt, at most maxLength
+// characters, the answer to the callback. Opens nothing until the dialogs
+// exist.
+void OpenTextInput(MenuPage *owner, const char *prompt, int maxLength, TextAnswerCallback answer);
+// The message entry over the page, starting with the text (null: empty).
+// Opens nothing until the text entry exists.
+void OpenMessageEntry(MenuPage *page, const char *initial);

@@ -1,11 +1,21 @@
 #pragma once
 
+struct MenuPage;
+
 // What the interface framework calls of the layers above it (sound, the
 // session), handed over once at start-up by the program. A null member does
 // nothing.
 struct UiServices {
     const int *captionRaise;               // the session frame's caption-raise flag
     void (*playInterfaceSound)(int sound);
+    void (*forwardSessionKey)(int code);   // a page key no page uses goes to the session
+    void (*toggleSoundOnOff)();
+    void (*cancelReplayBarDrag)();
+    // Test seams of the dialogs still to come: when set they receive what
+    // OpenTextInput and OpenMessageEntry are asked.
+    void (*openTextInput)(MenuPage *owner, const char *prompt, int maxLength,
+                          void (*answer)(MenuPage *owner, const char *text));
+    void (*openMessageEntry)(MenuPage *page, const char *initial);
 };
 
 extern UiServices UiLink;

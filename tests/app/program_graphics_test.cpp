@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <SDL.h>
 
 #include <cstdlib>
@@ -16,6 +18,8 @@
 #include "core/card_config.h"
 #include "core/debug_log.h"
 #include "core/main_window.h"
+#include "tools/interface_pictures.h"
+#include "ui/interface_items.h"
 #include "core/settings.h"
 #include "core/shell_globals.h"
 #include "platform/keys.h"
@@ -168,19 +172,116 @@ TEST_F(ProgramGraphicsTest, CtrlSSavesTheWindowsPictureOnTheOpenGlDevice)
     EXPECT_EQ(shotHeight, height);
     const size_t row = (static_cast<size_t>(shotWidth) * 3 + 3) & ~size_t{3};
     ASSERT_EQ(bytes.size(), 54 + row * static_cast<size_t>(shotHeight));
-    // The menu frame is cleared and nothing but the message lines (the
-    // warnings of the sounds the test data lacks, at most 20 lines from the
-    // top) is drawn yet: one colour below them. The file's rows run from the
-    // bottom up.
+    // The menu frame is cleared; the entry page's buttons (a column at the
+    // right from x 0.35, the exit button at the bottom left) and the message
+    // lines (the warnings of the sounds the test data lacks, at most 20 lines
+    // from the top) are all that is drawn: one colour elsewhere. The file's
+    // rows run from the bottom up.
+    auto pixel = [&](int x, int yFromTop) {
+        const size_t at = 54 + row * static_cast<size_t>(shotHeight - 1 - yFromTop) + static_cast<size_t>(x) * 3;
+        return std::array<int, 3>{bytes[at + 2], bytes[at + 1], bytes[at]};  // red, green, blue
+    };
     int other = 0;
     const int messageRows = static_cast<int>((20.0f * MessageSize + 0.05f) * 0.5f * static_cast<float>(shotHeight));
-    for (int y = 0; y < shotHeight - messageRows; ++y) {
-        for (int x = 0; x < shotWidth * 3; ++x) {
-            other += bytes[54 + row * static_cast<size_t>(y) + static_cast<size_t>(x)] != bytes[54 + x % 3] ? 1 : 0;
+    const int exitRows = shotHeight * 8 / 100 + 2;
+    const int columnLeft = shotWidth * 675 / 1000 - 2;
+    for (int y = exitRows; y < shotHeight - messageRows; ++y) {
+        for (int x = 0; x < columnLeft * 3; ++x) {
+            other += bytes[54 + row * static_cast<size_t>(y) + static_cast<size_t>(x)] != bytes[54 + exitRows * row + x % 3]
+                         ? 1
+                         : 0;
         }
     }
     EXPECT_EQ(other, 0);
+    const std::array<int, 3> background = pixel(shotWidth / 4, shotHeight / 2);
+    // The exit face reaches column 0 in "Button Red", opaque.
+    const std::array<int, 3> exitFace = pixel(0, shotHeight * 96 / 100);
+    EXPECT_NEAR(exitFace[0], 210, 8);
+    EXPECT_NEAR(exitFace[1], 98, 8);
+    EXPECT_NEAR(exitFace[2], 32, 8);
+    // The first choice: its face near the left end is a translucent grey over
+    // the background, lighter than it.
+    const std::array<int, 3> face = pixel(shotWidth * 69 / 100, static_cast<int>(shotHeight * (1.0f - 0.3125f) / 2.0f));
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_GT(face[c], background[c] + 40) << c;
+    }
     EXPECT_EQ(ConfigValue("Next Shot "), "2");
+    fs::remove("deb.log");
+}
+
+}  // namespace
+
+namespace {
+
+// Holding the left button on the entry page's "exit" darkens its face by 24
+// a channel; releasing it there ends the program. Mouse messages go through
+// the window layer; the shot is the program's own.
+TEST_F(ProgramGraphicsTest, HoldingExitDarkensItsFaceAndReleasingEndsTheProgram)
+{
+    if (StartDisplay.empty()) {
+        GTEST_SKIP() << "no display";
+    }
+    std::ofstream("cfg.txt") << "Start Windowed 1\n";
+    setenv("DISPLAY", StartDisplay.c_str(), 1);
+    // The generated button pictures: the faces are drawn with them.
+    ASSERT_EQ(WriteInterfacePictures("."), nullptr);
+    ProgramServices services = FakeProgramServices();
+    SetProgramServices(services);
+    static int width;
+    static int height;
+    static int pressedAt;
+    static int exitedAt;
+    width = 0;
+    height = 0;
+    pressedAt = 0;
+    exitedAt = 0;
+    OnSleep = [](int n) {
+        PlatformEvent event{};
+        event.x = ScreenWidth / 16;  // x -0.875, y 0.92: inside "exit", left of its text
+        event.y = ScreenHeight * 96 / 100;
+        // The press once the entry page's items are up.
+        if (pressedAt == 0 && InterfaceItemCount > 0) {
+            pressedAt = n;
+            width = ScreenWidth;
+            height = ScreenHeight;
+            event.kind = PlatformEventMouseMove;
+            MainWindowProc(event);
+            event.kind = PlatformEventButtonDown;
+            event.button = PlatformMouseLeft;
+            event.buttons = PlatformMouseLeft;
+            MainWindowProc(event);
+            ScreenshotRequest = 1;
+        } else if (pressedAt != 0 && n == pressedAt + 3) {
+            event.kind = PlatformEventButtonUp;
+            event.button = PlatformMouseLeft;
+            MainWindowProc(event);
+            exitedAt = ExitState != 0 ? n : 0;
+        }
+        if (n == 40) {
+            RequestQuit();  // the release did not end it
+        }
+    };
+
+    EXPECT_EQ(Run(), 0);
+    ASSERT_NE(pressedAt, 0);
+    EXPECT_EQ(exitedAt, pressedAt + 3);
+    std::ifstream shot("data/shots/kzv_00000001.bmp", std::ios::binary);
+    ASSERT_TRUE(shot.good());
+    if (const char *keep = std::getenv("KZV_KEEP_SHOT")) {
+        fs::copy_file("data/shots/kzv_00000001.bmp", keep, fs::copy_options::overwrite_existing);
+    }
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(shot)), std::istreambuf_iterator<char>());
+    ASSERT_GE(bytes.size(), 54u);
+    const int shotWidth = bytes[18] | bytes[19] << 8;
+    const int shotHeight = bytes[22] | bytes[23] << 8;
+    EXPECT_EQ(shotWidth, width);
+    EXPECT_EQ(shotHeight, height);
+    const size_t row = (static_cast<size_t>(shotWidth) * 3 + 3) & ~size_t{3};
+    const size_t at = 54 + row * static_cast<size_t>(shotHeight - 1 - shotHeight * 96 / 100) + 3 * 2;
+    // "Button Red" 210 98 32, pressed: 186 74 8.
+    EXPECT_NEAR(bytes[at + 2], 186, 8);
+    EXPECT_NEAR(bytes[at + 1], 74, 8);
+    EXPECT_NEAR(bytes[at], 8, 8);
     fs::remove("deb.log");
 }
 

@@ -445,3 +445,25 @@ TEST_F(WindowProcTest, ShiftF4SwitchesOnlyWhileNoTrackLoads)
 }
 
 }  // namespace
+
+namespace {
+
+// Closing the top-level page leaves no current page; what arrives then is
+// dropped, not called through a null page.
+TEST_F(WindowProcTest, AfterTheTopPageClosesNothingIsDelivered)
+{
+    ClosePage(&page);
+    ASSERT_EQ(CurrentScreen, nullptr);
+    Send(PlatformEventChar, 'a');
+    Press(VkUp);
+    PlatformEvent press = MouseAt(PlatformEventButtonDown, 20, 30, PlatformMouseLeft);
+    press.button = PlatformMouseLeft;
+    MainWindowProc(press);
+    PlatformEvent wheel = MouseAt(PlatformEventWheel, 20, 30, 0);
+    wheel.wheel = 1;
+    MainWindowProc(wheel);
+    EXPECT_TRUE(KeysSeen.empty());
+    EXPECT_TRUE(MiceSeen.empty());
+}
+
+}  // namespace

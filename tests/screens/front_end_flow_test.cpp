@@ -5,7 +5,13 @@
 #include "race/game_state.h"
 #include "screens/main_menu.h"
 #include "screens/startup_screen.h"
+#include "core/colour.h"
+#include "core/shell_globals.h"
+#include "ui/interface_colours.h"
+#include "ui/interface_draw.h"
+#include "ui/interface_items.h"
 #include "ui/menu_page.h"
+#include "ui/message_lines.h"
 
 namespace {
 
@@ -94,6 +100,63 @@ TEST_F(FrontEndFlowTest, ExitWaitsForOpenChildrenAndTheSession)
 
     GameSessionPtr = nullptr;
     EXPECT_EQ(page->Run(page), nullptr);
+    EXPECT_EQ(MainMenuPage, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(FrontEndFlowTest, TheEntryPageShowsItsChoicesAndTheExitButtonEndsTheProgram)
+{
+    LoadInterfaceColours();
+    MenuPage *page = StartToEntry();
+    BeginInterfaceFrame();
+    NoDrawFlag = 0;
+    page = page->Run(page);
+    ASSERT_EQ(InterfaceItemCount, 7);
+    const char *const texts[] = {"Training", "Multiplayer", "Single player", "Hot lapping", "Replays", "Options"};
+    for (int i = 0; i < 6; ++i) {
+        const InterfaceItem &item = InterfaceItems[i];
+        SCOPED_TRACE(i);
+        EXPECT_STREQ(static_cast<const char *>(item.Text.p), texts[i]);
+        EXPECT_EQ(item.Kind, ItemButton);
+        EXPECT_FLOAT_EQ(item.x0, 0.35f);
+        EXPECT_FLOAT_EQ(item.x1, 0.9f);
+        EXPECT_FLOAT_EQ(item.y0, -0.3625f + 0.125f * static_cast<float>(i));
+        EXPECT_FLOAT_EQ(item.y1 - item.y0, 0.1f);
+        EXPECT_EQ(item.Owner, nullptr);  // passive for now
+    }
+    const InterfaceItem &exit = InterfaceItems[6];
+    EXPECT_STREQ(static_cast<const char *>(exit.Text.p), "exit");
+    EXPECT_EQ(exit.Kind, ItemBarButton);
+    EXPECT_EQ(exit.Colour, &InterfaceColours.buttonRed);
+
+    // 'H' shows the history and hides it again.
+    ShowMessageHistory = 0;
+    page->Key(page, 'H');
+    EXPECT_EQ(ShowMessageHistory, 1);
+    page->Key(page, 'H');
+    EXPECT_EQ(ShowMessageHistory, 0);
+
+    // A click on a passive choice does nothing; holding on "exit" and
+    // releasing there starts the exit.
+    MouseEvent event{};
+    MouseFracX = 0.5f;
+    MouseFracY = -0.3f;
+    event.press = 1;
+    EXPECT_EQ(page->Input(page, &event), 0);
+    MouseFracX = -0.9f;
+    MouseFracY = 0.9f;
+    EXPECT_EQ(page->Input(page, &event), 1);
+    EXPECT_EQ(ItemPressed(exit), 1);
+    event = MouseEvent{};
+    event.release = 1;
+    EXPECT_EQ(page->Input(page, &event), 1);
+    EXPECT_NE(ExitState, 0);
+    BeginInterfaceFrame();
+    EXPECT_EQ(page->Run(page), nullptr);
+    EXPECT_EQ(InterfaceItemCount, 0);
     EXPECT_EQ(MainMenuPage, nullptr);
 }
 

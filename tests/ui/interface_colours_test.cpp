@@ -182,3 +182,26 @@ TEST(InterfaceColoursTest, FailedSaveLeavesTheOldFileAndReportsIt)
 }
 
 }  // namespace
+
+TEST(InterfaceColoursTest, LoadDerivesTheAlphasAndPackedColours)
+{
+    WriteConfig("Big Opacity 0.5\nOwn Car 18 52 86\nSmall Map Dark 1 2 3\nCar Lap Behind 255 0 7\n");
+    ButtonAlpha = BigAlpha = 0;
+    LoadInterfaceColours();
+    EXPECT_EQ(ButtonAlpha, 0x66000000u);  // the default 0.4
+    EXPECT_EQ(BigAlpha, 0x80000000u);     // round(0.5 x 255) = 128
+    EXPECT_EQ(CarMarkerColours[3], 0xff123456u);
+    EXPECT_EQ(CarMarkerColours[6], 0xffff0007u);
+    EXPECT_EQ(SmallMapDarkPacked, 0xff010203u);
+    EXPECT_EQ(SmallMapLightPacked, 0xffd0d0d0u);
+
+    // A change shows once applied.
+    InterfaceColours.buttonOpacity = 1.0f;
+    InterfaceColours.bigOpacity = 0.0f;
+    SetColourBytes(&InterfaceColours.carAhead, 9, 8, 7);
+    ApplyInterfaceColours();
+    EXPECT_EQ(ButtonAlpha, 0xff000000u);
+    EXPECT_EQ(BigAlpha, 0u);
+    EXPECT_EQ(CarMarkerColours[1], 0xff090807u);
+    std::remove(ConfigPath);
+}

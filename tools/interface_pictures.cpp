@@ -1,0 +1,89 @@
+#include "tools/interface_pictures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/language_table.h"
+#include "tools/default_textures.h"
+
+namespace {
+
+// The corner patch of a quadrant spans texture coordinates 0..0.49 from its
+// outer edge; the rounded edge is a quarter circle about the patch's inner
+// corner, softened over one texel.
+std::vector<uint8_t> ButtonAlpha(int side)
+{
+    std::vector<uint8_t> alpha(static_cast<size_t>(side) * static_cast<size_t>(side));
+    const float radius = 0.49f * static_cast<float>(side);
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) {
+            // Distance inward from the nearer edge, in texels, on each axis.
+            const float fromX = std::min(x + 0.5f, side - x - 0.5f);
+            const float fromY = std::min(y + 0.5f, side - y - 0.5f);
+            const float dx = std::max(0.0f, radius - fromX);
+            const float dy = std::max(0.0f, radius - fromY);
+            const float outside = std::sqrt(dx * dx + dy * dy) - radius;
+            const float coverage = std::clamp(0.5f - outside, 0.0f, 1.0f);
+            alpha[static_cast<size_t>(y) * side + x] = static_cast<uint8_t>(std::lround(coverage * 255.0f));
+        }
+    }
+    return alpha;
+}
+
+bool WriteButton(const std::filesystem::path &pic, const char *name, int side)
+{
+    const std::vector<uint8_t> white(static_cast<size_t>(side) * static_cast<size_t>(side) * 3, 255);
+    const std::string colourPath = (pic / (std::string(name) + ".raw")).string();
+    const std::vector<uint8_t> alpha = ButtonAlpha(side);
+    return WriteRawColourFile(colourPath, white.data(), side) &&
+           WriteRawAlphaFile(colourPath, "ALPHA.raw", alpha.data(), side);
+}
+
+// A flat field for each icon, its colour from the icon's number, with a
+// lighter band across the top third so that neighbours stay apart.
+bool WriteIcons(const std::filesystem::path &pic)
+{
+    constexpr int Side = 256;
+    constexpr int CellWidth = 48;
+    constexpr int CellHeight = 32;
+    std::vector<uint8_t> rgb(static_cast<size_t>(Side) * Side * 3, 0);
+    for (int icon = 0; icon <= LanguageCount; ++icon) {
+        const int left = icon % 5 * CellWidth;
+        const int top = icon / 5 * CellHeight;
+        const int r = 60 + icon * 53 % 180;
+        const int g = 60 + icon * 97 % 180;
+        const int b = 60 + icon * 31 % 180;
+        for (int y = 0; y < CellHeight; ++y) {
+            for (int x = 0; x < CellWidth; ++x) {
+                const int lift = y < CellHeight / 3 ? 50 : 0;
+                uint8_t *p = &rgb[(static_cast<size_t>(top + y) * Side + left + x) * 3];
+                p[0] = static_cast<uint8_t>(std::min(255, r + lift));
+                p[1] = static_cast<uint8_t>(std::min(255, g + lift));
+                p[2] = static_cast<uint8_t>(std::min(255, b + lift));
+            }
+        }
+    }
+    return WriteRawColourFile((pic / "LANGICONS.raw").string(), rgb.data(), Side);
+}
+
+}  // namespace
+
+const char *WriteInterfacePictures(const char *runFolder)
+{
+    const std::filesystem::path pic = std::filesystem::path(runFolder) / "data" / "pic";
+    std::error_code error;
+    std::filesystem::create_directories(pic, error);
+    if (error) {
+        return "cannot create data/pic";
+    }
+    if (!WriteButton(pic, "BUTT", 64) || !WriteButton(pic, "SMLB", 32)) {
+        return "cannot write the button pictures";
+    }
+    if (!WriteIcons(pic)) {
+        return "cannot write the icon picture";
+    }
+    return nullptr;
+}
