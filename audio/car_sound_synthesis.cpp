@@ -66,15 +66,11 @@ void BindSamples(CarSoundState &state)
     }
 }
 
-}  // namespace
-
-void MixSampleVoice(float *accumulator, int frames, SampleVoice &voice, int pingPong, float audibility,
-                    float leftTarget, float rightTarget)
+// Counts a loud voice and silences the targets of one too faint to hear; a
+// target that is not a number is silence too. False where the voice is
+// silent and stays so (both targets and both gains +0), with nothing to mix.
+bool AudibleTargets(const SampleVoice &voice, float audibility, float &leftTarget, float &rightTarget)
 {
-    const SoundSample *sample = voice.sample;
-    if (sample == nullptr || sample->values == nullptr || sample->count == 0) {
-        return;
-    }
     if (audibility > 0.02f) {
         LoudVoiceCount++;
     }
@@ -82,7 +78,6 @@ void MixSampleVoice(float *accumulator, int frames, SampleVoice &voice, int ping
         leftTarget = 0.0f;
         rightTarget = 0.0f;
     }
-    // A target that is not a number is silence.
     if (!(leftTarget == leftTarget)) {
         leftTarget = 0.0f;
     }
@@ -94,7 +89,19 @@ void MixSampleVoice(float *accumulator, int frames, SampleVoice &voice, int ping
     std::memcpy(&bits[1], &rightTarget, 4);
     std::memcpy(&bits[2], &voice.leftGain, 4);
     std::memcpy(&bits[3], &voice.rightGain, 4);
-    if ((bits[0] | bits[1] | bits[2] | bits[3]) == 0) {
+    return (bits[0] | bits[1] | bits[2] | bits[3]) != 0;
+}
+
+}  // namespace
+
+void MixSampleVoice(float *accumulator, int frames, SampleVoice &voice, int pingPong, float audibility,
+                    float leftTarget, float rightTarget)
+{
+    const SoundSample *sample = voice.sample;
+    if (sample == nullptr || sample->values == nullptr || sample->count == 0) {
+        return;
+    }
+    if (!AudibleTargets(voice, audibility, leftTarget, rightTarget)) {
         return;
     }
     if (leftTarget > 1.8f) {
@@ -188,25 +195,7 @@ uint32_t MixWaveTableVoice(float *accumulator, int frames, SampleVoice &voice, f
     if (n <= 0 || wave == nullptr || !(step >= 0.0f) || step > static_cast<float>(n)) {
         return 1;
     }
-    if (audibility > 0.02f) {
-        LoudVoiceCount++;
-    }
-    if (!(audibility >= 0.02f / CrowdGain)) {
-        leftTarget = 0.0f;
-        rightTarget = 0.0f;
-    }
-    if (!(leftTarget == leftTarget)) {
-        leftTarget = 0.0f;
-    }
-    if (!(rightTarget == rightTarget)) {
-        rightTarget = 0.0f;
-    }
-    uint32_t bits[4];
-    std::memcpy(&bits[0], &leftTarget, 4);
-    std::memcpy(&bits[1], &rightTarget, 4);
-    std::memcpy(&bits[2], &voice.leftGain, 4);
-    std::memcpy(&bits[3], &voice.rightGain, 4);
-    if ((bits[0] | bits[1] | bits[2] | bits[3]) == 0) {
+    if (!AudibleTargets(voice, audibility, leftTarget, rightTarget)) {
         return 1;
     }
     // A smoothing outside 0..1 would make the filter grow without end.

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "bench_default_track.h"
 #include "core/car_table.h"
 #include "core/data_stream.h"
 #include "core/fixed_math.h"
@@ -41,13 +42,8 @@ struct KnowledgeSetting {
         BuildTrigTables();
         BuildTyreCurves();
         SetWorldMessagePrinter(nullptr);
-        folder = std::filesystem::temp_directory_path() / "kzv_ai_knowledge_bench";
-        std::error_code error;
-        std::filesystem::create_directories(folder, error);
-        const std::filesystem::path home = std::filesystem::current_path();
-        std::filesystem::current_path(folder);
-        ready = Prepare();
-        std::filesystem::current_path(home);
+        folder = BenchFolder("kzv_ai_knowledge_bench");
+        ready = RunInFolder(folder, [this] { return Prepare(); });
     }
 
     bool Prepare() {
@@ -62,14 +58,8 @@ struct KnowledgeSetting {
         CarLoadArguments args;
         if (LoadCarDataFile(&car, CarTable[0].code, args) != 1)
             return false;
-        const TrackSite &row = SiteTable[DefaultTrackSite];
-        world = WorldCreate();
-        if (!WorldOpen(world, row.name, row.code, 0, 0, 1, 0, 0))
+        if (!OpenDefaultTrack(world))
             return false;
-        while (!WorldLoadStep(world)) {
-        }
-        CurrentWorld = world;
-        SelectConfig(world, 1, 0);
         const Path &path = *world->currentPath;
         const int ranges = (path.nodeCount + 4) / 5;
         DataStream stream;

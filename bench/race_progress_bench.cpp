@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "bench_default_track.h"
 #include "core/fixed_math.h"
 #include "race/race_progress.h"
 #include "tools/default_track.h"
@@ -26,26 +27,12 @@ struct ProgressSetting {
     ProgressSetting() {
         BuildTrigTables();
         SetWorldMessagePrinter(nullptr);
-        const std::filesystem::path folder = std::filesystem::temp_directory_path() / "kzv_race_progress_bench";
-        std::error_code error;
-        std::filesystem::create_directories(folder, error);
-        const std::filesystem::path home = std::filesystem::current_path();
-        std::filesystem::current_path(folder);
-        ready = Prepare();
-        std::filesystem::current_path(home);
+        ready = RunInFolder(BenchFolder("kzv_race_progress_bench"), [this] { return Prepare(); });
     }
 
     bool Prepare() {
-        if (WriteDefaultTrack(".") != nullptr)
+        if (WriteDefaultTrack(".") != nullptr || !OpenDefaultTrack(world))
             return false;
-        const TrackSite &row = SiteTable[DefaultTrackSite];
-        world = WorldCreate();
-        if (!WorldOpen(world, row.name, row.code, 0, 0, 1, 0, 0))
-            return false;
-        while (!WorldLoadStep(world)) {
-        }
-        CurrentWorld = world;
-        SelectConfig(world, 1, 0);
         return world->currentPath != nullptr && world->currentPath->nodeCount > 1;
     }
 };

@@ -92,6 +92,30 @@ void PrintCantWhileConnecting(const char *action)
     RacePrint(text, RaceMessageInfoBeep);
 }
 
+// The race and the first local player's slot (nullptr where there is none)
+// of a request the local side sends; nullptr, with the reason printed where
+// a guest is connecting, while no request can go.
+RaceObject *RaceForLocalRequest(const char *action, PlayerSlot **slot)
+{
+    RaceObject *race = RaceObjectPtr;
+    if (race == nullptr) {
+        return nullptr;
+    }
+    if (GuestConnecting()) {
+        PrintCantWhileConnecting(action);
+        return nullptr;
+    }
+    int index = -1;
+    *slot = race->FirstLocalSlot(&index);
+    return race;
+}
+
+void SendSpectateRequest(const PlayerSlot &slot)
+{
+    const uint8_t packet[4] = {MP_REQUEST, RequestSpectate, slot.info.playerId, 0};
+    QueueAndFlush(packet, sizeof(packet));
+}
+
 PlayerSlot *SlotOfId(int id, int *index = nullptr)
 {
     RaceObject *race = RaceObjectPtr;
@@ -700,40 +724,25 @@ int TryJoinRace()
 
 int RequestLocalSpectate()
 {
-    RaceObject *race = RaceObjectPtr;
-    if (race == nullptr) {
+    PlayerSlot *slot = nullptr;
+    if (RaceForLocalRequest("spectate", &slot) == nullptr) {
         return 0;
     }
-    if (GuestConnecting()) {
-        PrintCantWhileConnecting("spectate");
-        return 0;
+    if (slot != nullptr) {
+        SendSpectateRequest(*slot);
     }
-    int index = -1;
-    PlayerSlot *slot = race->FirstLocalSlot(&index);
-    if (slot == nullptr) {
-        return 1;
-    }
-    const uint8_t packet[4] = {MP_REQUEST, RequestSpectate, slot->info.playerId, 0};
-    QueueAndFlush(packet, sizeof(packet));
     return 1;
 }
 
 int RequestEnterPits()
 {
-    RaceObject *race = RaceObjectPtr;
-    if (race == nullptr) {
+    PlayerSlot *slot = nullptr;
+    if (RaceForLocalRequest("enter pits", &slot) == nullptr) {
         return 0;
     }
-    if (GuestConnecting()) {
-        PrintCantWhileConnecting("enter pits");
-        return 0;
-    }
-    int index = -1;
-    PlayerSlot *slot = race->FirstLocalSlot(&index);
     if (slot != nullptr && slot->car != nullptr &&
         std::memcmp(slot->info.plate, PlayerName.tag, sizeof(slot->info.plate)) != 0) {
-        const uint8_t packet[4] = {MP_REQUEST, RequestSpectate, slot->info.playerId, 0};
-        QueueAndFlush(packet, sizeof(packet));
+        SendSpectateRequest(*slot);
         return 1;
     }
     const uint8_t packet[4] = {MP_TO_PITS, 0, 0, 0};

@@ -39,6 +39,28 @@ LocalePart TakePart(const char *text, const char *stops)
     return part;
 }
 
+// A locale name "language_TERRITORY.charset@modifier" taken apart; the parts
+// it leaves out are empty.
+struct LocaleName {
+    LocalePart language;
+    LocalePart territory;
+    LocalePart modifier;
+};
+
+LocaleName SplitLocaleName(const char *locale)
+{
+    LocaleName name;
+    name.language = TakePart(locale, "_.@");
+    const char *rest = locale + name.language.length;
+    if (*rest == '_') {
+        name.territory = TakePart(rest + 1, ".@");
+    }
+    if (const char *at = std::strchr(locale, '@')) {
+        name.modifier = TakePart(at + 1, "");
+    }
+    return name;
+}
+
 int PrimaryOf(const LocalePart &language)
 {
     for (const LocaleLanguage &entry : LocaleLanguages) {
@@ -89,22 +111,12 @@ int LanguageIdFromLocaleName(const char *locale)
     if (!locale || !locale[0]) {
         return LanguageIdEnglish;
     }
-    const LocalePart language = TakePart(locale, "_.@");
-    const char *rest = locale + language.length;
-    LocalePart territory;
-    if (*rest == '_') {
-        territory = TakePart(rest + 1, ".@");
-    }
-    LocalePart modifier;
-    if (const char *at = std::strchr(locale, '@')) {
-        modifier = TakePart(at + 1, "");
-    }
-
-    const int primary = PrimaryOf(language);
+    const LocaleName name = SplitLocaleName(locale);
+    const int primary = PrimaryOf(name.language);
     if (primary == 0) {
         return LanguageIdEnglish;  // "C", "POSIX" and unknown languages
     }
-    return primary | SubOf(primary, language, territory, modifier) << 10;
+    return primary | SubOf(primary, name.language, name.territory, name.modifier) << 10;
 }
 
 int LanguageIdFromEnvironment(const char *lcAll, const char *lcMessages, const char *lang)
@@ -145,16 +157,10 @@ int CodePageFromLocaleName(const char *locale)
     if (!locale || !locale[0]) {
         return Western;
     }
-    const LocalePart language = TakePart(locale, "_.@");
-    const char *rest = locale + language.length;
-    LocalePart territory;
-    if (*rest == '_') {
-        territory = TakePart(rest + 1, ".@");
-    }
-    LocalePart modifier;
-    if (const char *at = std::strchr(locale, '@')) {
-        modifier = TakePart(at + 1, "");
-    }
+    const LocaleName name = SplitLocaleName(locale);
+    const LocalePart &language = name.language;
+    const LocalePart &territory = name.territory;
+    const LocalePart &modifier = name.modifier;
     if (language.Is("zh")) {
         return territory.Is("TW") || territory.Is("HK") || territory.Is("MO") ? 950 : 936;
     }

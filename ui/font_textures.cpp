@@ -159,30 +159,9 @@ int MakeFontTexture(int n, uint16_t white)
         side /= 2;
     }
     char name[24];
-    char path[32];
     std::snprintf(name, sizeof(name), "FONT%dAONLY", n);
-    std::snprintf(path, sizeof(path), "%s.raw", name);
-    const int savedSide = MaxTextureSide;
-    const int savedCompress = CompressTextures;
-    MaxTextureSide = FontTextureSide;
-    CompressTextures = 0;
-    PendingRawImage = true;
-    PendingRawPixels = pixels.data();
-    PendingRawSide = side;
     TextureRecord *record = nullptr;
-    const int result = LoadTextureFile(path, &record, name, 0, 0);
-    PendingRawImage = false;
-    PendingRawPixels = nullptr;
-    PendingRawSide = 0;
-    MaxTextureSide = savedSide;
-    CompressTextures = savedCompress;
-    if (result != 0) {
-        char text[48];
-        std::snprintf(text, sizeof(text), "Can't create : %s", name);
-        PrintMessage(text, &MessageColours[ColourSalmon]);
-        return -1;
-    }
-    return 0;
+    return CreateRawAlphaTexture(name, pixels.data(), side, &record) ? 0 : -1;
 }
 
 }  // namespace

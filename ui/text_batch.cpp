@@ -139,34 +139,14 @@ void DrawRectsAndLines(TextBatch &batch)
 TextureRecord *MakeCacheTexture(int page)
 {
     char name[24];
-    char path[32];
     std::snprintf(name, sizeof(name), "CACHE%dAONLY", page);
-    std::snprintf(path, sizeof(path), "%s.raw", name);
     if (TextureRecord *existing = FindTexture(name)) {
         if (existing->texture != 0) {
             return existing;
         }
     }
-    const int savedSide = MaxTextureSide;
-    const int savedCompress = CompressTextures;
-    MaxTextureSide = CharCachePageSide;
-    CompressTextures = 0;
-    PendingRawImage = true;
-    PendingRawPixels = nullptr;
-    PendingRawSide = CharCachePageSide;
     TextureRecord *record = nullptr;
-    const int result = LoadTextureFile(path, &record, name, 0, 0);
-    PendingRawImage = false;
-    PendingRawSide = 0;
-    MaxTextureSide = savedSide;
-    CompressTextures = savedCompress;
-    if (result != 0) {
-        char text[48];
-        std::snprintf(text, sizeof(text), "Can't create : %s", name);
-        PrintMessage(text, &MessageColours[ColourSalmon]);
-        return nullptr;
-    }
-    return record;
+    return CreateRawAlphaTexture(name, nullptr, CharCachePageSide, &record) ? record : nullptr;
 }
 
 // Renders the character into the page's cell.
@@ -201,6 +181,32 @@ void ResetBatchQuads(TextBatch &batch)
 }
 
 }  // namespace
+
+bool CreateRawAlphaTexture(const char *name, const uint8_t *pixels, int side, TextureRecord **record)
+{
+    char path[32];
+    std::snprintf(path, sizeof(path), "%s.raw", name);
+    const int savedSide = MaxTextureSide;
+    const int savedCompress = CompressTextures;
+    MaxTextureSide = side;
+    CompressTextures = 0;
+    PendingRawImage = true;
+    PendingRawPixels = pixels;
+    PendingRawSide = side;
+    const int result = LoadTextureFile(path, record, name, 0, 0);
+    PendingRawImage = false;
+    PendingRawPixels = nullptr;
+    PendingRawSide = 0;
+    MaxTextureSide = savedSide;
+    CompressTextures = savedCompress;
+    if (result != 0) {
+        char text[48];
+        std::snprintf(text, sizeof(text), "Can't create : %s", name);
+        PrintMessage(text, &MessageColours[ColourSalmon]);
+        return false;
+    }
+    return true;
+}
 
 void AllocTextBatches()
 {

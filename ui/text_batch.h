@@ -109,6 +109,11 @@ void TouchCacheSlot(int id);
 // 0..textures - 1 (the four font textures, then the cache pages).
 void DrawCachedGlyphs(int textures, int from, int to);
 
+// Makes the alpha-only texture `name` ("<name>.raw") from `side` x `side`
+// pixels of 4 bytes in memory (blank where pixels is null), uncompressed at
+// its own size. False, with "Can't create :" shown, where it fails.
+bool CreateRawAlphaTexture(const char *name, const uint8_t *pixels, int side, TextureRecord **record);
+
 int AllocCachePage(int *count);
 int FindOldSlot(int page);
 void AgeCachePage(int page);

@@ -51,6 +51,49 @@ const CodePageEntry *EntryOf(int byte)
     return &CurrentCodePage->entries[byte - CodePageFirstByte];
 }
 
+// What the code after a '^' does to a walk over a coded text.
+enum class Caret {
+    Colour,   // "^0".."^7": the digit's colour
+    Reset,    // "^8" (the text's own code page), "^9", "^:" (code page 0): the caller's colour again
+    Byte,     // a caret letter: *byte is the character it stands for
+    Nothing,  // an unknown letter: drawn as nothing
+};
+
+Caret ReadCaret(int code, int codePage, int *byte)
+{
+    if (code >= '0' && code <= '7') {
+        return Caret::Colour;
+    }
+    if (code == '8' || code == '9' || code == ':') {
+        if (code == '8') {
+            SelectCodePage(codePage);
+        } else if (code == ':') {
+            SelectCodePage(0);
+        }
+        return Caret::Reset;
+    }
+    *byte = DecodeCaretLetter(code, nullptr);
+    return *byte != 0 ? Caret::Byte : Caret::Nothing;
+}
+
+// The font glyph of the byte at text[*i] in the vector and console fonts,
+// which have no double-byte characters: a lead byte takes its trail and
+// shows as the no-character glyph. -1 for a byte that draws nothing.
+int VectorGlyph(const unsigned char *text, int *i, int byte)
+{
+    const CodePageEntry *entry = EntryOf(byte);
+    if (entry == nullptr) {
+        return -1;
+    }
+    if ((entry->flags & CodePageDoubleByteFlag) == 0) {
+        return entry->glyph;
+    }
+    if (text[*i + 1] != 0) {
+        ++*i;
+    }
+    return GlyphNoCharacter;
+}
+
 // One character of a text after its markup: a font glyph, or a cached
 // double-byte character.
 struct Character {
@@ -157,20 +200,8 @@ float MeasureCodedText(const char *source, float size, int codePage)
     float width = 0.0f;
     for (int i = 0; text[i] != 0; ++i) {
         int byte = text[i];
-        if (byte == '^' && text[i + 1] != 0) {
-            const int code = text[++i];
-            if ((code >= '0' && code <= '9') || code == ':') {
-                if (code == ':') {
-                    SelectCodePage(0);
-                } else if (code == '8') {
-                    SelectCodePage(codePage);
-                }
-                continue;
-            }
-            byte = DecodeCaretLetter(code, nullptr);
-            if (byte == 0) {
-                continue;
-            }
+        if (byte == '^' && text[i + 1] != 0 && ReadCaret(text[++i], codePage, &byte) != Caret::Byte) {
+            continue;
         }
         Character c;
         if (byte < CodePageFirstByte || !ReadCharacter(text, &i, byte, &c)) {
@@ -256,24 +287,14 @@ float DrawCodedText(const char *source, float x, float y, float size, float box,
             if (showCursor && i == cursor) {
                 x = DrawCursor(x, top, size, height);
             }
-            if (code >= '0' && code <= '7') {
-                if (cursor != CursorNoColours) {
-                    colourTop = colourBottom = CodeColour(code);
-                }
-                continue;
-            }
-            if (code == '8' || code == '9' || code == ':') {
-                if (code == '8') {
-                    SelectCodePage(codePage);
-                } else if (code == ':') {
-                    SelectCodePage(0);
-                }
+            const Caret caret = ReadCaret(code, codePage, &byte);
+            if (caret == Caret::Colour && cursor != CursorNoColours) {
+                colourTop = colourBottom = CodeColour(code);
+            } else if (caret == Caret::Reset) {
                 colourTop = topColour;
                 colourBottom = bottomColour;
-                continue;
             }
-            byte = DecodeCaretLetter(code, nullptr);
-            if (byte == 0) {
+            if (caret != Caret::Byte) {
                 continue;
             }
         }
@@ -386,31 +407,12 @@ float MeasureVectorText(const char *source, float size, int codePage)
     float width = 0.0f;
     for (int i = 0; text[i] != 0; ++i) {
         int byte = text[i];
-        if (byte == '^' && text[i + 1] != 0) {
-            const int code = text[++i];
-            if ((code >= '0' && code <= '9') || code == ':') {
-                if (code == ':') {
-                    SelectCodePage(0);
-                } else if (code == '8') {
-                    SelectCodePage(codePage);
-                }
-                continue;
-            }
-            byte = DecodeCaretLetter(code, nullptr);
-            if (byte == 0) {
-                continue;
-            }
-        }
-        const CodePageEntry *entry = EntryOf(byte);
-        if (entry == nullptr) {
+        if (byte == '^' && text[i + 1] != 0 && ReadCaret(text[++i], codePage, &byte) != Caret::Byte) {
             continue;
         }
-        int glyph = entry->glyph;
-        if (entry->flags & CodePageDoubleByteFlag) {
-            if (text[i + 1] != 0) {
-                ++i;
-            }
-            glyph = GlyphNoCharacter;
+        const int glyph = VectorGlyph(text, &i, byte);
+        if (glyph < 0) {
+            continue;
         }
         width += FontGlyphs[glyph].width / GlyphCellWidth * size + VectorSpacing * size / GlyphCellWidth;
     }
@@ -432,21 +434,13 @@ void DrawVectorText(const char *source, float x, float y, float depth, float siz
         int byte = text[i];
         if (byte == '^' && text[i + 1] != 0) {
             const int code = text[++i];
-            if (code >= '0' && code <= '7') {
+            const Caret caret = ReadCaret(code, codePage, &byte);
+            if (caret == Caret::Colour) {
                 current = (CodeColour(code) & 0x00ffffffu) | alpha;
-                continue;
-            }
-            if (code == '8' || code == '9' || code == ':') {
-                if (code == '8') {
-                    SelectCodePage(codePage);
-                } else if (code == ':') {
-                    SelectCodePage(0);
-                }
+            } else if (caret == Caret::Reset) {
                 current = colour;
-                continue;
             }
-            byte = DecodeCaretLetter(code, nullptr);
-            if (byte == 0) {
+            if (caret != Caret::Byte) {
                 continue;
             }
         }
@@ -524,39 +518,24 @@ int DrawTextToDC(ConsoleImage &image, const char *source, int x, int y, int red,
         int byte = text[i];
         if (byte == '^' && text[i + 1] != 0) {
             const int code = text[++i];
-            if (code >= '0' && code <= '7') {
+            const Caret caret = ReadCaret(code, codePage, &byte);
+            if (caret == Caret::Colour) {
                 const int bits = code - '0';
                 r = (bits & 1) ? 255 : 0;
                 g = (bits & 2) ? 255 : 0;
                 b = (bits & 4) ? 255 : 0;
-                continue;
-            }
-            if (code == '8' || code == '9' || code == ':') {
-                if (code == '8') {
-                    SelectCodePage(codePage);
-                } else if (code == ':') {
-                    SelectCodePage(0);
-                }
+            } else if (caret == Caret::Reset) {
                 r = red;
                 g = green;
                 b = blue;
-                continue;
             }
-            byte = DecodeCaretLetter(code, nullptr);
-            if (byte == 0) {
+            if (caret != Caret::Byte) {
                 continue;
             }
         }
-        const CodePageEntry *entry = EntryOf(byte);
-        if (entry == nullptr) {
+        const int glyph = VectorGlyph(text, &i, byte);
+        if (glyph < 0) {
             continue;
-        }
-        int glyph = entry->glyph;
-        if (entry->flags & CodePageDoubleByteFlag) {
-            if (text[i + 1] != 0) {
-                ++i;
-            }
-            glyph = GlyphNoCharacter;
         }
         const FontGlyph &fg = FontGlyphs[glyph];
         const int width = fg.pixelWidth;

@@ -17,34 +17,50 @@
 #include "world/world_loader.h"
 #include "world/world_messages.h"
 
-// The default site written into the test's folder and loaded once for the
-// suite through the world loader, as the current world. Base is the suite's
-// own fixture (plain tests, or the generated cars).
+// The default site written into the test's folder and loaded through the
+// world loader into a new world, warnings going to `printer`.
+inline void LoadDefaultSite(World *&world, WorldMessagePrinter printer)
+{
+    BuildTrigTables();
+    SetWorldMessagePrinter(printer);
+    SetLoadClock(FakeLoadClock);
+    ASSERT_EQ(WriteDefaultTrack("."), nullptr);
+    const TrackSite &row = SiteTable[DefaultTrackSite];
+    world = WorldCreate();
+    ASSERT_EQ(WorldOpen(world, row.name, row.code, 0, 0, 1, 0, 0), 1);
+    int steps = 0;
+    while (!WorldLoadStep(world) && ++steps < 100000) {
+    }
+}
+
+// The world of LoadDefaultSite destroyed and the loader's clock and printer
+// put back.
+inline void UnloadDefaultSite(World *&world)
+{
+    WorldDestroy(world);
+    world = nullptr;
+    SetLoadClock(nullptr);
+    SetWorldMessagePrinter(nullptr);
+}
+
+// The default site loaded once for the suite, as the current world. Base is
+// the suite's own fixture (plain tests, or the generated cars).
 template <typename Base>
 class DefaultSiteFixture : public Base {
 protected:
     static void SetUpTestSuite()
     {
         Base::SetUpTestSuite();
-        BuildTrigTables();
-        SetWorldMessagePrinter(DropWarning);
-        SetLoadClock(FakeLoadClock);
-        ASSERT_EQ(WriteDefaultTrack("."), nullptr);
-        const TrackSite &row = SiteTable[DefaultTrackSite];
-        world = WorldCreate();
-        ASSERT_EQ(WorldOpen(world, row.name, row.code, 0, 0, 1, 0, 0), 1);
-        int steps = 0;
-        while (!WorldLoadStep(world) && ++steps < 100000) {
+        LoadDefaultSite(world, DropWarning);
+        if (::testing::Test::HasFatalFailure()) {
+            return;
         }
         CurrentWorld = world;
     }
     static void TearDownTestSuite()
     {
         CurrentWorld = nullptr;
-        WorldDestroy(world);
-        world = nullptr;
-        SetLoadClock(nullptr);
-        SetWorldMessagePrinter(nullptr);
+        UnloadDefaultSite(world);
         Base::TearDownTestSuite();
     }
 

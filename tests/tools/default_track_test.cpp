@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/test_files.h"
+#include "tests/tools/default_site_fixture.h"
 #include "tests/world/world_load_steps.h"
 #include "audio/car_sound_mixer.h"
 #include "core/fixed_math.h"
@@ -69,25 +70,10 @@ class DefaultTrackTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        BuildTrigTables();
-        SetWorldMessagePrinter(KeepWarning);
-        SetLoadClock(FakeLoadClock);
-        ASSERT_EQ(WriteDefaultTrack("."), nullptr);
-        const TrackSite &row = SiteTable[DefaultTrackSite];
-        world = WorldCreate();
-        ASSERT_EQ(WorldOpen(world, row.name, row.code, 0, 0, 1, 0, 0), 1);
-        int steps = 0;
-        while (!WorldLoadStep(world) && ++steps < 100000) {
-        }
+        LoadDefaultSite(world, KeepWarning);
         loadWarnings = Warnings();
     }
-    static void TearDownTestSuite()
-    {
-        WorldDestroy(world);
-        world = nullptr;
-        SetLoadClock(nullptr);
-        SetWorldMessagePrinter(nullptr);
-    }
+    static void TearDownTestSuite() { UnloadDefaultSite(world); }
 
     static World *world;
     static std::vector<std::string> loadWarnings;

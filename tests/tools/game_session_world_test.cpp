@@ -32,8 +32,7 @@
 #include "race/race_requests.h"
 #include "race/race_object.h"
 #include "race/session_clock.h"
-#include "tests/tools/fixture_world.h"
-#include "tests/tools/generated_cars_fixture.h"
+#include "tests/tools/session_world_fixture.h"
 #include "vehicle/car_network_services.h"
 #include "vehicle/car_race_services.h"
 #include "vehicle/race_hooks.h"
@@ -45,36 +44,14 @@
 
 namespace {
 
-namespace fw = fixture_world;
-
-class GameSessionWorldTest : public GeneratedCarsFixture {
+class GameSessionWorldTest : public SessionWorldFixture {
 protected:
-    static void SetUpTestSuite()
-    {
-        GeneratedCarsFixture::SetUpTestSuite();
-        BuildTyreCurves();
-        world = WorldCreate();
-        fw::WriteAndLoad(world);
-    }
-    static void TearDownTestSuite()
-    {
-        WorldDestroy(world);
-        world = nullptr;
-        GeneratedCarsFixture::TearDownTestSuite();
-    }
     void SetUp() override
     {
-        GeneratedCarsFixture::SetUp();
-        ASSERT_EQ(CurrentWorld, world);
-        savedHooks = VehicleRaceHooks;
-        savedServices = RaceServices;
-        savedNetwork = CarNetwork;
-        savedLayout = GetLayoutServices();
-        savedLinks = RaceLinks;
-        savedClock = GameClock;
-        RegisterRaceObjectServices();
-        SetSessionExistsCheck([] { return GameSessionPtr != nullptr ? 1 : 0; });
-        GameClock = 50000;
+        SessionWorldFixture::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
         ResetSessionAsHost();
         RaceKind = 1;
         CreateRaceObject();
@@ -90,26 +67,6 @@ protected:
         RaceObjectPtr->raceLength = 3;
         RaceObjectPtr->wind = 0;
     }
-    void TearDown() override
-    {
-        if (GameSessionPtr != nullptr) {
-            GameSession *session = GameSessionPtr;
-            LeaveSession(*session);
-            delete session;
-        }
-        DeleteRaceObject();
-        world->FreeObjectGrid();
-        SetSessionExistsCheck(nullptr);
-        VehicleRaceHooks = savedHooks;
-        RaceServices = savedServices;
-        CarNetwork = savedNetwork;
-        SetLayoutServices(savedLayout);
-        RaceLinks = savedLinks;
-        GameClock = savedClock;
-        GameState = 1;
-        RaceKind = 0;
-        ResetSession(0, 0);
-    }
 
     // Main-loop passes of `ms` milliseconds each.
     static void Run(int passes, uint32_t ms)
@@ -119,16 +76,6 @@ protected:
             SessionFrame(*GameSessionPtr);
         }
     }
-
-    static inline World *world = nullptr;
-
-private:
-    RaceHooks savedHooks{};
-    CarRaceServices savedServices{};
-    CarNetworkServices savedNetwork{};
-    LayoutServices savedLayout{};
-    RaceLinkServices savedLinks{};
-    uint32_t savedClock = 0;
 };
 
 TEST_F(GameSessionWorldTest, FourCarsOnTheGridRaceAtOneHundredTicksASecondUntilTheEndVote)

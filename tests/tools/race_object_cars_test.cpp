@@ -16,6 +16,7 @@
 #include "race/race_links.h"
 #include "race/race_object.h"
 #include "tests/tools/generated_cars_fixture.h"
+#include "tests/tools/saved_race_entries.h"
 #include "vehicle/car_data_loader.h"
 #include "vehicle/car_network_services.h"
 #include "vehicle/car_race_services.h"
@@ -29,11 +30,7 @@ class RaceObjectCarsTest : public GeneratedCarsFixture {
 protected:
     void SetUp() override {
         GeneratedCarsFixture::SetUp();
-        savedHooks = VehicleRaceHooks;
-        savedServices = RaceServices;
-        savedNetwork = CarNetwork;
-        savedLayout = GetLayoutServices();
-        savedLinks = RaceLinks;
+        savedEntries.Save();
         savedKind = RaceKind;
         RegisterRaceObjectServices();
         messages.clear();
@@ -47,11 +44,7 @@ protected:
             }
         }
         DeleteRaceObject();
-        VehicleRaceHooks = savedHooks;
-        RaceServices = savedServices;
-        CarNetwork = savedNetwork;
-        SetLayoutServices(savedLayout);
-        RaceLinks = savedLinks;
+        savedEntries.Restore();
         RaceKind = savedKind;
         delete GameSessionPtr;
         GameSessionPtr = nullptr;
@@ -84,11 +77,7 @@ protected:
     static inline std::vector<std::string> messages;
 
 private:
-    RaceHooks savedHooks{};
-    CarRaceServices savedServices{};
-    CarNetworkServices savedNetwork{};
-    LayoutServices savedLayout{};
-    RaceLinkServices savedLinks{};
+    SavedRaceEntries savedEntries;
     int savedKind = 0;
 };
 

@@ -28,8 +28,7 @@
 #include "race/session_clock.h"
 #include "screens/main_menu.h"
 #include "screens/setup_screen.h"
-#include "tests/tools/fixture_world.h"
-#include "tests/tools/generated_cars_fixture.h"
+#include "tests/tools/session_world_fixture.h"
 #include "tools/default_grid.h"
 #include "ui/menu_page.h"
 #include "ui/message_lines.h"
@@ -44,39 +43,17 @@
 
 namespace {
 
-namespace fw = fixture_world;
-
-class RaceSetupPathTest : public GeneratedCarsFixture {
+class RaceSetupPathTest : public SessionWorldFixture {
 protected:
-    static void SetUpTestSuite()
-    {
-        GeneratedCarsFixture::SetUpTestSuite();
-        BuildTyreCurves();
-        world = WorldCreate();
-        fw::WriteAndLoad(world);
-    }
-    static void TearDownTestSuite()
-    {
-        WorldDestroy(world);
-        world = nullptr;
-        GeneratedCarsFixture::TearDownTestSuite();
-    }
     void SetUp() override
     {
-        GeneratedCarsFixture::SetUp();
-        ASSERT_EQ(CurrentWorld, world);
-        savedHooks = VehicleRaceHooks;
-        savedServices = RaceServices;
-        savedNetwork = CarNetwork;
-        savedLayout = GetLayoutServices();
-        savedLinks = RaceLinks;
-        savedClock = GameClock;
+        SessionWorldFixture::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
         std::memcpy(savedCar, SelectedCarName, sizeof(savedCar));
         std::memcpy(&savedName, &PlayerName, sizeof(savedName));
-        RegisterRaceObjectServices();
         RegisterCommandServices();
-        SetSessionExistsCheck([] { return GameSessionPtr != nullptr ? 1 : 0; });
-        GameClock = 50000;
         ResetSession(1, 0);
         std::snprintf(SelectedCarName, sizeof(SelectedCarName), "%s", CarTable[0].name);
         std::snprintf(PlayerName.name, sizeof(PlayerName.name), "Driver");
@@ -95,24 +72,8 @@ protected:
             Frame();
         }
         ExitState = 0;
-        if (GameSessionPtr != nullptr) {
-            GameSession *session = GameSessionPtr;
-            LeaveSession(*session);
-            delete session;
-        }
-        DeleteRaceObject();
-        world->FreeObjectGrid();
-        SetSessionExistsCheck(nullptr);
+        SessionWorldFixture::TearDown();
         SetCommandServices(CommandServices{});
-        VehicleRaceHooks = savedHooks;
-        RaceServices = savedServices;
-        CarNetwork = savedNetwork;
-        SetLayoutServices(savedLayout);
-        RaceLinks = savedLinks;
-        GameClock = savedClock;
-        GameState = 1;
-        RaceKind = 0;
-        ResetSession(0, 0);
         SetCurrentScreen(nullptr);
         std::memcpy(SelectedCarName, savedCar, sizeof(savedCar));
         std::memcpy(&PlayerName, &savedName, sizeof(savedName));
@@ -165,27 +126,7 @@ protected:
         DeleteRaceObject();
     }
 
-    static void ExpectOnGrid(const RaceObject &race, int slots)
-    {
-        for (int i = 0; i < slots; ++i) {
-            ASSERT_NE(race.slots[i].car, nullptr) << i;
-            int32_t position[3];
-            float heading = 0.0f;
-            GetStartPosition(world, position, heading, i, 0, 0, nullptr);
-            EXPECT_EQ(race.slots[i].car->position.x, position[0]) << i;
-            EXPECT_EQ(race.slots[i].car->position.y, position[1]) << i;
-        }
-    }
-
-    static inline World *world = nullptr;
-
 private:
-    RaceHooks savedHooks{};
-    CarRaceServices savedServices{};
-    CarNetworkServices savedNetwork{};
-    LayoutServices savedLayout{};
-    RaceLinkServices savedLinks{};
-    uint32_t savedClock = 0;
     char savedCar[32] = {};
     PlayerNameRecord savedName{};
 };

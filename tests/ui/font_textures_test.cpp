@@ -16,6 +16,7 @@
 #include "render/standard_textures.h"
 #include "render/texture_manager.h"
 #include "tests/ui/fake_glyph_renderer.h"
+#include "tests/ui/font_device_fixture.h"
 #include "tests/ui/font_fixture.h"
 #include "ui/font.h"
 
@@ -71,27 +72,16 @@ class FontTexturesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        RenderShellLink link{};
-        link.screenWidth = &ScreenWidth;
-        link.screenHeight = &ScreenHeight;
-        link.buildFontTextures = RebuildFontTextures;
-        SetRenderShellLink(link);
-        SetGlyphRenderer(&renderer);
-        ASSERT_EQ(InitFont(WriteFixture(Serialise(TextureFixture()), "textures").c_str()), 1);
-        ASSERT_TRUE(UseGraphicsDevice(&Device));
-        ASSERT_EQ(StartRenderer(1, -1, 0), 0);
-        ASSERT_EQ(StartGraphics(), 1);
+        StartFontOnDevice(TextureFixture(), "textures", &renderer, &Device, &ScreenWidth, &ScreenHeight);
+        if (HasFatalFailure()) {
+            return;
+        }
         CompressTextures = 1;
         MaxTextureSide = 4096;
     }
     void TearDown() override
     {
-        ReleaseFontTextures();
-        StopGraphics();
-        UseGraphicsDevice(nullptr);
-        SetRenderShellLink(RenderShellLink{});
-        FreeFont();
-        SetGlyphRenderer(nullptr);
+        StopFontOnDevice();
     }
 
     int FontTextureCount() const

@@ -19,6 +19,7 @@
 #include "render/screen_modes.h"
 #include "render/texture_manager.h"
 #include "tests/ui/fake_glyph_renderer.h"
+#include "tests/ui/font_device_fixture.h"
 #include "tests/ui/font_fixture.h"
 #include "ui/font.h"
 #include "ui/font_textures.h"
@@ -59,17 +60,11 @@ class TextDrawTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        RenderShellLink link{};
-        link.screenWidth = &ScreenWidth;
-        link.screenHeight = &ScreenHeight;
-        link.buildFontTextures = RebuildFontTextures;
-        SetRenderShellLink(link);
         renderer.AddFace("Sans One", GlyphFaceSans);
-        SetGlyphRenderer(&renderer);
-        ASSERT_EQ(InitFont(WriteFixture(Serialise(DrawFixture()), "draw").c_str()), 1);
-        ASSERT_TRUE(UseGraphicsDevice(&Device));
-        ASSERT_EQ(StartRenderer(1, -1, 0), 0);
-        ASSERT_EQ(StartGraphics(), 1);
+        StartFontOnDevice(DrawFixture(), "draw", &renderer, &Device, &ScreenWidth, &ScreenHeight);
+        if (HasFatalFailure()) {
+            return;
+        }
         ASSERT_EQ(RebuildFontTextures(), 1);
         SetScreenTransform(0.0f, 0.0f, 1.0f, 1.0f);
         TextWidthScale = 1.0f;
@@ -81,12 +76,7 @@ protected:
     void TearDown() override
     {
         ReleaseCachePages();
-        ReleaseFontTextures();
-        StopGraphics();
-        UseGraphicsDevice(nullptr);
-        SetRenderShellLink(RenderShellLink{});
-        FreeFont();
-        SetGlyphRenderer(nullptr);
+        StopFontOnDevice();
         ClearMessageLines();
     }
 
