@@ -133,7 +133,7 @@ void OnCarInfo(int c, const uint8_t *packet, int length)
     copy[59] = 0;
     PlayerSlot *slot = SlotOfId(copy[1]);
     if (slot == nullptr) {
-        // "3a_cnaddci"
+        // No key in the table yet.
         RacePrint("Could not add car info - unknown id", RaceMessageWarning);
         return;
     }
@@ -165,7 +165,7 @@ void OnEntryVote(int c, const uint8_t *packet, int)
 void OnBlockMessages(int c, const uint8_t *packet, int)
 {
     char text[96];
-    // "3a_x_blockm", "3a_x_unblkm"
+    // No key in the table yet.
     std::snprintf(text, sizeof(text), packet[1] != 0 ? "%.32s^8 blocked messages" : "%.32s^8 unblocked messages",
                   ConnName(c));
     RacePrint(text, RaceMessageInfo);
@@ -561,7 +561,7 @@ int RefuseWhileBusy(const char *action)
     }
     if (TrackChanging()) {
         char text[96];
-        // "3a_cantxtrk"
+        // No key in the table yet (3a_no_x_cht reads "changing track").
         std::snprintf(text, sizeof(text), "Can't %s - track is changing", action);
         RacePrint(text, RaceMessageInfoBeep);
         return 1;
