@@ -43,6 +43,8 @@ void RegisterMessageServices()
     services.inSimActive = InSimActive;
     services.isInSimPrefixInUse = IsInSimPrefixInUse;
     services.inSimSendMessageOut = InSimSendMessageOut;
+    // messagesSuppressed stays unset: the game session keeps no flag that
+    // holds its messages back, so no line is suppressed by it.
     services.hudShown = CurrentHudShown;
     services.playInterfaceSound = PlayInterfaceSound;
     SetMessageLineServices(services);

@@ -6,6 +6,7 @@
 #include "core/colour.h"
 #include "core/settings.h"
 #include "core/shell_globals.h"
+#include "core/translation_table.h"
 #include "net/game_packets.h"
 #include "net/net_session.h"
 #include "race/game_session.h"
@@ -168,7 +169,7 @@ bool QueueGamePacketChecked(const uint8_t *packet, int n)
     }
     if (WouldOverflowOwnRing(n)) {
         // "3h_waitbuff"
-        Warn("Avoiding buffer overflow");
+        Warn(Tx(Text_3h_waitbuff));
         return false;
     }
     QueueGamePacket(packet, n);
@@ -391,7 +392,7 @@ void RunSessionFrame()
             if (race.slots[s].info.connection >= ConnCount) {
                 char text[96];
                 // "3a_rmvxbadc"
-                std::snprintf(text, sizeof(text), "removed %s^8 (bad connection)", race.slots[s].info.name);
+                std::snprintf(text, sizeof(text), Tx(Text_3a_rmvxbadc), race.slots[s].info.name);
                 PrintMessage(text, &MessageColours[ColourLightGrey]);
                 RemovePlayerSlot(race, s);
             } else {

@@ -10,6 +10,7 @@
 #include "core/settings.h"
 #include "core/shell_globals.h"
 #include "core/text_utils.h"
+#include "core/translation_table.h"
 #include "net/game_batch.h"
 #include "net/game_packets.h"
 #include "net/net_session.h"
@@ -87,8 +88,8 @@ void QueueAndFlush(const uint8_t *packet, int n)
 void PrintCantWhileConnecting(const char *action)
 {
     char text[96];
-    // "3a_cantxgcn"
-    std::snprintf(text, sizeof(text), "Can't %s - a guest is connecting", action);
+    // "3a_no_x_plc"
+    std::snprintf(text, sizeof(text), Tx(Text_3a_no_x_plc), action);
     RacePrint(text, RaceMessageInfoBeep);
 }
 
@@ -156,7 +157,7 @@ void OnCarInfo(int c, const uint8_t *packet, int length)
     copy[59] = 0;
     PlayerSlot *slot = SlotOfId(copy[1]);
     if (slot == nullptr) {
-        // "3a_cnaddci"
+        // No key in the table yet.
         RacePrint("Could not add car info - unknown id", RaceMessageWarning);
         return;
     }
@@ -188,7 +189,7 @@ void OnEntryVote(int c, const uint8_t *packet, int)
 void OnBlockMessages(int c, const uint8_t *packet, int)
 {
     char text[96];
-    // "3a_x_blockm", "3a_x_unblkm"
+    // No key in the table yet.
     std::snprintf(text, sizeof(text), packet[1] != 0 ? "%.32s^8 blocked messages" : "%.32s^8 unblocked messages",
                   ConnName(c));
     RacePrint(text, RaceMessageInfo);
@@ -266,7 +267,7 @@ void OnToPits(int c, const uint8_t *, int)
             if (slot.car != nullptr) {
                 char text[96];
                 // "3a_x_pitted"
-                std::snprintf(text, sizeof(text), "%s^8 pitted", SlotName(&slot));
+                std::snprintf(text, sizeof(text), Tx(Text_3a_x_pitted), SlotName(&slot));
                 RacePrint(text, RaceMessageInfo);
                 slot.car->SendDistanceUpdate(&slot);
                 StopReplayRecording();
@@ -358,8 +359,8 @@ void OnRequestJoin(int c, const uint8_t *packet, int length)
     PlayerInfo info;
     UnpackPlayerInfo(&info, record);
     if (OnlineFlag && c == OwnConnIndex && TrackChanging()) {
-        // "3h_ldngtrak"
-        RacePrint("Loading track", RaceMessageInfoBeep);
+        // "3a_loadtrak"
+        RacePrint(Tx(Text_3a_loadtrak), RaceMessageInfoBeep);
         return;
     }
     int limit = StartPositions();
@@ -367,11 +368,11 @@ void OnRequestJoin(int c, const uint8_t *packet, int length)
         limit = RaceCarLimit;
     }
     if (race->slotCount >= limit || race->slotCount >= MaxRaceSlots || (OnlineFlag && LoadedWorld() == nullptr)) {
-        RacePrint("Race is full", RaceMessageInfoBeep);
+        RacePrint(Tx(Text_3a_racefull), RaceMessageInfoBeep);
         return;
     }
     if (race->FindSlotByName(info.name, 1) != nullptr) {
-        RacePrint("Name is already used", RaceMessageInfoBeep);
+        RacePrint(Tx(Text_3a_nameused), RaceMessageInfoBeep);
         return;
     }
     info.playerId = NextFreePlayerId();
@@ -431,12 +432,12 @@ void ApplyCarInfo(PlayerSlot *slot, uint8_t *packet, int)
         char text[128];
         if (slot->car != nullptr) {
             // "3a_x_alredy"
-            std::snprintf(text, sizeof(text), "%s^8 already has a car", SlotName(slot));
+            std::snprintf(text, sizeof(text), Tx(Text_3a_x_alredy), SlotName(slot));
             RacePrint(text, RaceMessageInfo);
             return;
         }
         // "3a_x_lftpot"
-        std::snprintf(text, sizeof(text), "%s^8 left the pits", SlotName(slot));
+        std::snprintf(text, sizeof(text), Tx(Text_3a_x_lftpot), SlotName(slot));
         SetPlayerSlotRecord(slot, packet);
         if (GameSessionPtr != nullptr) {
             GameSessionPtr->AddPlayerCar(slot);
@@ -456,10 +457,10 @@ void ApplyCarInfo(PlayerSlot *slot, uint8_t *packet, int)
         const int rallyAxles = CountRallyTyreAxles(slot->setup);
         if (world->IsConfigValueLow() && rallyAxles == 0) {
             // "3a_w_rd_rly"
-            RacePrint("^6Warning : Road tyres on rallycross track", RaceMessageInfoBeep);
+            RacePrint(Tx(Text_3a_w_rd_rly), RaceMessageInfoBeep);
         } else if (!world->IsConfigValueLow() && rallyAxles == 2) {
             // "3a_w_rly_rd"
-            RacePrint("^6Warning : Rallycross tyres on road track", RaceMessageInfoBeep);
+            RacePrint(Tx(Text_3a_w_rly_rd), RaceMessageInfoBeep);
         }
     }
 }
@@ -480,8 +481,9 @@ void RemoveFromGrid(const uint8_t packet[4], int c)
         if (slot->info.connection != c) {
             char text[128];
             // "3h_xremovex"
-            std::snprintf(text, sizeof(text), "%.32s^8 removed %s^8 from the start grid", ConnName(c),
-                          SlotName(slot));
+            char remover[33];
+            std::snprintf(remover, sizeof(remover), "%s", ConnName(c));
+            std::snprintf(text, sizeof(text), Tx(Text_3h_xremovex), remover, SlotName(slot));
             RacePrint(text, RaceMessageInfo);
         }
         race->RemoveSlot(index);
@@ -583,7 +585,7 @@ int RefuseWhileBusy(const char *action)
     }
     if (TrackChanging()) {
         char text[96];
-        // "3a_cantxtrk"
+        // No key in the table yet (3a_no_x_cht reads "changing track").
         std::snprintf(text, sizeof(text), "Can't %s - track is changing", action);
         RacePrint(text, RaceMessageInfoBeep);
         return 1;
@@ -663,18 +665,18 @@ int RequestLocalJoin()
         if (own >= CarsPerHost) {
             char text[64];
             // "3a_maxhcarx"
-            std::snprintf(text, sizeof(text), "Max host cars : %d", CarsPerHost);
+            std::snprintf(text, sizeof(text), Tx(Text_3a_maxhcarx), CarsPerHost);
             RacePrint(text, RaceMessageInfoBeep);
             return 0;
         }
     }
     if (race->slotCount >= StartPositions() || race->slotCount >= RaceCarLimit) {
-        RacePrint("Race is full", RaceMessageInfoBeep);
+        RacePrint(Tx(Text_3a_racefull), RaceMessageInfoBeep);
         return 0;
     }
     if (WouldOverflowOwnRing(4 + PlayerInfoSize)) {
         // "3h_waitbuff"
-        RacePrint("Avoiding buffer overflow", RaceMessageInfoBeep);
+        RacePrint(Tx(Text_3h_waitbuff), RaceMessageInfoBeep);
         return 0;
     }
     PlayerInfo info;
@@ -693,7 +695,7 @@ int TryJoinRace()
         return 0;
     }
     if (LocalDriverInRace()) {
-        RacePrint("Driver already in race", RaceMessageInfoBeep);
+        RacePrint(Tx(Text_3g_drv_alrd), RaceMessageInfoBeep);
         return 0;
     }
     if (!IsCurrentCarAllowed()) {
@@ -701,22 +703,22 @@ int TryJoinRace()
         return 0;
     }
     if (IsCarNearLayoutStart()) {
-        RacePrint("Could not join : Start is blocked", RaceMessageInfoBeep);
+        RacePrint(Tx(Text_3a_autojblk), RaceMessageInfoBeep);
         return 0;
     }
     if (GuestConnecting()) {
-        PrintCantWhileConnecting("join");
+        PrintCantWhileConnecting(Tx(Text_3g_join_btn));
         return 0;
     }
     if (StartWaitFlag != 0 && GameSessionPtr != nullptr) {
-        RacePrint("FALSE START", RaceMessageInfoBeep);
+        RacePrint(Tx(Text_3h_falsesta), RaceMessageInfoBeep);
         return 0;
     }
     if (race->slotCount >= RaceCarLimit) {
-        RacePrint("Race is full", RaceMessageInfoBeep);
+        RacePrint(Tx(Text_3a_racefull), RaceMessageInfoBeep);
         return 0;
     }
-    if (FormatCountdownText("join") != nullptr) {
+    if (FormatCountdownText(Tx(Text_3g_join_btn)) != nullptr) {
         return 0;
     }
     return RequestLocalJoin();
@@ -725,7 +727,7 @@ int TryJoinRace()
 int RequestLocalSpectate()
 {
     PlayerSlot *slot = nullptr;
-    if (RaceForLocalRequest("spectate", &slot) == nullptr) {
+    if (RaceForLocalRequest(Tx(Text_3g_spec_btn), &slot) == nullptr) {
         return 0;
     }
     if (slot != nullptr) {

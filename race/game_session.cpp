@@ -8,6 +8,7 @@
 
 #include "core/settings.h"
 #include "core/shell_globals.h"
+#include "core/translation_table.h"
 #include "race/game_state.h"
 #include "race/race_length.h"
 #include "race/race_links.h"
@@ -255,9 +256,10 @@ void GameSession::StartRace(int replay, int join, uint32_t startTick)
         SessionLinks.clearSpritesAndMarks();
     }
     // 4. "3a_thexisst"
-    const char *what = RaceKind == 2 ? "qualifying" : (race->raceLength == 0 ? "practice session" : "race");
+    const char *what = RaceKind == 2 ? Tx(Text_3a_smlqulng)
+                                     : (race->raceLength == 0 ? Tx(Text_3a_smlpract) : Tx(Text_3a_sml_race));
     char text[64];
-    std::snprintf(text, sizeof(text), "The %s is starting", what);
+    std::snprintf(text, sizeof(text), Tx(Text_3a_thexisst), what);
     RacePrint(text, RaceMessageInfoBeep);
     // 5.
     hornSent = hornChanged = flashSent = flashChanged = 0;

@@ -10,6 +10,7 @@
 #include "core/settings.h"
 #include "core/tea_cipher.h"
 #include "core/text_utils.h"
+#include "core/translation_table.h"
 #include "race/ai_driver.h"
 #include "race/driver_names.h"
 #include "race/game_state.h"
@@ -306,7 +307,7 @@ int ReadRaceFile(RaceObject *race, const char *name, MenuPage *owner, int takeSe
     const World *world = LoadedWorld();
     if (version < RaceFileOldestVersion || world == nullptr) {
         stream.Close();
-        RaceShowDialog(owner, "Race load :", world == nullptr && version >= RaceFileOldestVersion ? "no track"
+        RaceShowDialog(owner, "Race load :", world == nullptr && version >= RaceFileOldestVersion ? Tx(Text_3a_no_track)
                                                                                                    : "wrong version");
         return 0;
     }

@@ -7,6 +7,7 @@
 #include "core/checksum.h"
 #include "core/settings.h"
 #include "core/text_utils.h"
+#include "core/translation_table.h"
 #include "race/ai_driver.h"
 #include "race/game_state.h"
 #include "race/player_record.h"
@@ -22,11 +23,12 @@
 
 RaceObject *RaceObjectPtr = nullptr;
 
-// Translation keys beside the English texts: "3a_rsk_noob", "3a_rsk_lrnr",
-// "3a_rsk_okok", "3a_rsk_quik", "3a_rsk_prof".
-const char *const SkillLevelNames[SkillLevelCount] = {"NEWBIE", "LEARNER", "OK", "QUICK", "PRO"};
-const char *const SkillLevelKeys[SkillLevelCount] = {"3a_rsk_noob", "3a_rsk_lrnr", "3a_rsk_okok", "3a_rsk_quik",
-                                                     "3a_rsk_prof"};
+const char *SkillLevelName(int level)
+{
+    static const TextId Names[SkillLevelCount] = {Text_3a_rsk_noob, Text_3a_rsk_lrnr, Text_3a_rsk_okok,
+                                                  Text_3a_rsk_quik, Text_3a_rsk_prof};
+    return Tx(Names[level < 0 ? 0 : (level >= SkillLevelCount ? SkillLevelCount - 1 : level)]);
+}
 
 namespace {
 
@@ -192,7 +194,7 @@ PlayerSlot *RaceObject::AddSlot(const PlayerInfo &info)
         if (count >= MaxLocalDrivers) {
             if (info.connection == own) {
                 // "3a_max3locl"
-                RacePrint("Maximum 3 local drivers", RaceMessageWarning);
+                RacePrint(Tx(Text_3a_max3locl), RaceMessageWarning);
             }
             return nullptr;
         }
@@ -319,8 +321,8 @@ int RaceObject::UpdateHumanPlayer(const PlayerInfo &info)
             slot.car->SetPlayerInfo(head, 0);
             const int type = RaceLinks.figureType != nullptr ? RaceLinks.figureType(slot.info.figure) : 0;
             // "3a_upc_male", "3a_upc_fmal", "3a_upc_unkn"
-            const char *format = type == 0 ? "%s^8 updated his controls"
-                                           : (type == 1 ? "%s^8 updated her controls" : "%s^8 updated controls");
+            const char *format =
+                type == 0 ? Tx(Text_3a_upc_male) : (type == 1 ? Tx(Text_3a_upc_fmal) : Tx(Text_3a_upc_unkn));
             std::snprintf(text, sizeof(text), format, SlotName(&slot));
             RacePrint(text, RaceMessageInfoBeep);
             if (RaceLinks.inSimPlayerUpdated != nullptr) {
@@ -328,7 +330,7 @@ int RaceObject::UpdateHumanPlayer(const PlayerInfo &info)
             }
         } else {
             // "3a_x_no_car"
-            std::snprintf(text, sizeof(text), "%s^8 does not have a car", SlotName(&slot));
+            std::snprintf(text, sizeof(text), Tx(Text_3a_x_no_car), SlotName(&slot));
             RacePrint(text, RaceMessageInfo);
         }
         return 1;
@@ -413,7 +415,7 @@ void CreatePlayerCar(PlayerSlot *slot)
     if (code == nullptr || !LoadCarDataFile(car, code, args)) {
         char text[96];
         // "3a_noldxcar"
-        std::snprintf(text, sizeof(text), "Could not load %s^8's car", SlotName(slot));
+        std::snprintf(text, sizeof(text), Tx(Text_3a_noldxcar), SlotName(slot));
         RacePrint(text, RaceMessageWarning);
         delete car;
         if (GameSessionPtr != nullptr && RaceObjectPtr != nullptr) {
@@ -589,7 +591,8 @@ void RaceObject::RemoveStalledCar()
 
 void RaceObject::InvalidateHotLap(int reason)
 {
-    static const char *const Reasons[5] = {"ground", "wall", "object", "wrong way", "speeding"};
+    static const TextId Reasons[5] = {Text_3a_hli_grnd, Text_3a_hli_wall, Text_3a_hli_obje, Text_3a_hli_wron,
+                                      Text_3h_hli_spee};
     bool changed = false;
     if (lapValid == 1) {
         lapValid = 2;
@@ -603,7 +606,8 @@ void RaceObject::InvalidateHotLap(int reason)
         char text[64];
         // "3a_htlpinvl" with "3a_hli_grnd", "3a_hli_wall", "3a_hli_obje",
         // "3a_hli_wron", "3h_hli_spee"
-        std::snprintf(text, sizeof(text), "Hot lap invalid (%s)", reason >= 0 && reason < 5 ? Reasons[reason] : "");
+        std::snprintf(text, sizeof(text), Tx(Text_3a_htlpinvl),
+                      reason >= 0 && reason < 5 ? Tx(Reasons[reason]) : "");
         RacePrint(text, RaceMessageInfoBeep);
     }
 }
@@ -690,10 +694,10 @@ void RaceObject::CheckTyresForTrack()
             const bool allRally = rallyAxles == 2;
             if (rallycross && !rallyTyres) {
                 // "3a_w_rd_rly"
-                warning = "^6Warning : Road tyres on rallycross track";
+                warning = Tx(Text_3a_w_rd_rly);
             } else if (!rallycross && allRally) {
                 // "3a_w_rly_rd"
-                warning = "^6Warning : Rallycross tyres on road track";
+                warning = Tx(Text_3a_w_rly_rd);
             } else {
                 warning = nullptr;
             }

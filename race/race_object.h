@@ -202,9 +202,8 @@ struct RaceObject {
 };
 
 extern RaceObject *RaceObjectPtr;
-// The five skill-level names and their translation keys.
-extern const char *const SkillLevelNames[SkillLevelCount];
-extern const char *const SkillLevelKeys[SkillLevelCount];
+// The current text of a skill level's name (clamped to the five levels).
+const char *SkillLevelName(int level);
 
 // A new race object, reset, behind RaceObjectPtr (an old one is deleted).
 RaceObject *CreateRaceObject();

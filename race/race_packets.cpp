@@ -7,6 +7,7 @@
 #include "core/colour.h"
 #include "core/float_math.h"
 #include "core/text_utils.h"
+#include "core/translation_table.h"
 #include "race/game_session.h"
 #include "race/game_state.h"
 #include "race/race_length.h"
@@ -226,22 +227,17 @@ void HandlePenalty(int, const uint8_t *packet, int length)
     car.penaltyServed = 0;
     if (penalty == 0) {
         if (reason == 1 && old != 0) {
-            PrintDriverText(*slot, "PENALTY CLEARED");
+            PrintDriverText(*slot, Tx(Text_3g_clearedp));
         } else if (reason == 0 && (old == 2 || old == 4)) {
             char text[96];
             std::snprintf(text, sizeof(text), "%s^8 : completed %s", slot->info.name,
-                          old == 2 ? "drive-through penalty" : "stop-go penalty");
+                          old == 2 ? Tx(Text_3g_drthrtxt) : Tx(Text_3g_stpgotxt));
             RacePrint(text, RaceMessageInfo);
         }
     } else if (!RaceLessonRunning()) {
-        static const char *const Texts[7] = {"",
-                                             "DRIVE-THROUGH PENALTY",
-                                             "DRIVE-THROUGH PENALTY",
-                                             "STOP-GO PENALTY",
-                                             "STOP-GO PENALTY",
-                                             "30 SECOND TIME PENALTY",
-                                             "45 SECOND TIME PENALTY"};
-        PrintDriverText(*slot, Texts[penalty]);
+        static const TextId Texts[HighestPenalty] = {Text_3g_drthrcap, Text_3g_drthrcap, Text_3a_stpgocap,
+                                                     Text_3a_stpgocap, Text_3g_30stimep, Text_3g_45stimep};
+        PrintDriverText(*slot, Tx(Texts[penalty - 1]));
     }
     car.penalty = penalty;
     car.penaltyReason = reason;
@@ -450,7 +446,7 @@ void RunFastestLapNotice()
     std::memcpy(shortName, slot->car->shortName, 4);
     char text[128];
     // "3g_fastlxxx"
-    std::snprintf(text, sizeof(text), "Fastest lap : %s by %s^8 (%s)", time, slot->info.name, shortName);
+    std::snprintf(text, sizeof(text), Tx(Text_3g_fastlxxx), time, slot->info.name, shortName);
     RacePrint(text, RaceMessageInfoBeep);
 }
 
@@ -495,7 +491,7 @@ void SendPositionPacket(CarObject &car, int byUser)
         return;
     }
     if (byUser && RaceIsOnline() && (HostRuleFlags & RuleCarReset) == 0) {
-        RacePrint("Car reset is not allowed on this host", RaceMessageInfoBeep);
+        RacePrint(Tx(Text_3g_no_reset), RaceMessageInfoBeep);
         return;
     }
     uint8_t packet[24] = {};

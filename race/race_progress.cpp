@@ -7,6 +7,7 @@
 #include "core/fixed_math.h"
 #include "core/float_math.h"
 #include "core/settings.h"
+#include "core/translation_table.h"
 #include "race/race_object.h"
 #include "race/race_packets.h"
 #include "vehicle/car_data_recording.h"
@@ -252,10 +253,10 @@ void CheckCircleZones(CarObject &car)
         }
         car.lastZone = static_cast<uint8_t>(i);
         if (circle.flags & LayoutRestrictedFlag) {
-            RacePrintMessage("Restricted area", ColourSalmon);
+            RacePrintMessage(Tx(Text_3g_restarea), ColourSalmon);
             ReportRouteError(car, 3);
         } else if (circle.heading > car.nextCheckpoint) {
-            RacePrintMessage("Wrong route", ColourSalmon);
+            RacePrintMessage(Tx(Text_3g_rt_wrong), ColourSalmon);
             ReportRouteError(car, 2);
         } else if (circle.heading == car.nextCheckpoint) {
             ++car.nextCheckpoint;
@@ -302,7 +303,7 @@ void CheckLapLines(CarObject &car)
     }
     if (index == 0) {
         if (car.nextCheckpoint != CountLayoutCheckCircles()) {
-            RacePrintMessage("Wrong route", ColourSalmon);
+            RacePrintMessage(Tx(Text_3g_rt_wrong), ColourSalmon);
             ReportRouteError(car, 2);
         }
         car.nextCheckpoint = 0;

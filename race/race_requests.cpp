@@ -5,6 +5,7 @@
 
 #include "core/command_line.h"
 #include "core/shell_globals.h"
+#include "core/translation_table.h"
 #include "race/ai_driver.h"
 #include "race/game_session.h"
 #include "race/game_state.h"
@@ -72,11 +73,6 @@ bool GuestVoteRateAllows()
     return true;
 }
 
-const char *ResultText(int number)
-{
-    return number == ResultStillRacing ? "Some people are still racing" : "Too early to restart race";
-}
-
 // The online host's check of a restart vote: the result text that refuses
 // it, or 0.
 int RestartRefusal(const RaceObject &race)
@@ -116,7 +112,7 @@ void RefuseVote(int connection, int resultText)
 {
     QueueRequest(RequestVotesCancelled, 0);
     uint8_t packet[68] = {43, 0, 0, 0};
-    std::snprintf(reinterpret_cast<char *>(packet + 4), 64, "%s", ResultText(resultText));
+    std::snprintf(reinterpret_cast<char *>(packet + 4), 64, "%s", ResultTextEnglish(resultText));
     if (SessionLinks.sendReliable != nullptr) {
         SessionLinks.sendReliable(connection, packet, sizeof(packet), "CANCEL");
     }
@@ -201,7 +197,7 @@ void HandleRaceRequest(GameSession &session, int connection, const uint8_t packe
         }
         break;
     case RequestVotesCancelled:
-        RacePrint("Vote cancelled", RaceMessageInfoBeep);
+        RacePrint(Tx(Text_3a_votecanc), RaceMessageInfoBeep);
         if (RaceLinks.clearGameVotes != nullptr) {
             RaceLinks.clearGameVotes();
         }
@@ -218,7 +214,7 @@ void HandleRaceRequest(GameSession &session, int connection, const uint8_t packe
                 std::memcpy(bounded, slot->info.name, length);
                 bounded[length] = 0;
                 char text[96];
-                std::snprintf(text, sizeof(text), "%s^8 - %s - %s", bounded, "FALSE START", "SPECTATE");
+                std::snprintf(text, sizeof(text), "%s^8 - %s - %s", bounded, Tx(Text_3h_falsesta), Tx(Text_3g_caps_spe));
                 TakePlayerOut(session, index, nullptr);
                 RacePrint(text, RaceMessageInfo);
                 break;
@@ -244,7 +240,7 @@ void HandleRaceRequest(GameSession &session, int connection, const uint8_t packe
                 ReturnCarToPits(session, &race->slots[i]);
             }
             if (reason != 0) {
-                RacePrint("All cars returned to the pit lane", RaceMessageInfo);
+                RacePrint(Tx(Text_3h_a_retpit), RaceMessageInfo);
             }
         }
         break;
@@ -322,7 +318,7 @@ int VoteQualify()
     }
     if (refusal != nullptr) {
         char text[64];
-        std::snprintf(text, sizeof(text), "Can't qualify - %s", refusal);
+        std::snprintf(text, sizeof(text), Tx(Text_3a_noqual_x), refusal);
         RacePrint(text, RaceMessageWarning);
         return 0;
     }

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "race/game_state.h"
+#include "core/translation_table.h"
 #include "race/race_length.h"
 #include "race/race_links.h"
 #include "race/race_object.h"
@@ -88,20 +89,12 @@ void FormatPosition(char *out, int size, int n)
 {
     // "3a_fnsh_1st" .. "3g_fnsh32nd"; "3a_fnshuncl"
     if (n < 1 || n > 32) {
-        std::snprintf(out, static_cast<size_t>(size), "unclassified");
+        std::snprintf(out, static_cast<size_t>(size), "%s", Tx(Text_3a_fnshuncl));
         return;
     }
-    const int lastDigit = n % 10;
-    const bool teen = n / 10 == 1;
-    const char *suffix = "th";
-    if (!teen && lastDigit == 1) {
-        suffix = "st";
-    } else if (!teen && lastDigit == 2) {
-        suffix = "nd";
-    } else if (!teen && lastDigit == 3) {
-        suffix = "rd";
-    }
-    std::snprintf(out, static_cast<size_t>(size), "%d%s", n, suffix);
+    // The 32 ordinals stand in a row in the table.
+    static_assert(Text_3g_fnsh32nd == Text_3a_fnsh_1st + 31);
+    std::snprintf(out, static_cast<size_t>(size), "%s", Tx(static_cast<TextId>(Text_3a_fnsh_1st + n - 1)));
 }
 
 void RaceObject::ClearResults()
@@ -271,10 +264,10 @@ void AnnounceFinish(PlayerSlot *slot, int position, int firstTime)
     const char *name = slot->info.name;
     if (race != nullptr && race->slotCount == 1) {
         // "3a_x_finish"
-        PrintNamed("%s^8 finished", name, RaceMessageInfo);
+        PrintNamed(Tx(Text_3a_x_finish), name, RaceMessageInfo);
     } else if (position == 0) {
         // "3a_x_wonrac"
-        PrintNamed("%s^8 won the race", name, RaceMessageInfo);
+        PrintNamed(Tx(Text_3a_x_wonrac), name, RaceMessageInfo);
     } else {
         char ordinal[16];
         FormatPosition(ordinal, sizeof(ordinal), position + 1);
@@ -283,7 +276,7 @@ void AnnounceFinish(PlayerSlot *slot, int position, int firstTime)
         bounded[24] = 0;
         char text[128];
         // "3a_x_finplc", "3g_x_conplc"
-        std::snprintf(text, sizeof(text), firstTime ? "%s^8 finished %s" : "%s^8's final position is %s", bounded,
+        std::snprintf(text, sizeof(text), firstTime ? Tx(Text_3a_x_finplc) : Tx(Text_3g_x_conplc), bounded,
                       ordinal);
         RacePrint(text, RaceMessageInfo);
     }
@@ -294,7 +287,7 @@ void AnnounceFinish(PlayerSlot *slot, int position, int firstTime)
         char ordinal[16];
         FormatPosition(ordinal, sizeof(ordinal), position + 1);
         // "3a_cpwinner" for the winner
-        std::snprintf(car->statusText, sizeof(car->statusText), "%s", position == 0 ? "WINNER" : ordinal);
+        std::snprintf(car->statusText, sizeof(car->statusText), "%s", position == 0 ? Tx(Text_3a_cpwinner) : ordinal);
     }
 }
 
@@ -329,20 +322,20 @@ void RaceObject::ProcessResults()
                 const int behind = results[0].laps - result.laps;
                 if (disqualified) {
                     // "3g_x_disqua"
-                    PrintNamed("%s^8 is disqualified", result.name, RaceMessageInfo);
+                    PrintNamed(Tx(Text_3g_x_disqua), result.name, RaceMessageInfo);
                 } else if (behind <= 0) {
                     // "3a_x_finish"
-                    PrintNamed("%s^8 finished", result.name, RaceMessageInfo);
+                    PrintNamed(Tx(Text_3a_x_finish), result.name, RaceMessageInfo);
                 } else if (behind == 1) {
                     // "3g_x_fin1be"
-                    PrintNamed("%s^8 finished 1 lap behind", result.name, RaceMessageInfo);
+                    PrintNamed(Tx(Text_3g_x_fin1be), result.name, RaceMessageInfo);
                 } else {
                     char bounded[25];
                     std::memcpy(bounded, result.name, 24);
                     bounded[24] = 0;
                     char text[128];
                     // "3g_x_finxbe"
-                    std::snprintf(text, sizeof(text), "%s^8 finished %d laps behind", bounded, behind);
+                    std::snprintf(text, sizeof(text), Tx(Text_3g_x_finxbe), bounded, behind);
                     RacePrint(text, RaceMessageInfo);
                 }
                 if (LocalSlotNamed(*this, result.name) >= 0) {
@@ -366,7 +359,7 @@ void RaceObject::ProcessResults()
                 AnnounceFinish(slot, r, wasAnnounced ? 0 : 1);
             }
         } else if (!wasAnnounced) {
-            PrintNamed("%s^8 is disqualified", result.name, RaceMessageInfo);
+            PrintNamed(Tx(Text_3g_x_disqua), result.name, RaceMessageInfo);
         }
         if (RaceLinks.masterLinkUp != nullptr && RaceLinks.masterLinkUp() && !layoutStart &&
             RaceLinks.sendMasterResult != nullptr) {

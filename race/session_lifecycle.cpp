@@ -9,6 +9,7 @@
 #include "core/settings.h"
 #include "core/track_ir.h"
 #include "core/shell_globals.h"
+#include "core/translation_table.h"
 #include "platform/file_system.h"
 #include "platform/timer.h"
 #include "race/game_session.h"
@@ -35,9 +36,9 @@ const char *RaceWord(const RaceObject &race)
 {
     // "3a_smlpract", "3a_smlqulng", "3a_sml_race"
     if (race.raceLength == 0) {
-        return "practice session";
+        return Tx(Text_3a_smlpract);
     }
-    return RaceKind == 2 ? "qualifying" : "race";
+    return RaceKind == 2 ? Tx(Text_3a_smlqulng) : Tx(Text_3a_sml_race);
 }
 
 void CallLink(void (*entry)())
@@ -223,7 +224,7 @@ void StopReplayRecording()
     const int option = RaceLinks.singleReplayOption != nullptr ? RaceLinks.singleReplayOption() : 0;
     if (GameSessionPtr != nullptr && !OnlineFlag && option != 0 && RaceLinks.showRecordingNotice != nullptr) {
         // "3g_notrecor"
-        RaceLinks.showRecordingNotice("Not recording");
+        RaceLinks.showRecordingNotice(Tx(Text_3g_notrecor));
     }
 }
 
@@ -303,7 +304,7 @@ void LeaveSession(GameSession &session)
     if (race != nullptr && TopDisplayMode() == DisplayModeMenuOver) {
         char text[64];
         // "3a_thexhase"
-        std::snprintf(text, sizeof(text), "The %s has ended", RaceWord(*race));
+        std::snprintf(text, sizeof(text), Tx(Text_3a_thexhase), RaceWord(*race));
         RacePrint(text, RaceMessageInfoBeep);
     }
     // 16.

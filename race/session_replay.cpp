@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "core/shell_globals.h"
+#include "core/translation_table.h"
 #include "race/game_session.h"
 #include "race/game_state.h"
 #include "race/race_links.h"
@@ -91,7 +92,7 @@ void GameSession::RewindReplay()
         if (SessionLinks.mprClearEnd != nullptr) {
             SessionLinks.mprClearEnd();
         }
-        RacePrint("Replay restarted", RaceMessageInfo);
+        RacePrint(Tx(Text_3a_replrest), RaceMessageInfo);
         restarting = 1;
         PlayMpr();
         ReplayLength = ReplayLength == 0 ? length : ReplayLength;
@@ -103,7 +104,7 @@ void GameSession::RewindReplay()
             RaceLinks.endSingleRecording();
         }
         if (!RaceLessonRunning()) {
-            RacePrint("Replay restarted", RaceMessageInfo);
+            RacePrint(Tx(Text_3a_replrest), RaceMessageInfo);
         }
         restarting = 1;
         PlaySpr();
@@ -113,7 +114,7 @@ void GameSession::RewindReplay()
     }
     const bool recording = SessionLinks.sprRecording != nullptr && SessionLinks.sprRecording() != 0;
     if (!recording) {
-        RacePrint("Replay was not being recorded", RaceMessageInfo);
+        RacePrint(Tx(Text_3a_replnotr), RaceMessageInfo);
         return;
     }
     if (tickCounter > 500 && SessionLinks.sprSaveDefault != nullptr && SessionLinks.sprSaveDefault() != 0) {

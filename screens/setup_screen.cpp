@@ -11,6 +11,7 @@
 #include "core/settings.h"
 #include "core/shell_globals.h"
 #include "core/text_utils.h"
+#include "core/translation_table.h"
 #include "net/game_batch.h"
 #include "net/game_packets.h"
 #include "net/race_setup_packets.h"
@@ -306,7 +307,7 @@ MenuPage *SetupScreen(MenuPage *parent)
 const char *OpenSetupFromMenu()
 {
     if (!IsMainMenuIdle()) {
-        return "Command is for entry screen only";
+        return Tx(Text_3g_comentry);
     }
     OpenChildPage(MainMenuPage, SetupScreen(MainMenuPage));
     return nullptr;
@@ -367,7 +368,7 @@ void SetupReady()
     if (SetupScreenPtr == nullptr) {
         return;
     }
-    if (RefuseWhileBusy("set ready") || IsGridIncomplete() || !SetupAiDriver(SetupScreenPtr)) {
+    if (RefuseWhileBusy(Tx(Text_3a_setready)) || IsGridIncomplete() || !SetupAiDriver(SetupScreenPtr)) {
         return;
     }
     const uint8_t packet[4] = {MP_ENTRY_VOTE, 1, 0, 0};
@@ -376,7 +377,7 @@ void SetupReady()
 
 void SetupCancelReady()
 {
-    if (SetupScreenPtr == nullptr || RefuseWhileBusy("set ready")) {
+    if (SetupScreenPtr == nullptr || RefuseWhileBusy(Tx(Text_3a_setready))) {
         return;
     }
     const uint8_t packet[4] = {MP_ENTRY_VOTE, 0, 0, 0};
@@ -391,12 +392,12 @@ void SetupJoinRace()
     RaceObject *race = RaceObjectPtr;
     if (LayoutRouteLines.timingLineCount > 0 && race->slotCount > 0) {
         // "3a_ac_onest"
-        RacePrint("Autocross : only one start position", RaceMessageInfoBeep);
+        RacePrint(Tx(Text_3a_ac_onest), RaceMessageInfoBeep);
         return;
     }
     if (GameState == 2) {
         // "3a_araceinp"
-        RacePrint("A race is in progress", RaceMessageInfoBeep);
+        RacePrint(Tx(Text_3a_araceinp), RaceMessageInfoBeep);
         return;
     }
     if (!IsCurrentCarAllowed()) {
@@ -404,13 +405,13 @@ void SetupJoinRace()
         QueueAndFlush(packet, sizeof(packet));
         return;
     }
-    if (RefuseWhileBusy("join race")) {
+    if (RefuseWhileBusy(Tx(Text_3a_joinrace))) {
         return;
     }
     if (race->slotCount < RaceCarLimit) {
         RequestLocalJoin();
     } else {
-        RacePrint("Race is full", RaceMessageInfoBeep);
+        RacePrint(Tx(Text_3a_racefull), RaceMessageInfoBeep);
     }
 }
 
@@ -459,12 +460,14 @@ void RemoveGridDriver(const PlayerSlot *slot)
         return;
     }
     if (GameState == 2) {
-        RacePrint("A race is in progress", RaceMessageInfoBeep);
+        RacePrint(Tx(Text_3a_araceinp), RaceMessageInfoBeep);
         return;
     }
     if (RaceLinks.guestJoining != nullptr && RaceLinks.guestJoining()) {
-        // "3a_remvplyr"
-        RacePrint("Can't remove driver - a guest is connecting", RaceMessageInfoBeep);
+        // "3a_no_x_plc" with "3a_remvplyr"
+        char text[96];
+        std::snprintf(text, sizeof(text), Tx(Text_3a_no_x_plc), Tx(Text_3a_remvplyr));
+        RacePrint(text, RaceMessageInfoBeep);
         return;
     }
     const uint8_t packet[4] = {MP_REMOVE_PLAYER, 0, slot->info.playerId, 0};
@@ -551,13 +554,13 @@ const char *RaceSetupCommand(SessionCommand command, const char *argument, int v
         return OpenSetupFromMenu();
     case SessionJoin:
         if (race == nullptr || race->slotCount >= RaceCarLimit) {
-            return "Race is full";
+            return Tx(Text_3a_racefull);
         }
         if (SelectedCarName[0] == 0) {
-            return "No car selected";
+            return Tx(Text_3a_nocarsel);
         }
         if (LocalDriverInRace()) {
-            return "Driver already in race";
+            return Tx(Text_3g_drv_alrd);
         }
         if (IsSetupScreenIdle()) {
             SetupJoinRace();
@@ -568,7 +571,7 @@ const char *RaceSetupCommand(SessionCommand command, const char *argument, int v
     case SessionReady:
     case SessionCancel:
         if (!IsSetupScreenIdle()) {
-            return "Command is for game setup screen";
+            return Tx(Text_3g_comsetup);
         }
         if (command == SessionReady) {
             SetupReady();
@@ -578,7 +581,7 @@ const char *RaceSetupCommand(SessionCommand command, const char *argument, int v
         return nullptr;
     case SessionClear: {
         if (!IsSetupScreenIdle()) {
-            return "Command is for game setup screen";
+            return Tx(Text_3g_comsetup);
         }
         const uint8_t packet[4] = {MP_REMOVE_PLAYER, 2, 0, 0};
         QueueGamePacket(packet, sizeof(packet));
@@ -586,13 +589,13 @@ const char *RaceSetupCommand(SessionCommand command, const char *argument, int v
     }
     case SessionSelectCar: {
         if (LocalDriverInRace()) {
-            return "Driver already in race";
+            return Tx(Text_3g_drv_alrd);
         }
         if (value < 0 || value >= CarModelCount || EqualsNoCase(CarTable[value].name, SelectedCarName)) {
             return nullptr;
         }
         if (((AllowedCarsMask >> value) & 1u) == 0) {
-            std::snprintf(text, sizeof(text), "This host does not allow you to drive the %s", CarTable[value].name);
+            std::snprintf(text, sizeof(text), Tx(Text_3g_host_dis), CarTable[value].name);
             return text;
         }
         CopyString(SelectedCarName, CarTable[value].name, sizeof(SelectedCarName));
@@ -608,7 +611,7 @@ const char *RaceSetupCommand(SessionCommand command, const char *argument, int v
         }
         if (argument == nullptr || argument[0] == 0) {
             if (!LocalDriverInRace()) {
-                return "Driver is not in race";
+                return Tx(Text_3g_drv_noin);
             }
             if (GameSessionPtr != nullptr) {
                 RequestLocalSpectate();

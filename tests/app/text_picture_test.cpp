@@ -28,6 +28,8 @@
 #include "ui/interface_draw.h"
 #include "ui/text_batch.h"
 #include "ui/text_draw.h"
+#include "platform/keys.h"
+#include "platform/window.h"
 
 namespace {
 
@@ -175,7 +177,7 @@ protected:
             ASSERT_EQ(error, nullptr) << error;
         }
         fs::remove_all("data/shots");
-        std::ofstream("cfg.txt") << "Start Windowed 1\nWindow 80 80 880 680\nMessage Size 0.05\n";
+        std::ofstream("cfg.txt") << "Start Windowed 1\nWindow 80 80 880 680\nMessage Size 0.05\nPly Name Tester\n";
         NowMs = 5000;
         Sleeps = 0;
         QuitFlag = 0;
@@ -213,7 +215,21 @@ TEST_F(TextPictureTest, TextsAndMessageLinesShowInTheirColours)
         if (n == 8) {
             ScreenshotRequest = 1;
         }
+        // The own chat line: F3 sends its function-key text ("good pass")
+        // as this program's connection, 0.
         if (n == 10) {
+            ClearMessageLines();
+            PlatformEvent event{};
+            event.kind = PlatformEventKeyDown;
+            event.key = VkF3;
+            MainWindowProc(event);
+            event.kind = PlatformEventKeyUp;
+            MainWindowProc(event);
+        }
+        if (n == 14) {
+            ScreenshotRequest = 1;
+        }
+        if (n == 16) {
             RequestQuit();
         }
     };
@@ -310,6 +326,37 @@ TEST_F(TextPictureTest, TextsAndMessageLinesShowInTheirColours)
     // Between the lines only the background.
     EXPECT_EQ(shot.Count(-1.0f, 0.16f, 1.0f, 0.24f, [&](int r, int g, int b) { return !isBackground(r, g, b); }), 0);
     EXPECT_EQ(shot.Count(-1.0f, 0.72f, 1.0f, 1.0f, [&](int r, int g, int b) { return !isBackground(r, g, b); }), 0);
+
+    // The own chat line, alone at the top: the name in white, then " : " and
+    // the chat text in green, and nothing beyond it.
+    Picture chat;
+    ASSERT_TRUE(ReadBmp("data/shots/kzv_00000002.bmp", &chat));
+    if (const char *keep = std::getenv("KZV_KEEP_SHOT")) {
+        fs::copy_file("data/shots/kzv_00000002.bmp", std::string(keep) + ".chat.bmp",
+                      fs::copy_options::overwrite_existing);
+    }
+    ASSERT_EQ(chat.width, 800);
+    ASSERT_EQ(chat.height, 600);
+    const float y0 = -1.0f;
+    const float y1 = y0 + messageSize;
+    const float x0 = 0.1f * messageSize - 1.0f;
+    const float name = MeasureCodedText("^7Tester", 0.5f * messageSize, 0);
+    const float prefix = MeasureCodedText("^7Tester ^7: ", 0.5f * messageSize, 0);
+    const float whole = MeasureCodedText("^7Tester ^7: ^8good pass", 0.5f * messageSize, 0);
+    auto white = [](int r, int g, int b) { return r > 200 && g > 200 && b > 200; };
+    const Colour green = MessageColours[ColourGreen];
+    auto isGreen = [&](int r, int g, int b) { return near(r, g, b, green) && g > r + 60 && g > b + 60; };
+    EXPECT_GT(chat.Count(x0, y0, x0 + name, y1, white), 20);
+    EXPECT_EQ(chat.Count(x0, y0, x0 + name, y1, isGreen), 0);
+    EXPECT_GT(chat.Count(x0 + prefix, y0, x0 + whole, y1, isGreen), 20);
+    EXPECT_EQ(chat.Count(x0 + prefix, y0, x0 + whole, y1, white), 0);
+    EXPECT_EQ(chat.Count(x0 + whole + 0.01f, y0 + 0.005f, 0.2f, y1 - 0.005f,
+                         [&](int r, int g, int b) { return !isBackground(r, g, b); }),
+              0);
+    // The second line's place is empty: the chat is one line.
+    EXPECT_EQ(chat.Count(-1.0f, y1 + 0.005f, -0.2f, y1 + messageSize,
+                         [&](int r, int g, int b) { return !isBackground(r, g, b); }),
+              0);
 }
 
 }  // namespace

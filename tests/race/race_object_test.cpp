@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/car_table.h"
+#include "core/translation_table.h"
 #include "race/race_length.h"
 #include "tests/race/crc_by_hand.h"
 #include "tests/race/race_fixture.h"
@@ -350,6 +351,39 @@ TEST_F(RaceObjectTest, ProcessResultsWaitsForTheSlowerCars)
     EXPECT_STREQ(race->slots[0].car->statusText, "WINNER");
     race->ProcessResults();
     EXPECT_EQ(CountMessages("winner^8 won the race"), 1);
+}
+
+// The finishing lines, the ordinals and the winner's caption are read from
+// the table's slots, so a loaded language reaches them.
+TEST_F(RaceObjectTest, FinishLinesFollowTheLoadedTexts)
+{
+    SetTranslationText(Text_3a_x_finish, "%s^8 ist im Ziel");
+    SetTranslationText(Text_3g_x_fin1be, "%s^8 ist mit 1 Runde Rueckstand im Ziel");
+    SetTranslationText(Text_3g_x_conplc, "%s^8 endet als %s");
+    SetTranslationText(Text_3a_fnsh_2nd, "2.");
+    SetTranslationText(Text_3a_fnshuncl, "nicht gewertet");
+    SetTranslationText(Text_3a_x_wonrac, "%s^8 gewinnt");
+    SetTranslationText(Text_3a_cpwinner, "SIEGER");
+    AddWithCar("winner", 1, 5);
+    AddWithCar("second", 2, 4);
+    PlayerSlot *slow = AddWithCar("slow", 3, 2);
+    race->RecordFinish(0, 1000, 5);
+    race->RecordFinish(1, 1300, 4);
+    race->ProcessResults();
+    slow->car->lapsDone = 4;
+    race->ProcessResults();
+    slow->car->lapsDone = 5;
+    race->ProcessResults();
+    char out[16];
+    FormatPosition(out, sizeof(out), 40);
+    const std::string unclassified = out;
+    ResetTranslationSlots();
+    EXPECT_EQ(CountMessages("winner^8 ist im Ziel"), 1);
+    EXPECT_EQ(CountMessages("second^8 ist mit 1 Runde Rueckstand im Ziel"), 1);
+    EXPECT_EQ(CountMessages("second^8 endet als 2."), 1);
+    EXPECT_EQ(CountMessages("winner^8 gewinnt"), 1);
+    EXPECT_STREQ(race->slots[0].car->statusText, "SIEGER");
+    EXPECT_EQ(unclassified, "nicht gewertet");
 }
 
 TEST_F(RaceObjectTest, ProcessResultsFinalAtOnce)
