@@ -27,11 +27,14 @@
 
 namespace {
 
-// Seconds of race the run records before it is stopped; the throttle is held
-// from ThrottleAt to ThrottleAt + ThrottleFor.
-constexpr double RaceSeconds = 4.0;
+// Seconds of race before the throttle is pressed, how long it is held, and
+// how long the race runs on after its release before the program is stopped.
+// Under the sanitizers a frame can take long: the throttle is held and the
+// race runs on for at least a number of main-loop passes too.
 constexpr double ThrottleAt = 1.5;
 constexpr double ThrottleFor = 2.0;
+constexpr double RunOnFor = 0.5;
+constexpr int MinimumPasses = 10;
 // The longest wait for the race to start (loading the site and the cars).
 constexpr uint32_t StartLimitMs = 90000;
 
@@ -42,6 +45,12 @@ struct RaceRun {
     uint32_t startMs = 0;           // when the program started
     uint32_t raceMs = 0;            // when the driven car appeared (0: not yet)
     uintmax_t raceFileOffset = 0;   // size of the sound file then
+    uintmax_t pressFileOffset = 0;  // at the throttle's press
+    uintmax_t releaseFileOffset = 0;  // at its release
+    uintmax_t stopFileOffset = 0;   // at the stop
+    uint32_t pressMs = 0;
+    uint32_t releaseMs = 0;
+    int passes = 0;                 // main-loop passes since the last step of the timeline
     float idleSpeed = -1.0f;        // driven engine speed before the throttle
     float throttleSpeed = -1.0f;    // and at the end of the held throttle
     float peakSpeed = 0.0f;         // highest engine speed while the throttle was held
@@ -91,13 +100,15 @@ void WatchingSleep(int ms)
     if (Race.stopSent) {
         return;
     }
+    std::error_code error;
+    const uintmax_t soundBytes = std::filesystem::file_size(Race.soundFile, error);
+    Race.passes++;
     GameSession *session = GameSessionPtr;
     CarObject *car = session != nullptr ? session->drivenCar : nullptr;
     if (Race.raceMs == 0) {
         if (car != nullptr) {
             Race.raceMs = now;
-            std::error_code error;
-            Race.raceFileOffset = std::filesystem::file_size(Race.soundFile, error);
+            Race.raceFileOffset = soundBytes;
         } else if (now - Race.startMs > StartLimitMs) {
             Race.stopSent = 1;
             std::raise(SIGTERM);
@@ -112,19 +123,25 @@ void WatchingSleep(int ms)
         Race.idleSpeed = car != nullptr ? car->engine.speed : -1.0f;
         PushLeftButton(true);
         Race.pressed = 1;
+        Race.pressMs = now;
+        Race.pressFileOffset = soundBytes;
+        Race.passes = 0;
     } else if (Race.pressed && !Race.released) {
         if (car != nullptr) {
             Race.peakSpeed = std::max(Race.peakSpeed, car->engine.speed);
             Race.throttleWord = std::max(Race.throttleWord, car->inputs[1]);
         }
-        if (t >= ThrottleAt + ThrottleFor) {
+        if (now - Race.pressMs >= ThrottleFor * 1000 && Race.passes >= MinimumPasses) {
             Race.throttleSpeed = car != nullptr ? car->engine.speed : -1.0f;
             PushLeftButton(false);
             Race.released = 1;
+            Race.releaseMs = now;
+            Race.releaseFileOffset = soundBytes;
+            Race.passes = 0;
         }
-    }
-    if (t >= RaceSeconds) {
+    } else if (Race.released && now - Race.releaseMs >= RunOnFor * 1000 && Race.passes >= MinimumPasses / 2) {
         Race.stopSent = 1;
+        Race.stopFileOffset = soundBytes;
         std::raise(SIGTERM);
     }
 }
@@ -239,11 +256,17 @@ TEST(RaceSound, TheStartGridRaceIsHeardAndTheDrivenCarAnswersTheThrottle)
     ASSERT_NE(Race.raceMs, 0u) << "the race did not start within " << StartLimitMs / 1000 << " s";
     EXPECT_TRUE(Race.mixerSeen) << "the car-sound mixer was not running with a valid listener";
 
-    // The race's sound, in 0.5 s windows from the race start.
-    const std::vector<int16_t> samples = ReadSamples(Race.soundFile, Race.raceFileOffset);
+    // The race's sound, in 0.5 s windows from the race start to the stop
+    // (after it the output replays its ring while the program shuts down).
+    ASSERT_TRUE(Race.stopSent);
+    std::vector<int16_t> samples = ReadSamples(Race.soundFile, Race.raceFileOffset);
+    const auto frameOf = [](uintmax_t offset) { return static_cast<size_t>((offset - Race.raceFileOffset) / FrameBytes); };
+    samples.resize(std::min(samples.size(), frameOf(Race.stopFileOffset) * 2));
     const size_t window = Rate / 2;
     const size_t frames = samples.size() / 2;
     ASSERT_GE(frames, window * 4) << "less than 2 s of sound recorded in the race";
+    const size_t pressFrame = frameOf(Race.pressFileOffset);
+    const size_t releaseFrame = frameOf(Race.releaseFileOffset);
     double bandEnergy = 0.0;
     double allEnergy = 0.0;
     double idleEnergy = 0.0;   // windows wholly before the throttle
@@ -256,11 +279,10 @@ TEST(RaceSound, TheStartGridRaceIsHeardAndTheDrivenCarAnswersTheThrottle)
         const double energy = std::pow(10.0, m.dbfs / 10.0);
         bandEnergy += energy * m.bandShare;
         allEnergy += energy;
-        const double at = first / static_cast<double>(Rate);
-        if (at + 0.5 <= ThrottleAt) {
+        if (first + window <= pressFrame) {
             idleEnergy += energy;
             idleWindows++;
-        } else if (at >= ThrottleAt + 1.0 && at + 0.5 <= ThrottleAt + ThrottleFor) {
+        } else if (first >= pressFrame + Rate && first + window <= releaseFrame) {
             revEnergy += energy;
             revWindows++;
         }
