@@ -216,6 +216,7 @@ void PlaceCarAtStart(GameSession &session, int slotIndex, int pitLane, int join)
     car->ResetRaceState();
     car->SetPosition({position[0], position[1], position[2]});
     car->Reset(heading, 0, 1);
+    car->engine.StartAtIdle();
     // 4.
     car->startByte = pitLane ? 0 : 1;
     // 6.

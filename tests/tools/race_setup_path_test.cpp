@@ -226,6 +226,12 @@ TEST_F(RaceSetupPathTest, TheCfgGridOfFourStartsWithinTwoFramesAndTheExitEndsItI
     for (int i = 1; i < 4; ++i) {
         EXPECT_EQ(race.slots[i].info.kind, KindLocalAi) << i;
     }
+    // Every car waits on the grid with its engine running (it is heard idling).
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_NE(race.slots[i].car, nullptr) << i;
+        EXPECT_EQ(race.slots[i].car->engine.running, 1) << i;
+        EXPECT_GT(race.slots[i].car->engine.speed, 0.5f * race.slots[i].car->engine.idleSpeed) << i;
+    }
 
     // The program's exit: the end vote ends the race, then the setup page and
     // the entry page close in that order.
