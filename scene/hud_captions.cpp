@@ -139,7 +139,7 @@ void RaceDescription(const RaceObject &race)
     }
     char text[160];
     if (OnlineFlag == 0 && race.hotLapMode == 0 && race.aiLevel < SkillLevelCount) {
-        std::snprintf(text, sizeof(text), "%s : %s (%s)", name, kind, SkillLevelNames[race.aiLevel]);
+        std::snprintf(text, sizeof(text), "%s : %s (%s)", name, kind, SkillLevelName(race.aiLevel));
     } else {
         std::snprintf(text, sizeof(text), "%s : %s", name, kind);
     }
