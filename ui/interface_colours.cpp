@@ -15,6 +15,9 @@ uint32_t BigAlpha = 0;
 uint32_t SmallMapLightPacked = 0;
 uint32_t SmallMapDarkPacked = 0;
 uint32_t CarMarkerColours[CarMarkerColourCount] = {};
+const Colour ColourComponentRed = {255, 0, 0, 0};
+const Colour ColourComponentGreen = {0, 255, 0, 0};
+const Colour ColourComponentBlue = {0, 0, 255, 0};
 
 namespace {
 

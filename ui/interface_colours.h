@@ -37,6 +37,12 @@ struct InterfaceColourSet {
 
 extern InterfaceColourSet InterfaceColours;
 
+// The pure red, green and blue records the colour editors' component sliders
+// are drawn in; not user settings.
+extern const Colour ColourComponentRed;
+extern const Colour ColourComponentGreen;
+extern const Colour ColourComponentBlue;
+
 // Values derived from the set by ApplyInterfaceColours: the opacities as
 // alpha bytes in the top 8 bits of a packed colour, and the small map's and
 // the car markers' colours packed as 0xFFRRGGBB.

@@ -715,6 +715,3 @@ void WordSliderAnswer(MenuPage *owner, const char *answer)
     Call(item.Callback, owner, 0, 0);
 }
 
-void OpenFieldEntry(const InterfaceItem &, int)
-{
-}

@@ -126,6 +126,14 @@ void OpenTextInput(MenuPage *owner, const char *prompt, int maxLength, TextAnswe
     }
 }
 
+void OpenTextInput(MenuPage *page, TextInputAnswer answer, const char *title, int maxLength, intptr_t answerValue,
+                   const char *initial, int cursor, int mode, const char *filePattern)
+{
+    if (UiLink.openTextInputDialog != nullptr) {
+        UiLink.openTextInputDialog(page, answer, title, maxLength, answerValue, initial, cursor, mode, filePattern);
+    }
+}
+
 void OpenMessageEntry(MenuPage *page, const char *initial)
 {
     if (UiLink.openMessageEntry != nullptr) {

@@ -65,6 +65,16 @@ void DefaultPageKey(MenuPage *page, int code);
 // characters, the answer to the callback. Opens nothing until the dialogs
 // exist.
 void OpenTextInput(MenuPage *owner, const char *prompt, int maxLength, TextAnswerCallback answer);
+// The answer of the full text input dialog: the typed text and the answer
+// value the opener gave.
+using TextInputAnswer = void (*)(MenuPage *parent, const char *text, intptr_t value);
+// The text input dialog with all its arguments: the answer callback, the
+// title, at most maxLength characters, the value handed back with the answer,
+// the initial text (null: empty), the cursor (1..7: that many characters of
+// the initial text are fixed), the entry mode and a file pattern (null: no
+// file list). Opens nothing until the dialogs exist.
+void OpenTextInput(MenuPage *page, TextInputAnswer answer, const char *title, int maxLength, intptr_t answerValue,
+                   const char *initial, int cursor, int mode, const char *filePattern);
 // The message entry over the page, starting with the text (null: empty).
 // Opens nothing until the text entry exists.
 void OpenMessageEntry(MenuPage *page, const char *initial);

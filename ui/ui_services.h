@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 struct MenuPage;
 
 // What the interface framework calls of the layers above it (sound, the
@@ -16,6 +18,13 @@ struct UiServices {
     void (*openTextInput)(MenuPage *owner, const char *prompt, int maxLength,
                           void (*answer)(MenuPage *owner, const char *text));
     void (*openMessageEntry)(MenuPage *page, const char *initial);
+    // The text input dialog with every argument (answer value, initial text,
+    // cursor, entry mode, file pattern), as the text-field rows open it.
+    void (*openTextInputDialog)(MenuPage *page, void (*answer)(MenuPage *parent, const char *text, intptr_t value),
+                                const char *title, int maxLength, intptr_t answerValue, const char *initial,
+                                int cursor, int mode, const char *filePattern);
+    // The help screen of a settings row's "?" button: a new page, or null.
+    MenuPage *(*createHelpScreen)(MenuPage *parent, const char *title, const char *section, int mode);
 };
 
 extern UiServices UiLink;
