@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -188,4 +189,52 @@ bool PlatformRenameFile(const char *from, const char *to)
         return false;
     }
     return std::rename(ResolvePath(from).c_str(), ResolvePath(to).c_str()) == 0;
+}
+
+bool PlatformListFolder(const char *path, const char *suffix, std::vector<PlatformFolderEntry> *entries)
+{
+    if (!entries) {
+        return false;
+    }
+    entries->clear();
+    if (!path) {
+        return false;
+    }
+    std::string folderPath = ResolvePath(path);
+    if (folderPath.empty()) {
+        folderPath = ".";
+    }
+    DIR *folder = opendir(folderPath.c_str());
+    if (!folder) {
+        return false;
+    }
+    const size_t suffixLength = suffix ? std::strlen(suffix) : 0;
+    while (const dirent *entry = readdir(folder)) {
+        const char *name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
+            continue;
+        }
+        std::string full = folderPath;
+        AppendComponent(&full, name);
+        struct stat info;
+        if (stat(full.c_str(), &info) != 0) {
+            continue;
+        }
+        const bool isFolder = S_ISDIR(info.st_mode);
+        if (suffixLength != 0) {
+            const size_t length = std::strlen(name);
+            if (isFolder || length < suffixLength || !SameIgnoringCase(name + length - suffixLength, suffix)) {
+                continue;
+            }
+        }
+        PlatformFolderEntry item;
+        item.name = name;
+        item.modifiedNs = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+        item.folder = isFolder;
+        entries->push_back(std::move(item));
+    }
+    closedir(folder);
+    std::sort(entries->begin(), entries->end(),
+              [](const PlatformFolderEntry &a, const PlatformFolderEntry &b) { return a.name < b.name; });
+    return true;
 }

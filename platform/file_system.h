@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 // The file layer. The program names its files the way its data was made:
 // backslashes between folders ("data\skins\x.jpg") and names whose letter
@@ -35,3 +37,16 @@ bool PlatformMakeDirectory(const char *path);
 // step: a reader sees either the old file or the new one, never a part.
 // Returns true on success.
 bool PlatformRenameFile(const char *from, const char *to);
+
+// One entry of a folder listing.
+struct PlatformFolderEntry {
+    std::string name;         // as spelt on disk
+    int64_t modifiedNs = 0;   // last write, nanoseconds since 1970-01-01 (UTC)
+    bool folder = false;      // a folder rather than a file
+};
+
+// The entries of a folder (found through the path resolution), "." and ".."
+// left out, sorted by name in byte order. With a suffix (".jpg"), only the
+// files whose names end with it, compared without regard to ASCII letter
+// case. Returns false, with the list empty, when the folder cannot be read.
+bool PlatformListFolder(const char *path, const char *suffix, std::vector<PlatformFolderEntry> *entries);

@@ -139,4 +139,29 @@ TEST_F(FileSystemTest, RenameReplacesTheTargetInAnyCase)
     EXPECT_FALSE(PlatformRenameFile("fs_data/none", "fs_data/other"));
 }
 
+TEST_F(FileSystemTest, FolderListingFindsEntriesByCaseInsensitivePathAndSuffix)
+{
+    Touch("fs_data/skins/b_two.JPG");
+    Touch("fs_data/skins/a_one.dds");
+    std::filesystem::create_directories("fs_data/skins/sub.jpg");
+    struct timeval times[2] = {{1000, 0}, {1000, 500000}};
+    ASSERT_EQ(utimes("fs_data/skins/b_two.JPG", times), 0);
+
+    std::vector<PlatformFolderEntry> entries;
+    ASSERT_TRUE(PlatformListFolder("FS_DATA\\SKINS", ".jpg", &entries));
+    ASSERT_EQ(entries.size(), 2u);  // the folder named like a file is left out
+    EXPECT_EQ(entries[0].name, "abc_DEFAULT.jpg");
+    EXPECT_EQ(entries[1].name, "b_two.JPG");
+    EXPECT_EQ(entries[1].modifiedNs, 1000500000000);
+    EXPECT_FALSE(entries[1].folder);
+
+    ASSERT_TRUE(PlatformListFolder("fs_data/skins", nullptr, &entries));
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[0].name, "a_one.dds");
+    EXPECT_TRUE(entries[3].folder);
+
+    EXPECT_FALSE(PlatformListFolder("fs_data/none", nullptr, &entries));
+    EXPECT_TRUE(entries.empty());
+}
+
 }  // namespace
