@@ -775,13 +775,16 @@ void DrawTitleBar(const InterfaceItem &item)
     const float measured = text != nullptr ? MeasureCodedText(text, 0.6f * (item.y1 + 1.0f) * 0.5f, item.CodePage)
                                            : 0.0f;
     const float right = -1.0f + 0.005f + measured + 0.01f;
-    const uint32_t colour = PackFace(&InterfaceColours.titleGrey, 0, 0xff000000u);
-    SetBatchMode(BatchUntextured);
+    // The bar is a button face (the small button texture's flat middle), so
+    // that the title, drawn in the item's colour ("Title Grey"), shows on it.
+    const uint32_t colour = PackFace(&InterfaceColours.buttonCol, 0, ButtonAlpha);
+    SetBatchMode(BatchSmallButton);
     // A bar from the left edge ending in a diagonal.
-    const uint16_t a = AddScreenVertex(-1.0f - PixelWidth, item.y0, 0.5f, 0.5f, colour);
-    const uint16_t b = AddScreenVertex(right + height, item.y0, 0.5f, 0.5f, colour);
-    const uint16_t c = AddScreenVertex(right, item.y1, 0.5f, 0.5f, colour);
-    const uint16_t d = AddScreenVertex(-1.0f - PixelWidth, item.y1, 0.5f, 0.5f, colour);
+    const float u = (TextureMiddleLow + TextureMiddleHigh) * 0.5f;
+    const uint16_t a = AddScreenVertex(-1.0f - PixelWidth, item.y0, u, u, colour);
+    const uint16_t b = AddScreenVertex(right + height, item.y0, u, u, colour);
+    const uint16_t c = AddScreenVertex(right, item.y1, u, u, colour);
+    const uint16_t d = AddScreenVertex(-1.0f - PixelWidth, item.y1, u, u, colour);
     AddScreenQuad(a, b, c, d);
     FlushWhenFull();
     if (text != nullptr) {

@@ -412,15 +412,19 @@ void AddScrollBar(MenuPage *owner, float listX0, float x0, float y0, float x1, f
     const int position = scroll != nullptr ? *scroll : 0;
     const float height = y1 - y0;
     const Colour *colour = &InterfaceColours.textUnselected;
+    // A bar of two arrow heights and more has a track between two arrows of
+    // 0.04; a lower one is split between the arrows; the lowest has only the
+    // down arrow.
     float downTop = y0;
     if (height >= 0.081f) {
-        const float arrow = height >= 0.121f ? 0.04f : height * 0.5f;
-        downTop = y0 + arrow;
-        AddSymbolItem(owner, x0, y0, x1, downTop, scroll, position, position + visible, total, ItemListUp, colour,
+        const int track = height >= 0.121f;
+        const float upEnd = track ? y0 + 0.04f : y0 + height * 0.5f;
+        downTop = track ? y1 - 0.04f : upEnd;
+        AddSymbolItem(owner, x0, y0, x1, upEnd, scroll, position, position + visible, total, ItemListUp, colour,
                       nullptr);
-        if (height >= 0.121f) {
-            AddItem(nullptr, x0, y0 + 0.04f, x1, y1 - 0.04f, scroll, position, position + visible, total,
-                    ItemScrollBar, colour, nullptr);
+        if (track) {
+            AddItem(nullptr, x0, upEnd, x1, downTop, scroll, position, position + visible, total, ItemScrollBar,
+                    colour, nullptr);
         }
     }
     AddSymbolItem(owner, x0, downTop, x1, y1, scroll, position, position + visible, total, ItemListDown, colour,

@@ -335,14 +335,18 @@ TEST_F(RowBuildersTest, ScrollBarHeights)
             EXPECT_FLOAT_EQ(up[0]->y0, y0);
             EXPECT_NEAR(up[0]->y1 - up[0]->y0, c.upHeight, 1e-6);
             EXPECT_EQ(up[0]->CodePage, 10);
-            downTop = up[0]->y1;
+            // The down arrow is as high as the up arrow, under the track.
+            downTop = y1 - (up[0]->y1 - up[0]->y0);
+            EXPECT_NEAR(down[0]->y0, downTop, 1e-6);
         }
         if (c.track) {
             EXPECT_FLOAT_EQ(track[0]->y0, y0 + 0.04f);
             EXPECT_FLOAT_EQ(track[0]->y1, y1 - 0.04f);
             EXPECT_EQ(track[0]->Owner, nullptr);
         }
-        EXPECT_EQ(down[0]->y0, downTop);
+        if (!c.up) {
+            EXPECT_EQ(down[0]->y0, y0);
+        }
         EXPECT_EQ(down[0]->y1, y1);
         EXPECT_EQ(down[0]->CodePage, 10);
         EXPECT_FLOAT_EQ(down[0]->x0, 0.5f);
@@ -385,6 +389,27 @@ TEST_F(RowBuildersTest, ScrollBarArrowsAndWheelMoveTheListWithinIt)
     wheel.wheel = 1;
     EXPECT_EQ(HandleItemInput(&page, &wheel), 1);
     EXPECT_EQ(scroll, 28);
+
+    // The track between the arrows takes a drag: down by a quarter of the
+    // bar moves by a quarter of the list.
+    scroll = 0;
+    frame();
+    const InterfaceItem &track = *OfKind(ItemScrollBar)[0];
+    Move(0.5125f, 0.1f);
+    MouseEvent press{};
+    press.press = 1;
+    press.left = 1;
+    HandleItemInput(&page, &press);
+    ASSERT_EQ(ItemDragState.kind, DragScrollBar);
+    Move(0.5125f, 0.1f + (track.y1 - track.y0) * 0.25f);
+    MouseEvent drag{};
+    drag.left = 1;
+    HandleItemInput(&page, &drag);
+    EXPECT_NEAR(scroll, 10, 1);
+    MouseEvent release{};
+    release.release = 1;
+    HandleItemInput(&page, &release);
+    ItemDragState = ItemDrag{};
 }
 
 TEST_F(RowBuildersTest, SliderRowsStepByTheirFormat)
