@@ -47,6 +47,7 @@ struct OutputDevice {
     std::vector<SoundRing *> rings;   // under the device lock
     std::vector<int32_t> mix;         // one chunk of summed frames
     std::vector<int16_t> capture;     // manual clock only
+    std::vector<SoundLockRecord> locks;  // manual clock only
     Injection injections[static_cast<int>(SoundDeviceCall::Unlock) + 1];
 };
 
@@ -374,6 +375,9 @@ int SoundRingLock(SoundRing *ring, uint32_t offset, uint32_t bytes, void **part1
     if (offset >= size || bytes == 0 || bytes > size) {
         return SoundDeviceParamError;
     }
+    if (Device.manualClock) {
+        Device.locks.push_back({ring, offset, bytes});
+    }
     uint8_t *base = reinterpret_cast<uint8_t *>(ring->frames);
     const uint32_t first = size - offset < bytes ? size - offset : bytes;
     *part1 = base + offset;
@@ -428,6 +432,16 @@ const std::vector<int16_t> &SoundDeviceCapture()
 void SoundDeviceClearCapture()
 {
     Device.capture.clear();
+}
+
+const std::vector<SoundLockRecord> &SoundDeviceLocks()
+{
+    return Device.locks;
+}
+
+void SoundDeviceClearLocks()
+{
+    Device.locks.clear();
 }
 
 void SoundDeviceFailCall(SoundDeviceCall call, int skip, int code)

@@ -85,6 +85,15 @@ void SoundDeviceAdvance(int frames);
 // The captured output frames (left, right interleaved) and its emptying.
 const std::vector<int16_t> &SoundDeviceCapture();
 void SoundDeviceClearCapture();
+// The locks handed out while the manual clock is on, in order, and their
+// emptying.
+struct SoundLockRecord {
+    const SoundRing *ring;
+    uint32_t offset;
+    uint32_t bytes;
+};
+const std::vector<SoundLockRecord> &SoundDeviceLocks();
+void SoundDeviceClearLocks();
 
 // Failure injection: the calls that can be made to fail.
 enum class SoundDeviceCall {

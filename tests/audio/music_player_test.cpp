@@ -140,6 +140,49 @@ TEST_F(MusicPlayerTest, EachNewPlayStepDecodesUpToIt)
     }
 }
 
+TEST_F(MusicPlayerTest, DecodeAheadLocksOncePerNewPlayStep)
+{
+    MusicWriteFile("music/tone.ogg", MusicEncode(MusicTone(6 * 44100, {440.0, 660.0}, 0.5), 2));
+    StartMusicSound();
+    ASSERT_EQ(PlayMusicFile("tone"), 1);
+    SoundDeviceClearLocks();
+    const auto musicLocks = []() {
+        std::vector<SoundLockRecord> locks;
+        for (const SoundLockRecord &lock : SoundDeviceLocks()) {
+            if (lock.ring == MusicRing()) {
+                locks.push_back(lock);
+            }
+        }
+        return locks;
+    };
+    // Passes shorter and longer than a step, and two with no time at all.
+    const int advances[] = {700, 0, 5000, 100, 3000, 9000, 0, 4096, 1, 12000};
+    int steps = 0;
+    for (int round = 0; round < 20; ++round) {
+        for (const int frames : advances) {
+            SCOPED_TRACE(testing::Message() << "round " << round << " advance " << frames);
+            const uint32_t lastStep = MusicLastPlayStep;
+            const uint32_t write = MusicRingWrite;
+            const size_t before = musicLocks().size();
+            SoundDeviceAdvance(frames);
+            UpdateMusicBuffer();
+            uint32_t cursor = 0;
+            SoundRingPlayCursor(MusicRing(), &cursor);
+            const uint32_t step = cursor / 16384 * 4096;
+            const std::vector<SoundLockRecord> locks = musicLocks();
+            if (step == lastStep) {
+                EXPECT_EQ(locks.size(), before);  // no lock while the cursor stays in its step
+                continue;
+            }
+            ++steps;
+            ASSERT_EQ(locks.size(), before + 1);
+            EXPECT_EQ(locks.back().offset, write * 4);
+            EXPECT_EQ(locks.back().bytes, ((step - lastStep) % MusicRingFrames) * 4);
+        }
+    }
+    EXPECT_GT(steps, 50);
+}
+
 TEST_F(MusicPlayerTest, HeaderFailuresAreReportedAndTheBufferStops)
 {
     std::mt19937 random(5);

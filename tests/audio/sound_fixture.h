@@ -32,6 +32,7 @@ protected:
         SoundDeviceUseManualClock(true);
         SoundDeviceClearFailures();
         SoundDeviceClearCapture();
+        SoundDeviceClearLocks();
         savedServices = RaceServices;
         savedSpeed = GameSpeed;
         savedDelay = SoundDelay;
@@ -57,6 +58,7 @@ protected:
         SetSoundSessionLink({});
         SoundDeviceClearFailures();
         SoundDeviceClearCapture();
+        SoundDeviceClearLocks();
         SoundDeviceUseManualClock(false);
         RaceServices = savedServices;
         GameSpeed = savedSpeed;
