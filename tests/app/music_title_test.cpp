@@ -82,7 +82,7 @@ void WatchingSleep(int ms)
             MenuState.menuMs = now;
         } else if (now - MenuState.startMs > MenuLimitMs) {
             MenuState.stopSent = 1;
-            RequestQuit();
+            StartProgramExit(0);
         }
         return;
     }
@@ -93,7 +93,8 @@ void WatchingSleep(int ms)
     if (MenuState.shotRequested && now - MenuState.menuMs >= MenuState.runForMs) {
         MenuState.stopSent = 1;
         MenuState.stopFileOffset = SoundBytes();
-        RequestQuit();
+        // The way out a user takes: the entry screen closes and frees itself.
+        StartProgramExit(0);
     }
 }
 
