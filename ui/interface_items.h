@@ -191,5 +191,6 @@ extern InterfaceItem EditedSlider;
 
 // The text input dialog of a text field (entry mode 0 text, 2 password, 3
 // the second text kind) with title Arg2, buffer Param and length Arg; the
-// field's callback follows an answer. Nothing opens until the dialogs exist.
+// field's callback follows an answer (ui/row_builders.h). Nothing opens until
+// the dialogs exist.
 void OpenFieldEntry(const InterfaceItem &item, int mode);

@@ -205,6 +205,10 @@ protected:
         SetProgramServices(ProgramServices{});
         Files.Clear();
         CurrentRowLayout = &RowLayouts[0];
+        // The next run in this folder starts from the default colours.
+        fs::remove("interface_cfg.txt");
+        fs::remove_all("data/rows");
+        LoadInterfaceColours();
     }
 };
 
