@@ -233,8 +233,9 @@ TEST_F(CarRecordsTest, ReceivedDamageRecordsNamingNoDentAreRefused) {
         const uint8_t record[4] = {row.point, row.magnitude, 0x00, 0x78};
         EXPECT_EQ(car.AddDamageRecord(record), row.stored);
         EXPECT_EQ(car.damageCount, count + row.stored);
-        if (row.stored == 0)
+        if (row.stored == 0) {
             EXPECT_EQ(std::memcmp(before, car.damageRecords, sizeof(before)), 0);
+        }
     }
     car.ClearGeometry();
 }
