@@ -479,7 +479,10 @@ void AiDriver::PedalsSteeringAndGears(float dt, const KnowledgeNode &k, const in
         return;
     }
     const float uLength = std::sqrt(u2);
-    const float drift = SafeAsin((u[0] * forward[1] - u[1] * forward[0]) / uLength);
+    // The angle from the forward axis to the front axle's travel, measured
+    // as the predicted drift below: the steering angle (left positive) that
+    // points the front wheels along their travel.
+    const float drift = SafeAsin((forward[0] * u[1] - forward[1] * u[0]) / uLength);
     float frontPeak = 0.0f;
     float rearPeak = 0.0f;
     for (int i = 0; i < c.wheelCount; ++i) {
