@@ -545,12 +545,12 @@ void AiDriver::OutputControls(float dt)
     // 2. Throttle and brake never together, each at most 10 per second.
     const float step = 10.0f * dt;
     if (c.inputs[BrakeWord] == 0) {
-        const float now = static_cast<float>(c.inputs[ThrottleWord]) / 65536.0f;
+        const float now = static_cast<float>(c.inputs[ThrottleWord]) / 65535.0f;
         const float want = Clamp(throttle, 0.0f, 1.0f);
         c.inputs[ThrottleWord] = PedalWord(Clamp(want, now - step, now + step));
     }
     if (c.inputs[ThrottleWord] == 0) {
-        const float now = static_cast<float>(c.inputs[BrakeWord]) / 65536.0f;
+        const float now = static_cast<float>(c.inputs[BrakeWord]) / 65535.0f;
         const float want = Clamp(brake, 0.0f, 1.0f);
         c.inputs[BrakeWord] = PedalWord(Clamp(want, now - step, now + step));
     }

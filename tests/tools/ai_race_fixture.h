@@ -29,6 +29,7 @@
 #include "world/map_squares.h"
 #include "world/path.h"
 #include "world/path_follower.h"
+#include "world/shared_random.h"
 #include "world/start_lights.h"
 #include "world/world.h"
 #include "world/world_config.h"
@@ -66,6 +67,7 @@ protected:
         savedClock = GameClock;
         savedRules = HostRuleFlags;
         savedRandom = FrameRandom;
+        savedShared = SharedRandom;
         savedConfig = TrackConfig;
         savedFlip = TrackFlip;
         RegisterRaceObjectServices();
@@ -86,6 +88,7 @@ protected:
         GameClock = savedClock;
         HostRuleFlags = savedRules;
         FrameRandom = savedRandom;
+        SharedRandom = savedShared;
         TrackConfig = savedConfig;
         TrackFlip = savedFlip;
         GameState = 1;
@@ -95,12 +98,14 @@ protected:
     }
 
     // A race object on configuration `config` with one AI slot per car
-    // index, at `level`, over `laps` laps.
+    // index, at `level`, over `laps` laps. The world's shared random number
+    // (the wait before the green) starts from a fixed value.
     static void MakeAiRace(const std::vector<int> &cars, int level, int laps, int config = 1)
     {
         SelectConfig(world, config, 0);
         TrackConfig = config;
         TrackFlip = 0;
+        SharedRandom = 2024;
         ResetSessionAsHost();
         RaceKind = 1;
         RaceObject *race = CreateRaceObject();
@@ -159,6 +164,7 @@ private:
     uint32_t savedClock = 0;
     uint32_t savedRules = 0;
     uint32_t savedRandom = 0;
+    uint32_t savedShared = 0;
     int savedConfig = 0;
     int savedFlip = 0;
 };
