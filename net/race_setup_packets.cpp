@@ -15,6 +15,7 @@
 #include "net/game_packets.h"
 #include "net/net_session.h"
 #include "race/game_session.h"
+#include "race/driver_names.h"
 #include "race/game_state.h"
 #include "race/player_record.h"
 #include "race/race_length.h"
@@ -685,6 +686,76 @@ int RequestLocalJoin()
     PackPlayerInfo(info, packet + 4);
     SendReliableToHost(packet, sizeof(packet));
     return 1;
+}
+
+int RequestAiJoin(int aiIndex)
+{
+    RaceObject *race = RaceObjectPtr;
+    if (race == nullptr || aiIndex < 0 || aiIndex >= AiDriverCount) {
+        return 0;
+    }
+    if (OnlineFlag && IsHost) {
+        int own = 0;
+        for (int i = 0; i < race->slotCount; ++i) {
+            own += race->slots[i].info.connection == OwnConnIndex ? 1 : 0;
+        }
+        if (own >= CarsPerHost) {
+            char text[64];
+            // "3a_maxhcarx"
+            std::snprintf(text, sizeof(text), Tx(Text_3a_maxhcarx), CarsPerHost);
+            RacePrint(text, RaceMessageInfoBeep);
+            return 0;
+        }
+    }
+    if (race->slotCount >= StartPositions() || race->slotCount >= RaceCarLimit) {
+        RacePrint(Tx(Text_3a_racefull), RaceMessageInfoBeep);
+        return 0;
+    }
+    const World *world = LoadedWorld();
+    if (world != nullptr && world->config > 0 && world->IsConfigValueLow() != 0 &&
+        !CanAiDriveOnRallycross(SelectedCarName)) {
+        char text[96];
+        // "3h_ainoxral"
+        std::snprintf(text, sizeof(text), Tx(Text_3h_ainoxral), SelectedCarName);
+        RacePrint(text, RaceMessageWarning);
+        return 0;
+    }
+    if (WouldOverflowOwnRing(4 + PlayerInfoSize)) {
+        // "3h_waitbuff"
+        RacePrint(Tx(Text_3h_waitbuff), RaceMessageInfoBeep);
+        return 0;
+    }
+    const char *name = AiDriverNames[aiIndex].name;
+    if (EqualsNoCase(name, ConnName(OwnConnIndex)) || EqualsNoCase(name, PlayerName.name)) {
+        RacePrint(Tx(Text_3a_nameused), RaceMessageInfoBeep);
+        return 0;
+    }
+    PlayerInfo info;
+    if (!FillAiPlayerInfo(&info, name, 0, SelectedCarName)) {
+        return 0;
+    }
+    uint8_t packet[4 + PlayerInfoSize] = {MP_REQ_JOIN, 0, 0, 0};
+    PackPlayerInfo(info, packet + 4);
+    SendReliableToHost(packet, sizeof(packet));
+    return 1;
+}
+
+int FindFreeAiName(int *aiIndex)
+{
+    RaceObject *race = RaceObjectPtr;
+    for (int tried = 0; tried < AiDriverCount; ++tried) {
+        AiNameIndex = (AiNameIndex + 1) % AiDriverCount;
+        const char *name = AiDriverNames[AiNameIndex].name;
+        if (name[0] == 0 || EqualsNoCase(name, PlayerName.name) || EqualsNoCase(name, ConnName(OwnConnIndex))) {
+            continue;
+        }
+        if (race != nullptr && race->FindSlotByName(name, 1) != nullptr) {
+            continue;
+        }
+        *aiIndex = AiNameIndex;
+        return 1;
+    }
+    return 0;
 }
 
 int TryJoinRace()

@@ -80,6 +80,12 @@ int RefuseWhileBusy(const char *action);
 
 // The local driver's join request to the host: 1 when sent.
 int RequestLocalJoin();
+// The join request of computer driver `aiIndex` (of the driver names
+// table) with the chosen car: 1 when sent.
+int RequestAiJoin(int aiIndex);
+// The next computer driver name after the last one chosen that is neither
+// the player's nor in the race: 1 with its index, 0 when all 20 are taken.
+int FindFreeAiName(int *aiIndex);
 // The join of the local driver into a race (lobby or running): 1 when asked.
 int TryJoinRace();
 // The local driver goes to the spectators (MP_REQUEST 7).

@@ -16,6 +16,9 @@
 #include "net/game_packets.h"
 #include "net/race_setup_packets.h"
 #include "platform/keys.h"
+#include "race/ai_driver.h"
+#include "race/ai_knowledge.h"
+#include "race/driver_names.h"
 #include "race/game_session.h"
 #include "race/game_state.h"
 #include "race/player_record.h"
@@ -27,6 +30,7 @@
 #include "screens/main_menu.h"
 #include "ui/menu_page.h"
 #include "world/layout.h"
+#include "world/path.h"
 #include "world/world.h"
 
 MenuPage *SetupScreenPtr = nullptr;
@@ -357,10 +361,134 @@ int IsGridIncomplete()
     return 0;
 }
 
+static void AddAiDriver(int index);
+
+const char *AiCannotDriveReason(const Path *line, int forStart)
+{
+    // A configuration has an AI line when its path has nodes and a finish
+    // node; practice and qualifying also need its pit-lane nodes, without
+    // which the drivers could not end their runs.
+    if (line == nullptr || line->nodeCount <= 0 || line->finishNode < 0) {
+        return Tx(Text_3h_ainodriv);
+    }
+    if (!forStart) {
+        return nullptr;
+    }
+    if (SetupQualifyMinutes != 0 || SetupRaceLength == 0) {
+        bool pitLane = false;
+        for (int i = 0; i < line->secondNodeCount && !pitLane; ++i) {
+            pitLane = (line->secondNodes[i].flags & 8) != 0;
+        }
+        if (!pitLane) {
+            return Tx(Text_3h_ainodriv);
+        }
+    }
+    if (SetupWind != 0) {
+        return "AI drivers can't yet drive in windy conditions";
+    }
+    return nullptr;
+}
+
 int SetupAiDriver(MenuPage *)
 {
-    // The computer drivers' own checks come with them.
+    const World *world = LoadedWorld();
+    if (world == nullptr) {
+        return 0;
+    }
+    RaceObject *race = RaceObjectPtr;
+    if (race == nullptr) {
+        return 1;
+    }
+    for (int i = 0; i < race->slotCount; ++i) {
+        PlayerSlot &slot = race->slots[i];
+        if (slot.info.kind != KindLocalAi) {
+            continue;
+        }
+        if (const char *reason = AiCannotDriveReason(world->currentPath, 1)) {
+            RacePrint(reason, RaceMessageInfoBeep);
+            return 0;
+        }
+        char fileName[64];
+        char code[4];
+        if (!MakeKnowledgeFileNameForCar(fileName, sizeof(fileName), code, slot.carName)) {
+            return 0;
+        }
+        AiKnowledge knowledge;
+        if (!knowledge.Load(fileName, world->currentPath->nodeCount)) {
+            char text[128];
+            // "3a_cnocolon"
+            std::snprintf(text, sizeof(text), "%s %s", Tx(Text_3a_cnocolon), fileName);
+            RacePrint(text, RaceMessageWarning);
+            return 0;
+        }
+        if (AiUsePlySetup == 0 && !knowledge.MatchSettings(slot.setup)) {
+            char text[128];
+            std::snprintf(text, sizeof(text), "ERROR : AI driver settings do not match - %.24s", slot.info.name);
+            RacePrint(text, RaceMessageWarning);
+            knowledge.Clear();
+            return 0;
+        }
+        // The fuel plan.
+        int fuel = EstimateLapFuel(slot.carName, SetupQualifyMinutes != 0);
+        fuel = fuel < 0 ? 0 : (fuel > 255 ? 255 : fuel);
+        const uint8_t plan[4] = {static_cast<uint8_t>(fuel), static_cast<uint8_t>(fuel), 30, 1};
+        if (std::memcmp(slot.info.fuel, plan, sizeof(plan)) != 0) {
+            // Queued with the ready vote that follows, in the same batch.
+            const uint8_t packet[8] = {MP_PLAYER_PERCENTS, slot.info.playerId, 0, 0, plan[0], plan[1], plan[2], plan[3]};
+            QueueGamePacket(packet, sizeof(packet));
+        }
+        const float lapFuel = knowledge.tankSize > 0.0f ? knowledge.fuelPerLap * 100.0f / knowledge.tankSize : 0.0f;
+        const int stints = fuel > 100 ? (fuel + 99) / 100 : 1;
+        char line[192];
+        if (AiUsePlySetup == 0) {
+            const int hundredths = static_cast<int>(knowledge.lapTime * 100.0f + 0.5f);
+            char lap[24];
+            std::snprintf(lap, sizeof(lap), "%d:%02d.%02d", hundredths / 6000, hundredths / 100 % 60, hundredths % 100);
+            const float finalDrive = static_cast<float>(knowledge.settingsWord) * 7.0f / 65535.0f + 0.5f;
+            std::snprintf(line, sizeof(line),
+                          "^L%.24s : R %d\xc2\xb0 - F %d\xc2\xb0 - fdr %.3f - max %.1f m/s - lap %s - lap fuel %.1f%% - "
+                          "total %d%% (%d stint%s)",
+                          slot.info.name, knowledge.settings[0], knowledge.settings[1], finalDrive, knowledge.fileValue,
+                          lap, lapFuel, fuel, stints, stints > 1 ? "s" : "");
+        } else {
+            std::snprintf(line, sizeof(line), "%.24s : lap fuel %.1f%% - total %d%% (%d stint%s)", slot.info.name,
+                          lapFuel, fuel, stints, stints > 1 ? "s" : "");
+        }
+        RacePrint(line, RaceMessageInfo);
+        knowledge.Clear();
+    }
     return 1;
+}
+
+void SetupAddAi()
+{
+    if (SetupScreenPtr == nullptr || RaceObjectPtr == nullptr) {
+        return;
+    }
+    RaceObject *race = RaceObjectPtr;
+    if (LayoutRouteLines.timingLineCount > 0 && race->slotCount > 0) {
+        // "3a_ac_onest"
+        RacePrint(Tx(Text_3a_ac_onest), RaceMessageInfoBeep);
+        return;
+    }
+    if (GameState == 2) {
+        // "3a_araceinp"
+        RacePrint(Tx(Text_3a_araceinp), RaceMessageInfoBeep);
+        return;
+    }
+    if (!IsCurrentCarAllowed()) {
+        const uint8_t packet[4] = {MP_TO_PITS, 0, 0, 0};
+        QueueAndFlush(packet, sizeof(packet));
+        return;
+    }
+    if (RefuseWhileBusy(Tx(Text_3a_addaidrv)) || race->slotCount >= RaceCarLimit) {
+        return;
+    }
+    int index = 0;
+    if (!FindFreeAiName(&index)) {
+        return;
+    }
+    AddAiDriver(index);
 }
 
 void SetupReady()
@@ -543,6 +671,23 @@ void RebaseLobbyClock()
     RaceFrameBase = 0;
 }
 
+// A computer driver of this connection joins: refused when a local driver
+// here already has its name.
+static void AddAiDriver(int index)
+{
+    const RaceObject *race = RaceObjectPtr;
+    const char *name = AiDriverNames[index].name;
+    for (int i = 0; race != nullptr && i < race->slotCount; ++i) {
+        const PlayerSlot &slot = race->slots[i];
+        if (slot.info.kind == KindLocal && slot.info.connection == OwnConnIndex && EqualsNoCase(slot.info.name, name)) {
+            // "3a_nosamenm"
+            RaceShowDialog(SetupScreenPtr, "", Tx(Text_3a_nosamenm));
+            return;
+        }
+    }
+    RequestAiJoin(index);
+}
+
 // --- Commands ---
 
 const char *RaceSetupCommand(SessionCommand command, const char *argument, int value)
@@ -568,6 +713,27 @@ const char *RaceSetupCommand(SessionCommand command, const char *argument, int v
             TryJoinRace();
         }
         return nullptr;
+    case SessionAi: {
+        if (!IsSetupScreenIdle()) {
+            return Tx(Text_3g_comsetup);
+        }
+        if (argument == nullptr || argument[0] == 0) {
+            SetupAddAi();
+            return nullptr;
+        }
+        // A named driver: one of the 20 names, not in the race.
+        for (int i = 0; i < AiDriverCount; ++i) {
+            if (AiDriverNames[i].name[0] != 0 && EqualsNoCase(AiDriverNames[i].name, argument) &&
+                (race == nullptr || race->FindSlotByName(AiDriverNames[i].name, 1) == nullptr)) {
+                if (race == nullptr || GameState == 2 || RefuseWhileBusy(Tx(Text_3a_addaidrv))) {
+                    return nullptr;
+                }
+                AddAiDriver(i);
+                return nullptr;
+            }
+        }
+        return Tx(Text_3g_unknwnai);
+    }
     case SessionReady:
     case SessionCancel:
         if (!IsSetupScreenIdle()) {

@@ -5,6 +5,7 @@
 #include "core/command_interpreter.h"
 
 struct MenuPage;
+struct Path;
 struct PlayerSlot;
 
 // The race setup page (page name "setup"): the lobby of a race. While no
@@ -37,6 +38,11 @@ void StartRaceFromSetup();
 int IsGridIncomplete();
 // The AI drivers' check before the ready vote: 1 passes.
 int SetupAiDriver(MenuPage *page);
+// Why computer drivers cannot drive on a configuration whose path is `line`
+// (forStart: in the session about to start), or null.
+const char *AiCannotDriveReason(const Path *line, int forStart);
+// "add AI driver": the next free computer driver joins with the chosen car.
+void SetupAddAi();
 // A driver leaves the grid (MP_REMOVE_PLAYER 0); every local driver does.
 void RemoveGridDriver(const PlayerSlot *slot);
 void SpectateLocalDrivers();

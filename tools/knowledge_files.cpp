@@ -242,6 +242,18 @@ const char *MakeCarFile(const Path &path, const char *trackCode, int carIndex)
 
 }  // namespace
 
+const char *WriteKnowledgeFilesForPath(const Path &path, const char *trackCode)
+{
+    std::error_code error;
+    std::filesystem::create_directories("data/knw", error);
+    for (int car = 0; car < CarModelCount; ++car) {
+        if (const char *result = MakeCarFile(path, trackCode, car)) {
+            return result;
+        }
+    }
+    return nullptr;
+}
+
 const char *WriteKnowledgeFiles(const char *runFolder)
 {
     const std::filesystem::path home = std::filesystem::current_path();

@@ -30,6 +30,8 @@
 #include "screens/setup_screen.h"
 #include "tests/tools/session_world_fixture.h"
 #include "tools/default_grid.h"
+#include "tools/knowledge_files.h"
+#include "world/track_code.h"
 #include "ui/menu_page.h"
 #include "ui/message_lines.h"
 #include "vehicle/car_network_services.h"
@@ -58,6 +60,11 @@ protected:
         std::snprintf(SelectedCarName, sizeof(SelectedCarName), "%s", CarTable[0].name);
         std::snprintf(PlayerName.name, sizeof(PlayerName.name), "Driver");
         std::filesystem::create_directories("data/grids");
+        // The computer drivers' knowledge of the track for every car.
+        char code[16];
+        FormatTrackCode(code, sizeof(code), world->trackName, world->config > 0 ? world->config : 1, 0);
+        const char *knowledgeError = WriteKnowledgeFilesForPath(*world->currentPath, code);
+        ASSERT_EQ(knowledgeError, nullptr) << knowledgeError;
         std::filesystem::remove("data/grids/cfg.rac");
         ClearMessageLines();
         SetCurrentScreen(nullptr);
