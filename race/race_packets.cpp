@@ -463,23 +463,6 @@ void ClearFastestLap()
 
 // --- Senders ---
 
-void IdleAfterStopCheck(CarObject &car)
-{
-    // 40 s after the last stop or control touch.
-    constexpr uint32_t IdleTicks = 4000;
-    constexpr int NoStarterClass = 10;
-    constexpr float PedalFactor = 1.5259022e-05f;
-    if (car.stepCount - car.lastInputTick <= IdleTicks) {
-        return;
-    }
-    if (car.engine.running != 0 && car.vehicleClass != NoStarterClass) {
-        car.engine.Stop();
-    }
-    if (car.gear == 1 || static_cast<float>(car.inputs[11]) * PedalFactor > 0.9f) {
-        car.inputs[12] = 65535;
-    }
-}
-
 void SendPositionPacket(CarObject &car, int byUser)
 {
     if (!car.IsSlowEnough() || car.stepCount - car.lastPositionTick < PositionTickGap || !RaceIsStartAllowed()) {
@@ -564,6 +547,5 @@ void InstallRacePacketSenders()
     RaceServices.announceCar = [](CarObject *car) { AnnounceStoppedCar(*car); };
     RaceServices.sendPositionPacket = [](CarObject *car, int byUser) { SendPositionPacket(*car, byUser); };
     RaceServices.sendTimedPackets = [](CarObject *car) { car->SendTimedPackets(); };
-    RaceServices.idleAfterStopCheck = [](CarObject *car) { IdleAfterStopCheck(*car); };
     CarNetwork.hostRuleFlags = [] { return HostRuleFlags; };
 }

@@ -64,11 +64,5 @@ void SendPitStopStart(CarObject &car, const uint8_t tyreList[4]);
 void SendPitStopDone(CarObject &car);
 void SendPitNotice(CarObject &car);
 
-// A car standing in the pits without work: more than 4000 ticks after its
-// last stop or control touch the engine stops (not for a car without a
-// starter), and in neutral or with the clutch pressed the handbrake is
-// pulled full.
-void IdleAfterStopCheck(CarObject &car);
-
 // Registers the senders with the car's services.
 void InstallRacePacketSenders();

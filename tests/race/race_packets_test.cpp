@@ -302,41 +302,6 @@ TEST_F(RacePacketsTest, PositionRequests)
     EXPECT_TRUE(hostPackets.empty());
 }
 
-// A car standing without pit work: after more than 4000 ticks from its last
-// stop or touch the engine stops (not for a car without a starter), and in
-// neutral or with the clutch pressed the handbrake is pulled full.
-TEST(CarIdleAfterStop, EngineAndHandbrake)
-{
-    struct Case {
-        uint32_t since;
-        int vehicleClass;
-        uint8_t gear;
-        uint16_t clutch;
-        uint8_t running;
-        uint16_t handbrake;
-    } cases[] = {
-        {4000, 0, 1, 0, 1, 0},          // not yet
-        {4001, 0, 1, 0, 0, 65535},      // neutral
-        {4001, 0, 3, 0, 0, 0},          // in gear, clutch out
-        {4001, 0, 3, 60000, 0, 65535},  // clutch above 0.9
-        {4001, 0, 3, 58000, 0, 0},      // clutch below 0.9
-        {4001, 10, 3, 0, 1, 0},         // no starter: the engine keeps running
-    };
-    for (const Case &c : cases) {
-        CarObject car;
-        car.stepCount = 10000;
-        car.lastInputTick = 10000 - c.since;
-        car.vehicleClass = c.vehicleClass;
-        car.gear = c.gear;
-        car.inputs[11] = c.clutch;
-        car.inputs[12] = 0;
-        car.engine.running = 1;
-        IdleAfterStopCheck(car);
-        EXPECT_EQ(car.engine.running, c.running) << c.since << " " << c.vehicleClass << " " << int(c.gear);
-        EXPECT_EQ(car.inputs[12], c.handbrake) << c.since << " " << int(c.gear) << " " << c.clutch;
-    }
-}
-
 // Live settings of a car driven elsewhere: balance and stiffness taken into
 // the car and its set-up; a balance outside 5..95 or a stiffness that is
 // not a finite, non-negative number leaves everything as it was; a car
