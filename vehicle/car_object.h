@@ -875,6 +875,11 @@ public:
     float steerStiffness = 0.0f;
     float subStepSteerTorque = 0.0f;  // tyre torque about the steering axes, this sub-step
     float steerTorque = 0.0f;     // sum of the sub-steps' torques this tick
+    // For the steering wheel's force: the tick's mean steering torque of the
+    // steered wheels on side -1 and on side +1 (N m; their sum is steerTorque), and
+    // the tick's distance as a speed (m/s). Read only by the session.
+    float sideSteerTorque[2] = {};
+    float speedStep = 0.0f;
     float lastRollRate = 0.0f;    // lean steering's roll rate of the last sub-step
     float brake = 0.0f;           // filtered pedal
     float handbrake = 0.0f;
