@@ -18,6 +18,7 @@
 #include "race/race_links.h"
 #include "race/race_object.h"
 #include "race/race_packets.h"
+#include "ui/message_lines.h"
 #include "vehicle/car_setup.h"
 #include "vehicle/tyre_grip.h"
 #include "tests/tools/generated_cars_fixture.h"
@@ -273,4 +274,14 @@ TEST_F(RaceObjectCarsTest, SettingsPacketsTakeTheSetupOrAreRefused)
     for (int i = 0; i < car.wheelCount; ++i) {
         EXPECT_TRUE(std::isfinite(car.wheels[i].springRate)) << i;
     }
+}
+
+// The program shows the replay speed as a session message, in the
+// translation's text.
+TEST_F(RaceObjectCarsTest, TheReplaySpeedIsShown)
+{
+    ASSERT_NE(RaceLinks.showReplaySpeed, nullptr);
+    RaceLinks.showReplaySpeed(0.25f);
+    ASSERT_GT(MessageLineCount, 0);
+    EXPECT_STREQ(MessageLines[MessageLineCount - 1].Text, "Time \xD7 0.250");
 }
