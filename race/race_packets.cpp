@@ -205,7 +205,9 @@ void HandleLapTime(int, const uint8_t *packet, int length)
     }
     if (!LayoutRouteLines.startOverride) {
         const bool pastWinner = race->resultCount > 0 && total > race->results[0].raceTime;
-        if (!car.finished && (IsRaceDistanceDone(laps, total, &car) || pastWinner)) {
+        // The car's own line crossing has already marked it finished; the
+        // result is what is still to come.
+        if (!car.resultRecorded && (IsRaceDistanceDone(laps, total, &car) || pastWinner)) {
             race->RecordFinish(index, total, laps);
         }
         if (candidate) {
@@ -221,7 +223,7 @@ void HandleLapTime(int, const uint8_t *packet, int length)
                 fastestLapCountdown = FastestLapNoticeFrames;
             }
         }
-    } else if (!car.finished && laps == GetRaceLaps()) {
+    } else if (!car.resultRecorded && laps == GetRaceLaps()) {
         race->RecordFinish(index, total + car.penaltyTime, laps);
     }
 }
