@@ -391,10 +391,9 @@ void HandlePitNotice(int, const uint8_t *packet, int length)
 void HandleSettings(int, const uint8_t *packet, int length)
 {
     PlayerSlot *slot = CarSlot(packet, length, 124);
-    if (slot == nullptr || slot->car->setup == nullptr || slot->car->wheels == nullptr) {
+    if (slot == nullptr) {
         return;
     }
-    CarObject &car = *slot->car;
     CarSetup incoming;
     std::memcpy(&incoming, packet + 4, sizeof(incoming));
     // A tyre type beyond the tyre table would index past it, and a float
@@ -412,6 +411,11 @@ void HandleSettings(int, const uint8_t *packet, int length)
         }
     }
     if (incoming.axles[0].tyreType >= TyreTypeCount || incoming.axles[1].tyreType >= TyreTypeCount) {
+        return;
+    }
+    // A car without its model (no set-up or wheels) has nothing to set up.
+    CarObject &car = *slot->car;
+    if (car.setup == nullptr || car.wheels == nullptr) {
         return;
     }
     if (RaceIsDrivenCar(&car)) {
