@@ -1,8 +1,11 @@
 #include "app/race_object_services.h"
 
+#include <cstdio>
+
 #include "audio/interface_sound.h"
 #include "core/colour.h"
 #include "core/shell_globals.h"
+#include "core/translation_table.h"
 #include "net/game_batch.h"
 #include "net/game_packets.h"
 #include "net/race_setup_packets.h"
@@ -18,6 +21,7 @@
 #include "race/race_progress.h"
 #include "net/race_packet_handlers.h"
 #include "render/standard_textures.h"
+#include "scene/hud.h"
 #include "ui/menu_page.h"
 #include "ui/message_lines.h"
 #include "ui/text_box.h"
@@ -209,6 +213,14 @@ void ClearRaceResults()
 }
 
 // --- The race's links ---
+
+// The replay speed as the session's centre message for 4 s.
+void ShowReplaySpeedNotice(float speed)
+{
+    char text[48];
+    std::snprintf(text, sizeof(text), Tx(Text_3a_timetmsx), static_cast<double>(speed));
+    ShowHudMessage(text, &MessageColours[ColourWhite]);
+}
 
 void PrintRaceMessage(const char *text, int kind)
 {
@@ -481,5 +493,6 @@ void RegisterRaceObjectServices()
     RaceLinks.restoreBackgroundPicture = RestoreBackgroundPicture;
     RegisterRaceNetworkLinks();
     RaceLinks.ownerHasChild = OwnerHasChild;
+    RaceLinks.showReplaySpeed = ShowReplaySpeedNotice;
     RegisterSetupScreen();
 }

@@ -8,6 +8,19 @@
 
 namespace {
 
+// The lap count or hours of a race length code (see core/command_line.h).
+// Kept to this file: the race code has its own look-ups under the public
+// names.
+int StatusLaps(int code)
+{
+    return code <= 100 ? code : (code - 100) * 10 + 100;
+}
+
+int StatusHours(int code)
+{
+    return code - 190;
+}
+
 constexpr int FirstHoursCode = 191;
 constexpr int CarBits = 20;
 const char *const UseMasterWords[] = {"no", "yes", "hidden"};
@@ -55,9 +68,9 @@ void WriteHostLines(FILE *file, const SessionStatus &status)
     std::fprintf(file, "cars=%s\n", cars);
     std::fprintf(file, "qual=%d\n", status.qualifyMinutes);
     if (status.raceLengthCode < FirstHoursCode) {
-        std::fprintf(file, "laps=%d\n", LapsFromCode(status.raceLengthCode));
+        std::fprintf(file, "laps=%d\n", StatusLaps(status.raceLengthCode));
     } else {
-        std::fprintf(file, "hours=%d\n", HoursFromCode(status.raceLengthCode));
+        std::fprintf(file, "hours=%d\n", StatusHours(status.raceLengthCode));
     }
     for (int i = 0; i < status.connectionCount; ++i) {
         std::fprintf(file, "conn=%s\n", status.connectionNames[i] ? status.connectionNames[i] : "");
@@ -69,16 +82,6 @@ void WriteHostLines(FILE *file, const SessionStatus &status)
 void SetSessionStatusReader(SessionStatusReader reader)
 {
     Reader = reader;
-}
-
-int LapsFromCode(int code)
-{
-    return code <= 100 ? code : (code - 100) * 10 + 100;
-}
-
-int HoursFromCode(int code)
-{
-    return code - 190;
 }
 
 void WriteStatusFile()

@@ -30,6 +30,3 @@ void SetSessionStatusReader(SessionStatusReader reader);
 void WriteStatusFile();
 void DeleteHostStatusFile();
 
-// The lap count or hours of a race length code (see core/command_line.h).
-int LapsFromCode(int code);
-int HoursFromCode(int code);

@@ -14,9 +14,13 @@ void RegisterRacePacketHandlers()
     SetGamePacketHandler(MP_PENALTY, HandlePenalty);
     SetGamePacketHandler(MP_CAR_PROGRESS, HandleCarProgress);
     SetGamePacketHandler(MP_GAME_75, HandlePitWork);
-    SetGamePacketHandler(MP_GAME_76, HandlePitNotice);
+    SetGamePacketHandler(MP_GAME_76, HandlePitDone);
     SetGamePacketHandler(MP_GAME_77, HandlePitNotice);
     SetGamePacketHandler(MP_GAME_79, HandleResetRefused);
     SetGamePacketHandler(MP_CAR_RESET, HandleCarReset);
+    SetGamePacketHandler(MP_SETTINGS, HandleSettings);
+    SetGamePacketHandler(MP_CAR_SWITCHES, HandleCarSwitches);
+    SetGamePacketHandler(MP_CAR_TEXT, HandleCarText);
+    SetGamePacketHandler(MP_GAME_81, HandleCarState);
     SetReliablePacketHandler(MP_CAR_RESET, HandleCarResetRequest);
 }

@@ -109,8 +109,28 @@ struct RaceLinkServices {
     void (*inSimFinish)(uint8_t playerId);
     // A result with its position (0 first; -1 unplaced).
     void (*inSimResult)(uint8_t playerId, int position);
+    // The race packets' reports to the InSim guests, by player id: a split
+    // (its number, time and the total), a lap (time, total, laps done), a
+    // penalty change (old, new, reason), a time penalty (seconds, kind), a
+    // pit stop's start (work word, data word), its end (milliseconds), a
+    // pit-lane notice, a switch change (the packet's three bytes), a car's
+    // state byte and a car reset.
+    void (*inSimSplit)(uint8_t playerId, int split, uint32_t time, uint32_t total);
+    void (*inSimLap)(uint8_t playerId, uint32_t time, uint32_t total, int laps);
+    void (*inSimPenalty)(uint8_t playerId, int oldPenalty, int newPenalty, int reason);
+    void (*inSimTimePenalty)(uint8_t playerId, int seconds, int kind);
+    void (*inSimPitStart)(uint8_t playerId, uint32_t work, uint32_t data);
+    void (*inSimPitDone)(uint8_t playerId, uint32_t milliseconds);
+    void (*inSimPitLane)(uint8_t playerId, int notice);
+    void (*inSimCarSwitches)(uint8_t playerId, const uint8_t bytes[3]);
+    void (*inSimCarState)(uint8_t playerId, int state);
+    void (*inSimCarReset)(uint8_t playerId);
     // --- Master server ---
     int (*masterLinkUp)();
+    // A human driver's split (line 2..4) or lap (line 1) time for the
+    // master's time table, asked only while the link is up and no layout
+    // start or checkpoint is in use; the owner keeps the track-site rule.
+    void (*masterTimeReport)(uint8_t playerId, int line, uint32_t time);
     void (*sendMasterResult)(const uint8_t record[20]);
     // --- Figures ---
     // The last human-system figure of a type (0 male, 1 female); 0 without.

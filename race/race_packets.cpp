@@ -13,10 +13,13 @@
 #include "race/race_length.h"
 #include "race/race_links.h"
 #include "race/race_object.h"
+#include "race/player_record.h"
 #include "race/race_progress.h"
 #include "vehicle/car_network_services.h"
 #include "vehicle/car_object.h"
 #include "vehicle/car_race_services.h"
+#include "vehicle/car_setup.h"
+#include "vehicle/tyre_grip.h"
 #include "world/layout.h"
 #include "world/path.h"
 #include "world/path_follower.h"
@@ -114,6 +117,17 @@ void ShowRemoteTime(CarObject &car, uint32_t time)
     }
 }
 
+// A human driver's time for the master's table: only while the link is up
+// and the layout sets neither its own start nor checkpoints.
+void ReportMasterTime(const PlayerSlot &slot, int line, uint32_t time)
+{
+    if (RaceLinks.masterTimeReport == nullptr || RaceLinks.masterLinkUp == nullptr || !RaceLinks.masterLinkUp() ||
+        LayoutRouteLines.startOverride || CountLayoutCheckCircles() > 0 || slot.info.kind >= KindLocalAi) {
+        return;
+    }
+    RaceLinks.masterTimeReport(slot.info.playerId, line, time);
+}
+
 void PrintDriverText(const PlayerSlot &slot, const char *what)
 {
     char text[96];
@@ -133,6 +147,10 @@ void HandleSplitTime(int, const uint8_t *packet, int length)
     const uint32_t time = ReadU32(packet + 4);
     if (car.timingState == 1 || car.timingState == 3) {
         ++car.timingState;
+    }
+    ReportMasterTime(*slot, packet[2] + 1, time);
+    if (RaceLinks.inSimSplit != nullptr) {
+        RaceLinks.inSimSplit(packet[1], packet[2], time, car.raceTime + time);
     }
     if (car.isRemote) {
         car.lapLineCrossed = 0;
@@ -168,6 +186,11 @@ void HandleLapTime(int, const uint8_t *packet, int length)
         car.bestLapTime = lap;
         candidate = race->slotCount > 1 && laps > 1;
     }
+    // 3. The master's table and the InSim guests.
+    ReportMasterTime(*slot, 1, lap);
+    if (RaceLinks.inSimLap != nullptr) {
+        RaceLinks.inSimLap(packet[1], lap, total, laps);
+    }
     // 4. Totals; a car driven elsewhere takes the lap as its last time.
     car.raceTime = total;
     car.lapsDone = laps;
@@ -182,7 +205,9 @@ void HandleLapTime(int, const uint8_t *packet, int length)
     }
     if (!LayoutRouteLines.startOverride) {
         const bool pastWinner = race->resultCount > 0 && total > race->results[0].raceTime;
-        if (!car.finished && (IsRaceDistanceDone(laps, total, &car) || pastWinner)) {
+        // The car's own line crossing has already marked it finished; the
+        // result is what is still to come.
+        if (!car.resultRecorded && (IsRaceDistanceDone(laps, total, &car) || pastWinner)) {
             race->RecordFinish(index, total, laps);
         }
         if (candidate) {
@@ -198,7 +223,7 @@ void HandleLapTime(int, const uint8_t *packet, int length)
                 fastestLapCountdown = FastestLapNoticeFrames;
             }
         }
-    } else if (!car.finished && laps == GetRaceLaps()) {
+    } else if (!car.resultRecorded && laps == GetRaceLaps()) {
         race->RecordFinish(index, total + car.penaltyTime, laps);
     }
 }
@@ -210,6 +235,9 @@ void HandleTimePenalty(int, const uint8_t *packet, int length)
         return;
     }
     slot->car->penaltyTime += static_cast<uint32_t>(packet[2]) * 100u;
+    if (RaceLinks.inSimTimePenalty != nullptr) {
+        RaceLinks.inSimTimePenalty(packet[1], packet[2], packet[3]);
+    }
 }
 
 void HandlePenalty(int, const uint8_t *packet, int length)
@@ -225,6 +253,9 @@ void HandlePenalty(int, const uint8_t *packet, int length)
     const uint8_t reason = packet[3];
     const uint8_t old = car.penalty;
     car.penaltyServed = 0;
+    if (RaceLinks.inSimPenalty != nullptr) {
+        RaceLinks.inSimPenalty(packet[1], old, penalty, reason);
+    }
     if (penalty == 0) {
         if (reason == 1 && old != 0) {
             PrintDriverText(*slot, Tx(Text_3g_clearedp));
@@ -298,8 +329,12 @@ void HandleCarProgress(int, const uint8_t *packet, int length)
 void HandlePitWork(int, const uint8_t *packet, int length)
 {
     PlayerSlot *slot = CarSlot(packet, length, 12);
-    if (slot != nullptr) {
-        slot->car->pitWork = ReadU32(packet + 4);
+    if (slot == nullptr) {
+        return;
+    }
+    slot->car->pitWork = ReadU32(packet + 4);
+    if (RaceLinks.inSimPitStart != nullptr) {
+        RaceLinks.inSimPitStart(packet[1], ReadU32(packet + 4), ReadU32(packet + 8));
     }
 }
 
@@ -337,9 +372,123 @@ void HandleLiveSettings(int, const uint8_t *packet, int length)
     }
 }
 
-void HandlePitNotice(int, const uint8_t *, int)
+void HandlePitDone(int, const uint8_t *packet, int length)
 {
-    // Only the InSim guests hear of a stop's end and of pit-lane notices.
+    // Only the InSim guests hear of a stop's end.
+    if (CarSlot(packet, length, 8) != nullptr && RaceLinks.inSimPitDone != nullptr) {
+        RaceLinks.inSimPitDone(packet[1], ReadU32(packet + 4));
+    }
+}
+
+void HandlePitNotice(int, const uint8_t *packet, int length)
+{
+    // Only the InSim guests hear of pit-lane notices.
+    if (CarSlot(packet, length, 4) != nullptr && RaceLinks.inSimPitLane != nullptr) {
+        RaceLinks.inSimPitLane(packet[1], packet[2]);
+    }
+}
+
+void HandleSettings(int, const uint8_t *packet, int length)
+{
+    PlayerSlot *slot = CarSlot(packet, length, 124);
+    if (slot == nullptr) {
+        return;
+    }
+    CarSetup incoming;
+    std::memcpy(&incoming, packet + 4, sizeof(incoming));
+    // A tyre type beyond the tyre table would index past it, and a float
+    // that is not a number would poison the car's physics.
+    const float floats[] = {incoming.brakeTorque,
+                            incoming.axles[0].rideHeightReduction, incoming.axles[0].springStiffness,
+                            incoming.axles[0].bumpDamping, incoming.axles[0].reboundDamping,
+                            incoming.axles[0].antiRoll, incoming.axles[0].reserved,
+                            incoming.axles[1].rideHeightReduction, incoming.axles[1].springStiffness,
+                            incoming.axles[1].bumpDamping, incoming.axles[1].reboundDamping,
+                            incoming.axles[1].antiRoll, incoming.axles[1].reserved};
+    for (float f : floats) {
+        if (!std::isfinite(f)) {
+            return;
+        }
+    }
+    if (incoming.axles[0].tyreType >= TyreTypeCount || incoming.axles[1].tyreType >= TyreTypeCount) {
+        return;
+    }
+    // A car without its model (no set-up or wheels) has nothing to set up.
+    CarObject &car = *slot->car;
+    if (car.setup == nullptr || car.wheels == nullptr) {
+        return;
+    }
+    if (RaceIsDrivenCar(&car)) {
+        RacePrint("Updated settings", RaceMessageInfo);
+    }
+    bool changed[2] = {};
+    for (int axle = 0; axle < 2; ++axle) {
+        const uint8_t type = incoming.axles[axle].tyreType;
+        if (type != car.setup->axles[axle].tyreType) {
+            changed[axle] = true;
+        }
+    }
+    *car.setup = incoming;
+    car.Repair(RaceSlotTyreWearPercent(slot), 0);
+    car.SetUpModel(1);
+    // An axle on another tyre type runs on fresh tyres of that type.
+    for (int i = 0; i < car.wheelCount; ++i) {
+        CarWheel &wheel = car.wheels[i];
+        const int axle = wheel.axleIndex != 0 ? 1 : 0;
+        if (changed[axle]) {
+            wheel.SetUp(car.axles[axle], car.isRemote != 0);
+        }
+    }
+    uint8_t record[PlayerInfoSize];
+    PackPlayerInfo(slot->info, record);
+    car.ApplyPlayerOptions(record);
+}
+
+void HandleCarSwitches(int, const uint8_t *packet, int length)
+{
+    PlayerSlot *slot = CarSlot(packet, length, 4);
+    if (slot == nullptr) {
+        return;
+    }
+    CarObject &car = *slot->car;
+    const uint8_t bits = packet[2] & 0x0f;
+    if (packet[2] & 0x80) {
+        car.switchBits = static_cast<uint8_t>(car.switchBits | bits);
+    } else {
+        car.switchBits = static_cast<uint8_t>(car.switchBits & ~bits);
+    }
+    if (RaceLinks.inSimCarSwitches != nullptr) {
+        RaceLinks.inSimCarSwitches(packet[1], packet + 1);
+    }
+}
+
+void HandleCarText(int, const uint8_t *packet, int length)
+{
+    RaceObject *race = RaceObjectPtr;
+    if (race == nullptr || packet == nullptr || length < 68) {
+        return;
+    }
+    char text[64];
+    std::memcpy(text, packet + 4, 63);
+    text[63] = 0;
+    for (int s = 0; s < race->slotCount; ++s) {
+        PlayerSlot &slot = race->slots[s];
+        if (slot.car != nullptr && (packet[1] == 0 || slot.info.playerId == packet[1])) {
+            std::memcpy(slot.car->raceControlText, text, sizeof(text));
+        }
+    }
+}
+
+void HandleCarState(int, const uint8_t *packet, int length)
+{
+    PlayerSlot *slot = CarSlot(packet, length, 4);
+    if (slot == nullptr || !slot->car->isRemote) {
+        return;
+    }
+    slot->car->remoteStateByte = packet[2];
+    if (RaceLinks.inSimCarState != nullptr) {
+        RaceLinks.inSimCarState(packet[1], packet[2]);
+    }
 }
 
 void HandleResetRefused(int, const uint8_t *packet, int length)
@@ -399,6 +548,9 @@ void HandleCarReset(int, const uint8_t *packet, int length)
     car.lastPositionTick = car.stepCount;
     car.lastStopTick = car.stepCount;
     std::memcpy(slot->inputCopy, car.inputs, sizeof(slot->inputCopy));
+    if (RaceLinks.inSimCarReset != nullptr) {
+        RaceLinks.inSimCarReset(packet[1]);
+    }
 }
 
 void HandleCarResetRequest(int, const uint8_t *packet, int length)
@@ -462,23 +614,6 @@ void ClearFastestLap()
 }
 
 // --- Senders ---
-
-void IdleAfterStopCheck(CarObject &car)
-{
-    // 40 s after the last stop or control touch.
-    constexpr uint32_t IdleTicks = 4000;
-    constexpr int NoStarterClass = 10;
-    constexpr float PedalFactor = 1.5259022e-05f;
-    if (car.stepCount - car.lastInputTick <= IdleTicks) {
-        return;
-    }
-    if (car.engine.running != 0 && car.vehicleClass != NoStarterClass) {
-        car.engine.Stop();
-    }
-    if (car.gear == 1 || static_cast<float>(car.inputs[11]) * PedalFactor > 0.9f) {
-        car.inputs[12] = 65535;
-    }
-}
 
 void SendPositionPacket(CarObject &car, int byUser)
 {
@@ -564,6 +699,5 @@ void InstallRacePacketSenders()
     RaceServices.announceCar = [](CarObject *car) { AnnounceStoppedCar(*car); };
     RaceServices.sendPositionPacket = [](CarObject *car, int byUser) { SendPositionPacket(*car, byUser); };
     RaceServices.sendTimedPackets = [](CarObject *car) { car->SendTimedPackets(); };
-    RaceServices.idleAfterStopCheck = [](CarObject *car) { IdleAfterStopCheck(*car); };
     CarNetwork.hostRuleFlags = [] { return HostRuleFlags; };
 }

@@ -10,6 +10,10 @@
 
 constexpr uint8_t MP_WEAR = 2;
 constexpr uint8_t MP_GAME_69 = 69;
+constexpr uint8_t MP_SETTINGS = 67;
+constexpr uint8_t MP_CAR_SWITCHES = 70;
+constexpr uint8_t MP_CAR_TEXT = 73;
+constexpr uint8_t MP_GAME_81 = 81;
 constexpr uint8_t MP_SPLIT_TIME = 38;
 constexpr uint8_t MP_LAP_TIME = 39;
 constexpr uint8_t MP_TIME_PENALTY = 50;
@@ -34,7 +38,17 @@ void HandlePitStop(int connIndex, const uint8_t *packet, int length);
 void HandlePenalty(int connIndex, const uint8_t *packet, int length);
 void HandleCarProgress(int connIndex, const uint8_t *packet, int length);
 void HandlePitWork(int connIndex, const uint8_t *packet, int length);
+void HandlePitDone(int connIndex, const uint8_t *packet, int length);
 void HandlePitNotice(int connIndex, const uint8_t *packet, int length);
+// A car's new set-up block (any car: each program applies it alike). A
+// packet with a tyre type outside the tyre table or a float that is not a
+// number is ignored.
+void HandleSettings(int connIndex, const uint8_t *packet, int length);
+// Switch bits of a car set or cleared; the race control text of one car
+// (or, for id 0, of every car); the state byte of a car driven elsewhere.
+void HandleCarSwitches(int connIndex, const uint8_t *packet, int length);
+void HandleCarText(int connIndex, const uint8_t *packet, int length);
+void HandleCarState(int connIndex, const uint8_t *packet, int length);
 // A car driven elsewhere: its condition record, and its live brake balance
 // and anti-roll stiffness (a packet with a balance outside 5..95 or a
 // stiffness that is not a finite, non-negative number is ignored).
@@ -63,12 +77,6 @@ void AnnounceStoppedCar(CarObject &car);
 void SendPitStopStart(CarObject &car, const uint8_t tyreList[4]);
 void SendPitStopDone(CarObject &car);
 void SendPitNotice(CarObject &car);
-
-// A car standing in the pits without work: more than 4000 ticks after its
-// last stop or control touch the engine stops (not for a car without a
-// starter), and in neutral or with the clutch pressed the handbrake is
-// pulled full.
-void IdleAfterStopCheck(CarObject &car);
 
 // Registers the senders with the car's services.
 void InstallRacePacketSenders();

@@ -155,7 +155,88 @@ int StepForward(CarObject &car, PathFollower &follower, const Path &path, float 
     return 1;
 }
 
+float Clamp01(float x)
+{
+    return x < 0.0f ? 0.0f : (x > 1.0f ? 1.0f : x);
+}
+
+float ClampTo(float x, float low, float high)
+{
+    return x < low ? low : (x > high ? high : x);
+}
+
+// Moves `value` towards `target` by `rate` of the difference; a target that
+// is not a number leaves it.
+void Blend(float &value, float target, float rate)
+{
+    if (std::isfinite(target)) {
+        value += (target - value) * rate;
+    }
+}
+
 }  // namespace
+
+void UpdatePathLearning(CarObject &car, PathNode &node)
+{
+    const float w = car.halfWidth;
+    const float offset = car.progress[1];
+    // 1. Far off the drivable area the car teaches nothing.
+    if (!(offset >= node.outerLeft - 2.0f * w && offset <= node.outerRight + 2.0f * w)) {
+        return;
+    }
+    // 2. Load shares and the grip in use, front and rear. A wheel with no
+    // grip available (in the air) adds nothing.
+    const float weight = car.mass * 9.81f * 0.25f;
+    if (!(weight > 0.0f) || car.wheels == nullptr) {
+        return;
+    }
+    float frontLoad = 0.0f;
+    float rearLoad = 0.0f;
+    float frontGrip = 0.0f;
+    float rearGrip = 0.0f;
+    for (int i = 0; i < car.wheelCount; ++i) {
+        const CarWheel &wheel = car.wheels[i];
+        const float available = wheel.frictionLimit;
+        if (!(available > 0.0f)) {
+            continue;
+        }
+        const float share = wheel.normalForce * 0.25f / weight;
+        // The tangential part of the contact force is the grip in use.
+        const float *f = wheel.contactForce;
+        const float total2 = f[0] * f[0] + f[1] * f[1] + f[2] * f[2];
+        const float normal2 = wheel.normalForce * wheel.normalForce;
+        const float used = total2 > normal2 ? std::sqrt(total2 - normal2) : 0.0f;
+        const float grip = share * (used < available ? used : available) / available;
+        if (wheel.axleIndex != 0) {
+            frontLoad += share;
+            frontGrip += grip;
+        } else {
+            rearLoad += share;
+            rearGrip += grip;
+        }
+    }
+    const float front = Clamp01(frontLoad);
+    const float rear = Clamp01(rearLoad);
+    const float frontUse = Clamp01(frontGrip);
+    const float rearUse = Clamp01(rearGrip);
+    const float totalUse = Clamp01(frontGrip + rearGrip);
+
+    // 3. The band the car drove: its centre shifted by the load balance.
+    const float centre = ClampTo(offset + (rear - front) * w, node.leftEdge, node.rightEdge);
+    const float left = ClampTo(centre - w, node.leftEdge, node.rightEdge);
+    const float right = ClampTo(centre + w, node.leftEdge, node.rightEdge);
+
+    // 4. Blend into the node: slowly for grips and centre, faster when the
+    // band widens than when it narrows.
+    const float r = RubberLay;
+    Blend(node.lines[0].weight, frontUse * frontUse, 0.05f * r);
+    Blend(node.lines[1].weight, totalUse * totalUse, 0.05f * r);
+    Blend(node.lines[2].weight, rearUse * rearUse, 0.05f * r);
+    Blend(node.lines[1].offset, centre, 0.05f * r);
+    Blend(node.lines[0].offset, left, left < node.lines[0].offset ? 0.1f * r : 0.025f * r);
+    Blend(node.lines[2].offset, right, right > node.lines[2].offset ? 0.1f * r : 0.025f * r);
+    node.QueryGround(nullptr);
+}
 
 float HeadingAtOffset(const PathNode &node, float offset)
 {
@@ -331,7 +412,7 @@ void UpdateRaceProgress(CarObject &car, float dt, int full)
     if (world == nullptr || world->currentPath == nullptr || follower == nullptr) {
         return;
     }
-    const Path &path = *world->currentPath;
+    Path &path = *world->currentPath;
     const int32_t point[3] = {car.position.x, car.position.y, car.position.z};
     if (path.nodeCount < 2 || follower->EnsurePosition(point) || follower->node < 0 ||
         follower->node >= path.nodeCount) {
@@ -374,6 +455,10 @@ void UpdateRaceProgress(CarObject &car, float dt, int full)
             b = AlongNode(car, *p);
             if (timed && !layoutLines) {
                 CrossTimingNodes(car, path, follower->node);
+            }
+            // The node just reached learns from the car, once per pass.
+            if (full && car.updatesPath && a <= 0.0f && !car.finished) {
+                UpdatePathLearning(car, path.nodes[follower->node]);
             }
         }
     }

@@ -26,6 +26,14 @@ void ReturnToPathEnd(CarObject &car, const PathNode &node);
 // to a quarter turn at the inner edge and up to half a turn at the outer.
 float HeadingAtOffset(const PathNode &node, float offset);
 
+// Blends the band the car drives into the node it has just reached: the
+// node's three driving lines take the band's left edge, centre and right
+// edge as offsets and the front, total and rear grip in use as weights, at
+// the rate "Rubber Lay " sets. Nothing more than twice the half width
+// outside the outer edges; a wheel without grip available adds nothing,
+// and a value that is not a number is not blended.
+void UpdatePathLearning(CarObject &car, PathNode &node);
+
 // A route error of the car: 2 wrong route, 3 restricted area. The interface
 // sound; in a lesson the lesson's hook and nothing sent; else a 45 s time
 // penalty, and online the car event too.

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "core/controls.h"
+#include "core/settings.h"
 #include "core/shell_globals.h"
 #include "race/game_state.h"
 #include "race/game_session.h"
@@ -231,6 +232,13 @@ int SteerForceFrame(float f, float speedStep, int steps, void (*send)(float leve
         send(static_cast<float>(k) / static_cast<float>(steps));
     }
     return 1;
+}
+
+int ForceFeedbackFrame(const CarObject &car, int steerForceTime, void (*send)(float level))
+{
+    const float torque = car.sideSteerTorque[0] + car.sideSteerTorque[1];
+    const float f = static_cast<float>(steerForceTime) * 0.0005f * FfStrength * torque * 0.0002f;
+    return SteerForceFrame(f, car.speedStep, FfStepNum, send);
 }
 
 void HoldDisplayAfterStart(GameSession &session)

@@ -83,6 +83,12 @@ extern int32_t ForceHoldFrames;
 // less often: every 16, 8, 4, 2 frames below 3, 6, 12, 24 steps, else each
 // frame. 1 when a force was sent (through `send`).
 int SteerForceFrame(float f, float speedStep, int steps, void (*send)(float level));
+// The steering force of a frame in which the player drives `car` with a
+// force-feedback wheel: the force from the time driven so far (0..2000 ms),
+// the "FF Strength " setting and the car's steering torques, sent through
+// `send` at the cadence above with the "FF Step Num " steps. Returns what
+// SteerForceFrame returns.
+int ForceFeedbackFrame(const CarObject &car, int steerForceTime, void (*send)(float level));
 
 // --- Head-up display, replay extent, the frame's one-shot callback ---
 

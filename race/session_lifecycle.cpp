@@ -727,6 +727,10 @@ void SessionFrame(GameSession &session)
     if (session.viewedCar != nullptr && SessionLinks.sendOutSimOutGauge != nullptr) {
         SessionLinks.sendOutSimOutGauge(session.viewedCar);
     }
+    // 22. The steering wheel's force.
+    if (drives && ForceFeedbackOn && ControlType == 1 && session.drivenCar != nullptr) {
+        ForceFeedbackFrame(*session.drivenCar, session.steerForceTime, SetSteerForce);
+    }
     // 24. Qualifying time is over: the driving rules are no longer checked.
     race = RaceObjectPtr;
     if (RaceKind == 2 && RuleCheckActive && race != nullptr &&

@@ -1163,8 +1163,10 @@ std::vector<LayoutRecord> DefaultLayoutRecords()
     records.push_back(LayoutTimingRecord(0.0f, 220.0f, 0.0f, 8, 1, 0.0f));    // checkpoint 1
     records.push_back(LayoutTimingRecord(0.0f, 460.0f, 0.0f, 8, 2, 0.0f));    // checkpoint 2
     records.push_back(LayoutTimingRecord(0.0f, 600.0f, 0.0f, 8, 0, 0.0f));    // finish
-    records.push_back(LayoutCheckCircleRecord(0.0f, FinishY, 0.0f, 5, 1));
-    records.push_back(LayoutCheckCircleRecord(0.0f, 520.0f, 0.0f, 5, 2));
+    // Order numbers count from 0: the first circle of a lap is taken while
+    // the car's next checkpoint is still 0.
+    records.push_back(LayoutCheckCircleRecord(0.0f, FinishY, 0.0f, 5, 0));
+    records.push_back(LayoutCheckCircleRecord(0.0f, 520.0f, 0.0f, 5, 1));
     records.push_back(LayoutRestrictedRecord(-9.0f, 540.0f, 0.0f, 3, 1, 0.0f));
     return records;
 }

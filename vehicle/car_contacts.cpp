@@ -333,6 +333,7 @@ void CarObject::PostStep() {
     const float d = std::sqrt(stepOffset[0] * stepOffset[0] + stepOffset[1] * stepOffset[1] +
                               stepOffset[2] * stepOffset[2]);
     bumpStep = RoundToInt(d * 65536.0f);
+    speedStep = d * 100.0f;
 
     if (!isRemote) {
         if (timingArmed == 0)

@@ -145,6 +145,7 @@ static void SubStep(CarObject &car, float h, float gravity, float inc, const flo
 static void SingleStep(CarObject &car, float dt, float gravity, const float aeroForce[3], const float aeroTorque[3]) {
     car.steerAngle = car.steerNext;
     car.steerTorque = 0.0f;
+    car.sideSteerTorque[0] = car.sideSteerTorque[1] = 0.0f;
     car.steerRate = (car.steerNext - car.steerPrev) / dt;
     car.UpdateSteeringGeometry();
     for (int k = 0; k < 3; k++)
@@ -194,6 +195,7 @@ void CarObject::IntegrateTick(float dt, float gravity, const float aeroForce[3],
     steerAngle = steerPrev;
     steerRate = inc / h;
     steerTorque = 0.0f;
+    sideSteerTorque[0] = sideSteerTorque[1] = 0.0f;
     // Taken once: the crank axis turns with the body only by the little of
     // one tick.
     float crank[3];
@@ -208,4 +210,6 @@ void CarObject::IntegrateTick(float dt, float gravity, const float aeroForce[3],
     tickFuel = fuelUsed;
     engine.smoothedManifold = 0.95f * engine.smoothedManifold + 0.05f * engine.manifold;
     steerTorque = steerTorque * 0.05f;
+    sideSteerTorque[0] *= 0.05f;
+    sideSteerTorque[1] *= 0.05f;
 }

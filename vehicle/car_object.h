@@ -251,6 +251,20 @@ public:
     int FewWheelsInState3or4() const;
     // 1 when any wheel stands on surface type 4 or 8.
     int AnyWheelInState4or8() const;
+    // For the head-up display (car_race_companions.cpp): within 1200 ticks
+    // of the lap start, whether a lap was completed; later, whether the last
+    // timing line lies 0..1200 ticks back.
+    int RecentTimingEvent() const;
+    // 0 when front wheel 0 or 1 is flat (bit 0 of its flat byte), else 1.
+    int NoFrontWheelFlagged() const;
+    // 1 when `name` differs, ignoring case, from the car's skin (colour
+    // configuration) name or from its second skin name.
+    int SkinDiffers(const char *name) const;
+    // Called by the pit logic for a car standing without work: more than
+    // 4000 ticks after its last stop or control touch the engine stops (not
+    // for vehicle class 10, which has no starter), and in neutral or with
+    // the clutch pedal above 0.9 the handbrake word is set to full.
+    void IdleAfterStopCheck();
 
     // The three gear-change times of the gearbox kind: 0.2 s for kind 1,
     // 0.1 s for kinds 2 to 4, 0.05 s for kind 5; other kinds change nothing.
@@ -666,6 +680,27 @@ public:
     uint8_t blueFlagCarId = 0;    // player id named by the last blue flag
     uint8_t yellowFlagCount = 0;  // 0..4
     char raceControlText[64] = {};  // the host's text shown with the car; empty for none
+    // Packets sent by the car's timed countdowns (SendTimedPackets, per
+    // tick): each goes out on the step from 1 to 0. The live settings
+    // (brake balance and anti-roll, 'E'), the pit strategy bytes ('8') and
+    // the state byte ('Q', `pendingStateByte`).
+    uint8_t liveSettingsTimer = 0;
+    uint8_t strategyTimer = 0;
+    uint8_t stateByteTimer = 0;
+    uint8_t pendingStateByte = 0;
+    // The state byte of a car driven elsewhere, as its program sent it.
+    uint8_t remoteStateByte = 0;
+    // Switch bits of the car (bit 0 blue flag, bit 1 yellow flag), set and
+    // cleared by the switch packets every program applies.
+    uint8_t switchBits = 0;
+    // A second skin name (the one a driver change or a download brings);
+    // empty for none. SkinDiffers compares against it too.
+    char secondSkinName[16] = {};
+    // The wheels' load x grip: the smoothed mean (N) and the engine speed
+    // as a 0..7 ratio (2 at idle, 7 at the rev limit), kept beside the
+    // 64-bit total for the race statistics.
+    float wheelLoadSmoothed = 0.0f;
+    float engineSpeedRatio = 0.0f;
     // Road values kept by race progress: the path direction at the car
     // (unit x, y) and the road's low and high lateral edges (m); the car's
     // lateral offset and its slow-speed threshold are progress[1] and
@@ -840,6 +875,11 @@ public:
     float steerStiffness = 0.0f;
     float subStepSteerTorque = 0.0f;  // tyre torque about the steering axes, this sub-step
     float steerTorque = 0.0f;     // sum of the sub-steps' torques this tick
+    // For the steering wheel's force: the tick's mean steering torque of the
+    // steered wheels on side -1 and on side +1 (N m; their sum is steerTorque), and
+    // the tick's distance as a speed (m/s). Read only by the session.
+    float sideSteerTorque[2] = {};
+    float speedStep = 0.0f;
     float lastRollRate = 0.0f;    // lean steering's roll rate of the last sub-step
     float brake = 0.0f;           // filtered pedal
     float handbrake = 0.0f;

@@ -359,7 +359,7 @@ void CarObject::StepPitLane(PlayerSlot *slot, float dt, int changed) {
 
     // 8. A car standing without pit work.
     if (pitWorkStep == 0 && stopped)
-        RaceIdleAfterStopCheck(this);
+        IdleAfterStopCheck();
 
     // 9. The pit notice goes out once its delay has run down.
     if (pitNoticeDelay != 0) {

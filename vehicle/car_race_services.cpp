@@ -171,11 +171,6 @@ void RaceSendPitNotice(CarObject *car) {
         RaceServices.sendPitNotice(car);
 }
 
-void RaceIdleAfterStopCheck(CarObject *car) {
-    if (RaceServices.idleAfterStopCheck != nullptr)
-        RaceServices.idleAfterStopCheck(car);
-}
-
 void RaceQueueGamePacketRec(const uint8_t *bytes, int length) {
     if (RaceServices.queueGamePacketRec != nullptr)
         RaceServices.queueGamePacketRec(bytes, length);

@@ -129,12 +129,10 @@ struct CarRaceServices {
     int (*raceOrderCount)();
     int (*raceOrderSlot)(int place);
     // The session's pit reports of a car: the start of a stop with its
-    // tyre list, its end, and the pending pit notice; and the handbrake
-    // check of a car standing without pit work.
+    // tyre list, its end, and the pending pit notice.
     void (*sendPitStopStart)(CarObject *car, const uint8_t tyreList[4]);
     void (*sendPitStopDone)(CarObject *car);
     void (*sendPitNotice)(CarObject *car);
-    void (*idleAfterStopCheck)(CarObject *car);
     // queueGamePacket that also records the packet in a running
     // single-player replay (empty: queueGamePacket).
     void (*queueGamePacketRec)(const uint8_t *bytes, int length);
@@ -222,7 +220,6 @@ int RaceOrderSlot(int place);
 void RaceSendPitStopStart(CarObject *car, const uint8_t tyreList[4]);
 void RaceSendPitStopDone(CarObject *car);
 void RaceSendPitNotice(CarObject *car);
-void RaceIdleAfterStopCheck(CarObject *car);
 void RaceQueueGamePacketRec(const uint8_t *bytes, int length);
 void RacePlayInterfaceSound(int sound);
 void RacePrintMessage(const char *text, int colour);

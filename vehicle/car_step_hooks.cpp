@@ -18,7 +18,3 @@ void CarObject::AnnounceCar() {
         RaceServices.announceCar(this);
 }
 
-// The wheels' mean load over time, for the race statistics.
-void CarObject::UpdateWheelLoadAverage(float dt) {
-    (void)dt;
-}

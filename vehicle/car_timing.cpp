@@ -6,6 +6,7 @@
 
 #include "core/translation_table.h"
 #include "core/file_handover.h"
+#include "core/settings.h"
 #include "core/shell_globals.h"
 #include "core/text_utils.h"
 #include "vehicle/car_object.h"
@@ -33,6 +34,9 @@ constexpr uint8_t PacketSplitTime = 38;
 constexpr uint8_t PacketLapTime = 39;
 constexpr uint8_t PacketTimePenalty = 50;
 constexpr uint8_t PacketPenalty = 66;
+constexpr uint8_t PacketLiveSettings = 69;
+constexpr uint8_t PacketStrategy = 56;
+constexpr uint8_t PacketStateByte = 81;
 // The reason byte of a jump-start penalty, and the seconds of a time penalty
 // in a single-car start.
 constexpr uint8_t JumpStartReason = 3;
@@ -223,9 +227,45 @@ void CarObject::SendStatePacket() {
         RaceServices.setJumpStartFlag();
 }
 
+// One of the car's packet countdowns: 1 on the step from 1 to 0.
+static bool CountDown(uint8_t &timer) {
+    if (timer == 0)
+        return false;
+    return --timer == 0;
+}
+
 void CarObject::SendTimedPackets() {
+    if (isRemote != 0)
+        return;
+    // 1. The delayed packets, each once its countdown runs out; a car
+    // without a slot sends none.
+    const bool settingsDue = CountDown(liveSettingsTimer);
+    const bool strategyDue = CountDown(strategyTimer);
+    const bool stateDue = CountDown(stateByteTimer);
+    if (settingsDue || strategyDue || stateDue) {
+        const PlayerSlot *slot = FindCarSlot(this);
+        if (slot != nullptr) {
+            const uint8_t id = SlotPlayerId(slot);
+            if (settingsDue) {
+                uint8_t packet[16] = {PacketLiveSettings, id, 0, 0, packetBrakeBalance};
+                std::memcpy(packet + 8, &packetAntiRoll[0], 4);
+                std::memcpy(packet + 12, &packetAntiRoll[1], 4);
+                RaceQueueGamePacket(packet, sizeof(packet));
+            }
+            if (strategyDue) {
+                uint8_t packet[8] = {PacketStrategy, id, 0, 0};
+                std::memcpy(packet + 4, &DefaultPitStrategy, 4);
+                RaceQueueGamePacket(packet, sizeof(packet));
+            }
+            if (stateDue) {
+                const uint8_t packet[4] = {PacketStateByte, id, pendingStateByte, 0};
+                RaceQueueGamePacket(packet, sizeof(packet));
+            }
+        }
+    }
+
     const WorldQuery *world = CurrentWorldQuery();
-    if (isRemote != 0 || world == nullptr)
+    if (world == nullptr)
         return;
     const int lights = world->GetStartLightState();
     const int32_t distance = CalcLength2D(static_cast<int32_t>(static_cast<uint32_t>(position.x) -

@@ -224,8 +224,10 @@ void CarObject::StepWheels(float dt, bool light, float gravity) {
                 external[k] = wings[a].verticalForce[k] * 0.5f;
         }
 
+        const float torqueBefore = subStepSteerTorque;
         wheel.StepSuspension(axle, orientation, centre, brakeTorque, light ? nullptr : &subStepSteerTorque, dt,
                              invDt, gravity, this, external, isRemote != 0);
+        sideSteerTorque[wheel.side > 0.0f ? 1 : 0] += subStepSteerTorque - torqueBefore;
 
         if (wheel.driven != 0)
             driveSum += axleFactor[a] * wheel.rotationStep;

@@ -302,41 +302,6 @@ TEST_F(RacePacketsTest, PositionRequests)
     EXPECT_TRUE(hostPackets.empty());
 }
 
-// A car standing without pit work: after more than 4000 ticks from its last
-// stop or touch the engine stops (not for a car without a starter), and in
-// neutral or with the clutch pressed the handbrake is pulled full.
-TEST(CarIdleAfterStop, EngineAndHandbrake)
-{
-    struct Case {
-        uint32_t since;
-        int vehicleClass;
-        uint8_t gear;
-        uint16_t clutch;
-        uint8_t running;
-        uint16_t handbrake;
-    } cases[] = {
-        {4000, 0, 1, 0, 1, 0},          // not yet
-        {4001, 0, 1, 0, 0, 65535},      // neutral
-        {4001, 0, 3, 0, 0, 0},          // in gear, clutch out
-        {4001, 0, 3, 60000, 0, 65535},  // clutch above 0.9
-        {4001, 0, 3, 58000, 0, 0},      // clutch below 0.9
-        {4001, 10, 3, 0, 1, 0},         // no starter: the engine keeps running
-    };
-    for (const Case &c : cases) {
-        CarObject car;
-        car.stepCount = 10000;
-        car.lastInputTick = 10000 - c.since;
-        car.vehicleClass = c.vehicleClass;
-        car.gear = c.gear;
-        car.inputs[11] = c.clutch;
-        car.inputs[12] = 0;
-        car.engine.running = 1;
-        IdleAfterStopCheck(car);
-        EXPECT_EQ(car.engine.running, c.running) << c.since << " " << c.vehicleClass << " " << int(c.gear);
-        EXPECT_EQ(car.inputs[12], c.handbrake) << c.since << " " << int(c.gear) << " " << c.clutch;
-    }
-}
-
 // Live settings of a car driven elsewhere: balance and stiffness taken into
 // the car and its set-up; a balance outside 5..95 or a stiffness that is
 // not a finite, non-negative number leaves everything as it was; a car
@@ -385,4 +350,109 @@ TEST_F(RacePacketsTest, LiveSettings)
     HandleLiveSettings(0, packet(80, 10.0f, 10.0f).data(), 16);
     EXPECT_EQ(setup.brakeBalance, 55);
     car.setup = nullptr;
+}
+
+// Switch bits set and cleared, the race control text for one car or all,
+// and the state byte of a car driven elsewhere; each with its InSim report.
+// Unknown players, slots without a car and short packets change nothing.
+TEST_F(RacePacketsTest, SwitchesTextAndStateByte)
+{
+    static std::vector<Packet> reports;
+    reports.clear();
+    RaceLinks.inSimCarSwitches = [](uint8_t id, const uint8_t bytes[3]) {
+        reports.push_back({70, id, bytes[0], bytes[1], bytes[2]});
+    };
+    RaceLinks.inSimCarState = [](uint8_t id, int state) { reports.push_back({81, id, uint8_t(state)}); };
+    CarObject &car = *first->car;
+
+    struct Case {
+        Packet p;
+        int length;
+        uint8_t bits;
+    } cases[] = {
+        {{70, 11, 0x81, 12}, 4, 0x01},  // blue flag on
+        {{70, 11, 0x82, 0}, 4, 0x03},   // yellow flag on
+        {{70, 11, 0x01, 0}, 4, 0x02},   // blue flag off
+        {{70, 11, 0xf0, 0}, 4, 0x02},   // no bits named
+        {{70, 11, 0x8f, 0}, 3, 0x02},   // short
+        {{70, 99, 0x8f, 0}, 4, 0x02},   // unknown player
+    };
+    for (const Case &c : cases) {
+        HandleCarSwitches(0, c.p.data(), c.length);
+        EXPECT_EQ(car.switchBits, c.bits) << int(c.p[2]);
+    }
+    ASSERT_EQ(reports.size(), 4u);
+    EXPECT_EQ(reports[0], (Packet{70, 11, 11, 0x81, 12}));
+
+    Packet text(68, 0);
+    text[0] = MP_CAR_TEXT;
+    text[1] = 12;
+    std::memset(&text[4], 'x', 64);  // no terminator: the last byte becomes 0
+    HandleCarText(0, text.data(), 68);
+    EXPECT_EQ(std::string(second->car->raceControlText), std::string(63, 'x'));
+    EXPECT_EQ(first->car->raceControlText[0], 0);
+    text[1] = 0;
+    std::memcpy(&text[4], "ALL\0", 4);
+    HandleCarText(0, text.data(), 67);  // short
+    EXPECT_EQ(first->car->raceControlText[0], 0);
+    HandleCarText(0, text.data(), 68);
+    EXPECT_STREQ(first->car->raceControlText, "ALL");
+    EXPECT_STREQ(second->car->raceControlText, "ALL");
+
+    reports.clear();
+    const Packet state = {81, 11, 9, 0};
+    HandleCarState(0, state.data(), 4);  // driven here: not taken
+    EXPECT_EQ(car.remoteStateByte, 0);
+    car.isRemote = 1;
+    HandleCarState(0, state.data(), 4);
+    EXPECT_EQ(car.remoteStateByte, 9);
+    EXPECT_EQ(reports, std::vector<Packet>{(Packet{81, 11, 9})});
+    car.isRemote = 0;
+    RaceLinks.inSimCarSwitches = nullptr;
+    RaceLinks.inSimCarState = nullptr;
+}
+
+// The timing and penalty handlers report to the InSim guests and, for a
+// human's times while the master link is up, to the master's table.
+TEST_F(RacePacketsTest, InSimAndMasterReports)
+{
+    static std::vector<std::string> seen;
+    seen.clear();
+    RaceLinks.inSimSplit = [](uint8_t id, int split, uint32_t time, uint32_t total) {
+        seen.push_back("split " + std::to_string(id) + " " + std::to_string(split) + " " + std::to_string(time) +
+                       " " + std::to_string(total));
+    };
+    RaceLinks.inSimLap = [](uint8_t id, uint32_t time, uint32_t total, int laps) {
+        seen.push_back("lap " + std::to_string(id) + " " + std::to_string(time) + " " + std::to_string(total) + " " +
+                       std::to_string(laps));
+    };
+    RaceLinks.inSimPenalty = [](uint8_t id, int from, int to, int reason) {
+        seen.push_back("pen " + std::to_string(id) + " " + std::to_string(from) + " " + std::to_string(to) + " " +
+                       std::to_string(reason));
+    };
+    RaceLinks.inSimTimePenalty = [](uint8_t id, int seconds, int kind) {
+        seen.push_back("tpen " + std::to_string(id) + " " + std::to_string(seconds) + " " + std::to_string(kind));
+    };
+    RaceLinks.masterLinkUp = [] { return 1; };
+    RaceLinks.masterTimeReport = [](uint8_t id, int line, uint32_t time) {
+        seen.push_back("master " + std::to_string(id) + " " + std::to_string(line) + " " + std::to_string(time));
+    };
+    first->car->raceTime = 1000;
+    Packet split = {MP_SPLIT_TIME, 11, 1, 0, 0, 0, 0, 0};
+    const uint32_t splitTime = 2500;
+    std::memcpy(&split[4], &splitTime, 4);
+    HandleSplitTime(0, split.data(), 8);
+    HandleLapTime(0, Lap(11, 1, 6000, 6000).data(), 12);
+    const Packet penalty = {MP_PENALTY, 11, 5, 0};
+    HandlePenalty(0, penalty.data(), 4);
+    const Packet timePenalty = {MP_TIME_PENALTY, 11, 45, 2};
+    HandleTimePenalty(0, timePenalty.data(), 4);
+    // An AI driver's times do not go to the master.
+    second->info.kind = KindLocalAi;
+    HandleLapTime(0, Lap(12, 1, 7000, 7000).data(), 12);
+    const std::vector<std::string> expected = {
+        "master 11 2 2500", "split 11 1 2500 3500", "master 11 1 6000", "lap 11 6000 6000 1",
+        "pen 11 0 5 0",     "tpen 11 45 2",         "lap 12 7000 7000 1"};
+    EXPECT_EQ(seen, expected);
+    RaceLinks = RaceLinkServices{};
 }

@@ -7,6 +7,7 @@
 
 #include "race/race_links.h"
 #include "race/race_object.h"
+#include "core/settings.h"
 #include "race/race_progress.h"
 #include "vehicle/car_network_services.h"
 #include "vehicle/car_object.h"
@@ -520,4 +521,133 @@ TEST_F(RaceProgressTest, HotLapWrongWay)
     back(5);
     EXPECT_EQ(messages.size(), 1u);
     RaceLinks = saved;
+}
+
+namespace {
+
+// Four wheels (two rear, two front) each carrying a quarter of a 1000 kg
+// car with 2000 N of its 4000 N grip in use.
+void GripWheels(CarObject &car, CarWheel wheels[4])
+{
+    car.mass = 1000.0f;
+    car.wheels = wheels;
+    car.wheelCount = 4;
+    for (int i = 0; i < 4; ++i) {
+        CarWheel &w = wheels[i];
+        w.axleIndex = i < 2 ? 0 : 1;
+        w.normalForce = 1000.0f * 9.81f / 4.0f;
+        w.frictionLimit = 4000.0f;
+        w.contactForce[0] = 2000.0f;
+        w.contactForce[1] = 0.0f;
+        w.contactForce[2] = w.normalForce;
+    }
+}
+
+PathNode BandNode()
+{
+    PathNode node;
+    node.direction[1] = 1.0f;
+    node.leftEdge = -5.0f;
+    node.rightEdge = 5.0f;
+    node.outerLeft = -10.0f;
+    node.outerRight = 10.0f;
+    node.lines[0] = {-2.0f, 0.5f, {}, 0};
+    node.lines[1] = {0.0f, 0.5f, {}, 0};
+    node.lines[2] = {2.0f, 0.5f, {}, 0};
+    return node;
+}
+
+}  // namespace
+
+// One pass from a known band: grips and centre move by 0.05 R, the band
+// edges by 0.1 R when widening and 0.025 R when narrowing. Far outside the
+// outer edges nothing is learned; wheels without grip available add
+// nothing and never make the band not a number.
+TEST_F(RaceProgressTest, PathLearning)
+{
+    const float savedRate = RubberLay;
+    RubberLay = 1.0f;
+    CarWheel wheels[4];
+    GripWheels(*car, wheels);
+    struct Case {
+        float offset;
+        float left, centre, right;
+        float front, total, rear;
+    } cases[] = {
+        // Centre 0.5, band -0.5..1.5: both edges narrow.
+        {0.5f, -2.0f + 1.5f * 0.025f, 0.025f, 2.0f - 0.5f * 0.025f, 0.478125f, 0.4875f, 0.478125f},
+        // Centre 4, band 3..5: the right edge widens, the left narrows.
+        {4.0f, -2.0f + 5.0f * 0.025f, 0.2f, 2.0f + 3.0f * 0.1f, 0.478125f, 0.4875f, 0.478125f},
+        // Centre -4, band -5..-3: the left edge widens.
+        {-4.0f, -2.0f - 3.0f * 0.1f, -0.2f, 2.0f - 5.0f * 0.025f, 0.478125f, 0.4875f, 0.478125f},
+        // Within twice the half width of the outer edge: the centre is
+        // held to the inner edge.
+        {11.9f, -2.0f + 6.0f * 0.025f, 0.25f, 2.0f + 3.0f * 0.1f, 0.478125f, 0.4875f, 0.478125f},
+        // Beyond it: nothing.
+        {12.1f, -2.0f, 0.0f, 2.0f, 0.5f, 0.5f, 0.5f},
+        {-12.1f, -2.0f, 0.0f, 2.0f, 0.5f, 0.5f, 0.5f},
+    };
+    for (const Case &c : cases) {
+        PathNode node = BandNode();
+        car->progress[1] = c.offset;
+        UpdatePathLearning(*car, node);
+        EXPECT_FLOAT_EQ(node.lines[0].offset, c.left) << c.offset;
+        EXPECT_FLOAT_EQ(node.lines[1].offset, c.centre) << c.offset;
+        EXPECT_FLOAT_EQ(node.lines[2].offset, c.right) << c.offset;
+        EXPECT_FLOAT_EQ(node.lines[0].weight, c.front) << c.offset;
+        EXPECT_FLOAT_EQ(node.lines[1].weight, c.total) << c.offset;
+        EXPECT_FLOAT_EQ(node.lines[2].weight, c.rear) << c.offset;
+    }
+
+    // A front wheel in the air: its share and grip are left out, so the
+    // front grip in use is that of one wheel.
+    wheels[3].frictionLimit = 0.0f;
+    wheels[3].normalForce = 0.0f;
+    wheels[3].contactForce[0] = wheels[3].contactForce[2] = 0.0f;
+    PathNode node = BandNode();
+    car->progress[1] = 0.0f;
+    UpdatePathLearning(*car, node);
+    EXPECT_FLOAT_EQ(node.lines[0].weight, 0.5f + (0.125f * 0.125f - 0.5f) * 0.05f);
+    // Every wheel in the air, and a car without mass: nothing that is not
+    // a number reaches the band.
+    for (CarWheel &w : wheels) {
+        w.frictionLimit = 0.0f;
+        w.normalForce = 0.0f;
+    }
+    node = BandNode();
+    UpdatePathLearning(*car, node);
+    for (const DrivingLine &line : node.lines) {
+        EXPECT_TRUE(std::isfinite(line.offset));
+        EXPECT_TRUE(std::isfinite(line.weight));
+    }
+    car->mass = 0.0f;
+    car->progress[1] = std::nanf("");
+    node = BandNode();
+    UpdatePathLearning(*car, node);
+    EXPECT_EQ(node.lines[1].offset, 0.0f);
+    EXPECT_EQ(node.lines[1].weight, 0.5f);
+
+    // In the car's tick: once as the car steps onto a node, not again while
+    // it stays in that span, and not without the flag.
+    GripWheels(*car, wheels);
+    car->progress[1] = 0.0f;  // the offset of the tick before
+    car->updatesPath = 1;
+    for (int i = 0; i < path.nodeCount; ++i) {
+        path.nodes[i].lines[1].weight = 0.5f;
+    }
+    Place(0.0f, 5.5f, 10.0f, 0);
+    UpdateRaceProgress(*car, 0.01f, 1);
+    ASSERT_EQ(follower->node, 1);
+    const float once = path.nodes[1].lines[1].weight;
+    EXPECT_NE(once, 0.5f);
+    UpdateRaceProgress(*car, 0.01f, 1);
+    EXPECT_EQ(path.nodes[1].lines[1].weight, once);
+    car->updatesPath = 0;
+    Place(0.0f, 10.5f, 10.0f, 1);
+    UpdateRaceProgress(*car, 0.01f, 1);
+    ASSERT_EQ(follower->node, 2);
+    EXPECT_EQ(path.nodes[2].lines[1].weight, 0.5f);
+    car->wheels = nullptr;
+    car->wheelCount = 0;
+    RubberLay = savedRate;
 }

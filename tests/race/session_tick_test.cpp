@@ -593,6 +593,46 @@ TEST(SessionFrameSteps, SmallForceChangesAreSentLessOften)
     ForceHoldFrames = 0;
 }
 
+// The force of a frame comes from the time driven, the strength setting and
+// the car's two steering torques; the speed step sets how fast the level
+// follows it; the steps setting quantises what is sent.
+TEST(SessionFrameSteps, TheSteeringForceComesFromTheCarsTorques)
+{
+    const float savedStrength = FfStrength;
+    const int savedSteps = FfStepNum;
+    FfStrength = 100.0f;
+    FfStepNum = 100;
+    ForceLevel = 0.0f;
+    ForceSent = 0;
+    ForceHoldFrames = 0;
+    static std::vector<float> sent;
+    sent.clear();
+    auto send = [](float level) { sent.push_back(level); };
+    CarObject car;
+    car.sideSteerTorque[0] = 10.0f;
+    car.sideSteerTorque[1] = 15.0f;  // 25 N m: half of full force after 2 s
+    car.speedStep = 10.0f;
+    EXPECT_EQ(ForceFeedbackFrame(car, 2000, send), 1);
+    EXPECT_EQ(sent, std::vector<float>{0.5f});
+    // Just after the player took the wheel the force is small; at a crawl
+    // the level moves only a fifth of the way (0.5 -> 0.41: a change of 9
+    // steps waits for its fourth frame).
+    car.speedStep = 0.5f;
+    sent.clear();
+    EXPECT_EQ(ForceFeedbackFrame(car, 200, send), 0);
+    EXPECT_FLOAT_EQ(ForceLevel, 0.8f * 0.5f + 0.2f * 0.05f);
+    // A torque far beyond full scale is held to full force.
+    car.sideSteerTorque[0] = 5000.0f;
+    car.speedStep = 5.0f;
+    EXPECT_EQ(ForceFeedbackFrame(car, 2000, send), 1);
+    EXPECT_EQ(sent, std::vector<float>{1.0f});
+    FfStrength = savedStrength;
+    FfStepNum = savedSteps;
+    ForceLevel = 0.0f;
+    ForceSent = 0;
+    ForceHoldFrames = 0;
+}
+
 TEST_F(SessionTickTest, OnlyARaceOfThirtySecondsOrMoreIsSavedWhenAsked)
 {
     static int saved = 0;

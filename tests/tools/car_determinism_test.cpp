@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -89,6 +90,12 @@ struct ScriptResult {
     float otherDisplacement;   // m the standing car was pushed
     float drivenTravel;        // m the driven car covered in y
     int32_t maxAbsPosition;    // 16.16, largest |x| or |y| of either car
+    // The steering wheel's values of the driven car: the largest steering
+    // torque, the largest gap between it and the sum of its two sides, and
+    // the largest gap between the speed step and the speed.
+    float maxSteerTorque;
+    float sideTorqueGap;
+    float speedStepGap;
 };
 
 CarObject *SlotCars[2] = {};
@@ -134,6 +141,12 @@ void RunScript(ScriptResult &result) {
     for (int t = 0; t < ScriptTicks; t++) {
         DriveScript(cars[0], t);
         physics.Step(t % 4 == 3);
+        const CarObject &driven = cars[0];
+        result.maxSteerTorque = std::max(result.maxSteerTorque, std::fabs(driven.steerTorque));
+        result.sideTorqueGap = std::max(result.sideTorqueGap, std::fabs(driven.sideSteerTorque[0] +
+                                                                        driven.sideSteerTorque[1] - driven.steerTorque));
+        if (t > 0)
+            result.speedStepGap = std::max(result.speedStepGap, std::fabs(driven.speedStep - driven.speed));
         for (const CarObject &car : cars) {
             crc = AddCarState(crc, car);
             for (int32_t v : {car.position.x, car.position.y}) {
@@ -169,6 +182,10 @@ TEST_F(CarDeterminismTest, ScriptedTwoCarRunHasItsRecordedHash) {
     EXPECT_GT(first.drivenTravel, 15.0f);
     EXPECT_GT(first.otherDisplacement, 0.01f);
     EXPECT_LT(first.maxAbsPosition, 78 * 65536);
+    // The force-feedback values follow the physics without feeding it.
+    EXPECT_GT(first.maxSteerTorque, 1.0f);
+    EXPECT_LT(first.sideTorqueGap, 0.001f * first.maxSteerTorque);
+    EXPECT_LT(first.speedStepGap, 1.0f);  // the brush with the other car jolts it
 
     ScriptResult second{};
     RunScript(second);

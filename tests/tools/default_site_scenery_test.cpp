@@ -44,6 +44,11 @@
 #include "world/world_messages.h"
 #include "world/world_object.h"
 #include "render/object_file.h"
+#include "race/race_progress.h"
+#include "vehicle/car_object.h"
+#include "vehicle/car_race_services.h"
+#include "vehicle/fix_convert.h"
+#include "vehicle/race_hooks.h"
 
 namespace {
 
@@ -583,6 +588,104 @@ TEST_F(DefaultSiteSceneryTest, SampleLayoutLoadsSavesAndClears)
         EXPECT_EQ(std::memcmp(follower->planes[p], reference->planes[p], static_cast<size_t>(own)), 0) << p;
     }
 
+    LayoutLoaded = 0;
+    LayoutName[0] = 0;
+    LayoutLaps = 1;
+    TrackConfig = savedConfig;
+    TrackFlip = savedFlip;
+}
+
+namespace {
+
+// What the sample autocross run said and sent.
+struct RouteSeen {
+    std::vector<std::vector<uint8_t>> packets;
+    std::vector<std::string> messages;
+    CarObject *car = nullptr;
+    alignas(8) unsigned char slotBytes[64] = {};
+};
+RouteSeen routeSeen;
+
+}  // namespace
+
+// The sample autocross times a run with its own lines and circles: driven
+// up the straight through every circle, the car crosses checkpoint 1,
+// checkpoint 2 and the finish, each sending its timing packet; a run that
+// misses circle 1 is told "Wrong route" and queues a 45 s penalty; a run
+// through the restricted area is told "Restricted area" and penalised too.
+TEST_F(DefaultSiteSceneryTest, SampleLayoutTimesARunWithItsLinesAndCircles)
+{
+    ASSERT_EQ(CurrentWorld, world);
+    const int savedConfig = TrackConfig, savedFlip = TrackFlip;
+    TrackConfig = DefaultLayoutConfig;
+    TrackFlip = 0;
+    char code[16];
+    GetTrackCode(code, sizeof code, world->trackName);
+    const std::string name = std::string(code) + "_" + DefaultLayoutName;
+    ASSERT_EQ(OpenLayoutFile(name.c_str()), 1);
+    while (LayoutRecordsToSend > 0) {
+        SendLayoutChunk();
+    }
+    ASSERT_EQ(LayoutRouteLines.timingLineCount, 3);
+    ASSERT_EQ(CountLayoutCheckCircles(), 2);
+
+    const CarRaceServices savedServices = RaceServices;
+    const RaceHooks savedHooks = VehicleRaceHooks;
+    RaceServices = CarRaceServices{};
+    VehicleRaceHooks = RaceHooks{};
+    RaceServices.queueGamePacket = [](const uint8_t *b, int n) { routeSeen.packets.emplace_back(b, b + n); };
+    RaceServices.printMessage = [](const char *text, int) { routeSeen.messages.emplace_back(text); };
+    RaceServices.slotRecord = [](int) { return reinterpret_cast<PlayerSlot *>(routeSeen.slotBytes); };
+    RaceServices.playerId = [](const PlayerSlot *) { return uint8_t{7}; };
+    VehicleRaceHooks.slotCount = [] { return 1; };
+    VehicleRaceHooks.slotCar = [](int) { return routeSeen.car; };
+
+    // A run up the straight from the start point at y 40, at x(y).
+    const auto run = [](float (*x)(float y)) {
+        routeSeen.packets.clear();
+        routeSeen.messages.clear();
+        CarObject car;
+        routeSeen.car = &car;
+        car.nextLine = 2;
+        car.lastZone = 255;
+        car.nextCheckpoint = 0;
+        car.behindLine = 0;
+        for (float y = 40.0f; y <= 640.0f; y += 0.25f) {
+            car.position = {MetresToFix(x(y)), MetresToFix(y), 0};
+            CheckCircleZones(car);
+            CheckLapLines(car);
+        }
+        routeSeen.car = nullptr;
+        std::vector<int> kinds;
+        for (const std::vector<uint8_t> &p : routeSeen.packets) {
+            kinds.push_back(p[0] == 38 ? p[2] : p[0] == 39 ? 1 : p[0] == 50 ? -p[2] : 0);
+        }
+        return kinds;
+    };
+    // Splits 2 and 3 and the lap (1); -45 a 45 s penalty.
+    EXPECT_EQ(run([](float) { return 0.0f; }), (std::vector<int>{2, 3, 1}));
+    EXPECT_TRUE(routeSeen.messages.empty());
+
+    // Around circle 1 (radius 5 m at y 300): circle 2 comes out of order and
+    // the finish finds a checkpoint missing.
+    const std::vector<int> skipped = run([](float y) { return y > 290.0f && y < 310.0f ? 8.0f : 0.0f; });
+    EXPECT_EQ(skipped, (std::vector<int>{2, 3, -45, -45, 1}));
+    EXPECT_EQ(routeSeen.messages, (std::vector<std::string>{"Wrong route", "Wrong route"}));
+    for (const std::vector<uint8_t> &p : routeSeen.packets) {
+        if (p[0] == 50) {
+            EXPECT_EQ(p, (std::vector<uint8_t>{50, 7, 45, 2}));
+        }
+    }
+
+    // Through the restricted area on the left verge (x -9, y 540).
+    EXPECT_EQ(run([](float y) { return y > 535.0f && y < 545.0f ? -9.0f : 0.0f; }),
+              (std::vector<int>{2, 3, -45, 1}));
+    EXPECT_EQ(routeSeen.messages, std::vector<std::string>{"Restricted area"});
+
+    RaceServices = savedServices;
+    VehicleRaceHooks = savedHooks;
+    SendLayoutClear();
+    FlushLayoutGameBatch();
     LayoutLoaded = 0;
     LayoutName[0] = 0;
     LayoutLaps = 1;

@@ -3,10 +3,19 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "app/race_object_services.h"
 #include "core/car_table.h"
+#include "net/game_batch.h"
+#include "race/game_state.h"
+#include "race/race_links.h"
+#include "race/race_object.h"
+#include "race/session_clock.h"
+#include "tests/tools/saved_race_entries.h"
 #include "tests/tools/generated_cars_fixture.h"
 #include "tests/world/world_load_steps.h"
 #include "tools/default_track.h"
@@ -140,7 +149,18 @@ protected:
 
     // One lap of the selected configuration from grid slot 0: from the
     // start, over the finish, round and over the finish again.
-    LapRecord DriveLap();
+    // What a lap inside a race adds to the scripted drive: the car is
+    // handed over before it moves, looked at after every tick and before it
+    // goes. With raceProgress the car's own race progress moves its path
+    // follower and the test only follows it.
+    struct LapHooks {
+        std::function<void(CarObject &)> start;
+        std::function<void(CarObject &)> tick;
+        std::function<void(CarObject &)> end;
+        int finishes = 2;
+        bool raceProgress = false;
+    };
+    LapRecord DriveLap(const LapHooks *hooks = nullptr);
 
     static inline World *world = nullptr;
     static inline const char *writeTrackError = nullptr;
@@ -153,7 +173,7 @@ protected:
     CarRaceServices savedServices{};
 };
 
-LapRecord LapMilestone::DriveLap()
+LapRecord LapMilestone::DriveLap(const LapHooks *hooks)
 {
     LapRecord lap;
     const Path &path = *world->currentPath;
@@ -174,6 +194,9 @@ LapRecord LapMilestone::DriveLap()
     car.fuel = 20.0f;
     physics.Add(&car);
     slotCar = &car;
+    if (hooks != nullptr && hooks->start) {
+        hooks->start(car);
+    }
 
     // Settle, start the engine and take first gear with the automatic
     // clutch; the driver changes gear by hand.
@@ -204,7 +227,8 @@ LapRecord LapMilestone::DriveLap()
     int finishes = 0;
     PathFollower fresh;
     const int limit = 400 * TicksPerSecond;
-    for (; lap.ticks < limit && finishes < 2; ++lap.ticks) {
+    const int wanted = hooks != nullptr ? hooks->finishes : 2;
+    for (; lap.ticks < limit && finishes < wanted; ++lap.ticks) {
         // Pure pursuit on the road's centre line: the first node at least
         // the look-ahead distance away, steered along the arc through it.
         const float lookAhead = std::max(8.0f, 0.9f * car.speed);
@@ -259,18 +283,28 @@ LapRecord LapMilestone::DriveLap()
         car.inputs[14] = static_cast<uint16_t>(gear);
 
         physics.Step(lap.ticks % 4 == 3);
+        if (hooks != nullptr && hooks->tick) {
+            hooks->tick(car);
+        }
 
         // The follower steps span by span: into the next span once the car
         // is past the next node.
         for (int guard = 0; guard < 8; ++guard) {
             const int next = follower.NodeAfter(node);
-            float along, lateral;
-            Relative(path.nodes[next], car.position, along, lateral);
-            if (along < 0.0f) {
-                break;
+            if (hooks != nullptr && hooks->raceProgress) {
+                // Race progress has moved the follower: the test follows it.
+                if (follower.node == node) {
+                    break;
+                }
+            } else {
+                float along, lateral;
+                Relative(path.nodes[next], car.position, along, lateral);
+                if (along < 0.0f) {
+                    break;
+                }
+                follower.ApplyNodeDeltas(next);
+                follower.node = next;
             }
-            follower.ApplyNodeDeltas(next);
-            follower.node = next;
             node = next;
             ++lap.nodesPassed;
             if (node == path.finishNode) {
@@ -301,6 +335,9 @@ LapRecord LapMilestone::DriveLap()
                                std::equal(&fresh.planes[0][0], &fresh.planes[0][0] + sizeof fresh.planes,
                                           &follower.planes[0][0]);
         }
+    }
+    if (hooks != nullptr && hooks->end) {
+        hooks->end(car);
     }
     physics.Remove(&car);
     slotCar = nullptr;
@@ -367,4 +404,147 @@ TEST_F(LapMilestone, ScriptedCarDrivesALapEachWay)
         RecordProperty(reversed ? "reversed_lap_seconds" : "forward_lap_seconds", std::to_string(lapSeconds));
         EXPECT_LT(lapSeconds, 300.0f);
     }
+}
+
+// The same driver in a two-lap race of the program's race object: the car's
+// own race progress crosses the path's timing nodes, its split and lap
+// packets go through the offline packet loop and are applied a frame later,
+// and they count its laps, keep its best lap and finish it with a result.
+// Along the way the path's lap distance rises by the lap length per lap,
+// and the offset, lane and road edges agree with the car's position.
+TEST_F(LapMilestone, ARaceOfTwoLapsIsTimedByRaceProgressAndItsPackets)
+{
+    SelectConfig(world, 1, 0);
+    const Path &path = *world->currentPath;
+    SavedRaceEntries entries;
+    entries.Save();
+    const int savedKind = RaceKind;
+    const int savedState = GameState;
+    RegisterRaceObjectServices();
+    ResetSessionAsHost();
+    RaceObject *race = CreateRaceObject();
+    race->raceLength = 2;
+    race->countdownSeconds = 0;
+    RaceKind = 1;
+    GameState = 2;
+    PlayerInfo info{};
+    std::strcpy(info.name, "Driver");
+    info.playerId = 1;
+    info.kind = KindLocal;
+    PlayerSlot *slot = race->AddSlot(info);
+    ASSERT_NE(slot, nullptr);
+
+    struct Seen {
+        std::vector<int> lines;         // timing lines as the car crossed them
+        std::vector<int> appliedLaps;   // the lap counts of the applied lap packets
+        std::vector<int> applied;       // the timing lines of the applied packets
+        std::vector<uint32_t> appliedTicks;
+        std::vector<uint32_t> queuedTicks;  // race ticks at which the car queued them
+        float lapDistanceMax = 0.0f;
+        int lapDistanceWraps = 0;
+        float last = 0.0f;
+        float offsetGap = 0.0f;         // largest |offset - measured offset|, m
+        int laneMismatch = 0;
+        int edgeMismatch = 0;
+        int finished = 0;
+        uint32_t bestLap = 0;
+        int results = 0;
+    };
+    static Seen seen;
+    seen = Seen{};
+    static RaceObject *raceNow = nullptr;
+    static const Path *pathNow = nullptr;
+    raceNow = race;
+    pathNow = &path;
+
+    LapHooks hooks;
+    hooks.finishes = 3;  // the start crossing, then two laps
+    hooks.raceProgress = true;
+    hooks.start = [slot](CarObject &car) {
+        slot->car = &car;
+        raceNow->tick = car.stepCount;
+        car.StartRaceTiming();
+        car.stepCount = raceNow->tick;
+    };
+    // The handlers tell the InSim guests: a split or lap applied, with the
+    // race tick it was applied at.
+    RaceLinks.inSimSplit = [](uint8_t, int split, uint32_t, uint32_t) {
+        seen.applied.push_back(split);
+        seen.appliedTicks.push_back(raceNow->tick);
+    };
+    RaceLinks.inSimLap = [](uint8_t, uint32_t, uint32_t, int laps) {
+        seen.applied.push_back(1);
+        seen.appliedTicks.push_back(raceNow->tick);
+        seen.appliedLaps.push_back(laps);
+    };
+    static void (*queue)(const uint8_t *, int) = nullptr;
+    queue = RaceServices.queueGamePacket;
+    RaceServices.queueGamePacket = [](const uint8_t *bytes, int length) {
+        if (bytes[0] == 38 || bytes[0] == 39) {
+            seen.queuedTicks.push_back(raceNow->tick);
+        }
+        queue(bytes, length);
+    };
+    hooks.tick = [](CarObject &car) {
+        // The race tick runs with the car's, and the next session frame
+        // applies what the tick queued.
+        ++raceNow->tick;
+        ++ClockFrame;
+        if (static_cast<int32_t>(OwnFrameMark - ClockFrame) < 0) {
+            RaceFlushBatch();
+        }
+        RunSessionFrame();
+        if (car.pathLapDistance + 50.0f < seen.last) {
+            ++seen.lapDistanceWraps;
+        }
+        seen.last = car.pathLapDistance;
+        seen.lapDistanceMax = std::max(seen.lapDistanceMax, car.pathLapDistance);
+        if (car.progressNode >= 0) {
+            // The offset against the span from the car's node, measured here.
+            const int p = car.progressNode;
+            const PathNode &a = pathNow->nodes[p];
+            float along, lateral;
+            Relative(a, car.position, along, lateral);
+            seen.offsetGap = std::max(seen.offsetGap, std::fabs(lateral - car.progress[1]));
+            const float width = car.roadEdges[1] - car.roadEdges[0];
+            const int lane = std::clamp(static_cast<int>((car.progress[1] - car.roadEdges[0]) * 8.0f / width), 0, 7);
+            seen.laneMismatch += lane != car.progressWord;
+            seen.edgeMismatch += !(car.roadEdges[0] < 0.0f && car.roadEdges[1] > 0.0f);
+        }
+    };
+    hooks.end = [slot](CarObject &car) {
+        // One more frame applies the last lap's packet.
+        ++ClockFrame;
+        RaceFlushBatch();
+        RunSessionFrame();
+        seen.finished = car.resultRecorded;
+        seen.bestLap = car.bestLapTime;
+        seen.results = raceNow->resultCount;
+        slot->car = nullptr;
+    };
+    const LapRecord lap = DriveLap(&hooks);
+
+    EXPECT_EQ(lap.timingLines, (std::vector<int>{1, 2, 3, 1, 2, 3, 1}));
+    EXPECT_EQ(seen.applied, (std::vector<int>{2, 3, 1, 2, 3, 1}));
+    EXPECT_EQ(seen.appliedLaps, (std::vector<int>{1, 2}));
+    // Each applied in the frame after the tick that queued it.
+    ASSERT_EQ(seen.queuedTicks.size(), seen.appliedTicks.size());
+    for (size_t i = 0; i < seen.queuedTicks.size(); ++i) {
+        EXPECT_EQ(seen.appliedTicks[i], seen.queuedTicks[i] + 1) << i;
+    }
+    EXPECT_GT(seen.bestLap, 0u);
+    EXPECT_EQ(seen.finished, 1);
+    EXPECT_EQ(seen.results, 1);
+    EXPECT_EQ(seen.lapDistanceWraps, 3);
+    EXPECT_NEAR(seen.lapDistanceMax, path.nodes[path.finishNode == 0 ? path.nodeCount - 1 : path.finishNode - 1].distance,
+                10.0f);
+    EXPECT_LT(seen.offsetGap, 1.0f);
+    EXPECT_EQ(seen.laneMismatch, 0);
+    EXPECT_EQ(seen.edgeMismatch, 0);
+
+    DeleteRaceObject();
+    ResetSession(0, 0);
+    entries.Restore();
+    RaceKind = savedKind;
+    GameState = savedState;
 }

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,10 @@
 #include "race/game_state.h"
 #include "race/race_links.h"
 #include "race/race_object.h"
+#include "race/race_packets.h"
+#include "ui/message_lines.h"
+#include "vehicle/car_setup.h"
+#include "vehicle/tyre_grip.h"
 #include "tests/tools/generated_cars_fixture.h"
 #include "tests/tools/saved_race_entries.h"
 #include "vehicle/car_data_loader.h"
@@ -225,3 +231,57 @@ TEST_F(RaceObjectCarsTest, LessonDriversTakeTheirLevelFromTheSlot)
 }
 
 }  // namespace
+
+// A car's new set-up block reaches the car, its model and the tyres of an
+// axle whose type changed; a tyre type beyond the tyre table or a float
+// that is not a number leaves the car as it was.
+TEST_F(RaceObjectCarsTest, SettingsPacketsTakeTheSetupOrAreRefused)
+{
+    Drive(1000);
+    ASSERT_NE(car.setup, nullptr);
+    CarSetup before = *car.setup;
+    auto packet = [](const CarSetup &setup) {
+        std::vector<uint8_t> p(124, 0);
+        p[0] = MP_SETTINGS;
+        p[1] = 3;
+        std::memcpy(&p[4], &setup, sizeof(setup));
+        return p;
+    };
+    const uint8_t newType = static_cast<uint8_t>((before.axles[1].tyreType + 1) % TyreTypeCount);
+
+    CarSetup bad = before;
+    bad.axles[1].tyreType = TyreTypeCount;  // one past the table
+    HandleSettings(0, packet(bad).data(), 124);
+    EXPECT_EQ(SetupsDiffer(*car.setup, before), 0);
+    bad = before;
+    bad.axles[0].springStiffness = std::numeric_limits<float>::quiet_NaN();
+    HandleSettings(0, packet(bad).data(), 124);
+    bad = before;
+    bad.brakeTorque = std::numeric_limits<float>::infinity();
+    HandleSettings(0, packet(bad).data(), 124);
+    EXPECT_EQ(SetupsDiffer(*car.setup, before), 0);
+    HandleSettings(0, packet(before).data(), 123);  // short
+    std::vector<uint8_t> unknown = packet(before);
+    unknown[1] = 99;
+    HandleSettings(0, unknown.data(), 124);
+    EXPECT_EQ(SetupsDiffer(*car.setup, before), 0);
+
+    CarSetup good = before;
+    good.axles[1].tyreType = newType;
+    HandleSettings(0, packet(good).data(), 124);
+    EXPECT_EQ(car.setup->axles[1].tyreType, newType);
+    EXPECT_EQ(car.axles[1].tyreType, newType);
+    for (int i = 0; i < car.wheelCount; ++i) {
+        EXPECT_TRUE(std::isfinite(car.wheels[i].springRate)) << i;
+    }
+}
+
+// The program shows the replay speed as a session message, in the
+// translation's text.
+TEST_F(RaceObjectCarsTest, TheReplaySpeedIsShown)
+{
+    ASSERT_NE(RaceLinks.showReplaySpeed, nullptr);
+    RaceLinks.showReplaySpeed(0.25f);
+    ASSERT_GT(MessageLineCount, 0);
+    EXPECT_STREQ(MessageLines[MessageLineCount - 1].Text, "Time \xD7 0.250");
+}

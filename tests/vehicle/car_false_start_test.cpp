@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "vehicle/car_network_services.h"
@@ -162,4 +163,60 @@ TEST_F(CarFalseStartTest, LayoutStart) {
     MoveTo(9.0f, 0.0f);
     car.SendTimedPackets();
     EXPECT_TRUE(seen.packets.empty());
+}
+
+// The delayed packets: each goes out once, on the tick its countdown steps
+// from 1 to 0, with the car's values; a car without a slot or driven
+// elsewhere sends none.
+TEST_F(CarFalseStartTest, CountdownsSendTheirPacketsOnce) {
+    world.startLightState = 4;  // after the green: no start checks
+    car.packetBrakeBalance = 62;
+    car.packetAntiRoll[0] = 1500.0f;
+    car.packetAntiRoll[1] = 2500.0f;
+    car.pendingStateByte = 7;
+    car.liveSettingsTimer = 3;
+    car.strategyTimer = 1;
+    car.stateByteTimer = 2;
+    std::vector<std::vector<int>> perTick;
+    for (int tick = 0; tick < 5; tick++) {
+        seen.packets.clear();
+        car.SendTimedPackets();
+        std::vector<int> types;
+        for (const Packet &p : seen.packets)
+            types.push_back(p[0]);
+        perTick.push_back(types);
+        if (tick == 2) {
+            ASSERT_EQ(seen.packets.size(), 1u);
+            const Packet &p = seen.packets[0];
+            ASSERT_EQ(p.size(), 16u);
+            EXPECT_EQ(p[1], 5);
+            EXPECT_EQ(p[4], 62);
+            float rear = 0.0f;
+            float front = 0.0f;
+            std::memcpy(&rear, &p[8], 4);
+            std::memcpy(&front, &p[12], 4);
+            EXPECT_EQ(rear, 1500.0f);
+            EXPECT_EQ(front, 2500.0f);
+        }
+        if (tick == 1) {
+            EXPECT_EQ(seen.packets.at(0), (Packet{81, 5, 7, 0}));
+        }
+    }
+    const std::vector<std::vector<int>> expected = {{56}, {81}, {69}, {}, {}};
+    EXPECT_EQ(perTick, expected);
+
+    // Without a slot the countdowns still run out, silently.
+    VehicleRaceHooks.slotCount = [] { return 0; };
+    car.strategyTimer = 1;
+    seen.packets.clear();
+    car.SendTimedPackets();
+    EXPECT_TRUE(seen.packets.empty());
+    EXPECT_EQ(car.strategyTimer, 0);
+    // A car driven elsewhere keeps its countdowns.
+    VehicleRaceHooks.slotCount = [] { return 1; };
+    car.isRemote = 1;
+    car.strategyTimer = 1;
+    car.SendTimedPackets();
+    EXPECT_TRUE(seen.packets.empty());
+    EXPECT_EQ(car.strategyTimer, 1);
 }

@@ -520,11 +520,17 @@ TEST_F(CarPitLane, TakeOverAndIdleChecks) {
     Tick(car, 0);
     EXPECT_EQ(PacketsOfType(71).size(), 1u);
 
-    EXPECT_EQ(fake.idleChecks, 0);
+    // Long after the last control touch, in neutral: the idle check pulls
+    // the handbrake, but only for a car standing without pit work.
+    car.stepCount = 10000;
+    car.lastInputTick = 0;
+    car.gear = 1;
+    car.inputs[12] = 0;
+    Tick(car);
+    EXPECT_EQ(car.inputs[12], 0);
     car.stopped = 1;
     Tick(car);
-    Tick(car);
-    EXPECT_EQ(fake.idleChecks, 2);
+    EXPECT_EQ(car.inputs[12], 65535);
 }
 
 TEST_F(CarPitLane, RefuelTargetTable) {

@@ -59,7 +59,6 @@ struct Fake {
     uint8_t startList[4] = {};
     int pitDones = 0;
     int pitNotices = 0;
-    int idleChecks = 0;
 };
 
 inline Fake fake;
@@ -141,7 +140,6 @@ inline void Install() {
     };
     RaceServices.sendPitStopDone = [](CarObject *) { fake.pitDones++; };
     RaceServices.sendPitNotice = [](CarObject *) { fake.pitNotices++; };
-    RaceServices.idleAfterStopCheck = [](CarObject *) { fake.idleChecks++; };
 }
 
 inline void Uninstall() {
