@@ -103,6 +103,7 @@ void RegisterProgramHooks()
 
     UiServices ui{};
     ui.playInterfaceSound = PlayInterfaceSound;
+    ui.captionRaise = &HudCaptionMoved;
     SetUiServices(ui);
 
     RenderShellLink link{};

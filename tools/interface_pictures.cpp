@@ -42,6 +42,33 @@ bool WriteButton(const std::filesystem::path &pic, const char *name, int side)
            WriteRawAlphaFile(colourPath, "ALPHA.raw", alpha.data(), side);
 }
 
+// The start-light lamp ("STARTALPHA"): a round lamp, brightest in the
+// middle, on a transparent square; the vertex colour gives it red or green.
+bool WriteStartLamp(const std::filesystem::path &pic)
+{
+    constexpr int Side = 32;
+    std::vector<uint8_t> rgb(static_cast<size_t>(Side) * Side * 3);
+    std::vector<uint8_t> alpha(static_cast<size_t>(Side) * Side);
+    const float centre = 0.5f * Side;
+    const float radius = centre - 1.0f;
+    for (int y = 0; y < Side; ++y) {
+        for (int x = 0; x < Side; ++x) {
+            const float dx = x + 0.5f - centre;
+            const float dy = y + 0.5f - centre;
+            const float r = std::sqrt(dx * dx + dy * dy);
+            const float coverage = std::clamp(radius + 0.5f - r, 0.0f, 1.0f);
+            const float shade = 1.0f - 0.35f * std::clamp(r / radius, 0.0f, 1.0f);
+            const size_t i = static_cast<size_t>(y) * Side + x;
+            const auto level = static_cast<uint8_t>(std::lround(shade * 255.0f));
+            rgb[i * 3] = rgb[i * 3 + 1] = rgb[i * 3 + 2] = level;
+            alpha[i] = static_cast<uint8_t>(std::lround(coverage * 255.0f));
+        }
+    }
+    const std::string colourPath = (pic / "START.raw").string();
+    return WriteRawColourFile(colourPath, rgb.data(), Side) &&
+           WriteRawAlphaFile(colourPath, "ALPHA.raw", alpha.data(), Side);
+}
+
 // A flat field for each icon, its colour from the icon's number, with a
 // lighter band across the top third so that neighbours stay apart.
 bool WriteIcons(const std::filesystem::path &pic)
@@ -81,6 +108,9 @@ const char *WriteInterfacePictures(const char *runFolder)
     }
     if (!WriteButton(pic, "BUTT", 64) || !WriteButton(pic, "SMLB", 32)) {
         return "cannot write the button pictures";
+    }
+    if (!WriteStartLamp(pic)) {
+        return "cannot write the start-light picture";
     }
     if (!WriteIcons(pic)) {
         return "cannot write the icon picture";
