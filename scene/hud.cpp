@@ -276,6 +276,7 @@ float DrawStartLights(RaceObject *race, float timingY, float top)
     SetRenderStateCached(RsAlphaBlendEnable, 1);
     BeginScreenBatch(StartLampMaterial());
     constexpr float half = 0.01575f;
+    const float halfX = half * ScreenAspect;   // round on the screen
     for (int panel = 0; panel < 3; ++panel) {
         const float cx = x + static_cast<float>(panel) * 0.05f + 0.02f;
         for (int lamp = 0; lamp < n; ++lamp) {
@@ -284,10 +285,10 @@ float DrawStartLights(RaceObject *race, float timingY, float top)
             const uint32_t colour = lamp == 3 ? PackRgb(0, level, 0) : PackRgb(level, 0, 0);
             const float cy = y + 0.0075f * 0.75f * scale + step * (static_cast<float>(lamp) + 0.5f);
             Sink(4, "", cx, cy, half, colour, lamp);
-            const uint16_t a = AddScreenVertex(cx - half, cy - half, 0.0f, 0.0f, colour);
-            const uint16_t b = AddScreenVertex(cx + half, cy - half, 1.0f, 0.0f, colour);
-            const uint16_t c = AddScreenVertex(cx + half, cy + half, 1.0f, 1.0f, colour);
-            const uint16_t d = AddScreenVertex(cx - half, cy + half, 0.0f, 1.0f, colour);
+            const uint16_t a = AddScreenVertex(cx - halfX, cy - half, 0.0f, 0.0f, colour);
+            const uint16_t b = AddScreenVertex(cx + halfX, cy - half, 1.0f, 0.0f, colour);
+            const uint16_t c = AddScreenVertex(cx + halfX, cy + half, 1.0f, 1.0f, colour);
+            const uint16_t d = AddScreenVertex(cx - halfX, cy + half, 0.0f, 1.0f, colour);
             AddScreenQuad(a, b, c, d);
         }
     }
