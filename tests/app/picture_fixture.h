@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/program.h"
+#include "tests/app/program_fixture.h"
 #include "core/main_window.h"
 #include "core/settings.h"
 #include "core/shell_globals.h"
@@ -35,33 +36,12 @@ namespace picture_test {
 
 namespace fs = std::filesystem;
 
-inline uint32_t NowMs = 0;
-inline int Sleeps = 0;
-inline std::function<void(int)> OnSleep;  // called with the number of the sleep, from 1
-
-inline uint32_t FakeTime()
-{
-    return NowMs;
-}
-
-inline void FakeSleep(int ms)
-{
-    ++Sleeps;
-    NowMs += static_cast<uint32_t>(ms);
-    if (OnSleep) {
-        OnSleep(Sleeps);
-    }
-    // A program that missed its way out is stopped, so the test fails
-    // instead of hanging.
-    if (Sleeps > 1000) {
-        RequestQuit();
-    }
-}
-
-inline std::time_t FakeWallTime()
-{
-    return 1733684394;
-}
+// The whole-program tests' clock, sleeps and wall time.
+using program_test::FakeSleep;
+using program_test::FakeTime;
+using program_test::FakeWallTime;
+using program_test::OnSleep;
+inline uint32_t &NowMs = program_test::FakeNowMs;
 
 struct Picture {
     int width = 0;
@@ -197,16 +177,9 @@ protected:
         fs::remove_all("data/shots");
         std::ofstream("cfg.txt") << Config();
         NowMs = 5000;
-        Sleeps = 0;
+        program_test::Sleeps.clear();
         OnSleep = nullptr;
-        QuitFlag = 0;
-        ExitState = 0;
-        ExitValue = 0;
-        ExitCode = 0;
-        StartMode = StartModeNormal;
-        GraphicsEnabled = 1;
-        DedicatedMode = DedicatedNone;
-        CurrentScreen = nullptr;
+        program_test::ResetShellForRun();
     }
 
     void TearDown() override
