@@ -79,6 +79,16 @@ float DrawTimingLines(CarObject *car, float bottom)
                 append(race->nextLapValid == 1 ? "OK" : "invalid");
             }
         }
+        // The stored lap the check compares with: its time and number.
+        const RaceBestLap &stored = race->hudTimes;
+        if (stored.lapNumber > 0) {
+            const int index = stored.lineCount < 1 ? 0 : (stored.lineCount > 4 ? 3 : stored.lineCount - 1);
+            char time[32];
+            FormatRaceTime(time, sizeof(time), "", 0, stored.lineTimes[index], 0);
+            char lap[64];
+            std::snprintf(lap, sizeof(lap), " [%s %s %d]", time, Tx(Text_3a_smalllap), static_cast<int>(stored.lapNumber));
+            append(lap);
+        }
         if (race->hotLapSingle == 2) {
             append(" [");
             append(Tx(Text_3a_hlvcmodi));

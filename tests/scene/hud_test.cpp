@@ -912,6 +912,17 @@ TEST_F(HudTest, HotLapCheckLine)
         ASSERT_NE(line, nullptr) << c.text;
         EXPECT_EQ(line->colour, HudColourYellow);
     }
+    // With a stored lap selected its time and number follow.
+    race->hotLapSingle = 1;
+    race->lapValid = 1;
+    race->nextLapValid = 0;
+    race->hudTimes.lineCount = 3;
+    race->hudTimes.lapNumber = 2;
+    race->hudTimes.lineTimes[2] = 8123;
+    Items.clear();
+    DrawTimingLines(car.get(), 1.0f);
+    EXPECT_NE(Find("HLVC : Lap-OK [1:21.23 lap 2]"), nullptr);
+    race->hudTimes = RaceBestLap{};
 }
 
 }  // namespace
