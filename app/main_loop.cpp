@@ -235,6 +235,7 @@ void RunMainLoop(ProgramRun &run)
         DrainMessageQueue();
         HudDrawnThisPass = 0;
         HudBandsOn = 0;
+        HudCaptionMoved = 0;
 
         // 9. The page; it gives the page for the next pass. The loop keeps
         // that itself: CurrentScreen, which takes the input, changes only

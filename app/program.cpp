@@ -103,6 +103,7 @@ void RegisterProgramHooks()
 
     UiServices ui{};
     ui.playInterfaceSound = PlayInterfaceSound;
+    ui.captionRaise = &HudCaptionMoved;
     SetUiServices(ui);
 
     RenderShellLink link{};
@@ -173,6 +174,8 @@ int RunProgram(int argc, char **argv)
     // program the way the window's close button does.
     PlatformCatchStopSignals();
     RegisterProgramHooks();
+    // The message lines run out on the program's own clock.
+    SetMessageClock(run.services.timeMs);
 
     int exitCode = 0;
     if (RunStartup(run, &exitCode)) {
@@ -184,6 +187,7 @@ int RunProgram(int argc, char **argv)
     }
 
     MessageLineEcho = 0;
+    SetMessageClock(nullptr);
     PlatformStopVideo();
     PlatformReleaseStopSignals();
     return exitCode;

@@ -3,20 +3,13 @@
 // and the start lights.
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
+#include "bench_font_device.h"
+
 
 #include "core/settings.h"
-#include "platform/recording_device.h"
 #include "race/game_state.h"
 #include "race/race_object.h"
-#include "render/geometry_batch.h"
-#include "render/render_device.h"
-#include "render/render_link.h"
-#include "render/screen_modes.h"
 #include "scene/hud.h"
-#include "tools/font_file.h"
-#include "ui/font.h"
-#include "ui/font_textures.h"
 #include "ui/interface_draw.h"
 #include "ui/text_batch.h"
 #include "vehicle/car_object.h"
@@ -28,26 +21,11 @@ int HudScreenHeight = 768;
 
 void BM_DrawHud(benchmark::State &state)
 {
-    namespace fs = std::filesystem;
-    const fs::path folder = fs::temp_directory_path() / "kzv_hud_bench";
-    fs::create_directories(folder);
-    if (const char *error = WriteFontFile(folder.c_str())) {
+    BenchFontDevice font;
+    if (const char *error = font.Start("kzv_hud_bench", &HudScreenWidth, &HudScreenHeight)) {
         state.SkipWithError(error);
         return;
     }
-    RecordingDevice device;
-    RenderShellLink link{};
-    link.screenWidth = &HudScreenWidth;
-    link.screenHeight = &HudScreenHeight;
-    link.buildFontTextures = RebuildFontTextures;
-    SetRenderShellLink(link);
-    if (InitFont((folder / "data" / "abc" / "kzv.abc").c_str()) != 1 || !UseGraphicsDevice(&device) ||
-        StartRenderer(1, -1, 0) != 0 || StartGraphics() != 1 || RebuildFontTextures() != 1) {
-        state.SkipWithError("no font or device");
-        return;
-    }
-    SetScreenTransform(0.0f, 0.0f, 1.0f, 1.0f);
-    TextWidthScale = 1.0f;
     RaceObject *race = CreateRaceObject();
     race->carsOk = 1;
     race->raceLength = 3;
@@ -98,13 +76,6 @@ void BM_DrawHud(benchmark::State &state)
         race->slots[i].car = nullptr;
     }
     DeleteRaceObject();
-    ReleaseCachePages();
-    ReleaseFontTextures();
-    StopGraphics();
-    UseGraphicsDevice(nullptr);
-    FreeFont();
-    SetRenderShellLink(RenderShellLink{});
-    fs::remove_all(folder);
 }
 BENCHMARK(BM_DrawHud)->Unit(benchmark::kMicrosecond);
 

@@ -3,20 +3,13 @@
 // drawn.
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
+#include "bench_font_device.h"
+
 #include <string>
 
 #include "core/colour.h"
 #include "core/main_window.h"
 #include "core/settings.h"
-#include "platform/recording_device.h"
-#include "render/geometry_batch.h"
-#include "render/render_device.h"
-#include "render/render_link.h"
-#include "render/screen_modes.h"
-#include "tools/font_file.h"
-#include "ui/font.h"
-#include "ui/font_textures.h"
 #include "ui/interface_colours.h"
 #include "ui/interface_draw.h"
 #include "ui/interface_items.h"
@@ -62,26 +55,12 @@ void AddPage(MenuPage *page)
 
 void BM_InterfaceFrame(benchmark::State &state)
 {
-    namespace fs = std::filesystem;
-    const fs::path folder = fs::temp_directory_path() / "kzv_interface_bench";
-    fs::create_directories(folder);
-    if (const char *error = WriteFontFile(folder.c_str())) {
+    BenchFontDevice font;
+    if (const char *error = font.Start("kzv_interface_bench", &ScreenWidth, &ScreenHeight)) {
         state.SkipWithError(error);
         return;
     }
-    RecordingDevice device;
-    RenderShellLink link{};
-    link.screenWidth = &ScreenWidth;
-    link.screenHeight = &ScreenHeight;
-    link.buildFontTextures = RebuildFontTextures;
-    SetRenderShellLink(link);
-    if (InitFont((folder / "data" / "abc" / "kzv.abc").c_str()) != 1 || !UseGraphicsDevice(&device) ||
-        StartRenderer(1, -1, 0) != 0 || StartGraphics() != 1 || RebuildFontTextures() != 1) {
-        state.SkipWithError("no font or device");
-        return;
-    }
-    SetScreenTransform(0.0f, 0.0f, 1.0f, 1.0f);
-    TextWidthScale = 1.0f;
+    RecordingDevice &device = font.device;
     ScreenAspect = 0.75f;
     PixelWidth = 2.0f / 1024.0f;
     PixelHeight = 2.0f / 768.0f;
@@ -121,13 +100,6 @@ void BM_InterfaceFrame(benchmark::State &state)
     BeginInterfaceFrame();
     ClearMessageLines();
     SetMessageClock(nullptr);
-    ReleaseCachePages();
-    ReleaseFontTextures();
-    StopGraphics();
-    UseGraphicsDevice(nullptr);
-    FreeFont();
-    SetRenderShellLink(RenderShellLink{});
-    fs::remove_all(folder);
 }
 BENCHMARK(BM_InterfaceFrame)->Unit(benchmark::kMicrosecond);
 

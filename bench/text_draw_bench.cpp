@@ -2,18 +2,11 @@
 // device with a warm character cache.
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
+#include "bench_font_device.h"
+
 #include <string>
 #include <vector>
 
-#include "platform/recording_device.h"
-#include "render/geometry_batch.h"
-#include "render/render_device.h"
-#include "render/render_link.h"
-#include "render/screen_modes.h"
-#include "tools/font_file.h"
-#include "ui/font.h"
-#include "ui/font_textures.h"
 #include "ui/interface_draw.h"
 #include "ui/text_batch.h"
 #include "ui/text_draw.h"
@@ -52,26 +45,12 @@ void DrawScreen(const std::vector<std::string> &lines)
 
 void BM_TextScreenful(benchmark::State &state)
 {
-    namespace fs = std::filesystem;
-    const fs::path folder = fs::temp_directory_path() / "kzv_text_bench";
-    fs::create_directories(folder);
-    if (const char *error = WriteFontFile(folder.c_str())) {
+    BenchFontDevice font;
+    if (const char *error = font.Start("kzv_text_bench", &ScreenWidth, &ScreenHeight)) {
         state.SkipWithError(error);
         return;
     }
-    RecordingDevice device;
-    RenderShellLink link{};
-    link.screenWidth = &ScreenWidth;
-    link.screenHeight = &ScreenHeight;
-    link.buildFontTextures = RebuildFontTextures;
-    SetRenderShellLink(link);
-    if (InitFont((folder / "data" / "abc" / "kzv.abc").c_str()) != 1 || !UseGraphicsDevice(&device) ||
-        StartRenderer(1, -1, 0) != 0 || StartGraphics() != 1 || RebuildFontTextures() != 1) {
-        state.SkipWithError("no font or device");
-        return;
-    }
-    SetScreenTransform(0.0f, 0.0f, 1.0f, 1.0f);
-    TextWidthScale = 1.0f;
+    RecordingDevice &device = font.device;
     const std::vector<std::string> lines = Screenful();
     DrawScreen(lines);   // warms the cache
     DeviceFrameCounts counts{};
@@ -87,13 +66,6 @@ void BM_TextScreenful(benchmark::State &state)
     state.counters["texture_binds"] = counts.textureBinds;
     state.counters["texture_locks"] = counts.textureLocks;
     state.counters["cache_pages"] = CharCachePageCount;
-    ReleaseCachePages();
-    ReleaseFontTextures();
-    StopGraphics();
-    UseGraphicsDevice(nullptr);
-    FreeFont();
-    SetRenderShellLink(RenderShellLink{});
-    fs::remove_all(folder);
 }
 BENCHMARK(BM_TextScreenful)->Unit(benchmark::kMicrosecond);
 

@@ -561,6 +561,10 @@ void DrawSessionFrame(GameSession &session, float dt, int childAtStart)
     }
     if (SessionLinks.clearToSky != nullptr) {
         SessionLinks.clearToSky(0);
+    } else {
+        // Without the sky the frame still begins here, so that the end of
+        // the pass does not clear what the scene and the HUD drew.
+        DrawBackgroundUnlessBegun();
     }
     if (NoDrawFlag) {
         resetViewport();

@@ -74,6 +74,11 @@ uint32_t GetVertexKindOfMaterial(const Material *material)
 Material *GetMaterial(TextureRecord *texture, int modulate2x, int addPass, int preLit, int envMapped,
                       TextureRecord *second)
 {
+    // A material that exists is found without touching the heap: batches
+    // ask for theirs every frame.
+    if (Material *existing = LookupMaterial(texture, modulate2x, addPass, preLit, envMapped, second)) {
+        return existing;
+    }
     Material *candidate = new Material;
     candidate->Set(texture, modulate2x, addPass, preLit, envMapped, second);
     const auto inserted = MaterialMap.insert(candidate);

@@ -1,5 +1,7 @@
 #include "scene/hud.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -13,7 +15,12 @@
 #include "race/game_state.h"
 #include "race/race_links.h"
 #include "race/race_object.h"
+#include "render/geometry_batch.h"
+#include "render/material.h"
 #include "render/state_cache.h"
+#include "render/texture_manager.h"
+#include "ui/interface_colours.h"
+#include "ui/interface_draw.h"
 #include "ui/message_lines.h"
 #include "ui/text_batch.h"
 #include "ui/text_draw.h"
@@ -38,6 +45,7 @@ float HudRightLimit = 1.0f;
 int HudCaptionMoved = 0;
 int HudFrameMs = 0;
 HudLinkServices HudLinks = {};
+const char *const StartLampTextureName = "STARTALPHA";
 
 namespace {
 
@@ -95,7 +103,7 @@ void HudDrawCaption(const char *text, uint32_t colour)
 
 void HudDrawCaptionLatin(const char *text, uint32_t colour)
 {
-    Sink(2, text, 0.0f, -0.61f, 0.06f, colour, 0);
+    Sink(2, text, 0.0f, HudCaptionMoved ? -0.92f : -0.61f, 0.06f, colour, 0);
     DrawCentredCaptionLatin(text, colour);
 }
 
@@ -224,6 +232,23 @@ int StartLampsPresent(const World *world)
     return n == 0 ? 4 : n;
 }
 
+// The start-light lamp picture, looked up by name on first use; a picture
+// that cannot be had is tried once and the lamps go untextured.
+Material *StartLampMaterial()
+{
+    static int tried = 0;
+    TextureRecord *texture = FindTexture(StartLampTextureName);
+    if (texture == nullptr && tried == 0) {
+        tried = 1;
+        texture = GetTexture(StartLampTextureName, 0);
+        if (texture == PlaceholderTexture) {
+            texture = nullptr;
+        }
+    }
+    Material *material = LookupMaterial(texture, 0, 0, 0, 0, nullptr);
+    return material != nullptr ? material : GetMaterial(texture, 0, 0, 0, 0, nullptr);
+}
+
 float DrawStartLights(RaceObject *race, float timingY, float top)
 {
     const int lesson = HudLesson();
@@ -240,24 +265,108 @@ float DrawStartLights(RaceObject *race, float timingY, float top)
     } else if (lesson >= 2) {
         y = 0.75f - height;
     }
+    // The three black panels (opaque button faces), then every lamp in one
+    // blended batch of the lamp picture over them.
+    static const Colour Black = {0, 0, 0, 0};
     for (int panel = 0; panel < 3; ++panel) {
         const float px = x + static_cast<float>(panel) * 0.05f;
         Sink(5, "", px, y, height, 0xff000000u, 0);
-        QueueRect2D(px, y, px + 0.04f, y, px + 0.04f, y + height, px, y + height, 0xff000000u);
+        DrawButtonFaceBlended(&Black, 0, px, y, px + 0.04f, y + height, 2, 0);
+    }
+    SetRenderStateCached(RsAlphaBlendEnable, 1);
+    BeginScreenBatch(StartLampMaterial());
+    constexpr float half = 0.01575f;
+    const float halfX = half * ScreenAspect;   // round on the screen
+    for (int panel = 0; panel < 3; ++panel) {
+        const float cx = x + static_cast<float>(panel) * 0.05f + 0.02f;
         for (int lamp = 0; lamp < n; ++lamp) {
-            const int index = lamp;
-            const int lit = state == 4 ? index == 3 : index < state;
+            const int lit = state == 4 ? lamp == 3 : lamp < state;
             const int level = lit ? 255 : 60;
-            const uint32_t colour = index == 3 ? PackRgb(0, level, 0) : PackRgb(level, 0, 0);
-            const float cx = px + 0.02f;
+            const uint32_t colour = lamp == 3 ? PackRgb(0, level, 0) : PackRgb(level, 0, 0);
             const float cy = y + 0.0075f * 0.75f * scale + step * (static_cast<float>(lamp) + 0.5f);
-            Sink(4, "", cx, cy, 0.01575f, colour, index);
-            const float h = 0.01575f;
-            QueueRect2D(cx - h, cy - h, cx + h, cy - h, cx + h, cy + h, cx - h, cy + h, colour);
+            Sink(4, "", cx, cy, half, colour, lamp);
+            const uint16_t a = AddScreenVertex(cx - halfX, cy - half, 0.0f, 0.0f, colour);
+            const uint16_t b = AddScreenVertex(cx + halfX, cy - half, 1.0f, 0.0f, colour);
+            const uint16_t c = AddScreenVertex(cx + halfX, cy + half, 1.0f, 1.0f, colour);
+            const uint16_t d = AddScreenVertex(cx - halfX, cy + half, 0.0f, 1.0f, colour);
+            AddScreenQuad(a, b, c, d);
         }
     }
+    FlushScreenBatch();
+    SetRenderStateCached(RsAlphaBlendEnable, 0);
     return y + height;
 }
+
+// The sign glyph of a body value (symbol page): 0x7B when it is near 0.
+char BodyValueGlyph(float value, char negative, char positive)
+{
+    if (std::fabs(value) < 0.005f) {
+        return 0x7B;
+    }
+    return value < 0.0f ? negative : positive;
+}
+
+void FormatBodyValue(char *out, size_t size, float value)
+{
+    const float magnitude = std::fabs(value);
+    std::snprintf(out, size, "%.2f", static_cast<double>(std::isfinite(magnitude) ? std::min(magnitude, 9.99f) : 0.0f));
+}
+
+}  // namespace
+
+void HudBodyValues(const CarObject *car, float *x, float *y)
+{
+    // The car's acceleration along its right and forward axes, in g.
+    const float gravity = 9.81f;
+    const float *a = car->acceleration;
+    const float *m = car->orientation;
+    *x = (a[0] * m[0] + a[1] * m[3] + a[2] * m[6]) / gravity;
+    *y = (a[0] * m[1] + a[1] * m[4] + a[2] * m[7]) / gravity;
+}
+
+void DrawInfoPanelBoxes(CarObject *car, float bottom, int pedals, int dashboard)
+{
+    const float e = dashboard != 0 ? 0.48f : (pedals ? 0.92f : 1.0f) - 0.12f;
+    const float right1 = e - 0.14f;
+    const float right0 = right1 - 0.1f;
+    const float top = bottom - 0.1f;
+    static const Colour Black = {0, 0, 0, 0};
+    Sink(5, "", right0, top, 0.1f, 0xff000000u, 0);
+    Sink(5, "", -right1, top, 0.1f, 0xff000000u, 0);
+    DrawButtonFaceBlended(&Black, 0, right0, top, right1, bottom, 2, 0);
+    DrawButtonFaceBlended(&Black, 0, -right1, top, -right0, bottom, 2, 0);
+    // The right box: the two body values with their sign glyphs.
+    constexpr uint32_t ValueColour = 0xffc0c000u;
+    constexpr float Size = 0.02f;
+    float bx = 0.0f;
+    float by = 0.0f;
+    HudBodyValues(car, &bx, &by);
+    char number[16];
+    const char glyphX[2] = {BodyValueGlyph(bx, 0x7E, 0x7F), 0};
+    FormatBodyValue(number, sizeof(number), bx);
+    HudDrawRight(glyphX, right1 - 0.01f, bottom - 0.045f, Size, ValueColour, 10);
+    HudDrawRight(number, right1 - 0.02f - HudMeasure(glyphX, Size, 10), bottom - 0.045f, Size, ValueColour,
+                 TranslationCodePage);
+    const char glyphY[2] = {BodyValueGlyph(by, 0x7C, 0x7D), 0};
+    FormatBodyValue(number, sizeof(number), by);
+    HudDrawRight(number, right1 - 0.01f, bottom - 0.09f, Size, ValueColour, TranslationCodePage);
+    HudDrawRight(glyphY, right1 - 0.02f - HudMeasure(number, Size, TranslationCodePage), bottom - 0.09f, Size,
+                 ValueColour, 10);
+    // The left box: the clutch heat bar under its label.
+    const float heat = std::isfinite(car->engine.clutchHeat) ? std::clamp(car->engine.clutchHeat, 0.0f, 1.0f) : 0.0f;
+    const float x0 = -right1 + 0.01f;
+    const float x1 = -right0 - 0.01f;
+    const float barTop = bottom - 0.035f;
+    const float split = x0 + (x1 - x0) * heat;
+    const uint32_t hot = car->engine.clutchHeat > 0.15f ? 0xffff0000u : 0xffff8000u;
+    Sink(6, "", x0, barTop, heat, hot, 0);
+    DrawShadeRect(x0, barTop, split, barTop + 0.02f, hot);
+    DrawShadeRect(split, barTop, x1, barTop + 0.02f, 0xff808080u);
+    FlushInterfaceBatch();
+    HudDrawShadowed("CT", x0, bottom - 0.08f, Size, ValueColour, TranslationCodePage);
+}
+
+namespace {
 
 void DrawTopLeftLine()
 {
@@ -365,6 +474,13 @@ int HudMapMode(int boardShows)
     return ShowMap == 2 && boardShows ? 0 : ShowMap;
 }
 
+uint32_t HudMapColour(uint32_t viewMode, int openRoof, uint32_t sessionMode)
+{
+    const int second = viewMode == 1 || viewMode == 2 || (viewMode == 3 && !openRoof) ||
+                       (viewMode == 4 && !openRoof && (sessionMode == 3 || sessionMode == 4));
+    return second ? SmallMapDarkPacked : SmallMapLightPacked;
+}
+
 int HudInfoPanel(int replayPlayback)
 {
     if (InfoDisplay < 1 || InfoDisplay > 4) {
@@ -376,7 +492,7 @@ int HudInfoPanel(int replayPlayback)
     return InfoDisplay;
 }
 
-void DrawHud(CarObject *viewedCar, CarObject *drivenCar, [[maybe_unused]] uint32_t sessionMode, MenuPage *owner,
+void DrawHud(CarObject *viewedCar, CarObject *drivenCar, uint32_t sessionMode, MenuPage *owner,
              void (*replayBar)())
 {
     if (HudShown == 2) {
@@ -463,7 +579,8 @@ void DrawHud(CarObject *viewedCar, CarObject *drivenCar, [[maybe_unused]] uint32
         const int mode = HudMapMode(boardShows);
         const int lightsRight = StartLights == 2 && lesson == 0 && race != nullptr && race->resultCount != 0;
         if (mode != 0 && (mode == 2) != lightsRight && HudSpecialPanel == 0) {
-            DrawSmallMap(viewedCar, mode, mode == 1 ? -1.0f : 0.56f, mode == 1 ? top : timingY, 0.22f, 0);
+            DrawSmallMap(viewedCar, mode, mode == 1 ? -1.0f : 0.56f, mode == 1 ? top : timingY, 0.22f,
+                         HudMapColour(ViewMode, viewedCar->roofOpen, sessionMode));
         }
         const int custom = ViewMode == 4 && session != nullptr ? static_cast<int>(session->customViewSet) : 0;
         if (HudDashboardWanted(ViewMode, session != nullptr && IsFreeOrFixedView(*session), custom)) {
@@ -500,13 +617,15 @@ void DrawHud(CarObject *viewedCar, CarObject *drivenCar, [[maybe_unused]] uint32
     }
     // 13: information panels or the replay bar.
     if (InfoDisplay >= 1 && InfoDisplay <= 4 && HudShown > 0 && HudSpecialPanel == 0 && viewedCar != nullptr &&
-        !childOpen && replayBar == nullptr) {
+        viewedCar->wheelCount == 4 && !childOpen && replayBar == nullptr) {
         switch (HudInfoPanel(ReplayPlayback())) {
         case 1:
             DrawWheelInfoValues(viewedCar);
+            DrawInfoPanelBoxes(viewedCar, bottom, pedals, dashboard);
             break;
         case 2:
             DrawWheelInfoBlocks(viewedCar);
+            DrawInfoPanelBoxes(viewedCar, bottom, pedals, dashboard);
             break;
         case 3:
             DrawLiveSettingsPanel();

@@ -55,6 +55,9 @@ extern int32_t BlueFlagHold;
 extern int32_t HudPendingAction;
 // A multiplayer replay ran out of step.
 extern int32_t ReplayErrorFlag;
+// The start-light lamp picture (a standard texture; the default data
+// holds it).
+extern const char *const StartLampTextureName;
 // Right limit of the bottom-right items.
 extern float HudRightLimit;
 // Set by the top-left line when the caption line is moved down to y -0.92.
@@ -82,7 +85,7 @@ extern HudLinkServices HudLinks;
 
 // Every text the HUD draws goes through here; a test sets a sink to see
 // them (kind: 0 shadowed left, 1 right-aligned, 2 caption, 3 small caption,
-// 4 lamp, 5 panel).
+// 4 lamp, 5 panel, 6 bar: size the filled share).
 struct HudDrawnItem {
     int kind;
     const char *text;
@@ -118,7 +121,17 @@ int HudDashboardWanted(uint32_t viewMode, int freeOrFixed, int customFlags);
 int HudResultsBoardShows(int hasResults, int viewed, int isDriven, int raceOver, int32_t stoppedTicks,
                          int32_t timingAge);
 int HudMapMode(int boardShows);
+// The small map's path colour: the second of the two (the dark one) in view
+// modes 1 and 2, in mode 3 unless the car's roof is open, and in mode 4 with
+// a closed roof in session modes 3 and 4; else the first.
+uint32_t HudMapColour(uint32_t viewMode, int openRoof, uint32_t sessionMode);
 int HudInfoPanel(int replayPlayback);
+// Information panels 1 and 2 (keys 9 and 10) after the tyre read-outs: two
+// black boxes above the bottom y, the right one with the car's two body
+// values (its acceleration across and along the car, in g) and the left one
+// with the clutch heat bar.
+void DrawInfoPanelBoxes(CarObject *car, float bottom, int pedals, int dashboard);
+void HudBodyValues(const CarObject *car, float *x, float *y);
 // One session tick of the caption hold counters.
 void CountHudHolds();
 
@@ -159,6 +172,11 @@ struct HudCarLinkServices {
     // degrees off the path's direction: 1, with the cross term of the view
     // and the path direction.
     int (*pitLaneHint)(const CarObject *car, float *cross);
+    // The car has a timed lap: a line time or a best lap of its own.
+    int (*lapTimed)(const CarObject *car);
+    // The car's own position text and its code page, null for none (the
+    // ordinal of its place in the running order shows then).
+    const char *(*positionText)(const CarObject *car, int *codePage);
 };
 extern HudCarLinkServices HudCarLinks;
 float HudMeasure(const char *text, float size, int codePage);

@@ -79,6 +79,16 @@ float DrawTimingLines(CarObject *car, float bottom)
                 append(race->nextLapValid == 1 ? "OK" : "invalid");
             }
         }
+        // The stored lap the check compares with: its time and number.
+        const RaceBestLap &stored = race->hudTimes;
+        if (stored.lapNumber > 0) {
+            const int index = stored.lineCount < 1 ? 0 : (stored.lineCount > 4 ? 3 : stored.lineCount - 1);
+            char time[32];
+            FormatRaceTime(time, sizeof(time), "", 0, stored.lineTimes[index], 0);
+            char lap[64];
+            std::snprintf(lap, sizeof(lap), " [%s %s %d]", time, Tx(Text_3a_smalllap), static_cast<int>(stored.lapNumber));
+            append(lap);
+        }
         if (race->hotLapSingle == 2) {
             append(" [");
             append(Tx(Text_3a_hlvcmodi));
@@ -116,8 +126,8 @@ float DrawTimingLines(CarObject *car, float bottom)
         colour = orange;
     }
     const int best = ValidTime(car->bestLapTime);
-    const int timed = car->lapsDone != 0 || car->bestLapTime != 0 || IsTimedOrLappedRace() != 0 ||
-                      race->hotLapSingle != 0;
+    const int lapTimed = HudCarLinks.lapTimed != nullptr ? HudCarLinks.lapTimed(car) : car->bestLapTime != 0;
+    const int timed = lapTimed != 0 || car->lapsDone != 0 || IsTimedOrLappedRace() != 0 || race->hotLapSingle != 0;
     if (timed && car->nextLine != 1 && !(lesson != 0 && code != 0)) {
         const int64_t lapTime = tick - car->lapStartTick;
         const int running = lapTime > 0 ? static_cast<int>(lapTime) : 0;
@@ -151,6 +161,10 @@ float DrawTimingLines(CarObject *car, float bottom)
                 AddRow(rows, &count, "split", static_cast<int>(car->lastTime), colour);
             }
         }
+    }
+    // A penalty time, in red.
+    if (car->penaltyTime != 0) {
+        AddRow(rows, &count, "penalty", static_cast<int>(car->penaltyTime), PackRgb(255, 40, 40));
     }
     // The two passes: values right-aligned first, then the labels 0.02 left
     // of the leftmost value, measured with the page and size they are drawn in.
@@ -189,7 +203,11 @@ float DrawTimingLines(CarObject *car, float bottom)
             const float right = labelsLeft - 0.02f;
             HudDrawRight(text, right, y0, 0.0675f, colour, DigitPage);
             const float positionRight = right - HudMeasure(text, 0.0675f, DigitPage) - 0.02f;
-            if (ViewedRunningIndex >= 0) {
+            int codePage = TranslationCodePage;
+            const char *own = HudCarLinks.positionText != nullptr ? HudCarLinks.positionText(car, &codePage) : nullptr;
+            if (own != nullptr && own[0] != 0) {
+                HudDrawRight(own, positionRight, y0, 0.0675f, HudColourYellow, codePage);
+            } else if (ViewedRunningIndex >= 0) {
                 FormatPosition(text, sizeof(text), ViewedRunningIndex + 1);
                 HudDrawRight(text, positionRight, y0, 0.0675f, HudColourYellow, TranslationCodePage);
             }

@@ -384,12 +384,12 @@ bool CaptionRaised()
 
 void DrawCentredCaption(const char *text, uint32_t colour)
 {
-    DrawCaption(text, colour, TranslationCodePage, 0.06f, 0.12f, CaptionRaised() ? -0.56f : -0.61f);
+    DrawCaption(text, colour, TranslationCodePage, 0.06f, 0.12f, CaptionRaised() ? -0.92f : -0.61f);
 }
 
 void DrawCentredCaptionLatin(const char *text, uint32_t colour)
 {
-    DrawCaption(text, colour, 0, 0.06f, 0.12f, CaptionRaised() ? -0.56f : -0.61f);
+    DrawCaption(text, colour, 0, 0.06f, 0.12f, CaptionRaised() ? -0.92f : -0.61f);
 }
 
 void DrawSmallCaption(const char *text, uint32_t colour)

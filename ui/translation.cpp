@@ -77,6 +77,20 @@ char *ReadWholeFile(const char *path, size_t *outSize)
     return data;
 }
 
+// The whole language file of the name (null where it cannot be read; then
+// the load error is printed when announce is set). The caller frees it.
+char *ReadLanguageFile(const char *name, size_t *size, int announce)
+{
+    char path[96];
+    LanguagePath(path, sizeof(path), name);
+    *size = 0;
+    char *data = ReadWholeFile(path, size);
+    if (!data && announce) {
+        PrintLoadFileError(path);
+    }
+    return data;
+}
+
 bool IsLineEnd(char c)
 {
     return c == '\r' || c == '\n' || c == 0;
@@ -202,14 +216,9 @@ int LoadLanguage(const char *name, int announce)
     if (!name || EqualsNoCase(name, "English")) {
         return 1;
     }
-    char path[96];
-    LanguagePath(path, sizeof(path), name);
     size_t size = 0;
-    char *data = ReadWholeFile(path, &size);
+    char *data = ReadLanguageFile(name, &size, announce);
     if (!data) {
-        if (announce) {
-            PrintLoadFileError(path);
-        }
         LanguageName[0] = 0;
         return 0;
     }
@@ -297,12 +306,9 @@ int ReadLanguageInfo(const char *fileName, char *out, int outSize)
     if (!fileName || EqualsNoCase(fileName, "English")) {
         return 0;
     }
-    char path[96];
-    LanguagePath(path, sizeof(path), fileName);
     size_t size = 0;
-    char *data = ReadWholeFile(path, &size);
+    char *data = ReadLanguageFile(fileName, &size, 1);
     if (!data) {
-        PrintLoadFileError(path);
         CopyString(out, fileName, outSize);
         return 1;
     }

@@ -8,7 +8,7 @@ struct MenuPage;
 // session), handed over once at start-up by the program. A null member does
 // nothing.
 struct UiServices {
-    const int *captionRaise;               // the session frame's caption-raise flag
+    const int *captionRaise;               // the caption line moved up to y -0.92 (the HUD's flag)
     void (*playInterfaceSound)(int sound);
     void (*forwardSessionKey)(int code);   // a page key no page uses goes to the session
     void (*toggleSoundOnOff)();

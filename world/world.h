@@ -80,6 +80,7 @@ public:
     char progressText[64] = {};
     char shortName[4] = {};                // the site's two-letter name
     uint8_t failed = 0;
+    char problemText[96] = {};             // the warning of a failed load, empty otherwise
     uint8_t oldColourFlags = 0;            // the world flags lacked bit 3
     int32_t meshDetailLevel = 0;
     int32_t graphicsState = 0;

@@ -105,6 +105,7 @@ bool FailDamaged(World *world, bool inLightFile)
     std::snprintf(line, sizeof line, "WLD : DAMAGED FILE %s", path);
     WorldPrintMessage(line, ColourSalmon);
     world->failed = 1;
+    std::snprintf(world->problemText, sizeof world->problemText, "%s", line);
     CloseStreams(world);
     return false;
 }
@@ -181,6 +182,7 @@ bool StageConfigurations(World *world)
     if (in.overrun || count < 1 || count > MaxWorldConfigs || (flags & ~WorldLongConfigNames) || hasLightFile > 1 ||
         fourth != 0) {
         world->failed = 1;
+        std::snprintf(world->problemText, sizeof world->problemText, "WLD : DAMAGED FILE");
         CloseStreams(world);
         return false;
     }
@@ -190,6 +192,7 @@ bool StageConfigurations(World *world)
         int version = 0;
         if (world->lightStream.OpenRead(nullptr, path, LightFileId, &version, LightFileVersion, 0)) {
             world->failed = 1;
+            std::snprintf(world->problemText, sizeof world->problemText, "WLD : MISSING FILE");
             CloseStreams(world);
             WorldPrintMessage("WLD : MISSING FILE", ColourSalmon);
             return false;
@@ -511,6 +514,7 @@ int WorldOpen(World *world, const char *trackName, const char *shortName, int bu
     world->Close();
     world->fileVersion = version;
     world->failed = 0;
+    world->problemText[0] = 0;
     world->oldColourFlags = 0;
     world->lightFraction = 0.0f;
     world->buildGraphics = ProgramDraws() ? static_cast<uint32_t>(buildGraphics) : 0;

@@ -1,64 +1,22 @@
 // The head-up display on the screen: the real main loop on the OpenGL device
 // under a display, a page that draws the HUD of a fake race over the frame
 // background, and the frame taken by the program's own screenshot function.
-#include "app/program.h"
+#include "tests/app/picture_fixture.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <string>
-#include <vector>
-
-#include "core/main_window.h"
-#include "core/settings.h"
-#include "core/shell_globals.h"
 #include "race/game_state.h"
 #include "race/race_object.h"
 #include "race/session_frame.h"
 #include "scene/hud.h"
-#include "tools/body_objects.h"
-#include "tools/default_engines.h"
-#include "tools/default_human.h"
-#include "tools/default_skins.h"
-#include "tools/font_file.h"
 #include "ui/font.h"
-#include "ui/menu_page.h"
 #include "ui/message_lines.h"
 #include "vehicle/car_object.h"
 #include "world/world.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-uint32_t NowMs = 0;
-int Sleeps = 0;
-std::function<void(int)> OnSleep;
-
-uint32_t FakeTime()
-{
-    return NowMs;
-}
-
-void FakeSleep(int ms)
-{
-    ++Sleeps;
-    NowMs += static_cast<uint32_t>(ms);
-    if (OnSleep) {
-        OnSleep(Sleeps);
-    }
-    if (Sleeps > 1000) {
-        RequestQuit();
-    }
-}
-
-std::time_t FakeWallTime()
-{
-    return 1733684394;
-}
+using namespace picture_test;
 
 CarObject *ViewedCar = nullptr;
 RaceObject *TestRace = nullptr;
@@ -81,103 +39,18 @@ MenuPage *DrawRaceHud(MenuPage *page)
     return page;
 }
 
-struct Picture {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> rgb;   // top row first
-
-    const uint8_t *At(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
-    int ToX(float u) const { return static_cast<int>((u + 1.0f) * 0.5f * static_cast<float>(width)); }
-    int ToY(float v) const { return static_cast<int>((v + 1.0f) * 0.5f * static_cast<float>(height)); }
-
-    template <typename Test>
-    int Count(float x0, float y0, float x1, float y1, Test test) const
-    {
-        int n = 0;
-        for (int y = std::max(0, ToY(y0)); y < std::min(height, ToY(y1)); ++y) {
-            for (int x = std::max(0, ToX(x0)); x < std::min(width, ToX(x1)); ++x) {
-                const uint8_t *p = At(x, y);
-                n += test(p[0], p[1], p[2]) ? 1 : 0;
-            }
-        }
-        return n;
-    }
-};
-
-bool ReadBmp(const std::string &path, Picture *out)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.size() < 54) {
-        return false;
-    }
-    const int offset = bytes[10] | bytes[11] << 8 | bytes[12] << 16;
-    out->width = bytes[18] | bytes[19] << 8;
-    out->height = bytes[22] | bytes[23] << 8;
-    const size_t row = (static_cast<size_t>(out->width) * 3 + 3) & ~size_t{3};
-    if (bytes.size() < offset + row * out->height) {
-        return false;
-    }
-    out->rgb.resize(static_cast<size_t>(out->width) * out->height * 3);
-    for (int y = 0; y < out->height; ++y) {
-        const uint8_t *source = &bytes[offset + row * static_cast<size_t>(out->height - 1 - y)];
-        for (int x = 0; x < out->width; ++x) {
-            uint8_t *p = &out->rgb[(static_cast<size_t>(y) * out->width + x) * 3];
-            p[0] = source[x * 3 + 2];
-            p[1] = source[x * 3 + 1];
-            p[2] = source[x * 3];
-        }
-    }
-    return true;
-}
-
-// The frame in 4 x 4 blocks of mean luminance, as the reference keeps it.
-std::vector<uint8_t> Reduce(const Picture &shot)
-{
-    std::vector<uint8_t> blocks(static_cast<size_t>(shot.width / 4) * (shot.height / 4));
-    for (int by = 0; by < shot.height / 4; ++by) {
-        for (int bx = 0; bx < shot.width / 4; ++bx) {
-            int sum = 0;
-            for (int y = 0; y < 4; ++y) {
-                for (int x = 0; x < 4; ++x) {
-                    const uint8_t *p = shot.At(bx * 4 + x, by * 4 + y);
-                    sum += (p[0] * 299 + p[1] * 587 + p[2] * 114) / 1000;
-                }
-            }
-            blocks[static_cast<size_t>(by) * (shot.width / 4) + bx] = static_cast<uint8_t>(sum / 16);
-        }
-    }
-    return blocks;
-}
-
 const std::string ReferencePath = std::string(KZV_TEST_DATA_DIR) + "/hud_picture_reference.pgm";
 
-class HudPictureTest : public ::testing::Test {
+class HudPictureTest : public ProgramPictureTest {
 protected:
+    std::string Config() const override { return "Start Windowed 1\nWindow 80 80 720 560\nShow FPS 1\n"; }
+
     void SetUp() override
     {
-        const char *display = std::getenv("DISPLAY");
-        if (display == nullptr || display[0] == 0) {
-            GTEST_SKIP() << "no display";
+        ProgramPictureTest::SetUp();
+        if (IsSkipped() || HasFatalFailure()) {
+            return;
         }
-        setenv("LC_ALL", "en_GB.UTF-8", 1);
-        for (const char *(*writer)(const char *) :
-             {WriteFontFile, WriteDefaultSkins, WriteDefaultEngineFiles, WriteBodyObjects, WriteHumanFile}) {
-            const char *error = writer(".");
-            ASSERT_EQ(error, nullptr) << error;
-        }
-        fs::remove_all("data/shots");
-        std::ofstream("cfg.txt") << "Start Windowed 1\nWindow 80 80 720 560\nShow FPS 1\n";
-        NowMs = 5000;
-        Sleeps = 0;
-        QuitFlag = 0;
-        ExitState = 0;
-        ExitValue = 0;
-        ExitCode = 0;
-        StartMode = StartModeNormal;
-        GraphicsEnabled = 1;
-        DedicatedMode = DedicatedNone;
-        CurrentScreen = nullptr;
         // A race of 3 laps in its countdown, the lights at state 2, and the
         // viewed car before its first lap line.
         race = CreateRaceObject();
@@ -229,9 +102,7 @@ protected:
             HudShown = 1;
         }
         ViewedCar = nullptr;
-        FreeFont();
-        OnSleep = nullptr;
-        SetProgramServices(ProgramServices{});
+        ProgramPictureTest::TearDown();
     }
 
     RaceObject *race = nullptr;
@@ -242,11 +113,6 @@ protected:
 
 TEST_F(HudPictureTest, LightsCaptionTimingAndFrameRateShowOverTheBackground)
 {
-    ProgramServices services{};
-    services.timeMs = FakeTime;
-    services.sleepMs = FakeSleep;
-    services.wallTime = FakeWallTime;
-    SetProgramServices(services);
     OnSleep = [](int n) {
         if (n == 4) {
             ClearMessageLines();
@@ -268,15 +134,10 @@ TEST_F(HudPictureTest, LightsCaptionTimingAndFrameRateShowOverTheBackground)
             RequestQuit();
         }
     };
-    char program[] = "kzv";
-    char *argv[] = {program, nullptr};
-    ASSERT_EQ(RunProgram(1, argv), 0);
+    ASSERT_EQ(RunOnFakeClock(), 0);
 
     Picture shot;
-    ASSERT_TRUE(ReadBmp("data/shots/kzv_00000001.bmp", &shot));
-    if (const char *keep = std::getenv("KZV_KEEP_SHOT")) {
-        fs::copy_file("data/shots/kzv_00000001.bmp", keep, fs::copy_options::overwrite_existing);
-    }
+    ASSERT_TRUE(ReadShot(1, &shot));
     ASSERT_EQ(shot.width, 640);
     ASSERT_EQ(shot.height, 480);
     const uint8_t *corner = shot.At(shot.width - 1, shot.height - 1);
@@ -310,30 +171,11 @@ TEST_F(HudPictureTest, LightsCaptionTimingAndFrameRateShowOverTheBackground)
     EXPECT_GT(shot.Count(0.3f, -0.99f, 1.0f, -0.8f, notBackground), 20);
     EXPECT_GT(shot.Count(-1.0f, -1.0f, -0.88f, -0.93f, notBackground), 5);
 
-    // Against the reference: KZV_RECORD_REFERENCE=1 records it anew.
-    const std::vector<uint8_t> blocks = Reduce(shot);
-    const std::string header = "P5\n160 120\n255\n";
-    if (std::getenv("KZV_RECORD_REFERENCE") != nullptr) {
-        std::ofstream out(ReferencePath, std::ios::binary);
-        out << header;
-        out.write(reinterpret_cast<const char *>(blocks.data()), static_cast<std::streamsize>(blocks.size()));
-    }
-    std::ifstream in(ReferencePath, std::ios::binary);
-    std::vector<uint8_t> reference((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    ASSERT_EQ(reference.size(), header.size() + blocks.size()) << ReferencePath;
-    int far = 0;
-    long total = 0;
-    for (size_t i = 0; i < blocks.size(); ++i) {
-        const int difference = std::abs(blocks[i] - reference[header.size() + i]);
-        total += difference;
-        far += difference > 48;
-    }
-    EXPECT_LT(static_cast<double>(total) / static_cast<double>(blocks.size()), 2.0);
-    EXPECT_LT(far, static_cast<int>(blocks.size() / 100));
+    ExpectMatchesReference(shot, ReferencePath);
 
     // HudShown 2: the background everywhere.
     Picture clean;
-    ASSERT_TRUE(ReadBmp("data/shots/kzv_00000002.bmp", &clean));
+    ASSERT_TRUE(ReadShot(2, &clean, ".clean.bmp"));
     EXPECT_EQ(clean.Count(-1.0f, -1.0f, 1.0f, 1.0f, notBackground), 0);
 }
 

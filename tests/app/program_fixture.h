@@ -91,6 +91,21 @@ inline std::vector<std::string> LogLines()
     return lines;
 }
 
+// The shell state of a freshly started process with graphics.
+inline void ResetShellForRun()
+{
+    QuitFlag = 0;
+    ExitState = 0;
+    ExitValue = 0;
+    ExitCode = 0;
+    StartMode = StartModeNormal;
+    GraphicsEnabled = 1;
+    DedicatedMode = DedicatedNone;
+    GameClock = 0;
+    FrameRandom = 0;
+    CurrentScreen = nullptr;
+}
+
 // No message box may wait for a user and the language stays English; the
 // default data exists; the fake clock, the sleeps and the shell state are
 // those of a freshly started process with graphics.
@@ -109,16 +124,7 @@ inline void PrepareProgramRun()
     FakeNowMs = 5000;
     Sleeps.clear();
     OnSleep = nullptr;
-    QuitFlag = 0;
-    ExitState = 0;
-    ExitValue = 0;
-    ExitCode = 0;
-    StartMode = StartModeNormal;
-    GraphicsEnabled = 1;
-    DedicatedMode = DedicatedNone;
-    GameClock = 0;
-    FrameRandom = 0;
-    CurrentScreen = nullptr;
+    ResetShellForRun();
 }
 
 }  // namespace program_test

@@ -1,28 +1,12 @@
 // Text on the screen: the real main loop on the OpenGL device under a
 // display, a page that draws texts directly, three message lines, and the
 // frame taken by the program's own screenshot function and measured.
-#include "app/program.h"
+#include "tests/app/picture_fixture.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <string>
-#include <vector>
-
 #include "app/window_proc.h"
 #include "core/colour.h"
-#include "core/main_window.h"
-#include "core/settings.h"
-#include "core/shell_globals.h"
-#include "tools/body_objects.h"
-#include "tools/default_engines.h"
-#include "tools/default_human.h"
-#include "tools/default_skins.h"
-#include "tools/font_file.h"
-#include "ui/menu_page.h"
 #include "ui/message_lines.h"
 #include "ui/font.h"
 #include "ui/interface_draw.h"
@@ -33,33 +17,7 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
-uint32_t NowMs = 0;
-int Sleeps = 0;
-std::function<void(int)> OnSleep;
-
-uint32_t FakeTime()
-{
-    return NowMs;
-}
-
-void FakeSleep(int ms)
-{
-    ++Sleeps;
-    NowMs += static_cast<uint32_t>(ms);
-    if (OnSleep) {
-        OnSleep(Sleeps);
-    }
-    if (Sleeps > 1000) {
-        RequestQuit();
-    }
-}
-
-std::time_t FakeWallTime()
-{
-    return 1733684394;
-}
+using namespace picture_test;
 
 // What the page draws, in screen units.
 constexpr float TextX = -0.9f;
@@ -88,122 +46,18 @@ MenuPage *DrawTexts(MenuPage *page)
     return page;
 }
 
-struct Picture {
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> rgb;   // top row first
-
-    const uint8_t *At(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
-    int ToX(float u) const { return static_cast<int>((u + 1.0f) * 0.5f * static_cast<float>(width)); }
-    int ToY(float v) const { return static_cast<int>((v + 1.0f) * 0.5f * static_cast<float>(height)); }
-
-    // Pixels in the screen-unit box for which the test holds.
-    template <typename Test>
-    int Count(float x0, float y0, float x1, float y1, Test test) const
-    {
-        int n = 0;
-        for (int y = std::max(0, ToY(y0)); y < std::min(height, ToY(y1)); ++y) {
-            for (int x = std::max(0, ToX(x0)); x < std::min(width, ToX(x1)); ++x) {
-                const uint8_t *p = At(x, y);
-                n += test(p[0], p[1], p[2]) ? 1 : 0;
-            }
-        }
-        return n;
-    }
-};
-
-bool ReadBmp(const std::string &path, Picture *out)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.size() < 54) {
-        return false;
-    }
-    const int offset = bytes[10] | bytes[11] << 8 | bytes[12] << 16;
-    out->width = bytes[18] | bytes[19] << 8;
-    out->height = bytes[22] | bytes[23] << 8;
-    const size_t row = (static_cast<size_t>(out->width) * 3 + 3) & ~size_t{3};
-    if (bytes.size() < offset + row * out->height) {
-        return false;
-    }
-    out->rgb.resize(static_cast<size_t>(out->width) * out->height * 3);
-    for (int y = 0; y < out->height; ++y) {
-        const uint8_t *source = &bytes[offset + row * static_cast<size_t>(out->height - 1 - y)];
-        for (int x = 0; x < out->width; ++x) {
-            uint8_t *p = &out->rgb[(static_cast<size_t>(y) * out->width + x) * 3];
-            p[0] = source[x * 3 + 2];
-            p[1] = source[x * 3 + 1];
-            p[2] = source[x * 3];
-        }
-    }
-    return true;
-}
-
-// The frame reduced to 4 x 4 blocks of mean luminance: the reference kept in
-// the source tree (a binary PGM), small and robust against a different
-// driver's edge pixels.
-std::vector<uint8_t> Reduce(const Picture &shot)
-{
-    std::vector<uint8_t> blocks(static_cast<size_t>(shot.width / 4) * (shot.height / 4));
-    for (int by = 0; by < shot.height / 4; ++by) {
-        for (int bx = 0; bx < shot.width / 4; ++bx) {
-            int sum = 0;
-            for (int y = 0; y < 4; ++y) {
-                for (int x = 0; x < 4; ++x) {
-                    const uint8_t *p = shot.At(bx * 4 + x, by * 4 + y);
-                    sum += (p[0] * 299 + p[1] * 587 + p[2] * 114) / 1000;
-                }
-            }
-            blocks[static_cast<size_t>(by) * (shot.width / 4) + bx] = static_cast<uint8_t>(sum / 16);
-        }
-    }
-    return blocks;
-}
-
 const std::string ReferencePath = std::string(KZV_TEST_DATA_DIR) + "/text_picture_reference.pgm";
 
-class TextPictureTest : public ::testing::Test {
+class TextPictureTest : public ProgramPictureTest {
 protected:
-    void SetUp() override
+    std::string Config() const override
     {
-        const char *display = std::getenv("DISPLAY");
-        if (display == nullptr || display[0] == 0) {
-            GTEST_SKIP() << "no display";
-        }
-        setenv("LC_ALL", "en_GB.UTF-8", 1);
-        for (const char *(*writer)(const char *) :
-             {WriteFontFile, WriteDefaultSkins, WriteDefaultEngineFiles, WriteBodyObjects, WriteHumanFile}) {
-            const char *error = writer(".");
-            ASSERT_EQ(error, nullptr) << error;
-        }
-        fs::remove_all("data/shots");
-        std::ofstream("cfg.txt") << "Start Windowed 1\nWindow 80 80 880 680\nMessage Size 0.05\nPly Name Tester\n";
-        NowMs = 5000;
-        Sleeps = 0;
-        QuitFlag = 0;
-        ExitState = 0;
-        ExitValue = 0;
-        ExitCode = 0;
-        StartMode = StartModeNormal;
-        GraphicsEnabled = 1;
-        DedicatedMode = DedicatedNone;
-        CurrentScreen = nullptr;
-    }
-    void TearDown() override
-    {
-        FreeFont();
-        OnSleep = nullptr;
-        SetProgramServices(ProgramServices{});
+        return "Start Windowed 1\nWindow 80 80 880 680\nMessage Size 0.05\nPly Name Tester\n";
     }
 };
 
 TEST_F(TextPictureTest, TextsAndMessageLinesShowInTheirColours)
 {
-    ProgramServices services{};
-    services.timeMs = FakeTime;
-    services.sleepMs = FakeSleep;
-    services.wallTime = FakeWallTime;
-    SetProgramServices(services);
     OnSleep = [](int n) {
         if (n == 4) {
             ClearMessageLines();
@@ -233,37 +87,13 @@ TEST_F(TextPictureTest, TextsAndMessageLinesShowInTheirColours)
             RequestQuit();
         }
     };
-    char program[] = "kzv";
-    char *argv[] = {program, nullptr};
-    ASSERT_EQ(RunProgram(1, argv), 0);
+    ASSERT_EQ(RunOnFakeClock(), 0);
 
     Picture shot;
-    ASSERT_TRUE(ReadBmp("data/shots/kzv_00000001.bmp", &shot));
-    if (const char *keep = std::getenv("KZV_KEEP_SHOT")) {
-        fs::copy_file("data/shots/kzv_00000001.bmp", keep, fs::copy_options::overwrite_existing);
-    }
+    ASSERT_TRUE(ReadShot(1, &shot));
     ASSERT_EQ(shot.width, 800);
     ASSERT_EQ(shot.height, 600);
-    // Against the reference: KZV_RECORD_REFERENCE=1 records it anew.
-    const std::vector<uint8_t> blocks = Reduce(shot);
-    const std::string header = "P5\n200 150\n255\n";
-    if (std::getenv("KZV_RECORD_REFERENCE") != nullptr) {
-        std::ofstream out(ReferencePath, std::ios::binary);
-        out << header;
-        out.write(reinterpret_cast<const char *>(blocks.data()), static_cast<std::streamsize>(blocks.size()));
-    }
-    std::ifstream in(ReferencePath, std::ios::binary);
-    std::vector<uint8_t> reference((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    ASSERT_EQ(reference.size(), header.size() + blocks.size()) << ReferencePath;
-    int far = 0;
-    long total = 0;
-    for (size_t i = 0; i < blocks.size(); ++i) {
-        const int difference = std::abs(blocks[i] - reference[header.size() + i]);
-        total += difference;
-        far += difference > 48;
-    }
-    EXPECT_LT(static_cast<double>(total) / static_cast<double>(blocks.size()), 2.0);
-    EXPECT_LT(far, static_cast<int>(blocks.size() / 100));
+    ExpectMatchesReference(shot, ReferencePath);
 
     // The program has freed its font: the measuring below reads it again.
     ASSERT_EQ(InitFont(FontFilePath), 1);
@@ -330,11 +160,7 @@ TEST_F(TextPictureTest, TextsAndMessageLinesShowInTheirColours)
     // The own chat line, alone at the top: the name in white, then " : " and
     // the chat text in green, and nothing beyond it.
     Picture chat;
-    ASSERT_TRUE(ReadBmp("data/shots/kzv_00000002.bmp", &chat));
-    if (const char *keep = std::getenv("KZV_KEEP_SHOT")) {
-        fs::copy_file("data/shots/kzv_00000002.bmp", std::string(keep) + ".chat.bmp",
-                      fs::copy_options::overwrite_existing);
-    }
+    ASSERT_TRUE(ReadShot(2, &chat, ".chat.bmp"));
     ASSERT_EQ(chat.width, 800);
     ASSERT_EQ(chat.height, 600);
     const float y0 = -1.0f;

@@ -306,6 +306,19 @@ TEST_F(SessionPassTest, AFrameCallsTheSceneEntriesInOrderAndNoneWithoutGraphics)
     SessionFrame(*session);
     EXPECT_EQ(calls, (std::vector<std::string>{"sway", "caption"}));
 
+    // Without a sky clear the scene still begins the frame itself, so that
+    // the end of the pass does not clear what the scene and the HUD drew:
+    // here, with no device, the frame cannot begin and nothing is drawn.
+    calls.clear();
+    SessionLinks.clearToSky = nullptr;
+    FrameBegun = 0;
+    ViewMode = 2;
+    NoTickDue();
+    SessionFrame(*session);
+    EXPECT_EQ(calls, (std::vector<std::string>{"sway", "track camera"}));
+    EXPECT_NE(NoDrawFlag, 0);
+    NoDrawFlag = 0;
+
     // Without graphics nothing is drawn.
     calls.clear();
     GraphicsEnabled = 0;

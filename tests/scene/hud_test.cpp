@@ -22,6 +22,7 @@
 #include "world/world.h"
 #include "world/zone_object.h"
 #include "core/player_file.h"
+#include "ui/interface_colours.h"
 
 namespace {
 
@@ -261,11 +262,17 @@ TEST_F(HudTest, LampsBelowTheStateAreLitAndStateFourLightsOnlyTheGreen)
         EXPECT_EQ(lamps[i].colour, dim) << i;
         EXPECT_EQ(lamps[i].codePage, i);   // the lamp's index
     }
-    // The panels and lamps are queued as rectangles of the text batch: black
-    // panels first, the lamps over them.
-    ASSERT_EQ(TextBatches[0].rectCount, 15);
-    EXPECT_EQ(TextBatches[0].rects[0].colour, 0xff000000u);
-    EXPECT_EQ(TextBatches[0].rects[1].colour, PackRgb(60, 0, 0));
+    // The three black panels are drawn first, the lamps over them.
+    ASSERT_GE(Items.size(), 15u);
+    int panels = 0;
+    for (const Drawn &d : Items) {
+        if (d.kind == 4) {
+            break;
+        }
+        panels += d.kind == 5;
+    }
+    EXPECT_EQ(panels, 3);
+    EXPECT_EQ(OfKind(5)[0].colour, 0xff000000u);
 }
 
 TEST_F(HudTest, LampLevelsFollowTheTracksStartLightState)
@@ -772,6 +779,118 @@ TEST_F(HudTest, TimingLines)
     EXPECT_EQ(Find("best")->colour, PackRgb(255, 150, 20));
 }
 
+TEST_F(HudTest, TimingLinesTakeTheCarsTimedLapPenaltyAndOwnPositionText)
+{
+    race->tick = 2000;
+    race->raceLength = 0;   // practice: the rows need a timed lap of the car
+    RaceKind = 0;
+    car->nextLine = 2;
+    car->lapStartTick = 1000;
+    Items.clear();
+    DrawTimingLines(car.get(), 1.0f);
+    EXPECT_EQ(Find("time"), nullptr);
+    static int timed = 0;
+    HudCarLinks.lapTimed = [](const CarObject *) { return timed; };
+    timed = 1;
+    Items.clear();
+    DrawTimingLines(car.get(), 1.0f);
+    ASSERT_NE(Find("time"), nullptr);
+    EXPECT_NE(Find("0:10.00"), nullptr);
+
+    // A penalty time: its own red row, labelled.
+    car->penaltyTime = 3000;
+    Items.clear();
+    DrawTimingLines(car.get(), 1.0f);
+    const Drawn *penalty = Find("penalty");
+    ASSERT_NE(penalty, nullptr);
+    EXPECT_EQ(penalty->colour, PackRgb(255, 40, 40));
+    const Drawn *value = Find("0:30.00");
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(value->colour, PackRgb(255, 40, 40));
+    EXPECT_FLOAT_EQ(value->y, penalty->y);
+    EXPECT_GT(value->y, Find("0:10.00")->y);
+
+    // The position: the car's own text when it has one, else the ordinal of
+    // its place in the running order.
+    ViewedRunningIndex = 1;
+    Items.clear();
+    DrawTimingLines(car.get(), 1.0f);
+    ASSERT_NE(Find("2nd"), nullptr);
+    EXPECT_EQ(Find("2nd")->colour, HudColourYellow);
+    HudCarLinks.positionText = [](const CarObject *, int *codePage) {
+        *codePage = 0;
+        return "P7";
+    };
+    Items.clear();
+    DrawTimingLines(car.get(), 1.0f);
+    EXPECT_EQ(Find("2nd"), nullptr);
+    const Drawn *own = Find("P7");
+    ASSERT_NE(own, nullptr);
+    EXPECT_EQ(own->codePage, 0);
+    EXPECT_FLOAT_EQ(own->size, 0.0675f);
+    ViewedRunningIndex = -1;
+}
+
+TEST_F(HudTest, InformationPanelsOneAndTwoDrawTheBodyValuesAndClutchHeat)
+{
+    car->wheelCount = 4;
+    car->acceleration[0] = 0.0f;
+    car->acceleration[1] = 0.0f;
+    car->acceleration[2] = 0.0f;
+    for (int i = 0; i < 9; ++i) {
+        car->orientation[i] = (i % 4 == 0) ? 1.0f : 0.0f;
+    }
+    car->acceleration[0] = -9.81f * 1.5f;   // 1.5 g to the left
+    car->acceleration[1] = 9.81f * 20.0f;   // beyond the read-out: 9.99
+    car->engine.clutchHeat = 0.5f;
+    race->tick = 100000;   // the start lights are long out
+    struct Case {
+        int panel, wheels, pedals, dashboardBit;
+        bool drawn;
+        float rightEnd;
+    };
+    const Case cases[] = {
+        {1, 4, 0, 0, true, 1.0f - 0.12f - 0.14f},
+        {2, 4, 1, 0, true, 0.92f - 0.12f - 0.14f},
+        {3, 4, 0, 0, false, 0.0f},
+        {1, 2, 0, 0, false, 0.0f},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.panel);
+        InfoDisplay = c.panel;
+        car->wheelCount = c.wheels;
+        ScreenFlags = c.pedals ? 0x80u : 0u;
+        Draw();
+        const std::vector<Drawn> boxes = OfKind(5);
+        const Drawn *label = Find("CT");
+        if (!c.drawn) {
+            EXPECT_EQ(label, nullptr);
+            continue;
+        }
+        ASSERT_NE(label, nullptr);
+        ASSERT_EQ(boxes.size(), 2u);
+        EXPECT_NEAR(boxes[0].x + 0.1f, c.rightEnd, 1e-5f);   // the right box
+        EXPECT_NEAR(boxes[1].x, -c.rightEnd, 1e-5f);         // its mirror
+        EXPECT_NEAR(boxes[0].y, 0.9f, 1e-5f);
+        ASSERT_NE(Find("1.50"), nullptr);
+        EXPECT_EQ(Find("1.50")->colour, 0xffc0c000u);
+        EXPECT_NE(Find("\x7e"), nullptr);
+        EXPECT_NE(Find("9.99"), nullptr);
+        EXPECT_NE(Find("\x7d"), nullptr);
+        const std::vector<Drawn> bars = OfKind(6);
+        ASSERT_EQ(bars.size(), 1u);
+        EXPECT_FLOAT_EQ(bars[0].size, 0.5f);
+        EXPECT_EQ(bars[0].colour, 0xffff0000u);
+    }
+    car->engine.clutchHeat = 0.1f;
+    InfoDisplay = 1;
+    car->wheelCount = 4;
+    Draw();
+    ASSERT_EQ(OfKind(6).size(), 1u);
+    EXPECT_EQ(OfKind(6)[0].colour, 0xffff8000u);
+    car->wheelCount = 0;
+}
+
 TEST_F(HudTest, HotLapCheckLine)
 {
     struct Case {
@@ -793,6 +912,17 @@ TEST_F(HudTest, HotLapCheckLine)
         ASSERT_NE(line, nullptr) << c.text;
         EXPECT_EQ(line->colour, HudColourYellow);
     }
+    // With a stored lap selected its time and number follow.
+    race->hotLapSingle = 1;
+    race->lapValid = 1;
+    race->nextLapValid = 0;
+    race->hudTimes.lineCount = 3;
+    race->hudTimes.lapNumber = 2;
+    race->hudTimes.lineTimes[2] = 8123;
+    Items.clear();
+    DrawTimingLines(car.get(), 1.0f);
+    EXPECT_NE(Find("HLVC : Lap-OK [1:21.23 lap 2]"), nullptr);
+    race->hudTimes = RaceBestLap{};
 }
 
 }  // namespace
@@ -856,6 +986,30 @@ TEST(HudGating, ResultsBoardOrRunningOrderAndTheMap)
     }
     ShowResults = savedResults;
     ShowMap = savedMap;
+}
+
+TEST(HudGating, SmallMapColourByViewModeRoofAndSessionMode)
+{
+    const uint32_t light = SmallMapLightPacked;
+    const uint32_t dark = SmallMapDarkPacked;
+    SmallMapLightPacked = 0xff111111u;
+    SmallMapDarkPacked = 0xff222222u;
+    struct Case {
+        uint32_t view;
+        int openRoof;
+        uint32_t sessionMode;
+        uint32_t colour;
+    };
+    const Case cases[] = {
+        {0, 0, 0, 0xff111111u}, {1, 1, 0, 0xff222222u}, {2, 0, 0, 0xff222222u}, {3, 0, 0, 0xff222222u},
+        {3, 1, 0, 0xff111111u}, {4, 0, 3, 0xff222222u}, {4, 0, 4, 0xff222222u}, {4, 0, 2, 0xff111111u},
+        {4, 1, 3, 0xff111111u},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(HudMapColour(c.view, c.openRoof, c.sessionMode), c.colour) << c.view << c.openRoof << c.sessionMode;
+    }
+    SmallMapLightPacked = light;
+    SmallMapDarkPacked = dark;
 }
 
 TEST(HudGating, InformationPanelsNeverDuringReplayPlaybackForThreeAndFour)

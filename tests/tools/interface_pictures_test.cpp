@@ -70,4 +70,54 @@ TEST(InterfacePicturesTest, ButtonsHaveRoundCornersAndAFullMiddle)
     std::filesystem::remove_all(folder);
 }
 
+TEST(InterfacePicturesTest, StartLampIsRoundAndIconsCarryTheirLanguagesLetters)
+{
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "kzv_interface_pictures_lamp";
+    std::filesystem::remove_all(folder);
+    ASSERT_EQ(WriteInterfacePictures(folder.string().c_str()), nullptr);
+    const std::filesystem::path pic = folder / "data" / "pic";
+    // The lamp: clear corners, a full middle, brightest in the middle.
+    const std::string path = (pic / "STARTALPHA.raw").string();
+    uint8_t *pixels = nullptr;
+    int side = 0;
+    int alphaKind = 0;
+    int alphaTest = 0;
+    uint8_t average[4] = {};
+    ASSERT_EQ(ReadRawImage(&pixels, path.c_str(), &side, &alphaKind, &alphaTest, 0, 0, average), 32);
+    auto at = [&](int x, int y, int c) { return pixels[(y * side + x) * 4 + c]; };
+    EXPECT_EQ(at(0, 0, 3), 0);
+    EXPECT_EQ(at(31, 31, 3), 0);
+    EXPECT_EQ(at(16, 16, 3), 255);
+    EXPECT_EQ(at(16, 0, 3), 0);
+    EXPECT_GT(at(16, 16, 0), at(16, 3, 0));
+    delete[] pixels;
+
+    // Each icon cell holds white letter pixels over its own colour field;
+    // English ("EN") and German ("DE") differ in their letters' shapes.
+    const std::vector<uint8_t> icons = ReadFile(pic / "LANGICONS.raw");
+    ASSERT_EQ(icons.size(), 256u * 256u * 3u);
+    auto cellMask = [&](int icon) {
+        std::vector<int> mask;
+        const int left = icon % 5 * 48;
+        const int top = icon / 5 * 32;
+        for (int y = 0; y < 32; ++y) {
+            for (int x = 0; x < 48; ++x) {
+                const uint8_t *p = &icons[(static_cast<size_t>(top + y) * 256 + left + x) * 3];
+                mask.push_back(p[0] == 255 && p[1] == 255 && p[2] == 255 ? 1 : 0);
+            }
+        }
+        return mask;
+    };
+    for (int icon = 0; icon <= 33; ++icon) {
+        const std::vector<int> mask = cellMask(icon);
+        int white = 0;
+        for (int m : mask) {
+            white += m;
+        }
+        EXPECT_GT(white, 40) << icon;
+    }
+    EXPECT_NE(cellMask(0), cellMask(1));
+    std::filesystem::remove_all(folder);
+}
+
 }  // namespace
