@@ -107,9 +107,11 @@ bool GetTileTexture(const ShadowCell &cell, TextureRecord **out)
     return true;
 }
 
-// One quad over the whole current target with the texture, u and v from
-// (u0, v0) to (u1, v1), pixel corners on whole numbers so that pixel centres
-// sample between texels.
+// One quad over the target's top-left width x height pixels with the
+// texture, u and v from (u0, v0) to (u1, v1). Pixel centres fall on whole
+// pixel numbers, so the corners go half a pixel before the first centre and
+// after the last: no centre lies on an edge, and pixel i samples
+// u0 + (i + 0.5) / width of the range.
 void DrawTextureQuad(TextureRecord *texture, int width, int height, float u0, float v0, float u1, float v1)
 {
     TextureRecord *saved = DefaultMaterial != nullptr ? DefaultMaterial->texture : nullptr;
@@ -121,12 +123,12 @@ void DrawTextureQuad(TextureRecord *texture, int width, int height, float u0, fl
     SetTextureStageStateCached(0, TssMinFilter, TexfLinear);
     SetTextureStageStateCached(0, TssMagFilter, TexfLinear);
     BeginScreenBatch(DefaultMaterial);
-    const float w = static_cast<float>(width);
-    const float h = static_cast<float>(height);
-    const uint16_t a = AddScreenVertexRaw(0.0f, 0.0f, u0, v0, White);
-    const uint16_t b = AddScreenVertexRaw(w, 0.0f, u1, v0, White);
+    const float w = static_cast<float>(width) - 0.5f;
+    const float h = static_cast<float>(height) - 0.5f;
+    const uint16_t a = AddScreenVertexRaw(-0.5f, -0.5f, u0, v0, White);
+    const uint16_t b = AddScreenVertexRaw(w, -0.5f, u1, v0, White);
     const uint16_t c = AddScreenVertexRaw(w, h, u1, v1, White);
-    const uint16_t d = AddScreenVertexRaw(0.0f, h, u0, v1, White);
+    const uint16_t d = AddScreenVertexRaw(-0.5f, h, u0, v1, White);
     AddScreenQuad(a, b, c, d);
     FlushScreenBatch();
     if (DefaultMaterial != nullptr) {
@@ -180,6 +182,13 @@ int AtlasSlot(int side)
 }
 
 }  // namespace
+
+void DrawShadowHalving(TextureRecord *source, int sourceSide)
+{
+    // Pixel i samples u = (2i + 1) / s, the edge between texels 2i and
+    // 2i + 1, where bilinear filtering averages the two.
+    DrawTextureQuad(source, sourceSide / 2, sourceSide / 2, 0.0f, 0.0f, 1.0f, 1.0f);
+}
 
 void AddShadowCaster(ShadowCaster *caster, RenderObject *object, int item)
 {
@@ -456,8 +465,7 @@ void RenderShadowTextures(int count, int tileSide)
         }
         BeginRenderScene();
         SetRenderStateCached(RsZEnable, 0);
-        const float texel = 1.0f / static_cast<float>(side);
-        DrawTextureQuad(atlas, side / 2, side / 2, texel, texel, 1.0f + texel, 1.0f + texel);
+        DrawShadowHalving(atlas, side);
         atlas = half;
         side /= 2;
     }
@@ -504,9 +512,9 @@ void RenderShadowTextures(int count, int tileSide)
             const float perRow = static_cast<float>(cell.perRow);
             const float column = static_cast<float>(cell.index % cell.perRow);
             const float row = static_cast<float>(cell.index / cell.perRow);
-            const float shift = 0.5f / static_cast<float>(side);
-            DrawTextureQuad(atlas, cell.side, cell.side, column / perRow + shift, row / perRow + shift,
-                            (column + 1.0f) / perRow + shift, (row + 1.0f) / perRow + shift);
+            // Each tile pixel samples the middle of its 2 x 2 atlas texels.
+            DrawTextureQuad(atlas, cell.side, cell.side, column / perRow, row / perRow, (column + 1.0f) / perRow,
+                            (row + 1.0f) / perRow);
         }
     }
     Finish(0, savedViewport);

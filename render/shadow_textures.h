@@ -54,6 +54,11 @@ TextureRecord *GetShadowTileTexture(int slot);
 // active caster count.
 void ReleaseShadowTextures();
 
+// Draws `source` (of side `sourceSide`) halved into the top-left
+// sourceSide / 2 square of the current target, each pixel the average of
+// 2 x 2 texels: the blur step of RenderShadowTextures.
+void DrawShadowHalving(TextureRecord *source, int sourceSide);
+
 // --- Cells (exposed for the tests) ----------------------------------------
 
 struct ShadowCell {
