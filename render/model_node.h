@@ -68,7 +68,7 @@ struct MaterialDrawList {
     uint8_t flags;                 // ModelList* flags, bits 5-7 also from the material's flags
     int16_t objectMaterial;        // index of the object material it was made from
     Material *material;            // the texture material (null when no texture layer resolved it)
-    char textureName[20];          // the texture's name, kept for headless use
+    char textureName[21];          // the texture's name, kept for headless use
     uint32_t vertexCount;
     uint32_t triangleCount;
 };
