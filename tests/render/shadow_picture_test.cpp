@@ -473,8 +473,7 @@ TEST_F(ShadowPictureTest, AStripBuiltMeshPartShowsItsLitColours)
     }
     materials[0].colour = Colour{200, 60, 30, 1};
     materials[1].colour = Colour{180, 180, 180, 0};
-    int tag = 0;
-    materials[1].material = reinterpret_cast<Material *>(&tag);  // a list of its own
+    materials[1].material = GetMaterial(nullptr, 1, 0, 0, 0, nullptr);  // a list of its own
     const StripSection sections[2] = {{0, 0, 0, 0, 1}, {1, 0, 0, 1, 2}};
     StripMeshInputs inputs{};
     inputs.sectionCount = 2;

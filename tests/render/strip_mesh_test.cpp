@@ -1,5 +1,6 @@
 #include "render/geometry_batch.h"
 #include "render/buffer_pools.h"
+#include "render/material.h"
 #include "render/mesh_lit_colours.h"
 #include "render/model_node.h"
 #include "render/object_mesh_part.h"
@@ -272,8 +273,8 @@ TEST_F(StripBuildTest, SplitEdgesAreMadeOnce)
 TEST_F(StripBuildTest, ModelNodesAndMeshPartsGetOneVertexPerNormalEntryInListOrder)
 {
     StripMaterial materials[2] = {PlainMaterial(), PlainMaterial()};
-    int tag = 0;
-    materials[1].material = reinterpret_cast<::Material *>(&tag);
+    // A second material: a list of its own.
+    materials[1].material = GetMaterial(nullptr, 1, 0, 0, 0, nullptr);
     materials[1].environment = 1;
     materials[1].colour = MakeColour(10, 20, 30);
     const StripSection sections[2] = {{0, 0, 0, 0, 1}, {1, 0, 0, 1, 2}};
