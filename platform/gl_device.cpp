@@ -1330,19 +1330,19 @@ uint32_t GlDevice::CopyRect(uint32_t from, const DeviceRect &rect, uint32_t to, 
         source->kind == SurfaceDepth || dest->kind == SurfaceMainDepth || dest->kind == SurfaceDepth) {
         return DeviceInvalidCall;
     }
+    // Attaching binds both read and draw framebuffers: the attachments come
+    // first, the read and draw bindings after them.
     if (source->kind == SurfaceBack) {
         ResolveBackBuffer();
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, samples_ > 0 ? resolveFbo_ : backFbo_);
     } else {
         AttachTarget(copyFbo_[0], *source);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, copyFbo_[0]);
     }
-    if (dest->kind == SurfaceBack) {
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, backFbo_);
-    } else {
+    if (dest->kind != SurfaceBack) {
         AttachTarget(copyFbo_[1], *dest);
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, copyFbo_[1]);
     }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER,
+                      source->kind == SurfaceBack ? (samples_ > 0 ? resolveFbo_ : backFbo_) : copyFbo_[0]);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, dest->kind == SurfaceBack ? backFbo_ : copyFbo_[1]);
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
     glBlitFramebuffer(rect.left, rect.top, rect.right, rect.bottom, x, y, x + width, y + height, GL_COLOR_BUFFER_BIT,

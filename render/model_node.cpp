@@ -6,9 +6,14 @@
 #include <cstring>
 #include <new>
 
+#include "render/material.h"
 #include "render/render_object.h"
+#include "render/texture_manager.h"
 
 int ModelRenderObjectCounter = 0;
+int GaragePreview = 0;
+Material *ModelPlainSkinMaterial = nullptr;
+Material *CollectorPartMaterial = nullptr;
 
 namespace {
 
@@ -70,6 +75,12 @@ void ModelNode::ResetBase()
     drawValue = 0;
 }
 
+int ModelNode::Reset()
+{
+    ResetBase();
+    return 0;
+}
+
 void ModelNode::FreeGeometry()
 {
     delete[] triangles;
@@ -128,9 +139,13 @@ void ModelNode::DetachRenderObject()
 
 RenderObject *ModelNode::GetRenderObject()
 {
-    if (renderObject != nullptr)
-        return renderObject;
+    if (renderObject == nullptr)
+        BuildRenderObject();
+    return renderObject;
+}
 
+void ModelNode::BuildRenderObject()
+{
     // The distinct texture materials, in list order.
     Material *materials[256];
     int count = 0;
@@ -149,14 +164,13 @@ RenderObject *ModelNode::GetRenderObject()
     std::snprintf(name, sizeof(name), "SUB%d", ModelRenderObjectCounter++);
     RenderObject *object = CreateRenderObject(name);
     if (object == nullptr)
-        return nullptr;
+        return;
     object->InitParts(count, 1);
     for (int i = 0; i < count; i++)
         object->SetPartMaterial(i, materials[i]);
     FillRenderObject(object, FillAllLists);
     object->Build(0);
     renderObject = object;
-    return renderObject;
 }
 
 void ModelNode::FillRenderObject(RenderObject *object, int mode) const
@@ -222,9 +236,20 @@ void ModelNode::FillRenderObject(RenderObject *object, int mode) const
 int32_t ModelNode::ComputeBounds()
 {
     float maxSquared = 0.0f;
+    int32_t lowZ = INT32_MAX;
+    int32_t highZ = INT32_MIN;
     for (int i = 0; i < vertexCount; i++) {
         const FixVector v{vertices[i].position[0], vertices[i].position[1], vertices[i].position[2]};
         KeepMaxSquaredLength(&maxSquared, v);
+        lowZ = v.z < lowZ ? v.z : lowZ;
+        highZ = v.z > highZ ? v.z : highZ;
+    }
+    // A flat node (a decal) keeps its textures in the class of flat details.
+    if (vertexCount > 0 && static_cast<int64_t>(highZ) - lowZ < 65) {
+        for (int l = 0; l < listCount; l++) {
+            if (lists[l].material != nullptr && lists[l].material->texture != nullptr)
+                lists[l].material->texture->lodClass = 3;
+        }
     }
     const float metres = std::sqrt(maxSquared);
     const float units = metres * 65536.0f + 0.5f;

@@ -68,12 +68,47 @@ struct MaterialDrawList {
     uint8_t flags;                 // ModelList* flags, bits 5-7 also from the material's flags
     int16_t objectMaterial;        // index of the object material it was made from
     Material *material;            // the texture material (null when no texture layer resolved it)
-    char textureName[20];          // the texture's name, kept for headless use
+    char textureName[21];          // the texture's name, kept for headless use
     uint32_t vertexCount;
     uint32_t triangleCount;
 };
 
-struct ModelNode {
+// The operations every node answers, in slot order. Model nodes draw; a
+// geometry collector (vehicle/collision_hull.h) answers the same slots with
+// its own column and never draws.
+struct ModelNodeBase {
+    virtual ~ModelNodeBase() = default;
+    // 0: base reset, geometry pointers and counts cleared (nothing freed); 0.
+    virtual int Reset() = 0;
+    // 1: 1 for a model node, 0 for a collector.
+    virtual int IsModelNode() const = 0;
+    // 2, 3.
+    virtual int PointCount() const = 0;
+    virtual int TriangleCount() const = 0;
+    // 4: frees the geometry.
+    virtual void FreeGeometry() = 0;
+    // 5: the bounding radius, stored and returned.
+    virtual int32_t ComputeBounds() = 0;
+    // 6: forgets the render object without deleting it.
+    virtual void DetachRenderObject() = 0;
+    // 7: builds the render object.
+    virtual void BuildRenderObject() = 0;
+    // 8: immediate draw through the world batch. `parent` takes the node's
+    // parent frame to view space; `extra` is passed on to the children
+    // unread.
+    virtual void Draw(int withChildren, const FixTransform &parent, int extra) = 0;
+    // 9: immediate draw of a skinned node: each vertex through its bone
+    // (parent composed with bones[vertex.bone]); no culling, no children.
+    virtual void DrawSkinned(const FixTransform &parent, const FixTransform *bones, int boneCount) = 0;
+    // 10: the general draw: no culling; with plainSkins, car-specific lists
+    // draw with the plain material; every vertex 1000 m further along z.
+    virtual void DrawWithOptions(int withChildren, const FixTransform &parent, const FixTransform *bones,
+                                 int boneCount, int plainSkins) = 0;
+};
+
+// Nodes are made by CreateModelNode (or new, then ResetBase) and filled by a
+// builder. Never copy a node byte-wise: it has an operation table.
+struct ModelNode : ModelNodeBase {
     // Local transform in the parent's frame.
     FixMatrix rotation;
     int32_t position[3];
@@ -103,44 +138,65 @@ struct ModelNode {
     // Identity transforms, everything zero, no alpha list, nothing owned
     // (what a new node needs before a build). Owned data is not freed.
     void ResetBase();
-    // Frees the geometry (vertices, triangles, lists) and deletes the render
-    // object; the children are kept.
-    void FreeGeometry();
     // FreeGeometry, then every child destroyed and deleted, then the child
     // array freed. The node itself stays usable (empty).
     void Destroy();
     // Destroys and deletes every child that has no triangles and whose kind
     // is not 6..9; the later children move up.
     void PruneChildren();
-    // The node's render object, built first when there is none: "SUB%d"
-    // with one part per distinct texture material, filled with every list.
+    // The node's render object, built first (slot 7) when there is none.
     // Null when render objects cannot be made.
     RenderObject *GetRenderObject();
-    // Forgets the render object without deleting it (its owner released it).
-    void DetachRenderObject();
     // Clears the parts of `object` and fills them with this node's lists:
     // FillSolidLists the lists without ModelListAlpha, FillAlphaLists those
     // with it, FillAllLists every list. Each list goes to the part whose
     // material is the list's; a list whose material has no part is skipped.
     // The parts are finished at the end.
     void FillRenderObject(RenderObject *object, int mode) const;
-    // The bounding radius (vertices, then children), stored and returned.
-    int32_t ComputeBounds();
 
-    // 1 for a model node (a collision collector answers 0).
-    int GetType() const
+    // The slots.
+    int Reset() override;
+    int IsModelNode() const override
     {
         return 1;
     }
-    int PointCount() const
+    int PointCount() const override
     {
         return vertexCount;
     }
-    int TriangleCount() const
+    int TriangleCount() const override
     {
         return triangleCount;
     }
+    // Frees the geometry (vertices, triangles, lists) and deletes the render
+    // object; the children are kept.
+    void FreeGeometry() override;
+    // The bounding radius (vertices, then children), stored and returned.
+    // A node whose vertices span less than 65 units in z gives the textures
+    // of its lists LOD class 3.
+    int32_t ComputeBounds() override;
+    void DetachRenderObject() override;
+    // "SUB%d" with one part per distinct texture material, filled with every
+    // list and built into buffers. Nothing when render objects cannot be made.
+    void BuildRenderObject() override;
+    void Draw(int withChildren, const FixTransform &parent, int extra) override;
+    void DrawSkinned(const FixTransform &parent, const FixTransform *bones, int boneCount) override;
+    void DrawWithOptions(int withChildren, const FixTransform &parent, const FixTransform *bones, int boneCount,
+                         int plainSkins) override;
 };
+
+// Set while the garage shows its car: every node draws through
+// DrawWithOptions, 1000 m further along z. The garage sets and clears it.
+extern int GaragePreview;
+
+// Triangles one world-batch run of an immediate draw takes before a flush.
+constexpr int ModelDrawTrianglesPerFlush = 5120;
+
+// The material car-specific lists draw with under plain skins (the plain
+// default "PLAIN~W"), and the add-pass white material of collector geometry.
+// Set by the standard textures when they are made; null before.
+extern Material *ModelPlainSkinMaterial;
+extern Material *CollectorPartMaterial;
 
 // A new reset node, or null when memory ran out; DeleteModelNode destroys
 // and deletes it (null is allowed).

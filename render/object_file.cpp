@@ -21,8 +21,9 @@ constexpr int MappingSize = 44;
 // lists. A child count is checked against it before anything is allocated.
 constexpr int MinimumRecordSize = 72;
 
+// Styles 1 to 6; the sixth is the dial of the Brisa Prototype.
 const char *const ClockTextureNames[] = {"s_clock", "s_clock_white", "s_clock_formula", "s_clock_f1",
-                                         "s_clock_f3"};
+                                         "s_clock_f3", "s_clock_bpr"};
 constexpr int ClockStyleCount = sizeof(ClockTextureNames) / sizeof(ClockTextureNames[0]);
 
 // Names of the render textures that a mirrored mapping must keep readable.
@@ -141,8 +142,11 @@ void ReadTextures(Object3D *object, DataStream *stream, const char *carCode)
         ObjectTexture &texture = object->textures[i];
         texture.flags = static_cast<uint8_t>(stream->ReadU8());
         stream->ReadBytes(texture.reserved, 3);
-        char fileName[16];
-        ReadName(stream, fileName, sizeof(fileName));
+        // All 16 name bytes are kept: the field has room for "XXX_", the 16
+        // bytes and the terminating zero.
+        char fileName[17];
+        stream->ReadBytes(fileName, 16);
+        fileName[16] = 0;
         std::memset(texture.name, 0, sizeof(texture.name));
         if ((texture.flags & TextureCarSpecific) && carCode && carCode[0]) {
             // The car's three-letter code, "_" and the name (cut to fit).
@@ -881,6 +885,11 @@ void FreeRepeatedCopies(Object3D *object, int n)
     object->pointCount = static_cast<uint16_t>(object->pointCount / copies);
     object->triangleCount = static_cast<uint16_t>(object->triangleCount / copies);
     PendingRepeat = RepeatState{};
+}
+
+const char *ClockTextureName(int style)
+{
+    return style >= 1 && style <= ClockStyleCount ? ClockTextureNames[style - 1] : nullptr;
 }
 
 void SetClockTexture(Object3D *object, int style)

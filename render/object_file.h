@@ -23,7 +23,9 @@ constexpr int MaxObjectLods = 4;
 constexpr int ObjectPartCount = 32;
 constexpr int ObjectPartNameLength = 8;
 constexpr int ObjectNameLength = 16;
-constexpr int ObjectTextureNameLength = 20;  // in memory; 16 in the file
+// In memory: "XXX_" (a car's code) and all 16 file bytes, always
+// terminated; 16 bytes in the file.
+constexpr int ObjectTextureNameLength = 21;
 constexpr int ObjectSurfaceNameLength = 10;
 constexpr int MaxObjectDepth = 16;           // deeper nesting is refused as damaged
 
@@ -187,8 +189,11 @@ void ResolveMirroredParts(Object3D *object);
 int RepeatObjectAroundAxis(Object3D *object, int n);
 void FreeRepeatedCopies(Object3D *object, int n);
 
-// Replaces every clock texture name of the tree by the name of style 1..5.
+// Replaces every clock texture name of the tree (any of the six, compared
+// without case) by the name of style 1..6; another style does nothing.
 void SetClockTexture(Object3D *object, int style);
+// The clock texture name of style 1..6, null for another style.
+const char *ClockTextureName(int style);
 
 // The track layer's substitution of advert texture names, applied to every
 // name that is not car-specific as it is read (size is the name's buffer).

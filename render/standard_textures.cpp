@@ -2,6 +2,7 @@
 
 #include "render/render_device.h"
 #include "render/render_link.h"
+#include "render/texture_manager.h"
 
 #include <cstdio>
 #include <cstring>
@@ -52,8 +53,10 @@ void ResetRenderTextures()
     if (RenderDevice.InScene) {
         return;
     }
-    // Clearing the mirror and clock targets and releasing the shadow
-    // textures come with those textures.
+    // Clearing the mirror and clock targets comes with those textures.
+    if (RenderTextureState == 2) {
+        ReleaseShadowTextures();
+    }
     RenderTextureState = 0;
     *RenderShell.textureRefreshRequest = 0;
 }

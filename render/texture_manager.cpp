@@ -328,10 +328,6 @@ void ReleaseBlockSurfaces()
     }
 }
 
-void ReleaseShadowTextures()
-{
-}
-
 void CreateDefaultTextures()
 {
     if (PlaceholderTexture == nullptr) {
@@ -345,6 +341,8 @@ void CreateDefaultTextures()
 
 void ReleaseAllTextures(int recreate)
 {
+    // The shadow code's slots point into the map: they go first.
+    ReleaseShadowTextures();
     StampCounter = 0;
     UnbindTexture(nullptr);
     while (!TextureMap.empty()) {

@@ -91,5 +91,5 @@ uint16_t NextResourceId();
 void CreateBlockSurfaces();
 void ReleaseBlockSurfaces();
 
-// Empty until shadows exist.
+// The shadow atlases and tiles (render/shadow_textures.cpp).
 void ReleaseShadowTextures();

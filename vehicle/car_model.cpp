@@ -17,7 +17,6 @@
 int SkinWantedFlag = 0;
 int CarRenderObjectCounter = 0;
 int CarLampColoursAsStored = 0;
-Material *CarShadowMaterial = nullptr;
 
 int CarDrawingOn()
 {
@@ -115,44 +114,6 @@ uint32_t ChosenPartMask(const CarObject &car)
     if (choice < 0 || choice >= car.partNameCount)
         choice = 0;
     return car.partNames[choice].mask;
-}
-
-// Clears the object's parts and puts every collected point (position as
-// floats, the normal left zero) and every triangle into part 0, then
-// finishes the parts.
-void FillFromCollector(const GeometryCollector &collector, RenderObject *object)
-{
-    if (object == nullptr || object->partCount < 1)
-        return;
-    object->ClearParts();
-    RenderPart &part = object->parts[0];
-    int base = -1;
-    for (int i = 0; i < collector.pointCount; i++) {
-        PartVertex out{};
-        out.x = static_cast<float>(collector.points[i].position.x) * FixToFloat;
-        out.y = static_cast<float>(collector.points[i].position.y) * FixToFloat;
-        out.z = static_cast<float>(collector.points[i].position.z) * FixToFloat;
-        const int index = part.AddVertex(out);
-        if (index < 0) {
-            base = -1;  // the item is full: the triangles would point nowhere
-            break;
-        }
-        if (i == 0)
-            base = index;
-    }
-    for (int t = 0; t < collector.triangleCount && base >= 0; t++) {
-        int corners[3];
-        bool inside = true;
-        for (int k = 0; k < 3; k++) {
-            const CollisionVertex *vertex = collector.triangles[t].vertices[k];
-            corners[k] = vertex != nullptr ? static_cast<int>(vertex - collector.points) : -1;
-            inside = inside && corners[k] >= 0 && corners[k] < collector.pointCount;
-        }
-        if (inside)
-            part.AddTriangle(static_cast<uint16_t>(base + corners[0]), static_cast<uint16_t>(base + corners[1]),
-                             static_cast<uint16_t>(base + corners[2]));
-    }
-    object->FinishParts();
 }
 
 }  // namespace
@@ -290,7 +251,7 @@ void CarObject::BuildSkinTextures()
         alphaObject = CreateSkinObject("ALP", number, alpha, levels);
     MaterialSet shadow;
     shadow.count = 1;
-    shadow.entries[0] = CarShadowMaterial;
+    shadow.entries[0] = CollectorPartMaterial;
     shadowObject = CreateSkinObject("SHD", number, shadow, 1);
 
     // 5.
@@ -317,7 +278,7 @@ void CarObject::BuildSkinTextures()
             // flat mesh.
             GeometryCollector collector;
             FlattenObjectTree(bodyObject, &collector, 1, ChosenPartMask(*this));
-            FillFromCollector(collector, shadowObject);
+            collector.FillRenderObject(shadowObject);
         }
     }
 

@@ -15,9 +15,6 @@ extern int CarRenderObjectCounter;
 // 1: lamp colours are drawn as the car data stores them; 0 (the default):
 // red, green and blue doubled, capped at 255.
 extern int CarLampColoursAsStored;
-// The standard shadow material of the cars' shadow objects; set by the
-// material layer (null until then).
-extern Material *CarShadowMaterial;
 
 // 1 while cars draw: graphics on and not a dedicated host. Without drawing
 // a car builds no render objects, lamp meshes or rim models.

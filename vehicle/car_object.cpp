@@ -12,10 +12,6 @@
 
 CarObjectServices CarServices = {};
 
-ProjectorConstantSource::ProjectorConstantSource()
-    : scale{0.5f, 0.5f}, factors{1.0f, 1.0f, 1.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f} {
-}
-
 namespace {
 
 template <typename T, size_t N>

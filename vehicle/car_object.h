@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "core/motion_profile.h"
+#include "render/light_maps.h"
 #include "render/object_file.h"
 #include "vehicle/car_sound_state.h"
 #include "vehicle/aero_surface.h"
@@ -35,15 +36,6 @@ struct HelmetSkin {
     uint32_t stamp = 0;
 };
 
-
-// The constants a car hands to the projected-light vertex programs: a scale
-// pair and eleven factors.
-struct ProjectorConstantSource {
-    float scale[2];
-    float factors[11];
-
-    ProjectorConstantSource();
-};
 
 // A path node as the car sees it: position (16.16), unit direction and the
 // road edges (metres of lateral offset, left negative).

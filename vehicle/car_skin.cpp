@@ -205,7 +205,8 @@ void CarObject::ApplySkinToMaterials(int skinPending)
     ForEachObject(Writable(bodyObject), [&name](Object3D &object) {
         for (uint32_t i = 0; i < object.textureCount; i++) {
             if (object.textures[i].flags & TextureCarSpecific) {
-                static_assert(sizeof(object.textures[i].name) == SkinNameLength, "a skin name fills a texture name");
+                static_assert(sizeof(object.textures[i].name) >= SkinNameLength, "a skin name fits a texture name");
+                std::memset(object.textures[i].name, 0, sizeof(object.textures[i].name));
                 std::memcpy(object.textures[i].name, name, SkinNameLength);
             }
         }

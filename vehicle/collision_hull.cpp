@@ -1,10 +1,13 @@
 #include "vehicle/collision_hull.h"
 
+#include <climits>
+#include <cmath>
 #include <cstddef>
 #include <vector>
 
 #include "core/fixed_math.h"
 #include "render/object_file.h"
+#include "render/render_object.h"
 #include "vehicle/rigid_body.h"
 
 namespace {
@@ -125,6 +128,57 @@ void FlattenObject(Flattening &flat, const Object3D &object, const FixTransform 
 
 GeometryCollector::~GeometryCollector() {
     FreeGeometry();
+}
+
+int GeometryCollector::Reset() {
+    radius = 0;
+    pointCount = 0;
+    triangleCount = 0;
+    points = nullptr;
+    triangles = nullptr;
+    return 0;
+}
+
+int32_t GeometryCollector::ComputeBounds() {
+    float maxSquared = 0.0f;
+    for (int i = 0; i < pointCount; i++)
+        KeepMaxSquaredLength(&maxSquared, points[i].position);
+    const float units = std::sqrt(maxSquared) * 65536.0f + 0.5f;
+    radius = units >= 2147483520.0f ? INT32_MAX : static_cast<int32_t>(units);
+    return radius;
+}
+
+void GeometryCollector::FillRenderObject(RenderObject *object) const {
+    if (object == nullptr)
+        return;
+    object->ClearParts();
+    RenderPart *part = nullptr;
+    object->FindPart(CollectorPartMaterial, &part);
+    int base = part != nullptr ? 0 : -1;
+    for (int i = 0; i < pointCount && base >= 0; i++) {
+        PartVertex out{};
+        out.x = static_cast<float>(points[i].position.x) * FixToFloat;
+        out.y = static_cast<float>(points[i].position.y) * FixToFloat;
+        out.z = static_cast<float>(points[i].position.z) * FixToFloat;
+        const int index = part->AddVertex(out);
+        if (index < 0)
+            base = -1;  // the item is full: the triangles would point nowhere
+        else if (i == 0)
+            base = index;
+    }
+    for (int t = 0; t < triangleCount && base >= 0; t++) {
+        int corners[3];
+        bool inside = true;
+        for (int k = 0; k < 3; k++) {
+            const CollisionVertex *vertex = triangles[t].vertices[k];
+            corners[k] = vertex != nullptr ? static_cast<int>(vertex - points) : -1;
+            inside = inside && corners[k] >= 0 && corners[k] < pointCount;
+        }
+        if (inside)
+            part->AddTriangle(static_cast<uint16_t>(base + corners[0]), static_cast<uint16_t>(base + corners[1]),
+                              static_cast<uint16_t>(base + corners[2]));
+    }
+    object->FinishParts();
 }
 
 void GeometryCollector::FreeGeometry() {

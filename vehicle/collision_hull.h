@@ -2,10 +2,12 @@
 
 #include <cstdint>
 
+#include "render/model_node.h"
 #include "vehicle/collision_triangle.h"
 
 struct Object3D;
 class RigidBody;
+struct RenderObject;
 
 // Hull limits of a body's collision shape: more points or triangles than these
 // make a body the contact code does not take.
@@ -14,20 +16,60 @@ constexpr int MaxCollisionHullTriangles = 42;
 
 // The flat point and triangle set of one level of a 3D object tree, in the
 // root's frame. It never draws; a body's collision hull is made from it.
-// Each point's first word is its transform index (0: no skeleton).
-struct GeometryCollector {
+// Each point's first word is its transform index (0: no skeleton). It
+// answers the slots of a model node with its own column: no drawing, no
+// render object.
+struct GeometryCollector : ModelNodeBase {
+    int32_t radius = 0;   // 16.16, about the origin, after ComputeBounds
     int32_t pointCount = 0;
     int32_t triangleCount = 0;
     CollisionVertex *points = nullptr;
     CollisionTriangle *triangles = nullptr;   // corners point into `points`
 
     GeometryCollector() = default;
-    ~GeometryCollector();
+    ~GeometryCollector() override;
     GeometryCollector(const GeometryCollector &) = delete;
     GeometryCollector &operator=(const GeometryCollector &) = delete;
 
+    // Forgets the points and triangles without freeing them; 0.
+    int Reset() override;
+    int IsModelNode() const override
+    {
+        return 0;
+    }
+    int PointCount() const override
+    {
+        return pointCount;
+    }
+    int TriangleCount() const override
+    {
+        return triangleCount;
+    }
     // Frees the triangles and points.
-    void FreeGeometry();
+    void FreeGeometry() override;
+    // The radius over the points (no flatness rule), stored and returned.
+    int32_t ComputeBounds() override;
+    void DetachRenderObject() override
+    {
+    }
+    void BuildRenderObject() override
+    {
+    }
+    void Draw(int, const FixTransform &, int) override
+    {
+    }
+    void DrawSkinned(const FixTransform &, const FixTransform *, int) override
+    {
+    }
+    void DrawWithOptions(int, const FixTransform &, const FixTransform *, int, int) override
+    {
+    }
+
+    // Clears the object's parts and puts every point (position as floats,
+    // the normal left zero) and every triangle into the part of
+    // CollectorPartMaterial, then finishes the parts. Nothing is added when
+    // the object has no such part.
+    void FillRenderObject(RenderObject *object) const;
 };
 
 // Replaces the collector's contents by every triangle of the tree whose level

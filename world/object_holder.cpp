@@ -1,6 +1,11 @@
 #include "world/object_holder.h"
 
+#include <climits>
+#include <cmath>
+
 #include "core/data_stream.h"
+#include "render/model_build.h"
+#include "render/model_node.h"
 #include "render/object_file.h"
 #include "world/lathe_object.h"
 
@@ -89,9 +94,33 @@ const char *ObjectHolder::GetName() const
     return "";
 }
 
+ObjectRecordList *ObjectHolder::GetLatheObject() const
+{
+    return kind == HolderLathe ? lathe : nullptr;
+}
+
+static int32_t HolderModelScale(float scale)
+{
+    const double units = std::floor(static_cast<double>(scale) * 65536.0 + 0.5);
+    if (!(units > -2147483648.0))  // NaN too
+        return units < 0.0 ? INT32_MIN : 0;
+    return units >= 2147483647.0 ? INT32_MAX : static_cast<int32_t>(units);
+}
+
+void ObjectHolder::BuildModel()
+{
+    FreeModel();
+    model = CreateModelNode();
+    if (model == nullptr || kind != HolderObject3D || object == nullptr)
+        return;
+    const int32_t s = HolderModelScale(scale);
+    LoadObjectTextures(object, 0, 0, 0, AllObjectParts);
+    BuildModelFromObject(object, model, 0, BuildNoChildren, 0, s, s, AllObjectParts);
+}
+
 void ObjectHolder::FreeModel()
 {
-    // Models are built with drawing; until then none is ever made.
+    DeleteModelNode(model);
     model = nullptr;
 }
 

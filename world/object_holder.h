@@ -62,9 +62,17 @@ struct ObjectHolder {
     int Read(DataStream *stream, int version);
     // The 3D object of a kind-0 holder, else null.
     Object3D *GetObject() const;
+    // The lathe object of a kind-1 holder, else null.
+    ObjectRecordList *GetLatheObject() const;
     // The held object's name (empty when nothing is held).
     const char *GetName() const;
-    // Frees the model (none is built yet: models come with drawing).
+    // Builds the model node, freeing an earlier one. Kind 0: the object's
+    // textures loaded in object mode without skins, then level 0 of the root
+    // alone (no children, surface row 0, every part) with both scales
+    // scale x 65536 rounded. Kind 1: an empty node (lathe models are built
+    // by the world's graphics phase).
+    void BuildModel();
+    // Destroys and deletes the model node.
     void FreeModel();
     // Frees the model and the held object.
     void Free();

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include "render/object_file.h"
 
 #include <gtest/gtest.h>
@@ -542,6 +543,52 @@ TEST(ObjectFileTest, ClockTextureStyles)
     EXPECT_STREQ(guard.object.textures[1].name, "clockface");
     SetClockTexture(&guard.object, 9);
     EXPECT_STREQ(guard.object.textures[0].name, "s_clock_white");
+}
+
+// Style 6 is the sixth name; any of the six, in any case, takes the chosen
+// style's name, and style 7 changes nothing.
+TEST(ObjectFileTest, ClockStyleSixRenamesEveryClockName)
+{
+    Fixture fixture;
+    fixture.textures = {{0, "S_Clock"}, {0, "s_clock_WHITE"}, {0, "s_clock_formula"},
+                        {0, "s_clock_f1"},  {0, "s_clock_F3"},  {0, "S_CLOCK_BPR"}, {0, "dial"}};
+    fixture.materials = {{"a", 0, 0}, {"b", 0, 1}, {"c", 0, 2}, {"d", 0, 3}, {"e", 0, 4}, {"f", 0, 5}, {"g", 0, 6}};
+    ObjectGuard guard;
+    ASSERT_EQ(ReadBytes(fixture.Make(), &guard.object), 1);
+    ASSERT_EQ(guard.object.textureCount, 7u);
+    SetClockTexture(&guard.object, 7);
+    EXPECT_STREQ(guard.object.textures[0].name, "S_Clock");
+    SetClockTexture(&guard.object, 6);
+    int renamed = 0;
+    for (uint32_t i = 0; i < guard.object.textureCount; ++i)
+        renamed += std::strcmp(guard.object.textures[i].name, "s_clock_bpr") == 0;
+    EXPECT_EQ(renamed, 6);
+    EXPECT_STREQ(ClockTextureName(6), "s_clock_bpr");
+    EXPECT_EQ(ClockTextureName(7), nullptr);
+    // And back from the sixth name to the first.
+    SetClockTexture(&guard.object, 1);
+    for (uint32_t i = 0; i < guard.object.textureCount; ++i)
+        renamed -= std::strcmp(guard.object.textures[i].name, "s_clock") == 0;
+    EXPECT_EQ(renamed, 0);
+}
+
+// All 16 name bytes of the file are kept, behind the car's code too, and the
+// name is terminated: two names that differ only in their 16th byte stay two
+// textures.
+TEST(ObjectFileTest, SixteenByteTextureNamesAreKeptWhole)
+{
+    Fixture fixture;
+    fixture.textures = {{0, "abcdefghijklmnop"}, {0, "abcdefghijklmnoq"}, {TextureCarSpecific, "ABCDEFGHIJKLMNOP"}};
+    fixture.materials = {{"a", 0, 0}, {"b", 0, 1}, {"c", 0, 2}};
+    ObjectGuard guard;
+    ASSERT_EQ(ReadBytes(fixture.Make(), &guard.object), 1);
+    ASSERT_EQ(guard.object.textureCount, 3u);
+    std::vector<std::string> names;
+    for (uint32_t i = 0; i < guard.object.textureCount; ++i)
+        names.emplace_back(guard.object.textures[i].name);
+    EXPECT_NE(std::find(names.begin(), names.end(), "abcdefghijklmnop"), names.end());
+    EXPECT_NE(std::find(names.begin(), names.end(), "abcdefghijklmnoq"), names.end());
+    EXPECT_NE(std::find(names.begin(), names.end(), "ZHA_ABCDEFGHIJKLMNOP"), names.end());
 }
 
 }  // namespace

@@ -67,7 +67,12 @@ TEST_F(CarObjectTest, ConstructsAnEmptyCar) {
     EXPECT_EQ(car.enginePosition[1], 1.5f);
     EXPECT_EQ(car.tankPosition[1], -1.5f);
     EXPECT_EQ(car.spareWheel[1], -2.0f);
-    EXPECT_EQ(car.projector.scale[0], 0.5f);
+    EXPECT_EQ(car.projector.xScale, 0.5f);
+    EXPECT_EQ(car.projector.yScale, 0.5f);
+    EXPECT_EQ(car.projector.headingCosine, 1.0f);
+    EXPECT_EQ(car.projector.reflectionStrength, 1.0f);
+    EXPECT_EQ(car.projector.lightMap, nullptr);
+    EXPECT_EQ(car.projector.LightTexture(), nullptr);
     EXPECT_EQ(car.engine.inertiaFactor, 1.0f);
     EXPECT_EQ(car.wheels, nullptr);
     EXPECT_EQ(car.setup, nullptr);

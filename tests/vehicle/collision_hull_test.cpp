@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -9,7 +10,9 @@
 #include <vector>
 
 #include "core/fixed_math.h"
+#include "render/material.h"
 #include "render/object_file.h"
+#include "render/render_object.h"
 #include "vehicle/rigid_body.h"
 
 namespace {
@@ -333,6 +336,61 @@ TEST_F(CollisionHullTest, ChildrenLandInTheRootFrame) {
         const auto piece = [](const float *p) { return p[0] < -0.5f ? 0 : p[0] < 3.0f ? 1 : 2; };
         return piece(a) == piece(b);
     });
+}
+
+}  // namespace
+
+namespace {
+
+// The collector answers the node slots with its own column, and fills only
+// the part of the collector material: every point (normals zero) and every
+// triangle, indices into the part's own vertices.
+TEST_F(CollisionHullTest, CollectorSlotsAndItsRenderObject) {
+    TestObject object(Strip(5, 3));
+    GeometryCollector collector;
+    FlattenObjectTree(&object.object, &collector, 0, 1u);
+    ASSERT_EQ(collector.pointCount, 5);
+    ASSERT_EQ(collector.triangleCount, 3);
+    ModelNodeBase &slots = collector;
+    EXPECT_EQ(slots.IsModelNode(), 0);
+    EXPECT_EQ(slots.PointCount(), 5);
+    EXPECT_EQ(slots.TriangleCount(), 3);
+    // Point 0 of the strip is (1, 0, 0) m, the farthest (cos 0.7, sin 0.7, 0.1)...
+    float far = 0.0f;
+    for (int i = 0; i < 5; ++i)
+        far = std::max(far, std::sqrt(static_cast<float>(std::cos(i * 0.7) * std::cos(i * 0.7) +
+                                                         std::sin(i * 0.7) * std::sin(i * 0.7) +
+                                                         (i * 0.1) * (i * 0.1))));
+    EXPECT_NEAR(slots.ComputeBounds(), far * 65536.0f, 2.0f);
+
+    Material other{};
+    Material white{};
+    CollectorPartMaterial = &white;
+    RenderObject *render = CreateRenderObject("COLLECT");
+    ASSERT_NE(render, nullptr);
+    render->InitParts(2, 1);
+    render->SetPartMaterial(0, &other);
+    render->SetPartMaterial(1, &white);
+    collector.FillRenderObject(render);
+    const RenderPart &part = render->parts[1];
+    EXPECT_EQ(render->parts[0].ItemVertexCount(0), 0);
+    ASSERT_EQ(part.ItemVertexCount(0), 5);
+    ASSERT_EQ(part.ItemTriangleCount(0), 3);
+    for (int v = 0; v < 5; ++v) {
+        EXPECT_EQ(part.ItemVertex(0, v)->x, static_cast<float>(collector.points[v].position.x) / 65536.0f);
+        EXPECT_EQ(part.ItemVertex(0, v)->nz, 0.0f);
+    }
+    CollectorPartMaterial = nullptr;
+    DeleteRenderObject(&render);
+
+    // Reset forgets the arrays (the caller owns them then).
+    CollisionVertex *points = collector.points;
+    CollisionTriangle *triangles = collector.triangles;
+    EXPECT_EQ(slots.Reset(), 0);
+    EXPECT_EQ(collector.points, nullptr);
+    EXPECT_EQ(slots.PointCount(), 0);
+    delete[] points;
+    delete[] triangles;
 }
 
 }  // namespace

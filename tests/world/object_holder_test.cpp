@@ -4,6 +4,9 @@
 #include <functional>
 #include <string>
 
+#include "core/fixed_math.h"
+#include "render/model_node.h"
+#include "render/object_file.h"
 #include "tests/world/world_scene.h"
 #include "world/panel_object.h"
 #include "world/track_colours.h"
@@ -125,6 +128,59 @@ TEST(ObjectHolder, WrittenHoldersReadBackWhole)
         EXPECT_EQ(holder.lathe->links[1].curveB, 2);
         holder.Free();
     }
+}
+
+// The model of a kind-0 holder is level 0 of the root at the holder's scale;
+// freeing it (and then the holder) leaves nothing, and a lathe holder gets
+// an empty node until the world's graphics phase builds it.
+TEST(ObjectHolder, BuildModelScalesLevelZeroAndFreesIt)
+{
+    BuildTrigTables();
+    Box box;
+    WorldWriter out;
+    WriteObjectHolder(out, GantryFields(box.object));
+    ObjectHolder holder;
+    bool exact = false;
+    ASSERT_EQ(ReadBack(out, holder, exact), HolderReadOk);
+    holder.BuildModel();
+    ASSERT_NE(holder.model, nullptr);
+    const ModelNode &node = *holder.model;
+    EXPECT_EQ(node.childCount, 0);
+    ASSERT_GT(node.triangleCount, 0);
+    int levelZero = 0;
+    for (int t = 0; t < holder.object->triangleCount; t++)
+        levelZero += holder.object->triangles[t].lod == 0;
+    EXPECT_EQ(node.triangleCount, levelZero);
+    // Every vertex is an object point times 1.5 (98304 in 16.16).
+    for (int v = 0; v < node.vertexCount; v++) {
+        bool found = false;
+        for (int p = 0; p < holder.object->pointCount && !found; p++) {
+            const ObjectPoint &point = holder.object->points[p];
+            found = node.vertices[v].position[0] == static_cast<int32_t>(int64_t{point.x} * 98304 >> 16) &&
+                    node.vertices[v].position[1] == static_cast<int32_t>(int64_t{point.y} * 98304 >> 16) &&
+                    node.vertices[v].position[2] == static_cast<int32_t>(int64_t{point.z} * 98304 >> 16);
+        }
+        EXPECT_TRUE(found) << "vertex " << v;
+    }
+    // Built again, the first model is freed, not leaked.
+    holder.BuildModel();
+    holder.FreeModel();
+    EXPECT_EQ(holder.model, nullptr);
+    holder.BuildModel();
+    holder.Free();
+    EXPECT_EQ(holder.model, nullptr);
+
+    WorldWriter coneOut;
+    WriteObjectHolder(coneOut, ConeFields());
+    ObjectHolder cone;
+    ASSERT_EQ(ReadBack(coneOut, cone, exact), HolderReadOk);
+    EXPECT_EQ(cone.GetObject(), nullptr);
+    EXPECT_EQ(cone.GetLatheObject(), cone.lathe);
+    cone.BuildModel();
+    ASSERT_NE(cone.model, nullptr);
+    EXPECT_EQ(cone.model->triangleCount, 0);
+    cone.Free();
+    EXPECT_EQ(cone.model, nullptr);
 }
 
 TEST(ObjectHolder, DamagedRecordsAreRefusedAndHoldNothing)
