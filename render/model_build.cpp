@@ -28,13 +28,16 @@ ObjectTextureLookup TextureLookup = nullptr;
 // The number-plate group of the last top-level texture load: the children,
 // which the build loads itself, take the same plates.
 int LastFallbackIndex = 0;
+// The skeleton of the running build (null: none).
+const ModelSkeleton *BuildSkeleton = nullptr;
 
 struct BuildVertex {
     uint8_t bone;
     uint8_t started;      // a weighted triangle has set the normal sum
     uint16_t mapping;
     uint8_t flags;
-    int32_t position[3];
+    int32_t position[3];  // stored: model space, or the bone's frame with a skeleton
+    int32_t model[3];     // model space (scaled)
     int64_t normalSum[3]; // 64-bit: many large faces on one point would overflow 32 bits
     int32_t normal[3];
     float u, v;
@@ -116,9 +119,28 @@ uint16_t FindOrAddVertex(Object3D *object, int p, int side, const GridCell *surf
     vertex.mapping = mapping < static_cast<int>(object->mappingCount) ? static_cast<uint16_t>(mapping) : NoMapping;
     vertex.flags = static_cast<uint8_t>((point.flags & 0xC0) | side);
     vertex.bone = 0;
-    vertex.position[0] = FixProduct(raw[0], xScale);
-    vertex.position[1] = FixProduct(raw[1], yzScale);
-    vertex.position[2] = FixProduct(raw[2], yzScale);
+    vertex.model[0] = FixProduct(raw[0], xScale);
+    vertex.model[1] = FixProduct(raw[1], yzScale);
+    vertex.model[2] = FixProduct(raw[2], yzScale);
+    vertex.position[0] = vertex.model[0];
+    vertex.position[1] = vertex.model[1];
+    vertex.position[2] = vertex.model[2];
+    if (BuildSkeleton != nullptr) {
+        int bone = 0;
+        if (point.bone < BuildSkeleton->entryCount && BuildSkeleton->entries != nullptr) {
+            const SkeletonEntry &entry = BuildSkeleton->entries[point.bone];
+            bone = entry.transform + (side == 1 ? entry.mirror : 0);
+        }
+        vertex.bone = static_cast<uint8_t>(bone > 255 ? 255 : bone);
+        if (vertex.bone < BuildSkeleton->boneCount && BuildSkeleton->bones != nullptr) {
+            FixVector local;
+            BuildSkeleton->bones[vertex.bone].ApplyInverse(
+                FixVector{vertex.model[0], vertex.model[1], vertex.model[2]}, local);
+            vertex.position[0] = local.x;
+            vertex.position[1] = local.y;
+            vertex.position[2] = local.z;
+        }
+    }
     vertex.surface = surface;
     return n;
 }
@@ -167,7 +189,7 @@ void AddTriangleVertices(Object3D *object, const ObjectTriangle &triangle, int s
     float p[3][3];
     for (int k = 0; k < 3; k++) {
         for (int a = 0; a < 3; a++)
-            p[k][a] = static_cast<float>(Buffers.vertices[out.corners[k]].position[a]) * FixToFloat;
+            p[k][a] = static_cast<float>(Buffers.vertices[out.corners[k]].model[a]) * FixToFloat;
     }
     float e[3][3];
     Subtract(p[1], p[0], e[0]);
@@ -227,9 +249,20 @@ void FinishSlotNormal(uint16_t head)
             normal[a] = static_cast<int32_t>(first.normalSum[a] * 65536 / length);
     }
     for (uint16_t v = head; v != NoVertex; v = Buffers.chain[v]) {
-        Buffers.vertices[v].normal[0] = normal[0];
-        Buffers.vertices[v].normal[1] = normal[1];
-        Buffers.vertices[v].normal[2] = normal[2];
+        BuildVertex &vertex = Buffers.vertices[v];
+        int32_t turned[3] = {normal[0], normal[1], normal[2]};
+        if (BuildSkeleton != nullptr && BuildSkeleton->bones != nullptr && vertex.bone < BuildSkeleton->boneCount) {
+            // Into the bone's frame: the transposed matrix.
+            const int32_t *m = BuildSkeleton->bones[vertex.bone].matrix.m;
+            for (int a = 0; a < 3; a++)
+                turned[a] = static_cast<int32_t>((static_cast<int64_t>(m[a]) * normal[0] +
+                                                  static_cast<int64_t>(m[3 + a]) * normal[1] +
+                                                  static_cast<int64_t>(m[6 + a]) * normal[2]) >>
+                                                 16);
+        }
+        vertex.normal[0] = turned[0];
+        vertex.normal[1] = turned[1];
+        vertex.normal[2] = turned[2];
     }
 }
 
@@ -524,8 +557,18 @@ void LoadObjectTextures(Object3D *object, int worldMode, int skinMode, int fallb
 int32_t BuildModelFromObject(Object3D *object, ModelNode *node, int level, int childMode, int surfaceRow,
                              int32_t xScale, int32_t yzScale, uint32_t partMask)
 {
+    return BuildModelFromObject(object, node, nullptr, nullptr, level, childMode, surfaceRow, nullptr, xScale, yzScale,
+                                partMask);
+}
+
+int32_t BuildModelFromObject(Object3D *object, ModelNode *node, Object3D *parent, int32_t **transformCursor,
+                             int level, int childMode, int surfaceRow, const ModelSkeleton *skeleton,
+                             int32_t xScale, int32_t yzScale, uint32_t partMask)
+{
+    (void)parent;
     if (object == nullptr || node == nullptr)
         return 0;
+    BuildSkeleton = skeleton;
     // A node built again loses what an earlier build gave it.
     node->Destroy();
     object->node = node;
@@ -536,6 +579,16 @@ int32_t BuildModelFromObject(Object3D *object, ModelNode *node, int level, int c
     node->position[1] = object->y;
     node->position[2] = object->z;
     FixRotationZXY(node->rotation, object->heading, object->pitch, object->roll);
+    if (transformCursor != nullptr && *transformCursor != nullptr) {
+        int32_t *words = *transformCursor;
+        words[0] = object->x;
+        words[1] = object->y;
+        words[2] = object->z;
+        words[3] = static_cast<int16_t>(object->pitch);
+        words[4] = static_cast<int16_t>(object->roll);
+        words[5] = static_cast<int16_t>(object->heading);
+        *transformCursor = words + 6;
+    }
     if (object->materialCount > 0)
         node->lists = new (std::nothrow) MaterialDrawList[object->materialCount]();
 
@@ -569,14 +622,15 @@ int32_t BuildModelFromObject(Object3D *object, ModelNode *node, int level, int c
                 LoadTextures(child, 0, childMode == BuildChildrenWithSkins, LastFallbackIndex, partMask);
                 if (child->flags & ObjectMirroredChild) {
                     MirrorObject3D(child);
-                    BuildModelFromObject(child, node->children[slot++], childLevel, childMode, childRow, xScale,
-                                         yzScale, partMask);
+                    BuildModelFromObject(child, node->children[slot++], object, transformCursor, childLevel,
+                                         childMode, childRow, skeleton, xScale, yzScale, partMask);
                     MirrorObject3D(child);
                 }
-                BuildModelFromObject(child, node->children[slot++], childLevel, childMode, childRow, xScale,
-                                     yzScale, partMask);
+                BuildModelFromObject(child, node->children[slot++], object, transformCursor, childLevel, childMode,
+                                     childRow, skeleton, xScale, yzScale, partMask);
             }
         }
     }
+    BuildSkeleton = nullptr;
     return node->ComputeBounds();
 }

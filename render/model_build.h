@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "core/fixed_math.h"
+
 struct Material;
 struct ModelNode;
 struct Object3D;
@@ -54,4 +56,34 @@ void LoadObjectTextures(Object3D *object, int worldMode, int skinMode, int fallb
 // xScale (x) and yzScale (y and z), 16.16 (65536 = 1.0). Returns the node's
 // bounding radius; 0 for a null object or node.
 int32_t BuildModelFromObject(Object3D *object, ModelNode *node, int level, int childMode, int surfaceRow,
+                             int32_t xScale, int32_t yzScale, uint32_t partMask);
+
+// One bone entry of a skinned build: the bone transform the vertices of its
+// points are stored in, plus `mirror` for the vertices of the mirrored side.
+struct SkeletonEntry {
+    uint8_t transform;
+    uint8_t mirror;
+};
+// A skeleton is handed to the build as its entries, which the object's
+// points name by their `bone` byte (a point naming no entry takes bone 0),
+// and the bone transforms (bone frame to model space) the entries index;
+// bones beyond boneCount count as the identity. Children are built with the
+// same skeleton.
+struct ModelSkeleton {
+    const SkeletonEntry *entries;
+    int entryCount;
+    const FixTransform *bones;
+    int boneCount;
+};
+
+// The full form. `parent` is the object whose build asked for this one
+// (null for a root; kept for the caller, the build does not read it). With
+// a transform cursor, each node built appends six words (x, y, z, pitch,
+// roll, heading, the angles sign-extended) at *transformCursor and advances
+// it, children after their parent in build order. With a skeleton, each
+// vertex's position is stored in its bone's frame and its normal turned
+// into it (ModelVertex::bone names the bone); face normals are still taken
+// in model space.
+int32_t BuildModelFromObject(Object3D *object, ModelNode *node, Object3D *parent, int32_t **transformCursor,
+                             int level, int childMode, int surfaceRow, const ModelSkeleton *skeleton,
                              int32_t xScale, int32_t yzScale, uint32_t partMask);

@@ -535,3 +535,99 @@ TEST_F(ModelNodeTest, RenderObjectsFilledPerKindAndBuiltOnDemand)
 }
 
 }  // namespace
+
+namespace {
+
+// A triangle of weight 0 does not disturb a shared point's normal once a
+// weighted triangle has touched it, whichever comes first; alone it counts.
+TEST_F(ModelNodeTest, WeightZeroTrianglesYieldToWeightedOnes)
+{
+    struct Case {
+        const char *what;
+        uint8_t firstWeight, secondWeight;  // first: in the xy plane, second: in the xz plane
+        char want;                          // the shared normal: 'z' or 'y' alone, or 'b' both
+    };
+    const Case cases[] = {
+        {"weighted first", 1, 0, 'z'},
+        {"weak first: the weighted one starts the sum again", 0, 1, 'y'},
+        {"both weak", 0, 0, 'b'},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Object3D o;
+        MakeObject(&o, {{0, 0, 0, 0}, {M, 0, 0, 0}, {0, M, 0, 0}, {0, 0, M, 0}},
+                   {{0, 1, 2, 0, 0, 0, 0, 0}, {0, 3, 1, 0, 0, 0, 0, 0}}, {0}, {{5, 0, M, 0, M, 0, 0}}, {{0, 0, 0}},
+                   {"t"});
+        o.triangles[0].normalWeight = c.firstWeight;
+        o.triangles[1].normalWeight = c.secondWeight;
+        ModelNode *node = CreateModelNode();
+        LoadObjectTextures(&o, 0, 0, 0, AllObjectParts);
+        BuildModelFromObject(&o, node, 0, BuildNoChildren, 0, M, M, AllObjectParts);
+        ASSERT_EQ(node->vertexCount, 4);
+        // The vertex of point 0: raw position zero.
+        const ModelVertex *shared = nullptr;
+        for (int v = 0; v < node->vertexCount; v++) {
+            const int32_t *p = node->vertices[v].position;
+            if (p[0] == 0 && p[1] == 0 && p[2] == 0)
+                shared = &node->vertices[v];
+        }
+        ASSERT_NE(shared, nullptr);
+        EXPECT_NEAR(Length(shared->normal), 65536.0, 2.0);
+        if (c.want == 'z') {
+            EXPECT_EQ(shared->normal[1], 0);
+            EXPECT_EQ(std::abs(shared->normal[2]), M);
+        } else if (c.want == 'y') {
+            EXPECT_EQ(std::abs(shared->normal[1]), M);
+            EXPECT_EQ(shared->normal[2], 0);
+        } else {
+            EXPECT_NE(shared->normal[1], 0);
+            EXPECT_NE(shared->normal[2], 0);
+        }
+        DeleteModelNode(node);
+        FreeObject3D(&o);
+    }
+}
+
+// Each node built appends its placement to the transform list, children
+// after their parent in build order; the angles are sign-extended.
+TEST_F(ModelNodeTest, TransformListTakesSixWordsPerNodeInBuildOrder)
+{
+    Object3D o;
+    MakeCube(&o, true);
+    o.x = 5;
+    o.y = 6;
+    o.z = 7;
+    o.pitch = 100;
+    o.roll = 200;
+    o.heading = 0xFFFF;
+    o.childCount = 2;
+    o.children = new Object3D[2];
+    for (int i = 0; i < 2; i++) {
+        InitObject3D(&o.children[i]);
+        o.children[i].lodCount = 1;
+        o.children[i].x = 10 * (i + 1);
+        o.children[i].y = 11 * (i + 1);
+        o.children[i].z = 12 * (i + 1);
+        o.children[i].pitch = static_cast<uint16_t>(0x8000 + i);
+        o.children[i].roll = static_cast<uint16_t>(i);
+        o.children[i].heading = static_cast<uint16_t>(300 + i);
+    }
+    int32_t words[20];
+    for (int32_t &w : words)
+        w = 0x55555555;
+    int32_t *cursor = words;
+    ModelNode *node = CreateModelNode();
+    LoadObjectTextures(&o, 0, 0, 0, AllObjectParts);
+    BuildModelFromObject(&o, node, nullptr, &cursor, 0, BuildChildren, 0, nullptr, M, M, AllObjectParts);
+    EXPECT_EQ(cursor, words + 18);
+    const int32_t want[18] = {5,  6,  7,  100,    200, -1,  //
+                              10, 11, 12, -32768, 0,   300,  //
+                              20, 22, 24, -32767, 1,   301};
+    for (int i = 0; i < 18; i++)
+        EXPECT_EQ(words[i], want[i]) << i;
+    EXPECT_EQ(words[18], 0x55555555);
+    DeleteModelNode(node);
+    FreeObject3D(&o);
+}
+
+}  // namespace
