@@ -7,6 +7,7 @@
 struct Material;
 struct ModelNode;
 struct Object3D;
+class ObjectMeshPart;
 
 // Building model nodes (render/model_node.h) from 3D objects
 // (render/object_file.h). Builds share global buffers: one build at a time,
@@ -87,3 +88,17 @@ struct ModelSkeleton {
 int32_t BuildModelFromObject(Object3D *object, ModelNode *node, Object3D *parent, int32_t **transformCursor,
                              int level, int childMode, int surfaceRow, const ModelSkeleton *skeleton,
                              int32_t xScale, int32_t yzScale, uint32_t partMask);
+
+// The world-object path: level `level` of the object (all parts, scales
+// 1.0) as lit vertices in one frame: positions through `transform`, normals
+// through `normalMatrix`, colours from the surfaces under the current view's
+// light (mesh_lit_colours.h), triangles wound (first, third, second). The
+// children follow in their composed frames, their lists merged into the
+// mesh's by texture material. An object whose points span at most 64 units
+// in z gives the textures of its lists LOD class 3. Nothing happens when the
+// level does not exist. Textures must be loaded first (world mode).
+void BuildObjectMaterialLists(Object3D *object, ObjectMeshPart *mesh, const FixTransform &transform,
+                              const FixMatrix &normalMatrix, int level, int surfaceRow);
+// The children of `object` into the mesh (part of the above).
+void BuildChildMaterialLists(Object3D *object, ObjectMeshPart *mesh, const FixTransform &transform,
+                             const FixMatrix &normalMatrix, int level, int surfaceRow);

@@ -7,10 +7,15 @@
 #include <vector>
 
 #include "core/fixed_math.h"
+#include "render/lit_colours.h"
+#include "render/mesh_lit_colours.h"
 #include "render/model_build.h"
 #include "render/material.h"
 #include "render/model_node.h"
 #include "render/object_file.h"
+#include "render/object_mesh_part.h"
+#include "render/texture_manager.h"
+#include "render/view.h"
 #include "render/render_object.h"
 
 namespace {
@@ -627,6 +632,158 @@ TEST_F(ModelNodeTest, TransformListTakesSixWordsPerNodeInBuildOrder)
         EXPECT_EQ(words[i], want[i]) << i;
     EXPECT_EQ(words[18], 0x55555555);
     DeleteModelNode(node);
+    FreeObject3D(&o);
+}
+
+}  // namespace
+
+namespace {
+
+// One texture record and material for every texture name.
+TextureRecord SharedRecord;
+Material SharedMaterial;
+Material *SharedLookup(const char *, int, int, int, uint8_t *)
+{
+    SharedMaterial.texture = &SharedRecord;
+    return &SharedMaterial;
+}
+
+class ObjectMeshBuildTest : public ModelNodeTest {
+protected:
+    void SetUp() override
+    {
+        previous = CurrentView;
+        view = ViewRecord{};
+        view.groundColour = {100, 100, 100, 0};
+        view.skyLight[0] = view.skyLight[1] = view.skyLight[2] = 200;
+        view.sunDir = {0, 0, M};
+        for (int32_t &level : view.sunLight)
+            level = 100;
+        CurrentView = &view;
+        UpdateHemisphereLight();
+        SharedRecord.lodClass = 0;
+        SetObjectTextureLookup(SharedLookup);
+    }
+    void TearDown() override
+    {
+        CurrentView = previous;
+        ModelNodeTest::TearDown();
+    }
+    ViewRecord view{};
+    ViewRecord *previous = nullptr;
+};
+
+// Mesh-part mode writes the node build's vertices lit, in the same order,
+// and its triangles as (first, third, second); a surface flagged "up" lights
+// and points straight up whatever its faces.
+TEST_F(ObjectMeshBuildTest, MeshPartsWindTrianglesTheOtherWayAndLightUpSurfacesAsUp)
+{
+    Object3D cube;
+    MakeCube(&cube, false);
+    cube.surfaces.cells[1].bytes[3] = 4;  // face 1 lights as facing up
+    LoadObjectTextures(&cube, 1, 0, 0, AllObjectParts);
+    ModelNode *node = CreateModelNode();
+    BuildModelFromObject(&cube, node, 0, BuildNoChildren, 0, M, M, AllObjectParts);
+    ObjectMeshPart mesh;
+    FixTransform moved;
+    moved.Set(FixIdentityMatrix, FixVector{10 * M, 0, 0});
+    BuildObjectMaterialLists(&cube, &mesh, moved, FixIdentityMatrix, 0, 0);
+    ASSERT_EQ(mesh.vertexCount, node->vertexCount);
+    ASSERT_EQ(mesh.triangleCount, node->triangleCount);
+    ASSERT_EQ(mesh.listCount, 1);
+    EXPECT_EQ(mesh.lists[0].triangleCount, 12u);
+    for (int t = 0; t < mesh.triangleCount; t++) {
+        EXPECT_EQ(mesh.triangles[t].corners[0], node->triangles[t].corners[0]) << t;
+        EXPECT_EQ(mesh.triangles[t].corners[1], node->triangles[t].corners[2]) << t;
+        EXPECT_EQ(mesh.triangles[t].corners[2], node->triangles[t].corners[1]) << t;
+    }
+    int up = 0;
+    for (int v = 0; v < mesh.vertexCount; v++) {
+        const ModelVertex &in = node->vertices[v];
+        const ObjectMeshVertex &out = mesh.vertices[v];
+        EXPECT_EQ(out.x, in.position[0] + 10 * M);
+        EXPECT_EQ(out.u, in.u);
+        ObjectMeshVertex want{};
+        const uint8_t *bytes = in.surface->bytes;
+        const bool flaggedUp = (bytes[3] & 4) != 0;
+        const FixVector normal = flaggedUp ? FixVector{0, 0, M} : FixVector{in.normal[0], in.normal[1], in.normal[2]};
+        LightColourByNormal(&want, Colour{bytes[0], bytes[1], bytes[2], bytes[3]}, normal, 0);
+        EXPECT_EQ(out.litColour, want.litColour) << v;
+        EXPECT_EQ(out.ambientColour, want.ambientColour) << v;
+        if (flaggedUp) {
+            up++;
+            EXPECT_EQ(out.nz, 1.0f);
+            EXPECT_EQ(out.nx, 0.0f);
+        }
+    }
+    EXPECT_EQ(up, 4);
+    DeleteModelNode(node);
+    FreeObject3D(&cube);
+}
+
+// A flat object (64 units in z at most) gives its textures LOD class 3 in
+// the world-object path; a node does so below 65 units.
+TEST_F(ObjectMeshBuildTest, FlatObjectsTakeTheFlatTextureClass)
+{
+    struct Case {
+        int32_t span;
+        uint8_t meshClass, nodeClass;
+    };
+    const Case cases[] = {{64, 3, 3}, {65, 0, 0}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.span);
+        Object3D o;
+        MakeObject(&o, {{0, 0, 0, 0}, {M, 0, 0, 0}, {0, M, c.span, 0}}, {{0, 1, 2, 0, 0, 0, 0, 0}}, {0},
+                   {{5, 0, M, 0, M, 0, 0}}, {{0, 0, 0}}, {"decal"});
+        LoadObjectTextures(&o, 1, 0, 0, AllObjectParts);
+        SharedRecord.lodClass = 0;
+        ObjectMeshPart mesh;
+        BuildObjectMaterialLists(&o, &mesh, IdentityTransform, FixIdentityMatrix, 0, 0);
+        ASSERT_EQ(mesh.listCount, 1);
+        EXPECT_EQ(SharedRecord.lodClass, c.meshClass);
+        SharedRecord.lodClass = 0;
+        ModelNode *node = CreateModelNode();
+        BuildModelFromObject(&o, node, 0, BuildNoChildren, 0, M, M, AllObjectParts);
+        EXPECT_EQ(SharedRecord.lodClass, c.nodeClass);
+        DeleteModelNode(node);
+        FreeObject3D(&o);
+    }
+}
+
+// A child drawn with the parent's texture material joins the parent's list:
+// its vertices follow the parent's, its triangles index them, in the
+// child's frame.
+TEST_F(ObjectMeshBuildTest, ChildListsMergeByTextureMaterial)
+{
+    Object3D o;
+    MakeObject(&o, {{0, 0, 0, 0}, {M, 0, 0, 0}, {0, M, 0, 0}}, {{0, 1, 2, 0, 0, 0, 0, 0}}, {0},
+               {{5, 0, M, 0, M, 0, 0}}, {{0, 0, 0}}, {"wall"});
+    o.childCount = 1;
+    o.children = new Object3D[1];
+    MakeObject(&o.children[0], {{0, 0, 0, 0}, {M, 0, 0, 0}, {0, M, 0, 0}, {M, M, 0, 0}},
+               {{0, 1, 2, 0, 0, 0, 0, 0}, {1, 3, 2, 0, 0, 0, 0, 0}}, {0}, {{5, 0, M, 0, M, 0, 0}}, {{0, 0, 0}},
+               {"wall"});
+    o.children[0].z = 5 * M;
+    LoadObjectTextures(&o, 1, 0, 0, AllObjectParts);
+    ObjectMeshPart mesh;
+    BuildObjectMaterialLists(&o, &mesh, IdentityTransform, FixIdentityMatrix, 0, 0);
+    ASSERT_EQ(mesh.listCount, 1);
+    EXPECT_EQ(mesh.lists[0].material, &SharedMaterial);
+    ASSERT_EQ(mesh.vertexCount, 7);
+    ASSERT_EQ(mesh.triangleCount, 3);
+    EXPECT_EQ(mesh.lists[0].vertexCount, 7u);
+    EXPECT_EQ(mesh.lists[0].triangleCount, 3u);
+    // The parent's triangle on its own vertices, the child's on the four
+    // after them, lifted 5 m.
+    for (uint32_t corner : mesh.triangles[0].corners)
+        EXPECT_LT(corner, 3u);
+    for (int t = 1; t < 3; t++) {
+        for (uint32_t corner : mesh.triangles[t].corners) {
+            EXPECT_GE(corner, 3u);
+            EXPECT_LT(corner, 7u);
+            EXPECT_EQ(mesh.vertices[corner].z, 5 * M);
+        }
+    }
     FreeObject3D(&o);
 }
 
