@@ -612,7 +612,14 @@ void LoadTextures(Object3D *object, int worldMode, int skinMode, int fallbackInd
             material.flags |= ModelListTextureOnly;
         material.textureMaterial = nullptr;
         if (TextureLookup != nullptr) {
+            // A car-specific texture is a skin: looked up in the car skin
+            // folder, the skin mode put back afterwards.
+            const bool carSpecific = (object->textures[material.texture].flags & TextureCarSpecific) != 0;
+            const int savedSkinMode = SkinMode;
+            if (carSpecific)
+                SkinMode = 1;
             material.textureMaterial = TextureLookup(name, mode, alphaTest, fallbackIndex, &material.environment);
+            SkinMode = savedSkinMode;
             if (material.textureMaterial == nullptr)
                 ObjectTextureMissing = 1;
         }

@@ -417,12 +417,13 @@ Material FakeMaterials[2];
 struct Lookup {
     std::string name;
     int mode, alphaTest, index;
+    int skinMode;  // SkinMode during the look-up
 };
 std::vector<Lookup> Lookups;
 
 Material *FakeLookup(const char *name, int mode, int alphaTest, int index, uint8_t *)
 {
-    Lookups.push_back({name, mode, alphaTest, index});
+    Lookups.push_back({name, mode, alphaTest, index, SkinMode});
     if (std::strcmp(name, "missing") == 0)
         return nullptr;
     const int slot = name[0] == 'g' ? 1 : 0;
@@ -454,6 +455,7 @@ TEST_F(ModelNodeTest, LoadObjectTexturesResolvesUsedMaterialsOnly)
         SCOPED_TRACE(c.mode);
         Lookups.clear();
         ObjectTextureMissing = 0;
+        SkinMode = 3;
         LoadObjectTextures(&o, c.worldMode, c.skinMode, 3, c.mask);
         ASSERT_EQ(static_cast<int>(Lookups.size()), c.lookups);
         EXPECT_EQ(Lookups[0].mode, c.mode);
@@ -466,10 +468,17 @@ TEST_F(ModelNodeTest, LoadObjectTexturesResolvesUsedMaterialsOnly)
         EXPECT_NE(o.materials[0].textureMaterial, nullptr);
         if (c.lookups == 4) {
             EXPECT_EQ(o.materials[3].flags & ModelListCarSpecific, ModelListCarSpecific);
+            // The skin is looked up in the car skin folder; the others, and
+            // the caller afterwards, keep the mode.
+            EXPECT_EQ(Lookups[3].name, "skin");
+            EXPECT_EQ(Lookups[3].skinMode, 1);
+            EXPECT_EQ(Lookups[0].skinMode, 3);
+            EXPECT_EQ(SkinMode, 3);
         } else {
             EXPECT_EQ(o.materials[3].textureMaterial, nullptr);
         }
     }
+    SkinMode = 0;
     FreeObject3D(&o);
 }
 
