@@ -18,6 +18,7 @@
 #include "render/texture_manager.h"
 
 int ObjectTextureMissing = 0;
+int LastBuildRestarts = 0;
 
 namespace {
 
@@ -400,7 +401,12 @@ void AssignMaterials(Object3D *object, BuildOutput &target)
     int outTriangles = 0;
     int listCount = 0;
     bool restart = true;
+    int restarts = -1;
     while (restart) {
+        // Each restart makes one mapping's two materials agree, so there are
+        // at most as many as mappings; past that the pass stops where it is.
+        if (++restarts > static_cast<int>(object->mappingCount))
+            break;
         restart = false;
         outVertices = 0;
         outTriangles = 0;
@@ -503,6 +509,7 @@ void AssignMaterials(Object3D *object, BuildOutput &target)
             lists[listCount++] = entry;
         }
     }
+    LastBuildRestarts += restarts;
     if (node != nullptr) {
         node->vertexCount = outVertices;
         node->triangleCount = outTriangles;

@@ -35,6 +35,11 @@ using ObjectTextureLookup = Material *(*)(const char *name, int mode, int alphaT
 // materials are null.
 void SetObjectTextureLookup(ObjectTextureLookup lookup);
 
+// Restarts of the material pass, added up by every build (a restart makes
+// one mapping's mirrored-side material its first; at most one per mapping).
+// Tests clear it.
+extern int LastBuildRestarts;
+
 // Set to 1 by LoadObjectTextures when the registered look-up had no
 // texture for a used material; callers clear it before a load.
 extern int ObjectTextureMissing;
