@@ -797,3 +797,69 @@ TEST_F(ObjectMeshBuildTest, ChildListsMergeByTextureMaterial)
 }
 
 }  // namespace
+
+namespace {
+
+// Texture coordinates of one corner, by projection, mirror flag, rotation,
+// orientation row and empty range (repeats 1, offsets 0).
+TEST_F(ModelNodeTest, TextureCoordinatesTable)
+{
+    struct Case {
+        const char *what;
+        uint8_t projection;
+        int32_t uMin, uMax, vMin, vMax;
+        int8_t rotation;
+        uint8_t orientation;
+        Point corner;
+        float u, v;
+    };
+    const Point P = {M / 2, -M / 2, M / 2, 0};
+    const Case cases[] = {
+        {"none", 0, -M, M, -M, M, 0, 0, P, 0.5f, 0.5f},
+        {"-x z", 1, -M, M, -M, M, 0, 0, P, 0.25f, 0.25f},
+        {"x z", 2, -M, M, -M, M, 0, 0, P, 0.75f, 0.25f},
+        {"y z", 3, -M, M, -M, M, 0, 0, P, 0.25f, 0.25f},
+        {"-y z", 4, -M, M, -M, M, 0, 0, P, 0.75f, 0.25f},
+        {"x y", 5, -M, M, -M, M, 0, 0, P, 0.75f, 0.75f},
+        {"-x y", 6, -M, M, -M, M, 0, 0, P, 0.25f, 0.75f},
+        // u range 0..1 m does not cross zero: the mirror flag folds -x over.
+        {"mirror flag", 2, 0, M, -M, M, 0, 0, {-M / 2, 0, M / 2, 0}, 0.5f, 0.25f},
+        // Turned -30 degrees about the range's centre (1 m, 1 m).
+        {"rotation 30", 2, 0, 2 * M, 0, 2 * M, 30, 0, {2 * M, 0, M, 0}, 0.9330127f, 0.75f},
+        {"row 1", 2, -M, M, -M, M, 0, 1, P, 0.25f, 0.25f},
+        {"row 2", 2, -M, M, -M, M, 0, 2, P, 0.25f, 0.75f},
+        {"row 3", 2, -M, M, -M, M, 0, 3, P, 0.75f, 0.75f},
+        {"row 4", 2, -M, M, -M, M, 0, 4, P, 0.25f, 0.25f},
+        {"row 5", 2, -M, M, -M, M, 0, 5, P, 0.25f, 0.75f},
+        {"row 6", 2, -M, M, -M, M, 0, 6, P, 0.75f, 0.75f},
+        {"row 7", 2, -M, M, -M, M, 0, 7, P, 0.75f, 0.25f},
+        {"empty ranges", 2, M, M, 0, 0, 0, 0, P, 0.0f, 0.0f},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const Point &a = c.corner;
+        Object3D o;
+        MakeObject(&o, {a, {a.x + M / 8, a.y, a.z, 0}, {a.x, a.y + M / 8, a.z + M / 8, 0}},
+                   {{0, 1, 2, 0, 0, 0, 0, 0}}, {0}, {{c.projection, c.uMin, c.uMax, c.vMin, c.vMax, 0, 0}},
+                   {{0, c.orientation, 0}}, {"t"});
+        o.mappings[0].rotation = c.rotation;
+        ModelNode *node = CreateModelNode();
+        LoadObjectTextures(&o, 0, 0, 0, AllObjectParts);
+        BuildModelFromObject(&o, node, 0, BuildNoChildren, 0, M, M, AllObjectParts);
+        const ModelVertex *corner = nullptr;
+        for (int v = 0; v < node->vertexCount; v++) {
+            const int32_t *p = node->vertices[v].position;
+            if (p[0] == a.x && p[1] == a.y && p[2] == a.z)
+                corner = &node->vertices[v];
+        }
+        ASSERT_NE(corner, nullptr);
+        EXPECT_NEAR(corner->u, c.u, 1e-4f);
+        EXPECT_NEAR(corner->v, c.v, 1e-4f);
+        // The flag is the build's own: cleared afterwards.
+        EXPECT_EQ(o.mappings[0].mirror, 0);
+        DeleteModelNode(node);
+        FreeObject3D(&o);
+    }
+}
+
+}  // namespace
