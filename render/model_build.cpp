@@ -1,5 +1,6 @@
 #include "render/model_build.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -9,10 +10,15 @@
 #include "core/fixed_math.h"
 #include "core/float_math.h"
 #include "core/text_utils.h"
+#include "render/material.h"
+#include "render/mesh_lit_colours.h"
 #include "render/model_node.h"
 #include "render/object_file.h"
+#include "render/object_mesh_part.h"
+#include "render/texture_manager.h"
 
 int ObjectTextureMissing = 0;
+int LastBuildRestarts = 0;
 
 namespace {
 
@@ -28,13 +34,16 @@ ObjectTextureLookup TextureLookup = nullptr;
 // The number-plate group of the last top-level texture load: the children,
 // which the build loads itself, take the same plates.
 int LastFallbackIndex = 0;
+// The skeleton of the running build (null: none).
+const ModelSkeleton *BuildSkeleton = nullptr;
 
 struct BuildVertex {
     uint8_t bone;
     uint8_t started;      // a weighted triangle has set the normal sum
     uint16_t mapping;
     uint8_t flags;
-    int32_t position[3];
+    int32_t position[3];  // stored: model space, or the bone's frame with a skeleton
+    int32_t model[3];     // model space (scaled)
     int64_t normalSum[3]; // 64-bit: many large faces on one point would overflow 32 bits
     int32_t normal[3];
     float u, v;
@@ -116,9 +125,28 @@ uint16_t FindOrAddVertex(Object3D *object, int p, int side, const GridCell *surf
     vertex.mapping = mapping < static_cast<int>(object->mappingCount) ? static_cast<uint16_t>(mapping) : NoMapping;
     vertex.flags = static_cast<uint8_t>((point.flags & 0xC0) | side);
     vertex.bone = 0;
-    vertex.position[0] = FixProduct(raw[0], xScale);
-    vertex.position[1] = FixProduct(raw[1], yzScale);
-    vertex.position[2] = FixProduct(raw[2], yzScale);
+    vertex.model[0] = FixProduct(raw[0], xScale);
+    vertex.model[1] = FixProduct(raw[1], yzScale);
+    vertex.model[2] = FixProduct(raw[2], yzScale);
+    vertex.position[0] = vertex.model[0];
+    vertex.position[1] = vertex.model[1];
+    vertex.position[2] = vertex.model[2];
+    if (BuildSkeleton != nullptr) {
+        int bone = 0;
+        if (point.bone < BuildSkeleton->entryCount && BuildSkeleton->entries != nullptr) {
+            const SkeletonEntry &entry = BuildSkeleton->entries[point.bone];
+            bone = entry.transform + (side == 1 ? entry.mirror : 0);
+        }
+        vertex.bone = static_cast<uint8_t>(bone > 255 ? 255 : bone);
+        if (vertex.bone < BuildSkeleton->boneCount && BuildSkeleton->bones != nullptr) {
+            FixVector local;
+            BuildSkeleton->bones[vertex.bone].ApplyInverse(
+                FixVector{vertex.model[0], vertex.model[1], vertex.model[2]}, local);
+            vertex.position[0] = local.x;
+            vertex.position[1] = local.y;
+            vertex.position[2] = local.z;
+        }
+    }
     vertex.surface = surface;
     return n;
 }
@@ -167,7 +195,7 @@ void AddTriangleVertices(Object3D *object, const ObjectTriangle &triangle, int s
     float p[3][3];
     for (int k = 0; k < 3; k++) {
         for (int a = 0; a < 3; a++)
-            p[k][a] = static_cast<float>(Buffers.vertices[out.corners[k]].position[a]) * FixToFloat;
+            p[k][a] = static_cast<float>(Buffers.vertices[out.corners[k]].model[a]) * FixToFloat;
     }
     float e[3][3];
     Subtract(p[1], p[0], e[0]);
@@ -227,9 +255,20 @@ void FinishSlotNormal(uint16_t head)
             normal[a] = static_cast<int32_t>(first.normalSum[a] * 65536 / length);
     }
     for (uint16_t v = head; v != NoVertex; v = Buffers.chain[v]) {
-        Buffers.vertices[v].normal[0] = normal[0];
-        Buffers.vertices[v].normal[1] = normal[1];
-        Buffers.vertices[v].normal[2] = normal[2];
+        BuildVertex &vertex = Buffers.vertices[v];
+        int32_t turned[3] = {normal[0], normal[1], normal[2]};
+        if (BuildSkeleton != nullptr && BuildSkeleton->bones != nullptr && vertex.bone < BuildSkeleton->boneCount) {
+            // Into the bone's frame: the transposed matrix.
+            const int32_t *m = BuildSkeleton->bones[vertex.bone].matrix.m;
+            for (int a = 0; a < 3; a++)
+                turned[a] = static_cast<int32_t>((static_cast<int64_t>(m[a]) * normal[0] +
+                                                  static_cast<int64_t>(m[3 + a]) * normal[1] +
+                                                  static_cast<int64_t>(m[6 + a]) * normal[2]) >>
+                                                 16);
+        }
+        vertex.normal[0] = turned[0];
+        vertex.normal[1] = turned[1];
+        vertex.normal[2] = turned[2];
     }
 }
 
@@ -287,18 +326,68 @@ int VertexMaterial(const Object3D *object, const BuildVertex &vertex)
     return material < object->materialCount ? static_cast<int>(material) : -1;
 }
 
+// Where a build's output goes: a node (node mode), or a lit mesh part in
+// one frame (mesh-part mode).
+struct BuildOutput {
+    ModelNode *node = nullptr;
+    ObjectMeshPart *mesh = nullptr;
+    FixTransform transform{};
+    FixMatrix normalMatrix{};
+
+    MaterialDrawList *Lists() const { return node != nullptr ? node->lists : mesh->lists; }
+    uint8_t &FirstAlphaList() const { return node != nullptr ? node->firstAlphaList : mesh->firstAlphaList; }
+    uint8_t &HasAlphaTest() const { return node != nullptr ? node->hasAlphaTest : mesh->hasAlphaTest; }
+};
+
+// The lit vertex of mesh-part mode: position through the transform, the
+// normal turned by the normal matrix (straight up for a surface flagged so),
+// the two colour words from the surface's colour and the lighting class.
+void ComputeLitVertex(const BuildOutput &out, const BuildVertex &vertex, float u, float v, ObjectMeshVertex *lit)
+{
+    FixVector position;
+    out.transform.Apply(FixVector{vertex.position[0], vertex.position[1], vertex.position[2]}, position);
+    lit->x = position.x;
+    lit->y = position.y;
+    lit->z = position.z;
+    lit->u = u;
+    lit->v = v;
+    const uint8_t *bytes = vertex.surface->bytes;
+    FixVector normal{0, 0, 65536};
+    if ((bytes[3] & 4) == 0)
+        TransformFixVector(out.normalMatrix, FixVector{vertex.normal[0], vertex.normal[1], vertex.normal[2]}, normal);
+    lit->nx = static_cast<float>(normal.x) * FixToFloat;
+    lit->ny = static_cast<float>(normal.y) * FixToFloat;
+    lit->nz = static_cast<float>(normal.z) * FixToFloat;
+    LightColourByNormal(lit, Colour{bytes[0], bytes[1], bytes[2], bytes[3]}, normal,
+                        vertex.flags >> ModelVertexLightingShift);
+}
+
 // Cuts the built vertices and triangles into one list per texture material
-// and copies them into the node with their texture coordinates.
-void AssignMaterials(Object3D *object, ModelNode *node)
+// and copies them into the output with their texture coordinates.
+void AssignMaterials(Object3D *object, BuildOutput &target)
 {
     const int vertexTotal = Buffers.vertexCount;
     const int triangleTotal = Buffers.triangleCount;
-    node->vertices = new (std::nothrow) ModelVertex[vertexTotal];
-    node->triangles = new (std::nothrow) ModelTriangle[triangleTotal];
-    if (node->vertices == nullptr || node->triangles == nullptr || node->lists == nullptr) {
-        node->FreeGeometry();
-        return;
+    ModelNode *node = target.node;
+    ObjectMeshPart *mesh = target.mesh;
+    if (node != nullptr) {
+        node->vertices = new (std::nothrow) ModelVertex[vertexTotal];
+        node->triangles = new (std::nothrow) ModelTriangle[triangleTotal];
+        if (node->vertices == nullptr || node->triangles == nullptr || node->lists == nullptr) {
+            node->FreeGeometry();
+            return;
+        }
+    } else {
+        mesh->vertices = new (std::nothrow) ObjectMeshVertex[vertexTotal];
+        mesh->triangles = new (std::nothrow) ObjectMeshTriangle[triangleTotal];
+        if (mesh->vertices == nullptr || mesh->triangles == nullptr || mesh->lists == nullptr) {
+            mesh->Release();
+            return;
+        }
     }
+    MaterialDrawList *lists = target.Lists();
+    uint8_t &firstAlphaList = target.FirstAlphaList();
+    uint8_t &hasAlphaTest = target.HasAlphaTest();
     for (uint32_t i = 0; i < object->mappingCount; i++) {
         ObjectMapping &mapping = object->mappings[i];
         const int p = mapping.projection;
@@ -312,13 +401,18 @@ void AssignMaterials(Object3D *object, ModelNode *node)
     int outTriangles = 0;
     int listCount = 0;
     bool restart = true;
+    int restarts = -1;
     while (restart) {
+        // Each restart makes one mapping's two materials agree, so there are
+        // at most as many as mappings; past that the pass stops where it is.
+        if (++restarts > static_cast<int>(object->mappingCount))
+            break;
         restart = false;
         outVertices = 0;
         outTriangles = 0;
         listCount = 0;
-        node->firstAlphaList = ModelNoAlphaList;
-        node->hasAlphaTest = 0;
+        firstAlphaList = ModelNoAlphaList;
+        hasAlphaTest = 0;
         for (int i = 0; i < vertexTotal; i++)
             Buffers.passMaterial[i] = -1;
 
@@ -334,7 +428,7 @@ void AssignMaterials(Object3D *object, ModelNode *node)
             if (IsAlphaBlendedName(textureName))
                 entry.flags = ModelListAlpha;
             if (EndsWithNoCase(textureName, "ATEST"))
-                node->hasAlphaTest = 1;
+                hasAlphaTest = 1;
             if (material.environment != 0)
                 entry.flags |= ModelListEnvironment;
             entry.flags |= material.flags & 0xE0;
@@ -347,6 +441,13 @@ void AssignMaterials(Object3D *object, ModelNode *node)
                     continue;
                 Buffers.passMaterial[i] = static_cast<int16_t>(m);
                 Buffers.outIndex[i] = static_cast<uint16_t>(outVertices);
+                float u = 0.0f;
+                float v = 0.0f;
+                ComputeMappedUV(Buffers.raw[i], object->mappings[vertex.mapping], material, &u, &v);
+                if (mesh != nullptr) {
+                    ComputeLitVertex(target, vertex, u, v, &mesh->vertices[outVertices++]);
+                    continue;
+                }
                 ModelVertex &out = node->vertices[outVertices++];
                 out.bone = vertex.bone;
                 out.scratch = 0;
@@ -357,7 +458,8 @@ void AssignMaterials(Object3D *object, ModelNode *node)
                     out.position[a] = vertex.position[a];
                     out.normal[a] = vertex.normal[a];
                 }
-                ComputeMappedUV(Buffers.raw[i], object->mappings[vertex.mapping], material, &out.u, &out.v);
+                out.u = u;
+                out.v = v;
                 out.surface = vertex.surface;
             }
             for (int t = 0; t < triangleTotal && !restart; t++) {
@@ -365,7 +467,13 @@ void AssignMaterials(Object3D *object, ModelNode *node)
                 int taken = 0;
                 for (uint16_t corner : triangle.corners)
                     taken += Buffers.passMaterial[corner] == static_cast<int16_t>(m);
-                if (taken == 3) {
+                if (taken == 3 && mesh != nullptr) {
+                    // Mesh parts take the corners as (first, third, second).
+                    ObjectMeshTriangle &out = mesh->triangles[outTriangles++];
+                    out.corners[0] = Buffers.outIndex[triangle.corners[0]];
+                    out.corners[1] = Buffers.outIndex[triangle.corners[2]];
+                    out.corners[2] = Buffers.outIndex[triangle.corners[1]];
+                } else if (taken == 3) {
                     ModelTriangle &out = node->triangles[outTriangles++];
                     for (int k = 0; k < 3; k++)
                         out.corners[k] = Buffers.outIndex[triangle.corners[k]];
@@ -389,26 +497,33 @@ void AssignMaterials(Object3D *object, ModelNode *node)
                 continue;
             entry.vertexCount = static_cast<uint32_t>(outVertices - firstVertex);
             entry.triangleCount = static_cast<uint32_t>(outTriangles - firstTriangle);
-            MaterialDrawList *previous = listCount > 0 ? &node->lists[listCount - 1] : nullptr;
+            MaterialDrawList *previous = listCount > 0 ? &lists[listCount - 1] : nullptr;
             if (previous != nullptr && previous->material == entry.material && previous->flags == entry.flags &&
                 EqualsNoCase(previous->textureName, entry.textureName)) {
                 previous->vertexCount += entry.vertexCount;
                 previous->triangleCount += entry.triangleCount;
                 continue;
             }
-            if ((entry.flags & ModelListAlpha) != 0 && node->firstAlphaList == ModelNoAlphaList)
-                node->firstAlphaList = static_cast<uint8_t>(listCount);
-            node->lists[listCount++] = entry;
+            if ((entry.flags & ModelListAlpha) != 0 && firstAlphaList == ModelNoAlphaList)
+                firstAlphaList = static_cast<uint8_t>(listCount);
+            lists[listCount++] = entry;
         }
     }
-    node->vertexCount = outVertices;
-    node->triangleCount = outTriangles;
-    node->listCount = listCount;
+    LastBuildRestarts += restarts;
+    if (node != nullptr) {
+        node->vertexCount = outVertices;
+        node->triangleCount = outTriangles;
+        node->listCount = listCount;
+    } else {
+        mesh->vertexCount = outVertices;
+        mesh->triangleCount = outTriangles;
+        mesh->listCount = listCount;
+    }
     for (uint32_t i = 0; i < object->mappingCount; i++)
         object->mappings[i].mirror = 0;
 }
 
-void BuildNodeGeometry(Object3D *object, ModelNode *node, int level, int row, int32_t xScale, int32_t yzScale,
+void BuildNodeGeometry(Object3D *object, BuildOutput &target, int level, int row, int32_t xScale, int32_t yzScale,
                        uint32_t partMask)
 {
     Buffers.vertexCount = 0;
@@ -438,7 +553,7 @@ void BuildNodeGeometry(Object3D *object, ModelNode *node, int level, int row, in
         }
     }
     if (Buffers.vertexCount > 0 && Buffers.triangleCount > 0)
-        AssignMaterials(object, node);
+        AssignMaterials(object, target);
 }
 
 int ClampIndex(int value, int count)
@@ -504,7 +619,14 @@ void LoadTextures(Object3D *object, int worldMode, int skinMode, int fallbackInd
             material.flags |= ModelListTextureOnly;
         material.textureMaterial = nullptr;
         if (TextureLookup != nullptr) {
+            // A car-specific texture is a skin: looked up in the car skin
+            // folder, the skin mode put back afterwards.
+            const bool carSpecific = (object->textures[material.texture].flags & TextureCarSpecific) != 0;
+            const int savedSkinMode = SkinMode;
+            if (carSpecific)
+                SkinMode = 1;
             material.textureMaterial = TextureLookup(name, mode, alphaTest, fallbackIndex, &material.environment);
+            SkinMode = savedSkinMode;
             if (material.textureMaterial == nullptr)
                 ObjectTextureMissing = 1;
         }
@@ -524,8 +646,18 @@ void LoadObjectTextures(Object3D *object, int worldMode, int skinMode, int fallb
 int32_t BuildModelFromObject(Object3D *object, ModelNode *node, int level, int childMode, int surfaceRow,
                              int32_t xScale, int32_t yzScale, uint32_t partMask)
 {
+    return BuildModelFromObject(object, node, nullptr, nullptr, level, childMode, surfaceRow, nullptr, xScale, yzScale,
+                                partMask);
+}
+
+int32_t BuildModelFromObject(Object3D *object, ModelNode *node, Object3D *parent, int32_t **transformCursor,
+                             int level, int childMode, int surfaceRow, const ModelSkeleton *skeleton,
+                             int32_t xScale, int32_t yzScale, uint32_t partMask)
+{
+    (void)parent;
     if (object == nullptr || node == nullptr)
         return 0;
+    BuildSkeleton = skeleton;
     // A node built again loses what an earlier build gave it.
     node->Destroy();
     object->node = node;
@@ -536,6 +668,16 @@ int32_t BuildModelFromObject(Object3D *object, ModelNode *node, int level, int c
     node->position[1] = object->y;
     node->position[2] = object->z;
     FixRotationZXY(node->rotation, object->heading, object->pitch, object->roll);
+    if (transformCursor != nullptr && *transformCursor != nullptr) {
+        int32_t *words = *transformCursor;
+        words[0] = object->x;
+        words[1] = object->y;
+        words[2] = object->z;
+        words[3] = static_cast<int16_t>(object->pitch);
+        words[4] = static_cast<int16_t>(object->roll);
+        words[5] = static_cast<int16_t>(object->heading);
+        *transformCursor = words + 6;
+    }
     if (object->materialCount > 0)
         node->lists = new (std::nothrow) MaterialDrawList[object->materialCount]();
 
@@ -545,7 +687,11 @@ int32_t BuildModelFromObject(Object3D *object, ModelNode *node, int level, int c
 
     const int row = ClampIndex(surfaceRow, object->surfaces.width);
     if (level >= 0 && level < object->lodCount && level < MaxObjectLods)
-        BuildNodeGeometry(object, node, level, row, xScale, yzScale, partMask);
+    {
+        BuildOutput target;
+        target.node = node;
+        BuildNodeGeometry(object, target, level, row, xScale, yzScale, partMask);
+    }
     if (node->vertexCount == 0) {
         delete[] node->lists;
         node->lists = nullptr;
@@ -569,14 +715,211 @@ int32_t BuildModelFromObject(Object3D *object, ModelNode *node, int level, int c
                 LoadTextures(child, 0, childMode == BuildChildrenWithSkins, LastFallbackIndex, partMask);
                 if (child->flags & ObjectMirroredChild) {
                     MirrorObject3D(child);
-                    BuildModelFromObject(child, node->children[slot++], childLevel, childMode, childRow, xScale,
-                                         yzScale, partMask);
+                    BuildModelFromObject(child, node->children[slot++], object, transformCursor, childLevel,
+                                         childMode, childRow, skeleton, xScale, yzScale, partMask);
                     MirrorObject3D(child);
                 }
-                BuildModelFromObject(child, node->children[slot++], childLevel, childMode, childRow, xScale,
-                                     yzScale, partMask);
+                BuildModelFromObject(child, node->children[slot++], object, transformCursor, childLevel, childMode,
+                                     childRow, skeleton, xScale, yzScale, partMask);
             }
         }
     }
+    BuildSkeleton = nullptr;
     return node->ComputeBounds();
+}
+
+namespace {
+
+// Moves the lists of `child` into `parent`: a list whose texture material
+// the parent has already grows in place (the child's vertices and triangles
+// follow the parent list's own, later data moves up, triangle indices are
+// moved with it); any other list is appended.
+void MergeMeshLists(ObjectMeshPart *parent, ObjectMeshPart *child)
+{
+    if (child->listCount == 0)
+        return;
+    const int parentLists = parent->listCount;
+    std::vector<int> target(static_cast<size_t>(child->listCount), -1);
+    int appended = 0;
+    for (int c = 0; c < child->listCount; c++) {
+        for (int p = 0; p < parentLists && target[c] < 0; p++) {
+            if (parent->lists[p].material == child->lists[c].material)
+                target[c] = p;
+        }
+        if (target[c] < 0)
+            target[c] = parentLists + appended++;
+    }
+    const int listTotal = parentLists + appended;
+    const int vertexTotal = parent->vertexCount + child->vertexCount;
+    const int triangleTotal = parent->triangleCount + child->triangleCount;
+    auto *lists = new (std::nothrow) MaterialDrawList[static_cast<size_t>(listTotal)]();
+    auto *vertices = new (std::nothrow) ObjectMeshVertex[static_cast<size_t>(vertexTotal)];
+    auto *triangles = new (std::nothrow) ObjectMeshTriangle[static_cast<size_t>(triangleTotal)];
+    if (lists == nullptr || vertices == nullptr || triangles == nullptr) {
+        delete[] lists;
+        delete[] vertices;
+        delete[] triangles;
+        return;
+    }
+    // Old vertex index -> new, per source; the first vertex and triangle of
+    // every old list.
+    std::vector<uint32_t> parentMap(static_cast<size_t>(parent->vertexCount), 0);
+    std::vector<uint32_t> childMap(static_cast<size_t>(child->vertexCount), 0);
+    auto starts = [](const ObjectMeshPart *mesh, std::vector<int> &vertexStart, std::vector<int> &triangleStart) {
+        int v = 0;
+        int t = 0;
+        for (int l = 0; l < mesh->listCount; l++) {
+            vertexStart.push_back(v);
+            triangleStart.push_back(t);
+            v += static_cast<int>(mesh->lists[l].vertexCount);
+            t += static_cast<int>(mesh->lists[l].triangleCount);
+        }
+    };
+    std::vector<int> parentVertexStart, parentTriangleStart, childVertexStart, childTriangleStart;
+    starts(parent, parentVertexStart, parentTriangleStart);
+    starts(child, childVertexStart, childTriangleStart);
+
+    int outVertices = 0;
+    std::vector<int> listVertexStart(static_cast<size_t>(listTotal), 0);
+    auto copyVertices = [&](const ObjectMeshPart *mesh, int list, int start, std::vector<uint32_t> &map) {
+        const int count = std::min(static_cast<int>(mesh->lists[list].vertexCount), mesh->vertexCount - start);
+        for (int i = 0; i < count; i++) {
+            map[static_cast<size_t>(start + i)] = static_cast<uint32_t>(outVertices);
+            vertices[outVertices++] = mesh->vertices[start + i];
+        }
+        return count;
+    };
+    for (int l = 0; l < listTotal; l++) {
+        listVertexStart[l] = outVertices;
+        if (l < parentLists) {
+            lists[l] = parent->lists[l];
+            lists[l].vertexCount = static_cast<uint32_t>(copyVertices(parent, l, parentVertexStart[l], parentMap));
+            lists[l].triangleCount = 0;
+        }
+        for (int c = 0; c < child->listCount; c++) {
+            if (target[c] != l)
+                continue;
+            if (l >= parentLists) {
+                lists[l] = child->lists[c];
+                lists[l].vertexCount = 0;
+                lists[l].triangleCount = 0;
+            }
+            lists[l].vertexCount += static_cast<uint32_t>(copyVertices(child, c, childVertexStart[c], childMap));
+        }
+    }
+    int outTriangles = 0;
+    auto copyTriangles = [&](const ObjectMeshPart *mesh, int list, int start, const std::vector<uint32_t> &map) {
+        const int count = std::min(static_cast<int>(mesh->lists[list].triangleCount), mesh->triangleCount - start);
+        int kept = 0;
+        for (int i = 0; i < count; i++) {
+            const ObjectMeshTriangle &in = mesh->triangles[start + i];
+            if (in.corners[0] >= map.size() || in.corners[1] >= map.size() || in.corners[2] >= map.size())
+                continue;
+            ObjectMeshTriangle &out = triangles[outTriangles++];
+            for (int k = 0; k < 3; k++)
+                out.corners[k] = map[in.corners[k]];
+            kept++;
+        }
+        return kept;
+    };
+    for (int l = 0; l < listTotal; l++) {
+        if (l < parentLists)
+            lists[l].triangleCount += static_cast<uint32_t>(copyTriangles(parent, l, parentTriangleStart[l], parentMap));
+        for (int c = 0; c < child->listCount; c++) {
+            if (target[c] == l)
+                lists[l].triangleCount += static_cast<uint32_t>(copyTriangles(child, c, childTriangleStart[c], childMap));
+        }
+    }
+    const uint8_t hasAlphaTest = parent->hasAlphaTest | child->hasAlphaTest;
+    parent->Release();
+    parent->lists = lists;
+    parent->listCount = listTotal;
+    parent->vertices = vertices;
+    parent->vertexCount = outVertices;
+    parent->triangles = triangles;
+    parent->triangleCount = outTriangles;
+    parent->hasAlphaTest = hasAlphaTest;
+    parent->firstAlphaList = ModelNoAlphaList;
+    for (int l = 0; l < listTotal; l++) {
+        if ((lists[l].flags & ModelListAlpha) != 0) {
+            parent->firstAlphaList = static_cast<uint8_t>(l);
+            break;
+        }
+    }
+}
+
+void BuildMeshLists(Object3D *object, ObjectMeshPart *mesh, const FixTransform &transform, const FixMatrix &normalMatrix,
+                    int level, int surfaceRow)
+{
+    if (object == nullptr || mesh == nullptr || level < 0 || level >= object->lodCount || level >= MaxObjectLods)
+        return;
+    mesh->Release();
+    if (object->materialCount > 0)
+        mesh->lists = new (std::nothrow) MaterialDrawList[object->materialCount]();
+    BuildOutput target;
+    target.mesh = mesh;
+    target.transform = transform;
+    target.normalMatrix = normalMatrix;
+    const int row = ClampIndex(surfaceRow, object->surfaces.width);
+    BuildNodeGeometry(object, target, level, row, 65536, 65536, AllObjectParts);
+    if (mesh->listCount == 0) {
+        delete[] mesh->lists;
+        mesh->lists = nullptr;
+    }
+    BuildChildMaterialLists(object, mesh, transform, normalMatrix, level, surfaceRow);
+
+    // A flat object (a decal) keeps its textures in the class of flat details.
+    if (mesh->listCount > 0 && object->pointCount > 0) {
+        int32_t low = object->points[0].z;
+        int32_t high = low;
+        for (int p = 1; p < object->pointCount; p++) {
+            low = std::min(low, object->points[p].z);
+            high = std::max(high, object->points[p].z);
+        }
+        if (static_cast<int64_t>(high) - low <= 64) {
+            for (int l = 0; l < mesh->listCount; l++) {
+                Material *material = mesh->lists[l].material;
+                if (material != nullptr && material->texture != nullptr)
+                    material->texture->lodClass = 3;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void BuildObjectMaterialLists(Object3D *object, ObjectMeshPart *mesh, const FixTransform &transform,
+                              const FixMatrix &normalMatrix, int level, int surfaceRow)
+{
+    BuildMeshLists(object, mesh, transform, normalMatrix, level, surfaceRow);
+}
+
+void BuildChildMaterialLists(Object3D *object, ObjectMeshPart *mesh, const FixTransform &transform,
+                             const FixMatrix &normalMatrix, int level, int surfaceRow)
+{
+    if (object == nullptr || mesh == nullptr)
+        return;
+    for (int i = 0; i < object->childCount; i++) {
+        Object3D *child = &object->children[i];
+        const int childRow = ClampIndex(surfaceRow, child->surfaces.width);
+        const int childLevel = ClampIndex(level, child->lodCount);
+        LoadTextures(child, 1, 0, LastFallbackIndex, AllObjectParts);
+        for (int pass = (child->flags & ObjectMirroredChild) ? 0 : 1; pass < 2; pass++) {
+            if (pass == 0)
+                MirrorObject3D(child);
+            FixTransform local;
+            FixMatrix rotation;
+            FixRotationZXY(rotation, child->heading, child->pitch, child->roll);
+            local.Set(rotation, FixVector{child->x, child->y, child->z});
+            FixTransform frame;
+            transform.Compose(local, frame);
+            FixMatrix normals;
+            MultiplyFixMatrix(normalMatrix, rotation, normals);
+            ObjectMeshPart part;
+            BuildMeshLists(child, &part, frame, normals, childLevel, childRow);
+            MergeMeshLists(mesh, &part);
+            if (pass == 0)
+                MirrorObject3D(child);
+        }
+    }
 }

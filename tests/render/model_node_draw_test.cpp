@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -10,7 +11,9 @@
 #include "render/geometry_batch.h"
 #include "render/lit_colours.h"
 #include "render/material.h"
+#include "render/model_build.h"
 #include "render/model_node.h"
+#include "render/object_file.h"
 #include "render/render_device.h"
 #include "render/render_object.h"
 #include "render/state_cache.h"
@@ -247,6 +250,115 @@ TEST_F(ModelNodeDrawTest, SharedVerticesAreLitOnceWithTheSurfaceColour)
     EXPECT_EQ(drawn[1].colour, lit);
     EXPECT_EQ(drawn[2].colour, ShadeColourUnlessUnlit({0, 0, -M}, Colour{100, 160, 240, 0}, 1));
     EXPECT_NE(drawn[2].colour, lit);
+}
+
+}  // namespace
+
+namespace {
+
+// Two triangles over six points: points 0..2 name bone entry 0, points 3..5
+// entry 1, whose triangle is mirrored. Entry 1 uses transform 1, and its
+// mirrored side transform 2.
+struct SkinFixture {
+    Object3D object{};
+    SkinFixture()
+    {
+        InitObject3D(&object);
+        object.lodCount = 1;
+        object.groupCount = 1;
+        object.lodDistances[0] = 100 * M;
+        object.pointCount = 6;
+        object.points = new ObjectPoint[6]();
+        const int32_t xyz[6][3] = {{M, 0, 0},     {2 * M, 0, 0},     {M, M, 0},
+                                   {M, 0, 2 * M}, {2 * M, 0, 2 * M}, {M, M, 3 * M}};
+        for (int p = 0; p < 6; p++) {
+            object.points[p].x = xyz[p][0];
+            object.points[p].y = xyz[p][1];
+            object.points[p].z = xyz[p][2];
+            object.points[p].bone = p < 3 ? 0 : 1;
+            object.points[p].flags = p < 3 ? 0 : PointHasTwin;
+        }
+        object.triangleCount = 2;
+        object.triangles = new ObjectTriangle[2]();
+        const uint16_t corners[2][3] = {{0, 1, 2}, {3, 4, 5}};
+        for (int t = 0; t < 2; t++) {
+            for (int k = 0; k < 3; k++)
+                object.triangles[t].corners[k] = corners[t][k];
+            object.triangles[t].normalWeight = 1;
+        }
+        object.triangles[1].flags = TriangleMirrored;
+        object.surfaces.width = 1;
+        object.surfaces.height = 1;
+        object.surfaces.cells = new GridCell[1]();
+        object.surfaces.cells[0].bytes[0] = 200;
+        object.mappingCount = 1;
+        object.mappings = new ObjectMapping[1]();
+        object.materialCount = 1;
+        object.materials = new ObjectMaterial[1]();
+        object.materials[0].uRepeat = object.materials[0].vRepeat = 64;
+        object.textureCount = 1;
+        object.textures = new ObjectTexture[1]();
+        std::snprintf(object.textures[0].name, sizeof(object.textures[0].name), "skin");
+    }
+    ~SkinFixture() { FreeObject3D(&object); }
+};
+
+TEST_F(ModelNodeDrawTest, ASkinnedBuildStoresVerticesInTheirBonesAndDrawsBackInPlace)
+{
+    SkinFixture fixture;
+    FixTransform bones[3];
+    bones[0].Set(FixIdentityMatrix, FixVector{M, 0, 0});
+    FixMatrix quarter{};
+    SetFixMatrix(quarter, 0, -M, 0, M, 0, 0, 0, 0, M);  // a quarter turn about z
+    bones[1].Set(quarter, FixVector{0, 2 * M, 0});
+    bones[2].Set(FixIdentityMatrix, FixVector{0, 0, 3 * M});
+    const SkeletonEntry entries[2] = {{0, 0}, {1, 1}};
+    const ModelSkeleton skeleton = {entries, 2, bones, 3};
+
+    ModelNode *plain = Keep(CreateModelNode());
+    ModelNode *skinned = Keep(CreateModelNode());
+    LoadObjectTextures(&fixture.object, 0, 0, 0, AllObjectParts);
+    BuildModelFromObject(&fixture.object, plain, 0, BuildNoChildren, 0, M, M, AllObjectParts);
+    BuildModelFromObject(&fixture.object, skinned, nullptr, nullptr, 0, BuildNoChildren, 0, &skeleton, M, M,
+                         AllObjectParts);
+    ASSERT_EQ(plain->vertexCount, 9);
+    ASSERT_EQ(skinned->vertexCount, 9);
+    ASSERT_EQ(skinned->triangleCount, 3);
+    int perBone[3] = {0, 0, 0};
+    for (int v = 0; v < 9; v++) {
+        const ModelVertex &in = skinned->vertices[v];
+        const ModelVertex &model = plain->vertices[v];
+        ASSERT_LT(in.bone, 3);
+        perBone[in.bone]++;
+        // The mirrored side of entry 1 takes its mirror bit.
+        EXPECT_EQ(in.bone == 2, (in.flags & ModelVertexMirrored) != 0) << v;
+        // Stored in the bone's frame: the bone takes it back to model space.
+        FixVector back;
+        bones[in.bone].Apply(FixVector{in.position[0], in.position[1], in.position[2]}, back);
+        EXPECT_NEAR(back.x, model.position[0], 2) << v;
+        EXPECT_NEAR(back.y, model.position[1], 2) << v;
+        EXPECT_NEAR(back.z, model.position[2], 2) << v;
+        // The normal too, turned into the bone's frame.
+        FixVector normal;
+        TransformFixVector(bones[in.bone].matrix, FixVector{in.normal[0], in.normal[1], in.normal[2]}, normal);
+        EXPECT_NEAR(normal.x, model.normal[0], 2) << v;
+        EXPECT_NEAR(normal.y, model.normal[1], 2) << v;
+        EXPECT_NEAR(normal.z, model.normal[2], 2) << v;
+    }
+    EXPECT_EQ(perBone[0], 3);
+    EXPECT_EQ(perBone[1], 3);
+    EXPECT_EQ(perBone[2], 3);
+
+    // Drawn skinned with the same bones, the vertices land where the plain
+    // build's do.
+    skinned->DrawSkinned(IdentityTransform, bones, 3);
+    const std::vector<WorldVertex> drawn = LastVertices(9);
+    ASSERT_EQ(DrawnVertices(), std::vector<uint32_t>({9}));
+    for (int v = 0; v < 9; v++) {
+        EXPECT_NEAR(drawn[v].x, plain->vertices[v].position[0] / 65536.0f, 1e-4f) << v;
+        EXPECT_NEAR(drawn[v].y, plain->vertices[v].position[1] / 65536.0f, 1e-4f) << v;
+        EXPECT_NEAR(drawn[v].z, plain->vertices[v].position[2] / 65536.0f, 1e-4f) << v;
+    }
 }
 
 }  // namespace

@@ -7,10 +7,15 @@
 #include <vector>
 
 #include "core/fixed_math.h"
+#include "render/lit_colours.h"
+#include "render/mesh_lit_colours.h"
 #include "render/model_build.h"
 #include "render/material.h"
 #include "render/model_node.h"
 #include "render/object_file.h"
+#include "render/object_mesh_part.h"
+#include "render/texture_manager.h"
+#include "render/view.h"
 #include "render/render_object.h"
 
 namespace {
@@ -412,12 +417,13 @@ Material FakeMaterials[2];
 struct Lookup {
     std::string name;
     int mode, alphaTest, index;
+    int skinMode;  // SkinMode during the look-up
 };
 std::vector<Lookup> Lookups;
 
 Material *FakeLookup(const char *name, int mode, int alphaTest, int index, uint8_t *)
 {
-    Lookups.push_back({name, mode, alphaTest, index});
+    Lookups.push_back({name, mode, alphaTest, index, SkinMode});
     if (std::strcmp(name, "missing") == 0)
         return nullptr;
     const int slot = name[0] == 'g' ? 1 : 0;
@@ -449,6 +455,7 @@ TEST_F(ModelNodeTest, LoadObjectTexturesResolvesUsedMaterialsOnly)
         SCOPED_TRACE(c.mode);
         Lookups.clear();
         ObjectTextureMissing = 0;
+        SkinMode = 3;
         LoadObjectTextures(&o, c.worldMode, c.skinMode, 3, c.mask);
         ASSERT_EQ(static_cast<int>(Lookups.size()), c.lookups);
         EXPECT_EQ(Lookups[0].mode, c.mode);
@@ -461,10 +468,17 @@ TEST_F(ModelNodeTest, LoadObjectTexturesResolvesUsedMaterialsOnly)
         EXPECT_NE(o.materials[0].textureMaterial, nullptr);
         if (c.lookups == 4) {
             EXPECT_EQ(o.materials[3].flags & ModelListCarSpecific, ModelListCarSpecific);
+            // The skin is looked up in the car skin folder; the others, and
+            // the caller afterwards, keep the mode.
+            EXPECT_EQ(Lookups[3].name, "skin");
+            EXPECT_EQ(Lookups[3].skinMode, 1);
+            EXPECT_EQ(Lookups[0].skinMode, 3);
+            EXPECT_EQ(SkinMode, 3);
         } else {
             EXPECT_EQ(o.materials[3].textureMaterial, nullptr);
         }
     }
+    SkinMode = 0;
     FreeObject3D(&o);
 }
 
@@ -532,6 +546,320 @@ TEST_F(ModelNodeTest, RenderObjectsFilledPerKindAndBuiltOnDemand)
     DeleteModelNode(node);
     DeleteRenderObject(&object);
     FreeObject3D(&o);
+}
+
+}  // namespace
+
+namespace {
+
+// A triangle of weight 0 does not disturb a shared point's normal once a
+// weighted triangle has touched it, whichever comes first; alone it counts.
+TEST_F(ModelNodeTest, WeightZeroTrianglesYieldToWeightedOnes)
+{
+    struct Case {
+        const char *what;
+        uint8_t firstWeight, secondWeight;  // first: in the xy plane, second: in the xz plane
+        char want;                          // the shared normal: 'z' or 'y' alone, or 'b' both
+    };
+    const Case cases[] = {
+        {"weighted first", 1, 0, 'z'},
+        {"weak first: the weighted one starts the sum again", 0, 1, 'y'},
+        {"both weak", 0, 0, 'b'},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        Object3D o;
+        MakeObject(&o, {{0, 0, 0, 0}, {M, 0, 0, 0}, {0, M, 0, 0}, {0, 0, M, 0}},
+                   {{0, 1, 2, 0, 0, 0, 0, 0}, {0, 3, 1, 0, 0, 0, 0, 0}}, {0}, {{5, 0, M, 0, M, 0, 0}}, {{0, 0, 0}},
+                   {"t"});
+        o.triangles[0].normalWeight = c.firstWeight;
+        o.triangles[1].normalWeight = c.secondWeight;
+        ModelNode *node = CreateModelNode();
+        LoadObjectTextures(&o, 0, 0, 0, AllObjectParts);
+        BuildModelFromObject(&o, node, 0, BuildNoChildren, 0, M, M, AllObjectParts);
+        ASSERT_EQ(node->vertexCount, 4);
+        // The vertex of point 0: raw position zero.
+        const ModelVertex *shared = nullptr;
+        for (int v = 0; v < node->vertexCount; v++) {
+            const int32_t *p = node->vertices[v].position;
+            if (p[0] == 0 && p[1] == 0 && p[2] == 0)
+                shared = &node->vertices[v];
+        }
+        ASSERT_NE(shared, nullptr);
+        EXPECT_NEAR(Length(shared->normal), 65536.0, 2.0);
+        if (c.want == 'z') {
+            EXPECT_EQ(shared->normal[1], 0);
+            EXPECT_EQ(std::abs(shared->normal[2]), M);
+        } else if (c.want == 'y') {
+            EXPECT_EQ(std::abs(shared->normal[1]), M);
+            EXPECT_EQ(shared->normal[2], 0);
+        } else {
+            EXPECT_NE(shared->normal[1], 0);
+            EXPECT_NE(shared->normal[2], 0);
+        }
+        DeleteModelNode(node);
+        FreeObject3D(&o);
+    }
+}
+
+// Each node built appends its placement to the transform list, children
+// after their parent in build order; the angles are sign-extended.
+TEST_F(ModelNodeTest, TransformListTakesSixWordsPerNodeInBuildOrder)
+{
+    Object3D o;
+    MakeCube(&o, true);
+    o.x = 5;
+    o.y = 6;
+    o.z = 7;
+    o.pitch = 100;
+    o.roll = 200;
+    o.heading = 0xFFFF;
+    o.childCount = 2;
+    o.children = new Object3D[2];
+    for (int i = 0; i < 2; i++) {
+        InitObject3D(&o.children[i]);
+        o.children[i].lodCount = 1;
+        o.children[i].x = 10 * (i + 1);
+        o.children[i].y = 11 * (i + 1);
+        o.children[i].z = 12 * (i + 1);
+        o.children[i].pitch = static_cast<uint16_t>(0x8000 + i);
+        o.children[i].roll = static_cast<uint16_t>(i);
+        o.children[i].heading = static_cast<uint16_t>(300 + i);
+    }
+    int32_t words[20];
+    for (int32_t &w : words)
+        w = 0x55555555;
+    int32_t *cursor = words;
+    ModelNode *node = CreateModelNode();
+    LoadObjectTextures(&o, 0, 0, 0, AllObjectParts);
+    BuildModelFromObject(&o, node, nullptr, &cursor, 0, BuildChildren, 0, nullptr, M, M, AllObjectParts);
+    EXPECT_EQ(cursor, words + 18);
+    const int32_t want[18] = {5,  6,  7,  100,    200, -1,  //
+                              10, 11, 12, -32768, 0,   300,  //
+                              20, 22, 24, -32767, 1,   301};
+    for (int i = 0; i < 18; i++)
+        EXPECT_EQ(words[i], want[i]) << i;
+    EXPECT_EQ(words[18], 0x55555555);
+    DeleteModelNode(node);
+    FreeObject3D(&o);
+}
+
+}  // namespace
+
+namespace {
+
+// One texture record and material for every texture name.
+TextureRecord SharedRecord;
+Material SharedMaterial;
+Material *SharedLookup(const char *, int, int, int, uint8_t *)
+{
+    SharedMaterial.texture = &SharedRecord;
+    return &SharedMaterial;
+}
+
+class ObjectMeshBuildTest : public ModelNodeTest {
+protected:
+    void SetUp() override
+    {
+        previous = CurrentView;
+        view = ViewRecord{};
+        view.groundColour = {100, 100, 100, 0};
+        view.skyLight[0] = view.skyLight[1] = view.skyLight[2] = 200;
+        view.sunDir = {0, 0, M};
+        for (int32_t &level : view.sunLight)
+            level = 100;
+        CurrentView = &view;
+        UpdateHemisphereLight();
+        SharedRecord.lodClass = 0;
+        SetObjectTextureLookup(SharedLookup);
+    }
+    void TearDown() override
+    {
+        CurrentView = previous;
+        ModelNodeTest::TearDown();
+    }
+    ViewRecord view{};
+    ViewRecord *previous = nullptr;
+};
+
+// Mesh-part mode writes the node build's vertices lit, in the same order,
+// and its triangles as (first, third, second); a surface flagged "up" lights
+// and points straight up whatever its faces.
+TEST_F(ObjectMeshBuildTest, MeshPartsWindTrianglesTheOtherWayAndLightUpSurfacesAsUp)
+{
+    Object3D cube;
+    MakeCube(&cube, false);
+    cube.surfaces.cells[1].bytes[3] = 4;  // face 1 lights as facing up
+    LoadObjectTextures(&cube, 1, 0, 0, AllObjectParts);
+    ModelNode *node = CreateModelNode();
+    BuildModelFromObject(&cube, node, 0, BuildNoChildren, 0, M, M, AllObjectParts);
+    ObjectMeshPart mesh;
+    FixTransform moved;
+    moved.Set(FixIdentityMatrix, FixVector{10 * M, 0, 0});
+    BuildObjectMaterialLists(&cube, &mesh, moved, FixIdentityMatrix, 0, 0);
+    ASSERT_EQ(mesh.vertexCount, node->vertexCount);
+    ASSERT_EQ(mesh.triangleCount, node->triangleCount);
+    ASSERT_EQ(mesh.listCount, 1);
+    EXPECT_EQ(mesh.lists[0].triangleCount, 12u);
+    for (int t = 0; t < mesh.triangleCount; t++) {
+        EXPECT_EQ(mesh.triangles[t].corners[0], node->triangles[t].corners[0]) << t;
+        EXPECT_EQ(mesh.triangles[t].corners[1], node->triangles[t].corners[2]) << t;
+        EXPECT_EQ(mesh.triangles[t].corners[2], node->triangles[t].corners[1]) << t;
+    }
+    int up = 0;
+    for (int v = 0; v < mesh.vertexCount; v++) {
+        const ModelVertex &in = node->vertices[v];
+        const ObjectMeshVertex &out = mesh.vertices[v];
+        EXPECT_EQ(out.x, in.position[0] + 10 * M);
+        EXPECT_EQ(out.u, in.u);
+        ObjectMeshVertex want{};
+        const uint8_t *bytes = in.surface->bytes;
+        const bool flaggedUp = (bytes[3] & 4) != 0;
+        const FixVector normal = flaggedUp ? FixVector{0, 0, M} : FixVector{in.normal[0], in.normal[1], in.normal[2]};
+        LightColourByNormal(&want, Colour{bytes[0], bytes[1], bytes[2], bytes[3]}, normal, 0);
+        EXPECT_EQ(out.litColour, want.litColour) << v;
+        EXPECT_EQ(out.ambientColour, want.ambientColour) << v;
+        if (flaggedUp) {
+            up++;
+            EXPECT_EQ(out.nz, 1.0f);
+            EXPECT_EQ(out.nx, 0.0f);
+        }
+    }
+    EXPECT_EQ(up, 4);
+    DeleteModelNode(node);
+    FreeObject3D(&cube);
+}
+
+// A flat object (64 units in z at most) gives its textures LOD class 3 in
+// the world-object path; a node does so below 65 units.
+TEST_F(ObjectMeshBuildTest, FlatObjectsTakeTheFlatTextureClass)
+{
+    struct Case {
+        int32_t span;
+        uint8_t meshClass, nodeClass;
+    };
+    const Case cases[] = {{64, 3, 3}, {65, 0, 0}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.span);
+        Object3D o;
+        MakeObject(&o, {{0, 0, 0, 0}, {M, 0, 0, 0}, {0, M, c.span, 0}}, {{0, 1, 2, 0, 0, 0, 0, 0}}, {0},
+                   {{5, 0, M, 0, M, 0, 0}}, {{0, 0, 0}}, {"decal"});
+        LoadObjectTextures(&o, 1, 0, 0, AllObjectParts);
+        SharedRecord.lodClass = 0;
+        ObjectMeshPart mesh;
+        BuildObjectMaterialLists(&o, &mesh, IdentityTransform, FixIdentityMatrix, 0, 0);
+        ASSERT_EQ(mesh.listCount, 1);
+        EXPECT_EQ(SharedRecord.lodClass, c.meshClass);
+        SharedRecord.lodClass = 0;
+        ModelNode *node = CreateModelNode();
+        BuildModelFromObject(&o, node, 0, BuildNoChildren, 0, M, M, AllObjectParts);
+        EXPECT_EQ(SharedRecord.lodClass, c.nodeClass);
+        DeleteModelNode(node);
+        FreeObject3D(&o);
+    }
+}
+
+// A child drawn with the parent's texture material joins the parent's list:
+// its vertices follow the parent's, its triangles index them, in the
+// child's frame.
+TEST_F(ObjectMeshBuildTest, ChildListsMergeByTextureMaterial)
+{
+    Object3D o;
+    MakeObject(&o, {{0, 0, 0, 0}, {M, 0, 0, 0}, {0, M, 0, 0}}, {{0, 1, 2, 0, 0, 0, 0, 0}}, {0},
+               {{5, 0, M, 0, M, 0, 0}}, {{0, 0, 0}}, {"wall"});
+    o.childCount = 1;
+    o.children = new Object3D[1];
+    MakeObject(&o.children[0], {{0, 0, 0, 0}, {M, 0, 0, 0}, {0, M, 0, 0}, {M, M, 0, 0}},
+               {{0, 1, 2, 0, 0, 0, 0, 0}, {1, 3, 2, 0, 0, 0, 0, 0}}, {0}, {{5, 0, M, 0, M, 0, 0}}, {{0, 0, 0}},
+               {"wall"});
+    o.children[0].z = 5 * M;
+    LoadObjectTextures(&o, 1, 0, 0, AllObjectParts);
+    ObjectMeshPart mesh;
+    BuildObjectMaterialLists(&o, &mesh, IdentityTransform, FixIdentityMatrix, 0, 0);
+    ASSERT_EQ(mesh.listCount, 1);
+    EXPECT_EQ(mesh.lists[0].material, &SharedMaterial);
+    ASSERT_EQ(mesh.vertexCount, 7);
+    ASSERT_EQ(mesh.triangleCount, 3);
+    EXPECT_EQ(mesh.lists[0].vertexCount, 7u);
+    EXPECT_EQ(mesh.lists[0].triangleCount, 3u);
+    // The parent's triangle on its own vertices, the child's on the four
+    // after them, lifted 5 m.
+    for (uint32_t corner : mesh.triangles[0].corners)
+        EXPECT_LT(corner, 3u);
+    for (int t = 1; t < 3; t++) {
+        for (uint32_t corner : mesh.triangles[t].corners) {
+            EXPECT_GE(corner, 3u);
+            EXPECT_LT(corner, 7u);
+            EXPECT_EQ(mesh.vertices[corner].z, 5 * M);
+        }
+    }
+    FreeObject3D(&o);
+}
+
+}  // namespace
+
+namespace {
+
+// Texture coordinates of one corner, by projection, mirror flag, rotation,
+// orientation row and empty range (repeats 1, offsets 0).
+TEST_F(ModelNodeTest, TextureCoordinatesTable)
+{
+    struct Case {
+        const char *what;
+        uint8_t projection;
+        int32_t uMin, uMax, vMin, vMax;
+        int8_t rotation;
+        uint8_t orientation;
+        Point corner;
+        float u, v;
+    };
+    const Point P = {M / 2, -M / 2, M / 2, 0};
+    const Case cases[] = {
+        {"none", 0, -M, M, -M, M, 0, 0, P, 0.5f, 0.5f},
+        {"-x z", 1, -M, M, -M, M, 0, 0, P, 0.25f, 0.25f},
+        {"x z", 2, -M, M, -M, M, 0, 0, P, 0.75f, 0.25f},
+        {"y z", 3, -M, M, -M, M, 0, 0, P, 0.25f, 0.25f},
+        {"-y z", 4, -M, M, -M, M, 0, 0, P, 0.75f, 0.25f},
+        {"x y", 5, -M, M, -M, M, 0, 0, P, 0.75f, 0.75f},
+        {"-x y", 6, -M, M, -M, M, 0, 0, P, 0.25f, 0.75f},
+        // u range 0..1 m does not cross zero: the mirror flag folds -x over.
+        {"mirror flag", 2, 0, M, -M, M, 0, 0, {-M / 2, 0, M / 2, 0}, 0.5f, 0.25f},
+        // Turned -30 degrees about the range's centre (1 m, 1 m).
+        {"rotation 30", 2, 0, 2 * M, 0, 2 * M, 30, 0, {2 * M, 0, M, 0}, 0.9330127f, 0.75f},
+        {"row 1", 2, -M, M, -M, M, 0, 1, P, 0.25f, 0.25f},
+        {"row 2", 2, -M, M, -M, M, 0, 2, P, 0.25f, 0.75f},
+        {"row 3", 2, -M, M, -M, M, 0, 3, P, 0.75f, 0.75f},
+        {"row 4", 2, -M, M, -M, M, 0, 4, P, 0.25f, 0.25f},
+        {"row 5", 2, -M, M, -M, M, 0, 5, P, 0.25f, 0.75f},
+        {"row 6", 2, -M, M, -M, M, 0, 6, P, 0.75f, 0.75f},
+        {"row 7", 2, -M, M, -M, M, 0, 7, P, 0.75f, 0.25f},
+        {"empty ranges", 2, M, M, 0, 0, 0, 0, P, 0.0f, 0.0f},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const Point &a = c.corner;
+        Object3D o;
+        MakeObject(&o, {a, {a.x + M / 8, a.y, a.z, 0}, {a.x, a.y + M / 8, a.z + M / 8, 0}},
+                   {{0, 1, 2, 0, 0, 0, 0, 0}}, {0}, {{c.projection, c.uMin, c.uMax, c.vMin, c.vMax, 0, 0}},
+                   {{0, c.orientation, 0}}, {"t"});
+        o.mappings[0].rotation = c.rotation;
+        ModelNode *node = CreateModelNode();
+        LoadObjectTextures(&o, 0, 0, 0, AllObjectParts);
+        BuildModelFromObject(&o, node, 0, BuildNoChildren, 0, M, M, AllObjectParts);
+        const ModelVertex *corner = nullptr;
+        for (int v = 0; v < node->vertexCount; v++) {
+            const int32_t *p = node->vertices[v].position;
+            if (p[0] == a.x && p[1] == a.y && p[2] == a.z)
+                corner = &node->vertices[v];
+        }
+        ASSERT_NE(corner, nullptr);
+        EXPECT_NEAR(corner->u, c.u, 1e-4f);
+        EXPECT_NEAR(corner->v, c.v, 1e-4f);
+        // The flag is the build's own: cleared afterwards.
+        EXPECT_EQ(o.mappings[0].mirror, 0);
+        DeleteModelNode(node);
+        FreeObject3D(&o);
+    }
 }
 
 }  // namespace
