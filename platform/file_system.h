@@ -35,3 +35,6 @@ bool PlatformMakeDirectory(const char *path);
 // step: a reader sees either the old file or the new one, never a part.
 // Returns true on success.
 bool PlatformRenameFile(const char *from, const char *to);
+// The same rename: 0 on success, else the C library's error number (ENOENT,
+// EACCES, EINVAL ...; EINVAL for an empty name).
+int PlatformRenameFileError(const char *from, const char *to);
