@@ -112,7 +112,7 @@ void RegisterCommandServices()
     SetCommandLineServices(line);
 
     FileHandOverServices files = {};
-    files.canAcceptExternalFile = IsMainMenuIdle;
+    files.canAcceptExternalFile = CanMainMenuTakeFile;
     SetFileHandOverServices(files);
 
     CommandServices commands = {};

@@ -291,6 +291,11 @@ int ReadSprPlayers(MenuPage *page, int create)
 {
     RaceObject *race = RaceObjectPtr;
     World *world = TrackWorld();
+    if (Play.open && world == nullptr) {
+        CloseFile();
+        Refuse(page, "Could not open file :", Play.trackName, HlvcNoTrack);
+        return 0;
+    }
     if (!Play.open || race == nullptr || world == nullptr || WorldIsLoading(world)) {
         return 0;
     }
