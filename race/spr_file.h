@@ -74,6 +74,8 @@ void SprRecordText(const uint8_t *packet, int length);
 // The temporary recording kept as data\spr\<name>.spr (then <name>_2, _3
 // ... unless overwrite): 1 when saved.
 int SaveSprAs(const char *name, int overwrite);
+// The name the last successful SaveSprAs kept.
+extern char LastSavedSprName[64];
 // The default name of the recording just ended, saved without overwrite:
 // 1 when saved.
 int MakeDefaultSprName();

@@ -2,6 +2,7 @@
 // race's entries.
 
 #include "core/settings.h"
+#include "core/text_utils.h"
 #include "race/game_state.h"
 #include "race/race_links.h"
 #include "race/session_links.h"
@@ -14,7 +15,11 @@ namespace {
 int SaveDefault()
 {
     StopSprRecording();
-    return MakeDefaultSprName();
+    if (!MakeDefaultSprName()) {
+        return 0;
+    }
+    CopyString(SprPlaybackName, LastSavedSprName, sizeof(SprPlaybackName));
+    return 1;
 }
 
 void SaveEnded()

@@ -355,16 +355,20 @@ int ReadSprPlayers(MenuPage *page, int create)
         if (i >= race->slotCount) {
             slot = PlayerSlot{};
         }
+        // A car of a session that runs is built again from its record, as
+        // the session built it when the race was recorded.
+        race->ReleaseSlot(&slot);
         ReadPlayerRecord(&slot, &Play.stream, Play.version, Play.format, 1, Play.key);
         slot.savedSetup = slot.setup;
-        if (CarObject *car = slot.car) {
-            car->Repair(0, 1);
-            car->setup = &slot.setup;
-            car->SetUpModel(0);
-            std::memset(car->inputs, 0, sizeof(car->inputs));
-            car->inputs[0] = 32768;
-            car->inputs[14] = 255;
+    }
+    race->slotCount = Play.players;
+    if (GameSessionPtr != nullptr) {
+        for (int i = 0; i < Play.players; ++i) {
+            if ((race->slots[i].info.flags & PlayerFlagNoCar) == 0) {
+                CreatePlayerCar(&race->slots[i]);
+            }
         }
+        race->RepointCars();
     }
     race->slotCount = Play.players;
     race->localSlot = -1;
@@ -388,8 +392,8 @@ int32_t SprReadFirstRecord()
     if (!Play.open) {
         return 0;
     }
-    const RaceObject *race = RaceObjectPtr;
-    uint32_t tick = race != nullptr ? race->tick : 0;
+    // A replay starts at race tick 0.
+    uint32_t tick = 0;
     const uint32_t start = tick;
     // Records come in tick order: jump to each pending record's tick.
     while (SprPlayUntilTick(tick, 0) == 0) {

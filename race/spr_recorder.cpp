@@ -26,6 +26,7 @@
 #include "world/world.h"
 
 int ReplayFormat = SprFormat;
+char LastSavedSprName[64] = {};
 ReplayLinkServices ReplayLinks = {};
 
 namespace {
@@ -390,6 +391,7 @@ int SaveSprAs(const char *name, int overwrite)
         RenameFailed(RenameErrorText(error));
         return 0;
     }
+    CopyString(LastSavedSprName, chosen, sizeof(LastSavedSprName));
     if (!RaceLessonRunning()) {
         char text[128];
         std::snprintf(text, sizeof(text), "Saved SP replay - %s", chosen);

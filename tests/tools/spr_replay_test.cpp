@@ -1,140 +1,55 @@
 // Single-player replays through the real session over the fixture track:
 // a race recorded tick by tick, saved, opened again and played back to the
-// same state bit for bit.
+// same state bit for bit, and the replay's time controls.
 
-#include <gtest/gtest.h>
+#include "tests/tools/spr_fixture.h"
 
-#include <cstdio>
-#include <filesystem>
-#include <map>
-
-#include "app/replay_services.h"
-#include "core/car_table.h"
-#include "core/data_stream.h"
-#include "core/settings.h"
-#include "core/text_utils.h"
-#include "race/race_links.h"
-#include "race/session_frame.h"
-#include "race/spr_file.h"
-#include "tests/tools/replay_state_hash.h"
-#include "tests/tools/session_world_fixture.h"
-#include "vehicle/car_object.h"
+#include "race/game_session.h"
 
 namespace {
 
-class SprReplayTest : public SessionWorldFixture {
+class SprReplayTest : public SprFixture {
 protected:
-    void SetUp() override
-    {
-        SessionWorldFixture::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
-        RegisterReplayServices();
-        std::filesystem::create_directories("data/spr");
-        ReplayOutOfSync = 0;
-        ResetSessionAsHost();
-        RaceKind = 1;
-        CreateRaceObject();
-        for (int i = 0; i < 4; ++i) {
-            PlayerInfo info{};
-            std::snprintf(info.name, sizeof(info.name), i == 0 ? "Driver" : "AI %d", i);
-            info.kind = i == 0 ? KindLocal : KindLocalAi;
-            info.playerId = static_cast<uint8_t>(i + 1);
-            info.fuel[0] = 50;
-            PlayerSlot *slot = RaceObjectPtr->AddSlot(info);
-            std::snprintf(slot->carName, sizeof(slot->carName), "%s", CarTable[i].name);
-        }
-        CopyString(RaceObjectPtr->trackName, world->trackName, sizeof(RaceObjectPtr->trackName));
-        RaceObjectPtr->raceLength = 3;
-        RaceObjectPtr->wind = 0;
-    }
-    void TearDown() override
-    {
-        CloseSprPlayback(0);
-        SessionWorldFixture::TearDown();
-        ReplayOutOfSync = 0;
-    }
-
-    // The computer drivers' cars get scripted inputs: throttle after the
-    // start, a weaving steer and gear changes, different for each car.
-    static void Drive(RaceObject &race)
-    {
-        const uint32_t t = race.tick;
-        for (int i = 1; i < race.slotCount; ++i) {
-            CarObject *car = race.slots[i].car;
-            if (car == nullptr) {
-                continue;
-            }
-            car->inputs[1] = t > 1000 ? static_cast<uint16_t>(30000 + 8000 * i) : 0;
-            car->inputs[0] = static_cast<uint16_t>(32768 + ((t / 37 + 11 * i) % 9 - 4) * 700);
-            car->inputs[3] = t % 300 == static_cast<uint32_t>(10 * i) ? 1 : 0;
-        }
-    }
-
-    static void Pass()
-    {
-        GameClock += 10;
-        SessionFrame(*GameSessionPtr);
-    }
-
-    static void Leave()
-    {
-        if (GameSessionPtr != nullptr) {
-            GameSession *session = GameSessionPtr;
-            LeaveSession(*session);
-            delete session;
-        }
-    }
-
-    // Records `ticks` ticks of the race; the hashes every 100 ticks and at
-    // the end. Returns the end tick.
-    static uint32_t RecordRace(uint32_t ticks, std::map<uint32_t, uint32_t> &hashes)
-    {
-        EnterSession(nullptr, SessionNormal, 0);
-        EXPECT_EQ(SprRecordingActive(), 1);
-        GameClock = InitTime;
-        RaceObject &race = *RaceObjectPtr;
-        while (race.tick < ticks && GameSessionPtr != nullptr) {
-            Drive(race);
-            Pass();
-            if (race.tick % 100 == 0) {
-                hashes[race.tick] = ReplayStateHash(race);
-            }
-        }
-        hashes[race.tick] = ReplayStateHash(race);
-        return race.tick;
-    }
-
-    // Plays the saved replay from a new race object, as the entry page
-    // does, comparing the hashes on the way.
-    static void PlayBack(const char *name, uint32_t endTick, const std::map<uint32_t, uint32_t> &hashes)
+    // Opens the saved replay from a new race object, as the entry page
+    // does, and enters its session.
+    static void OpenReplaySession(const char *name, uint32_t endTick)
     {
         int loading = 1;
         ASSERT_EQ(OpenSprForPlayback(nullptr, name, 1, &loading), 1);
         EXPECT_EQ(loading, 0);
         ASSERT_EQ(ReadSprPlayers(nullptr, 1), 1);
         EXPECT_EQ(SprReadFirstRecord(), static_cast<int32_t>(endTick));
+        ReplayStartTick = 0;
+        ReplayLength = static_cast<int32_t>(endTick);
         GameState = 3;
         GameSession *session = EnterSession(nullptr, SessionNormal, 0);
         ASSERT_NE(session, nullptr);
         EXPECT_EQ(session->controlsFrozen, 1);
         EXPECT_EQ(session->drivenCar, nullptr);
         EXPECT_EQ(SprRecordingActive(), 0);
-        GameClock = InitTime;
+        GameClock = InitTime + SessionFrameCount * 10;
+    }
+
+    // Plays to `endTick`, comparing the hashes on the way: the number
+    // compared.
+    static int PlayTo(uint32_t endTick, const std::map<uint32_t, uint32_t> &hashes)
+    {
         RaceObject &race = *RaceObjectPtr;
         int compared = 0;
-        while (race.tick < endTick && GameSessionPtr != nullptr) {
+        for (int stalled = 0; race.tick < endTick && GameSessionPtr != nullptr && stalled < 100;) {
+            const uint32_t before = race.tick;
             Pass();
+            stalled = race.tick == before ? stalled + 1 : 0;
             const auto at = hashes.find(race.tick);
             if (at != hashes.end()) {
-                ASSERT_EQ(ReplayStateHash(race), at->second) << "tick " << race.tick;
+                EXPECT_EQ(ReplayStateHash(race), at->second) << "tick " << race.tick;
+                if (ReplayStateHash(race) != at->second) {
+                    return compared;
+                }
                 ++compared;
             }
         }
-        EXPECT_EQ(race.tick, endTick);
-        EXPECT_EQ(ReplayOutOfSync, 0);
-        EXPECT_GT(compared, 10);
+        return compared;
     }
 };
 
@@ -150,14 +65,99 @@ TEST_F(SprReplayTest, ARecordedRacePlaysBackToTheSameStateBitForBit)
     float heading = 0.0f;
     GetStartPosition(world, grid, heading, 3, 0, 0, nullptr);
     EXPECT_NE(car->position.x, grid[0]);
-
     ASSERT_EQ(RaceLinks.endSingleRecording(), 1);
     ASSERT_EQ(SaveSprAs("round_trip", 1), 1);
+    EXPECT_TRUE(WasPrinted("Saved SP replay - round_trip"));
     Leave();
     DeleteRaceObject();
     GameState = 1;
+    ResetSessionAsHost();
 
-    PlayBack("round_trip", endTick, hashes);
+    OpenReplaySession("round_trip", endTick);
+    EXPECT_GT(PlayTo(endTick, hashes), 20);
+
+    EXPECT_EQ(RaceObjectPtr->tick, endTick);
+    EXPECT_EQ(ReplayOutOfSync, 0);
+    EXPECT_TRUE(EndCodes.empty());
+}
+
+TEST_F(SprReplayTest, SeekingForwardAndBackReachesTheRecordedStatesAndTheEndRewindsOrEnds)
+{
+    std::map<uint32_t, uint32_t> hashes;
+    const uint32_t endTick = RecordAndSave("seek", 1500, hashes);
+    OpenReplaySession("seek", endTick);
+    GameSession &session = *GameSessionPtr;
+    RaceObject *race = RaceObjectPtr;
+    PlayTo(300, hashes);
+    ASSERT_EQ(race->tick, 300u);
+
+    // A target at the tick toggles the pause; the target is clamped to the
+    // replay.
+    EXPECT_EQ(session.SeekReplay(300, 1), 1);
+    EXPECT_EQ(Paused, 1u);
+    EXPECT_EQ(session.SeekReplay(300, 0), 1);
+    EXPECT_EQ(Paused, 0u);
+    EXPECT_EQ(session.SeekReplay(-50, 0), 0);
+    EXPECT_EQ(SeekTarget, 0);
+    SeekActive = 0;
+    race = RaceObjectPtr;
+
+    // One tick behind: the replay restarts from its beginning and runs
+    // fast to the target, where the state is the recorded one.
+    PlayTo(700, hashes);
+    ASSERT_EQ(race->tick, 700u);
+    EXPECT_EQ(session.SeekReplay(699, 0), 0);
+    race = RaceObjectPtr;
+    EXPECT_LT(race->tick, 699u);
+    EXPECT_TRUE(WasPrinted("Replay restarted"));
+    for (int i = 0; i < 200 && SeekActive; ++i) {
+        Pass();
+    }
+    EXPECT_EQ(SeekActive, 0u);
+    ASSERT_GE(race->tick, 699u);
+    // Forward over 100 ticks: the fast ticks reach the target.
+    EXPECT_EQ(session.SeekReplay(1200, 0), 0);
+    for (int i = 0; i < 200 && SeekActive; ++i) {
+        Pass();
+    }
+    EXPECT_EQ(SeekActive, 0u);
+    ASSERT_GE(race->tick, 1200u);
+    // Ahead of an out-of-sync point a seek is refused.
+    ReplayOutOfSync = 1;
+    EXPECT_EQ(session.SeekReplay(1400, 0), 11);
+    ReplayOutOfSync = 0;
+
+    // At the end the replay starts again (EndAtReplayEnd clear) ...
+    session.endAtReplayEnd = 0;
+    bool restarted = false;
+    for (int i = 0; i < 600 && !restarted; ++i) {
+        Pass();
+        restarted = RaceObjectPtr->tick < 100;
+    }
+    EXPECT_TRUE(restarted);
+    EXPECT_LT(RaceObjectPtr->tick, 100u);
+    ASSERT_NE(GameSessionPtr, nullptr);
+    // ... or the session ends (EndAtReplayEnd set).
+    GameSessionPtr->endAtReplayEnd = 1;
+    for (int i = 0; i < 2000 && GameSessionPtr != nullptr; ++i) {
+        Pass();
+    }
+    EXPECT_EQ(GameSessionPtr, nullptr);
+}
+
+TEST_F(SprReplayTest, RewindWhileDrivingSavesTheRecordingAndPlaysIt)
+{
+    std::map<uint32_t, uint32_t> hashes;
+    RecordRace(600, hashes);
+    GameSession &session = *GameSessionPtr;
+    session.RewindReplay();
+    EXPECT_EQ(GameState, 3);
+    EXPECT_EQ(SprPlaybackOpen(), 1);
+    EXPECT_EQ(RaceObjectPtr->tick, 0u);
+    EXPECT_TRUE(WasPrinted("Saved SP replay - Driver_"));
+    PlayTo(600, hashes);
+    EXPECT_EQ(RaceObjectPtr->tick, 600u);
+    EXPECT_EQ(ReplayOutOfSync, 0);
 }
 
 }  // namespace
