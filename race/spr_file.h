@@ -102,6 +102,8 @@ int SprPlayUntilTick(uint32_t raceTick, int apply);
 // The file closed; freeRace: the race object deleted.
 void CloseSprPlayback(int freeRace);
 int SprPlaybackOpen();
+// The file offset of the first record of the replay being played.
+long SprFirstRecordOffset();
 // The replay of SprPlaybackName opened again in the running session (the
 // session's restart): 1 when ready.
 int ReopenSprPlayback();

@@ -176,6 +176,11 @@ int SprPlaybackOpen()
     return Play.open;
 }
 
+long SprFirstRecordOffset()
+{
+    return Play.firstRecord;
+}
+
 int OpenSprForPlayback(MenuPage *page, const char *name, int create, int *trackLoading)
 {
     if (trackLoading != nullptr) {
