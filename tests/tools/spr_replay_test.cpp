@@ -4,7 +4,14 @@
 
 #include "tests/tools/spr_fixture.h"
 
+#include "app/command_services.h"
+#include "core/command_interpreter.h"
+#include "core/file_handover.h"
+#include "core/main_window.h"
 #include "race/game_session.h"
+#include "screens/main_menu.h"
+#include "screens/replay_open.h"
+#include "ui/menu_page.h"
 
 namespace {
 
@@ -158,6 +165,97 @@ TEST_F(SprReplayTest, RewindWhileDrivingSavesTheRecordingAndPlaysIt)
     PlayTo(600, hashes);
     EXPECT_EQ(RaceObjectPtr->tick, 600u);
     EXPECT_EQ(ReplayOutOfSync, 0);
+}
+
+}  // namespace
+
+namespace {
+
+class SprEntryTest : public SprFixture {
+protected:
+    void TearDown() override
+    {
+        ExitState = 1;
+        for (int i = 0; i < 3000 && MainMenuPage != nullptr; ++i) {
+            Frame();
+        }
+        ExitState = 0;
+        ExitCode = 0;
+        SprFixture::TearDown();
+        SetCommandServices(CommandServices{});
+        SetCurrentScreen(nullptr);
+    }
+    static void Frame()
+    {
+        GameClock += 10;
+        if (MainMenuPage != nullptr) {
+            MainMenuPage->Run(MainMenuPage);
+        }
+    }
+};
+
+TEST_F(SprEntryTest, TheSprCommandPlaysASavedReplayFromTheEntryPageToItsEnd)
+{
+    std::map<uint32_t, uint32_t> hashes;
+    const uint32_t endTick = RecordAndSave("entry", 900, hashes);
+    RegisterCommandServices();
+    SetCurrentScreen(nullptr);
+    MainMenuScreen(nullptr);
+    ASSERT_EQ(IsMainMenuIdle(), 1);
+    PlayOnceRequest = 1;
+    ExecuteCommand(CommandSourceLocal, "/spr entry", 0);
+    EXPECT_EQ(PendingFileType, PendingFileSpr);
+    for (int i = 0; i < 10 && GameSessionPtr == nullptr; ++i) {
+        Frame();
+    }
+    ASSERT_NE(GameSessionPtr, nullptr);
+    EXPECT_EQ(GameState, 3);
+    EXPECT_EQ(PendingFileType, PendingFileNone);
+    EXPECT_EQ(EntryReplaySessionShown(), 1);
+    EXPECT_EQ(GameSessionPtr->owner, MainMenuPage);
+    EXPECT_EQ(ReplayLength, static_cast<int32_t>(endTick));
+    // A handed-over file may come while the replay shows.
+    EXPECT_EQ(CanAcceptExternalFile(), 1);
+
+    int compared = 0;
+    for (int i = 0; i < 5000 && GameSessionPtr != nullptr; ++i) {
+        Frame();
+        const RaceObject *race = RaceObjectPtr;
+        const auto at = race != nullptr ? hashes.find(race->tick) : hashes.end();
+        if (GameSessionPtr != nullptr && at != hashes.end()) {
+            EXPECT_EQ(ReplayStateHash(*race), at->second) << race->tick;
+            ++compared;
+        }
+    }
+    EXPECT_GE(compared, 8);
+    EXPECT_EQ(ReplayOutOfSync, 0);
+    // The replay ended its session; the entry page is idle again.
+    EXPECT_EQ(GameSessionPtr, nullptr);
+    EXPECT_EQ(EntryReplaySessionShown(), 0);
+    EXPECT_EQ(IsMainMenuIdle(), 1);
+}
+
+TEST_F(SprEntryTest, TheHotLapCheckStartModeEndsWithTheCodeOfTheReplay)
+{
+    std::map<uint32_t, uint32_t> hashes;
+    RecordAndSave("not_hot", 400, hashes);
+    RegisterCommandServices();
+    SessionLinks.endProgram = [](int code) {
+        EndCodes.push_back(code);
+        ExitProgram(code);
+    };
+    SetCurrentScreen(nullptr);
+    StartMode = StartModeHotLapCheck;
+    CopyString(PendingFileName, "not_hot", sizeof(PendingFileName));
+    MainMenuScreen(nullptr);
+    for (int i = 0; i < 20 && MainMenuPage != nullptr; ++i) {
+        Frame();
+    }
+    StartMode = StartModeNormal;
+    EXPECT_EQ(EndCodes, std::vector<int>{5});
+    EXPECT_EQ(ExitCode, 5);
+    EXPECT_EQ(MainMenuPage, nullptr);
+    EXPECT_EQ(GameSessionPtr, nullptr);
 }
 
 }  // namespace
