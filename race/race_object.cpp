@@ -441,6 +441,10 @@ void CreatePlayerCar(PlayerSlot *slot)
             }
             delete slot->ai;
             slot->ai = new AiDriver(car, level);
+            // The driver's aids as its player record asks (the clutch).
+            uint8_t record[PlayerInfoSize];
+            PackPlayerInfo(slot->info, record);
+            car->ApplyPlayerOptions(record);
         }
     }
     SetUpdatesPath(slot);

@@ -34,6 +34,9 @@ const char *WriteDefaultGrid(const char *runFolder)
             PlayerInfo info{};
             std::snprintf(info.name, sizeof(info.name), "%s", i == 0 ? "Driver" : AiDriverNames[i - 1].name);
             info.kind = i == 0 ? KindLocal : KindLocalAi;
+            // A computer driver's record asks for the automatic clutch, as
+            // FillAiPlayerInfo makes it: the driver changes gear itself.
+            info.flags = i == 0 ? 0 : 512;
             info.playerId = static_cast<uint8_t>(i + 1);
             info.gridIndex = static_cast<uint8_t>(i);
             info.fuel[0] = 50;

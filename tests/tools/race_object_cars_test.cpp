@@ -192,7 +192,7 @@ TEST_F(RaceObjectCarsTest, DefaultCarsAreCreatedForTheirSlots)
         } else {
             ASSERT_NE(race->slots[i].ai, nullptr);
             EXPECT_EQ(race->slots[i].ai->car, built);
-            EXPECT_EQ(race->slots[i].ai->skillLevel, 3);
+            EXPECT_EQ(race->slots[i].ai->level, 3);
         }
     }
     EXPECT_EQ(lost->car, nullptr);
@@ -220,7 +220,7 @@ TEST_F(RaceObjectCarsTest, LessonDriversTakeTheirLevelFromTheSlot)
         std::snprintf(slot->carName, sizeof(slot->carName), "%s", CarTable[0].name);
         CreatePlayerCar(slot);
         ASSERT_NE(slot->ai, nullptr);
-        EXPECT_EQ(slot->ai->skillLevel, expected[i]) << i;
+        EXPECT_EQ(slot->ai->level, expected[i]) << i;
     }
 }
 
