@@ -24,6 +24,7 @@
 #include "tools/car_data_writer.h"
 #include "tools/knowledge_files.h"
 #include "vehicle/tyre_curves.h"
+#include "world/map_squares.h"
 #include "world/path_follower.h"
 #include "world/shared_random.h"
 #include "world/start_lights.h"

@@ -175,7 +175,8 @@ void WriteFixedHeader(DataStream &stream, const RaceObject &race)
     stream.WriteU8(race.hotLapMode ? 1 : 0);
     stream.WriteString(VersionText, 8);
     char code[8] = {};
-    GetTrackCode(code, sizeof(code), race.trackName);
+    GetTrackCode(code, sizeof(code), race.trackName[0] != 0 || CurrentWorld == nullptr ? race.trackName
+                                                                                     : CurrentWorld->trackName);
     stream.WriteBytes(code, 4);
     uint8_t car[4] = {};
     if (race.hotLapMode && race.slotCount > 0) {
@@ -184,7 +185,12 @@ void WriteFixedHeader(DataStream &stream, const RaceObject &race)
         }
     }
     stream.WriteBytes(car, 4);
-    stream.WriteString(race.trackName, 32);
+    // A race set up without a track name records the loaded track's.
+    const char *track = race.trackName;
+    if (track[0] == 0 && CurrentWorld != nullptr) {
+        track = CurrentWorld->trackName;
+    }
+    stream.WriteString(track, 32);
 }
 
 // Offsets 64..191.
