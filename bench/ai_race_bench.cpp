@@ -1,4 +1,4 @@
-// Twenty computer drivers racing on the Club circuit of the default site,
+// Twenty computer drivers racing on the Grand Prix circuit of the default site,
 // headless, from the green light: each iteration runs a fixed stretch of
 // simulated time through the session's frames. Reports simulated seconds
 // and car-seconds per wall second.
@@ -10,8 +10,11 @@
 #include "app/race_object_services.h"
 #include "bench_default_track.h"
 #include "core/car_table.h"
+#include "core/settings.h"
 #include "core/shell_globals.h"
+#include "core/text_utils.h"
 #include "net/game_batch.h"
+#include "race/ai_driver.h"
 #include "race/driver_names.h"
 #include "race/game_session.h"
 #include "race/game_state.h"
@@ -23,6 +26,7 @@
 #include "tools/body_objects.h"
 #include "tools/car_data_writer.h"
 #include "tools/knowledge_files.h"
+#include "vehicle/car_object.h"
 #include "vehicle/tyre_curves.h"
 #include "world/map_squares.h"
 #include "world/path_follower.h"
@@ -66,7 +70,9 @@ struct AiRaceSetting {
         if (!OpenDefaultTrack(world)) {
             return false;
         }
-        SelectConfig(world, 2, 0);
+        SelectConfig(world, 1, 0);
+        TrackConfig = 1;
+        TrackFlip = 0;
         RegisterRaceObjectServices();
         SetSessionExistsCheck([] { return GameSessionPtr != nullptr ? 1 : 0; });
         // The race: twenty computer drivers, a race long enough never to
@@ -75,7 +81,8 @@ struct AiRaceSetting {
         ResetSessionAsHost();
         RaceKind = 1;
         RaceObject *race = CreateRaceObject();
-        race->config = 2;
+        race->config = 1;
+        CopyString(race->trackName, world->trackName, sizeof(race->trackName));
         race->aiLevel = 4;
         for (int i = 0; i < Cars; ++i) {
             PlayerInfo info{};
@@ -131,6 +138,13 @@ void BM_TwentyCarAiRace(benchmark::State &state)
     const double seconds = static_cast<double>(state.iterations()) * TicksPerIteration / 100.0;
     state.counters["sim_s"] = benchmark::Counter(seconds, benchmark::Counter::kIsRate);
     state.counters["car_s"] = benchmark::Counter(seconds * Cars, benchmark::Counter::kIsRate);
+    // How many computer drivers were still racing at the end.
+    int racing = 0;
+    for (int i = 0; RaceObjectPtr != nullptr && i < RaceObjectPtr->slotCount; ++i) {
+        const AiDriver *ai = RaceObjectPtr->slots[i].ai;
+        racing += ai != nullptr && ai->mode == AiRacing ? 1 : 0;
+    }
+    state.counters["racing"] = racing;
 }
 BENCHMARK(BM_TwentyCarAiRace)->Unit(benchmark::kMillisecond);
 
