@@ -11,6 +11,7 @@
 #include "platform/process.h"
 #include "race/driver_names.h"
 #include "race/game_state.h"
+#include "race/spr_file.h"
 #include "screens/main_menu.h"
 #include "screens/setup_screen.h"
 #include "net/game_batch.h"
@@ -111,7 +112,7 @@ void RegisterCommandServices()
     SetCommandLineServices(line);
 
     FileHandOverServices files = {};
-    files.canAcceptExternalFile = IsMainMenuIdle;
+    files.canAcceptExternalFile = CanMainMenuTakeFile;
     SetFileHandOverServices(files);
 
     CommandServices commands = {};
@@ -126,5 +127,6 @@ void RegisterCommandServices()
     commands.startProcess = StartProcess;
     commands.sessionCommand = RaceSetupCommand;
     commands.sendChatPacket = SendChatPacket;
+    commands.sprRecordText = SprRecordText;
     SetCommandServices(commands);
 }

@@ -4,6 +4,7 @@
 #include "audio/car_sound_mixer.h"
 #include "audio/music_player.h"
 #include "audio/sound_links.h"
+#include "core/file_handover.h"
 #include "core/main_window.h"
 #include "platform/window.h"
 #include "race/game_session.h"
@@ -31,10 +32,11 @@ int ViewGeometryOfScreen()
     return ViewGeometryIndex;
 }
 
-// The hot-lap check start mode ends the program with the replay's result.
+// The hot-lap check start mode ends the program with the replay's result
+// (the first code given is kept).
 void EndProgram(int code)
 {
-    StartProgramExit(code);
+    ExitProgram(code);
 }
 
 }  // namespace

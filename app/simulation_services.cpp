@@ -4,6 +4,7 @@
 #include "app/music_services.h"
 #include "app/race_object_services.h"
 #include "app/hud_services.h"
+#include "app/replay_services.h"
 #include "app/session_services.h"
 
 #include "audio/car_engine_sound.h"
@@ -209,6 +210,7 @@ void RegisterSimulationServices()
     RegisterCarEngineSound();
     RegisterRaceObjectServices();
     RegisterSessionServices();
+    RegisterReplayServices();
     RegisterHudServices();
     // The cars heard in the session: the mixer's slots, view and listener.
     RegisterCarSoundServices();

@@ -200,7 +200,7 @@ void SendChat(const char *line, bool fromCommand)
             Services.stashReliablePacket(packet, size);
         }
         if (Services.sprRecordText) {
-            Services.sprRecordText(text);
+            Services.sprRecordText(packet, size);
         }
     }
     if (Services.printPlayerChat) {

@@ -106,7 +106,8 @@ struct CommandServices {
     // connection.
     void (*sendChatPacket)(const uint8_t *packet, int size);
     void (*stashReliablePacket)(const uint8_t *packet, int size);
-    void (*sprRecordText)(const char *text);
+    // The chat packet kept in a single-player recording.
+    void (*sprRecordText)(const uint8_t *packet, int size);
     int (*isInSimPrefixInUse)(int character);
     void (*inSimStart)(int port);
     void (*inSimStop)();

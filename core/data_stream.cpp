@@ -388,6 +388,19 @@ void DataStream::Seek(long offset)
     }
 }
 
+void DataStream::SeekTo(long position)
+{
+    FILE *target = mode == 0 ? file : nullptr;
+    if (!target || position < 0 || std::fseek(target, position, SEEK_SET) != 0) {
+        writeError = true;
+    }
+}
+
+long DataStream::Tell() const
+{
+    return mode == 0 && file != nullptr ? std::ftell(file) : -1;
+}
+
 void DataStream::WriteZeros(int n)
 {
     for (int i = 0; i < n / 4; ++i) {

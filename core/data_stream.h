@@ -74,6 +74,11 @@ struct DataStream {
     // it is (back with a negative offset), to rewrite a record in place. A
     // move that fails, or a stream that is not on a file, sets writeError.
     void Seek(long offset);
+    // Moves a file stream (read or written) to an absolute position; a move
+    // that fails, or a stream that is not on a file, sets writeError.
+    void SeekTo(long position);
+    // The position in a file stream, or -1 when it is not on a file.
+    long Tell() const;
 
     // Bytes still readable: what is left of the memory image or of the file.
     // Loaders compare a count read from a file with it before allocating.

@@ -183,6 +183,18 @@ bool PlatformMakeDirectory(const char *path)
     return stat(resolved.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+int PlatformRenameFileError(const char *from, const char *to)
+{
+    if (!from || !from[0] || !to || !to[0]) {
+        return EINVAL;
+    }
+    errno = 0;
+    if (std::rename(ResolvePath(from).c_str(), ResolvePath(to).c_str()) == 0) {
+        return 0;
+    }
+    return errno != 0 ? errno : EINVAL;
+}
+
 bool PlatformRenameFile(const char *from, const char *to)
 {
     if (!from || !from[0] || !to || !to[0]) {

@@ -38,6 +38,10 @@ bool PlatformMakeDirectory(const char *path);
 // Returns true on success.
 bool PlatformRenameFile(const char *from, const char *to);
 
+// The same rename: 0 on success, else the C library's error number (ENOENT,
+// EACCES, EINVAL ...; EINVAL for an empty name).
+int PlatformRenameFileError(const char *from, const char *to);
+
 // One entry of a folder listing.
 struct PlatformFolderEntry {
     std::string name;         // as spelt on disk

@@ -428,6 +428,13 @@ void CreatePlayerCar(PlayerSlot *slot)
         return;
     }
     slot->car = car;
+    // A replay drives a computer driver's car with the aids its record asks
+    // for, as in the race it recorded; there is no driver to set them.
+    if (!car->isRemote && RaceSingleReplayPlaying() && slot->info.kind == KindLocalAi) {
+        uint8_t record[PlayerInfoSize];
+        PackPlayerInfo(slot->info, record);
+        car->ApplyPlayerOptions(record);
+    }
     if (!car->isRemote && !RaceSingleReplayPlaying()) {
         if (slot->info.kind == KindLocal) {
             if (RaceLinks.loadDriverView != nullptr) {

@@ -4,7 +4,9 @@
 #include "core/command_interpreter.h"
 #include "core/main_window.h"
 #include "platform/keys.h"
+#include "core/file_handover.h"
 #include "race/game_state.h"
+#include "screens/replay_open.h"
 #include "screens/setup_screen.h"
 #include "core/shell_globals.h"
 #include "core/translation_table.h"
@@ -63,12 +65,22 @@ MenuPage *RunMainMenu(MenuPage *page)
             StartRaceAtStartup();
         }
         RunChildPage(page);
+        // A pending replay is taken when nothing else runs; a queued one
+        // opens, and plays in a session over this page.
+        if (!page->Child && !GameSessionPtr && ExitState == 0 && ReplayOpenState() == 0 &&
+            !EntryReplaySessionShown()) {
+            TakePendingExternalFile(page);
+        }
+        if (!page->Child) {
+            RunEntryReplay(page);
+        }
         // The radio of the menus, and of the session run over this page.
         UpdateMusic(0);
         // The exit is taken only with no child open and no session running:
         // the children close themselves first.
         if (ExitState == 0 || page->Child || GameSessionPtr) {
-            if (!page->Child && ExitState == 0 && NoDrawFlag == 0) {
+            if (!page->Child && ExitState == 0 && NoDrawFlag == 0 && ReplayOpenState() == 0 &&
+                !EntryReplaySessionShown()) {
                 AddEntryItems(page);
             }
             return page;
@@ -76,6 +88,7 @@ MenuPage *RunMainMenu(MenuPage *page)
         ClosePage(page);
     }
     MainMenuPage = nullptr;
+    ResetEntryReplay();
     delete static_cast<MainMenuScreenPage *>(page);
     return nullptr;
 }
@@ -107,9 +120,18 @@ MenuPage *MainMenuScreen(MenuPage *parent)
     InitMenuPage(screen, parent, RunMainMenu, MainMenuKey, MainMenuInput, "entry", 1);
     MainMenuPage = screen;
     SetCurrentScreen(screen);
+    // The hot-lap check plays the replay named on the command line.
+    if (StartMode == StartModeHotLapCheck) {
+        QueueReplayToOpen(screen, PendingFileName, ReplayKindSingle);
+    }
     // The user's own start-up commands; nothing happens without the file.
     RunScriptFile("autoexec");
     return screen;
+}
+
+int CanMainMenuTakeFile()
+{
+    return IsMainMenuIdle() || (MainMenuPage && !MainMenuPage->Child && EntryReplaySessionShown()) ? 1 : 0;
 }
 
 int IsMainMenuIdle()

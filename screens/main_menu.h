@@ -17,3 +17,6 @@ extern int StartRaceOnEntry;
 MenuPage *MainMenuScreen(MenuPage *parent);
 // 1 when the entry screen exists, has no child open and no game session runs.
 int IsMainMenuIdle();
+// The entry screen is idle, or a replay it opened plays without a child
+// page: a handed-over file can be taken.
+int CanMainMenuTakeFile();
