@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "render/render_device.h"
+
 struct DisplayModeEntry;
 
 // The program's control of the screen above the render device: starting and
@@ -69,6 +71,8 @@ int ResizeWindowedDevice();
 // Returns 1, printing the reason, when windowed display is refused on the
 // current adapter; else 0.
 int CanGoToWindow();
+// The full-screen mode GoFullScreen chose last (size and formats).
+extern DisplayModeEntry RememberedFullScreenMode;
 // The entry of the selected full-screen mode; null without a mode list.
 const DisplayModeEntry *GetSelectedDisplayMode();
 // When the device's size differs from ScreenWidth x ScreenHeight, says so

@@ -46,6 +46,9 @@ struct TextureLink {
     int (*entryBackgroundOnly)();
     // 1 while a screen holds the title picture texture.
     int (*titlePictureHeld)();
+    // The interface's screen factors: height over width, and the size of a
+    // pixel in screen units (2 / width, 2 / height).
+    void (*screenMetrics)(float *aspect, float *pixelWidth, float *pixelHeight);
 };
 void SetTextureLink(const TextureLink &link);
 extern TextureLink TextureLinks;
