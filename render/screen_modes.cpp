@@ -52,8 +52,8 @@ void DrawBackgroundPicture()
         TextureLinks.screenMetrics(&aspect, &pixelWidth, &pixelHeight);
     }
     constexpr float Edge = 1.0f / 2048.0f;
-    const float u0 = std::max(Edge, (1.0f - aspect) / 2.0f);
-    const float u1 = std::min(1.0f - Edge, (1.0f + aspect) / 2.0f);
+    const float u0 = BackgroundQuadU0(aspect);
+    const float u1 = 1.0f - u0;
     const float x0 = -1.0f - pixelWidth;
     const float x1 = 1.0f + pixelWidth;
     const float y0 = -1.0f - pixelHeight;
@@ -71,6 +71,11 @@ void DrawBackgroundPicture()
 }
 
 }  // namespace
+
+float BackgroundQuadU0(float aspect)
+{
+    return std::max(1.0f / 2048.0f, (1.0f - aspect) / 2.0f);
+}
 
 // --- Display-mode stack ---------------------------------------------------------------
 

@@ -48,6 +48,9 @@ extern int DisplaySwitchBusy;
 // Begins the drawn frame (nothing when it has begun already) and clears it
 // by the top display mode. A frame that cannot begin sets NoDrawFlag.
 void DrawFrameBackground();
+// The left U of the background quad for the screen's height over width:
+// max(1/2048, (1 - aspect) / 2); the right one is 1 minus it.
+float BackgroundQuadU0(float aspect);
 void SyncGpuFrame();
 // Returns 1 when the frame must be skipped (the device cannot draw).
 int BeginDrawFrame();

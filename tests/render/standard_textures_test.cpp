@@ -11,6 +11,9 @@
 #include "render/standard_textures.h"
 #include "render/texture_files.h"
 #include "render/texture_manager.h"
+#include "core/settings.h"
+#include "render/state_cache.h"
+#include "platform/jpeg_file.h"
 
 #include "render_fixtures.h"
 
@@ -204,6 +207,257 @@ TEST_F(StandardTexturesTest, WithoutGraphicsTheLookUpDrawsNothingAndIsNotRegiste
     EXPECT_EQ(StandardMaterials.mirror, nullptr);
     EXPECT_EQ(GetMaterialTexture("s_mirr", 1, 0, 0, nullptr), nullptr);
     EXPECT_EQ(GetTrackDefaultTexture(), nullptr);
+}
+
+TEST_F(StandardTexturesTest, TheSetLoadsEveryTableEntryWithItsLodClassAndTheRenderTargets)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    EXPECT_TRUE(Printed.empty()) << Printed.front();
+    const char *const names[] = {"LEAF0ATEST", "LEAF1ATEST", "LEAF2ATEST", "LEAF3ATEST", "RACELINEALPHA",
+                                 "DISCSOLIDALP24", "DISCDRILLALP24", "TYRE", "LOGOALPHA", "DUSTALPHA",
+                                 "NDLCTRALPHA", "LIGHTALPHA", "STARTALPHA", "KZVFLAGSALPHA", "BUTTALPHA",
+                                 "SMLBALPHA", "LANGICONS", "LINE"};
+    const int classes[] = {1, 1, 1, 1, 3, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0};
+    ASSERT_EQ(StandardTextureCount, 18);
+    for (int i = 0; i < StandardTextureCount; ++i) {
+        SCOPED_TRACE(names[i]);
+        EXPECT_STREQ(StandardTextureTable[i].name, names[i]);
+        TextureRecord *record = FindTexture(names[i]);
+        ASSERT_NE(record, nullptr);
+        EXPECT_EQ(record->lodClass, classes[i]);
+        EXPECT_NE(record->texture, 0u);
+    }
+    EXPECT_EQ(StandardMaterials.leaves[2]->texture, FindTexture("LEAF2ATEST"));
+    EXPECT_EQ(StandardMaterials.leaves[2]->Modulate2x, Modulate2xOn ? 1 : 0);
+    EXPECT_EQ(StandardMaterials.flags->texture, FindTexture("KZVFLAGSALPHA"));
+    EXPECT_EQ(StandardMaterials.picture->texture, FindTexture(TitlePictureName));
+    // The plain materials.
+    EXPECT_STREQ(StandardMaterials.plainBlack->texture->name, "PLAIN~B");
+    EXPECT_STREQ(StandardMaterials.plainGrey->texture->name, "PLAIN~G");
+    EXPECT_STREQ(StandardMaterials.plainDefault->texture->name, "PLAIN~W");
+    EXPECT_EQ(StandardMaterials.plainDefault->PreLit, 1);
+    EXPECT_EQ(StandardMaterials.trackLitPlain->texture, nullptr);
+    EXPECT_EQ(StandardMaterials.trackLitPlain->secondTexture, StandardMaterials.plainBlack->texture);
+    EXPECT_EQ(StandardMaterials.addPassWhite->AddPass, 1);
+    EXPECT_EQ(StandardMaterials.addPassWhite->texture, StandardMaterials.plainDefault->texture);
+    // The render targets: 512 and 256 (R5G6B5), cleared to opaque black.
+    TextureRecord *mirror = FindTexture(MirrorTextureName);
+    TextureRecord *clock = FindTexture(ClockTextureName);
+    ASSERT_NE(mirror, nullptr);
+    ASSERT_NE(clock, nullptr);
+    EXPECT_EQ(mirror->width, 512u);
+    EXPECT_EQ(clock->width, 256u);
+    EXPECT_EQ(clock->format, static_cast<uint32_t>(RenderFormatR5G6B5));
+    EXPECT_NE(mirror->flags & TextureFlagRenderTarget, 0);
+    Device.ClearLog();
+    ResetRenderTextures();
+    const std::vector<DeviceCall> clears = Device.CallsNamed("Clear");
+    ASSERT_EQ(clears.size(), 2u);
+    for (const DeviceCall &clear : clears) {
+        EXPECT_EQ(clear.args[1], 0xFF000000u);
+    }
+    EXPECT_EQ(Device.CallsNamed("SetRenderTarget").size(), 4u);  // in and out, twice
+}
+
+TEST_F(StandardTexturesTest, LoadFailuresArePrintedWithTheirReasons)
+{
+    // A 512 disc is refused by the loader's own limit; a 3,000-byte leaf is
+    // no square; a missing one cannot be opened.
+    WritePicture("DISCSOLIDALP24", 512);
+    WriteBytes("data/pic/LEAF0.raw", 3000, 1);
+    std::filesystem::remove("data/pic/LEAF1.raw");
+    std::filesystem::remove("data/pic/LEAF1ATEST.raw");
+    ASSERT_NO_FATAL_FAILURE(Start());
+    EXPECT_TRUE(Contains(Printed, "Too big : DISCSOLIDALP24"));
+    EXPECT_TRUE(Contains(Printed, "Invalid : LEAF0ATEST"));
+    EXPECT_TRUE(Contains(Printed, "Can't open : LEAF1ATEST"));
+    EXPECT_EQ(Printed.size(), 3u);
+    EXPECT_EQ(LargestTextureSide, 0);  // the limit is gone afterwards
+    // The 256 drilled disc and the 512 logo loaded.
+    EXPECT_NE(FindTexture("DISCDRILLALP24"), nullptr);
+}
+
+TEST_F(StandardTexturesTest, CompressedLoadingWritesCacheFilesExceptForTheFlags)
+{
+    CompressTextures = 1;
+    ASSERT_NO_FATAL_FAILURE(Start());
+    CompressTextures = 0;
+    EXPECT_TRUE(std::filesystem::exists("data/dds/DUSTALPHA.dds"));
+    EXPECT_FALSE(std::filesystem::exists("data/dds/KZVFLAGSALPHA.dds"));
+}
+
+TEST_F(StandardTexturesTest, TheSameBackgroundTwiceLoadsOnceAndANewNameReplacesIt)
+{
+    WriteBytes("data/pic/unused", 1, 0);
+    std::vector<uint8_t> rgb(64 * 64 * 3, 90);
+    ASSERT_TRUE(WriteJpegFile("data/pic/bkg_entry.jpg", rgb.data(), 64, 64, 90));
+    ASSERT_TRUE(WriteJpegFile("data/pic/bkg_garage.jpg", rgb.data(), 64, 64, 90));
+    ASSERT_NO_FATAL_FAILURE(Start());
+    EXPECT_EQ(StandardMaterials.background, nullptr);
+    SetBackgroundPicture("entry");
+    Material *entry = StandardMaterials.background;
+    ASSERT_NE(entry, nullptr);
+    EXPECT_STREQ(entry->texture->name, "bkg_entry.jpg");
+    EXPECT_EQ(entry->texture->levels, 1);
+    Device.ClearLog();
+    SetBackgroundPicture("entry");
+    EXPECT_EQ(StandardMaterials.background, entry);
+    EXPECT_TRUE(Device.CallsNamed("CreateTexture").empty());
+    SetBackgroundPicture("garage");
+    EXPECT_EQ(FindTexture("bkg_entry.jpg"), nullptr);
+    ASSERT_NE(StandardMaterials.background, nullptr);
+    EXPECT_STREQ(StandardMaterials.background->texture->name, "bkg_garage.jpg");
+    // A rebuilt set loads the picture of the name again.
+    ASSERT_EQ(LoadStandardTextures(), 1);
+    ASSERT_NE(StandardMaterials.background, nullptr);
+    EXPECT_STREQ(BackgroundPictureName(), "garage");
+    SetBackgroundPicture(nullptr);
+    EXPECT_EQ(StandardMaterials.background, nullptr);
+    EXPECT_STREQ(BackgroundPictureName(), "");
+}
+
+// The quad of the menus' background: depth writes off around it, the
+// picture's middle as wide as the screen's shape.
+TEST_F(StandardTexturesTest, MenuFramesDrawTheBackgroundQuadUnlessAScreenCoversIt)
+{
+    std::vector<uint8_t> rgb(64 * 64 * 3, 90);
+    ASSERT_TRUE(WriteJpegFile("data/pic/bkg_entry.jpg", rgb.data(), 64, 64, 90));
+    ASSERT_NO_FATAL_FAILURE(Start());
+    SetBackgroundPicture("entry");
+    static int covered;
+    covered = 0;
+    TextureLink link{};
+    link.screenMetrics = [](float *aspect, float *pw, float *ph) {
+        *aspect = 0.75f;
+        *pw = 2.0f / 640.0f;
+        *ph = 2.0f / 480.0f;
+    };
+    link.noBackground = [] { return covered; };
+    SetTextureLink(link);
+    for (uint32_t mode : {DisplayModeMenu, DisplayModeMenuOver}) {
+        for (int cover = 0; cover < 2; ++cover) {
+            SCOPED_TRACE(std::to_string(mode) + " " + std::to_string(cover));
+            covered = cover;
+            ClearDisplayModeStack();
+            if (mode == DisplayModeMenuOver) {
+                PushDisplayMode(mode);
+            }
+            FrameBegun = 0;
+            Device.ClearLog();
+            DrawFrameBackground();
+            FlushStateCache();
+            std::vector<uint32_t> zWrites;
+            for (const DeviceCall &call : Device.CallsNamed("SetRenderState")) {
+                if (call.args[0] == RsZWriteEnable) {
+                    zWrites.push_back(call.args[1]);
+                }
+            }
+            const size_t draws = Device.CallsNamed("DrawIndexedTriangles").size();
+            EndDrawFrame();
+            if (cover) {
+                EXPECT_EQ(draws, 0u);
+                continue;
+            }
+            EXPECT_EQ(draws, 1u);
+            EXPECT_EQ(zWrites, std::vector<uint32_t>({0, 1}));
+        }
+    }
+    EXPECT_NEAR(BackgroundQuadU0(0.75f), 0.125f, 1e-6f);
+    EXPECT_NEAR(BackgroundQuadU0(1.5f), 1.0f / 2048.0f, 1e-6f);
+}
+
+TEST_F(StandardTexturesTest, LagPreventRendersIntoOneSyncTargetAndReadsTheOther)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NE(BlockSurf[0], 0u);
+    ASSERT_NE(BlockSurf[1], 0u);
+    const int saved = LagPrevent;
+    for (int setting : {1, 2}) {
+        SCOPED_TRACE(setting);
+        LagPrevent = setting;
+        Device.ClearLog();
+        SyncGpuFrame();
+        const std::vector<DeviceCall> targets = Device.CallsNamed("SetRenderTarget");
+        ASSERT_EQ(targets.size(), 2u);
+        const uint32_t rendered = targets[0].args[0];
+        EXPECT_TRUE(rendered == BlockSurf[0] || rendered == BlockSurf[1]);
+        EXPECT_EQ(targets[1].args[0], RenderDevice.BackBufferSurface);
+        const std::vector<DeviceCall> clears = Device.CallsNamed("Clear");
+        ASSERT_EQ(clears.size(), 1u);
+        EXPECT_EQ(clears[0].args[0], static_cast<uint32_t>(ClearTarget));
+        EXPECT_EQ(clears[0].args[1], 0xFFFF0000u);
+        const std::vector<DeviceCall> locks = Device.CallsNamed("LockSurface");
+        ASSERT_EQ(locks.size(), 1u);
+        EXPECT_NE(locks[0].args[0], rendered);  // the other one
+        EXPECT_EQ(locks[0].args[1], setting == 2 ? LockReadOnly : (LockReadOnly | LockNoSysLock));
+        EXPECT_EQ(Device.CallsNamed("UnlockSurface").size(), 1u);
+    }
+    LagPrevent = 0;
+    Device.ClearLog();
+    SyncGpuFrame();
+    EXPECT_TRUE(Device.CallsNamed("LockSurface").empty());
+    LagPrevent = saved;
+}
+
+TEST_F(StandardTexturesTest, FilterSettingsFollowMipFilterAndThePlainFiltersAfterAReload)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    const int saved = MipFilter;
+    struct Case {
+        int mipFilter;
+        int reloaded;
+        uint32_t mag, min, mip, anisotropy;
+    } cases[] = {
+        {0, 0, 2, 2, 1, 1}, {1, 0, 2, 2, 2, 1}, {8, 0, 3, 3, 3, 8}, {8, 1, 2, 2, 1, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.mipFilter) + " " + std::to_string(c.reloaded));
+        MipFilter = c.mipFilter;
+        StateCacheReloaded = c.reloaded;
+        ApplyTextureFilterSettings();
+        EXPECT_EQ(StateCacheReloaded, 0);
+        EXPECT_EQ(WantedStageState(0, TssMagFilter), c.mag);
+        EXPECT_EQ(WantedStageState(0, TssMinFilter), c.min);
+        EXPECT_EQ(WantedStageState(0, TssMipFilter), c.mip);
+        EXPECT_EQ(WantedStageState(0, TssMaxAnisotropy), c.anisotropy);
+    }
+    MipFilter = saved;
+}
+
+TEST_F(StandardTexturesTest, AFullScreenRoundTripKeepsThePlatesTargetsAndBackground)
+{
+    std::vector<uint8_t> rgb(64 * 64 * 3, 90);
+    ASSERT_TRUE(WriteJpegFile("data/pic/bkg_entry.jpg", rgb.data(), 64, 64, 90));
+    ASSERT_NO_FATAL_FAILURE(Start());
+    SetBackgroundPicture("entry");
+    char text[8] = {'A', 'B', '1'};
+    GetNumberPlate(text);
+    UpdatePlateTextures();
+    const AdapterRecord *adapter = GetCurrentDisplayMode();
+    ASSERT_NE(adapter, nullptr);
+    ASSERT_EQ(GoFullScreen(static_cast<int>(adapter->modeCount) - 1), 1);
+    EXPECT_EQ(RememberedFullScreenMode.width, adapter->modes[adapter->modeCount - 1].width);
+    ASSERT_EQ(GoToWindow(), 1);
+    ResetRenderTextures();
+    for (const char *name : {MirrorTextureName, ClockTextureName, "PLATE~0", "PLATE~0ATEST", "bkg_entry.jpg"}) {
+        SCOPED_TRACE(name);
+        TextureRecord *record = FindTexture(name);
+        ASSERT_NE(record, nullptr);
+        EXPECT_NE(record->texture, 0u);
+    }
+    EXPECT_EQ(FindTexture(MirrorTextureName)->width, 512u);
+    EXPECT_EQ(FindTexture(ClockTextureName)->width, 256u);
+    EXPECT_EQ(FindTexture("PLATE~0")->width, static_cast<uint32_t>(PlateTextureSide));
+    EXPECT_NE(StandardMaterials.background, nullptr);
+
+    // A switch asked for while one is under way only notes the mode.
+    DisplaySwitchBusy = 1;
+    Device.ClearLog();
+    ASSERT_EQ(GoFullScreen(0), 1);
+    EXPECT_TRUE(Device.CallsNamed("Reset").empty());
+    EXPECT_EQ(RememberedFullScreenMode.width, adapter->modes[0].width);
+    DisplaySwitchBusy = 0;
+    SetBackgroundPicture(nullptr);
 }
 
 }  // namespace
