@@ -1,4 +1,5 @@
 #include "core/card_config.h"
+#include "core/data_stream.h"
 #include "platform/recording_device.h"
 #include "render/car_skins.h"
 #include "render/device_resources.h"
@@ -14,6 +15,8 @@
 #include "core/settings.h"
 #include "render/state_cache.h"
 #include "platform/jpeg_file.h"
+#include "platform/dds_file.h"
+#include "render/skin_conversion.h"
 
 #include "render_fixtures.h"
 
@@ -23,6 +26,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -458,6 +462,186 @@ TEST_F(StandardTexturesTest, AFullScreenRoundTripKeepsThePlatesTargetsAndBackgro
     EXPECT_EQ(RememberedFullScreenMode.width, adapter->modes[0].width);
     DisplaySwitchBusy = 0;
     SetBackgroundPicture(nullptr);
+}
+
+// --- Skins ------------------------------------------------------------------------------------------
+
+void WriteSkin(const std::string &name)
+{
+    std::filesystem::create_directories("data/skins");
+    std::vector<uint8_t> rgb(32 * 32 * 3, 150);
+    ASSERT_TRUE(WriteJpegFile(("data/skins/" + name + ".jpg").c_str(), rgb.data(), 32, 32, 90));
+}
+
+Material *AskSkin(const std::string &name)
+{
+    SkinMode = 1;
+    Material *material = GetMaterialTexture(name.c_str(), 2, 0, 0, nullptr);
+    SkinMode = 0;
+    return material;
+}
+
+std::vector<std::string> LinesStartingWith(const std::string &start)
+{
+    std::vector<std::string> lines;
+    for (const std::string &line : RenderLogLines) {
+        if (line.rfind(start, 0) == 0) {
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+static int SlotCount = -1;
+static std::vector<std::string> Busy;
+
+TEST_F(StandardTexturesTest, NewSkinsPurgeTheLeastRecentlyAskedForBeyondTheBudget)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    TextureLink link{};
+    link.raceSlotCount = [] { return SlotCount; };
+    link.localCarUsesSkin = [](const char *name, int) {
+        for (const std::string &busy : Busy) {
+            if (busy == name) {
+                return 1;
+            }
+        }
+        return 0;
+    };
+    SetTextureLink(link);
+    SlotCount = -1;  // no race: 8 skins, 7 kept before a new one
+    Busy.clear();
+    for (int i = 1; i <= 11; ++i) {
+        WriteSkin("XR_s" + std::to_string(i));
+    }
+    for (int i = 1; i <= 8; ++i) {
+        ASSERT_NE(AskSkin("XR_s" + std::to_string(i)), nullptr);
+        ASSERT_NE(FindTexture(("XR_s" + std::to_string(i)).c_str()), nullptr);
+    }
+    EXPECT_TRUE(LinesStartingWith("Must purge").empty());
+    // s1 asked for again goes behind the others: s2 goes first.
+    AskSkin("XR_s1");
+    RenderLogLines.clear();
+    AskSkin("XR_s9");
+    EXPECT_EQ(LinesStartingWith("Must purge"), std::vector<std::string>({"Must purge 1 skin"}));
+    EXPECT_EQ(LinesStartingWith("Deleted"), std::vector<std::string>({"Deleted 1 material for XR_s2"}));
+    EXPECT_EQ(FindTexture("XR_s2"), nullptr);
+    EXPECT_NE(FindTexture("XR_s1"), nullptr);
+
+    // One race slot: 10 skins, 9 kept; nothing goes.
+    SlotCount = 1;
+    RenderLogLines.clear();
+    AskSkin("XR_s10");
+    EXPECT_TRUE(LinesStartingWith("Must purge").empty());
+    // Back to 8 with 9 loaded: two must go, the oldest not in use (s3 is).
+    SlotCount = -1;
+    Busy = {"XR_s3"};
+    RenderLogLines.clear();
+    AskSkin("XR_s2");
+    EXPECT_EQ(LinesStartingWith("Must purge"), std::vector<std::string>({"Must purge 2 skins"}));
+    EXPECT_EQ(FindTexture("XR_s4"), nullptr);
+    EXPECT_EQ(FindTexture("XR_s5"), nullptr);
+    EXPECT_NE(FindTexture("XR_s3"), nullptr);
+
+    // Skins in use sort last, stable among themselves.
+    Busy = {"XR_s6", "XR_s7"};
+    SkinInUseEntry entries[MaxSkinsInUse];
+    const int count = BuildSkinsInUseList(entries);
+    ASSERT_EQ(count, 8);
+    EXPECT_EQ(entries[7].priority, SkinInUsePriority);
+    EXPECT_STREQ(entries[6].name, "XR_s6");
+    EXPECT_EQ(entries[5].priority, FindTexture(entries[5].name)->useStamp);
+    // Everything in use: the purge keeps them and says so.
+    Busy = {"XR_s1", "XR_s2", "XR_s3", "XR_s6", "XR_s7", "XR_s8", "XR_s9", "XR_s10"};
+    Printed.clear();
+    AskSkin("XR_s11");
+    EXPECT_EQ(Printed, std::vector<std::string>({"Texture is still in use : XR_s1"}));
+    for (const std::string &busy : Busy) {
+        EXPECT_NE(FindTexture(busy.c_str()), nullptr) << busy;
+    }
+    Busy.clear();
+}
+
+TEST_F(StandardTexturesTest, TheBuiltInHelmetIsAlwaysInUseAndTheListStopsAt68)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    EXPECT_EQ(IsSkinInUse("HEL_DEFAULT"), 1);
+    EXPECT_EQ(IsSkinInUse("hel_DEFAULT"), 1);
+    EXPECT_EQ(IsSkinInUse("HEL_BLUE"), 0);
+    EXPECT_EQ(IsSkinInUse("HELDEFAULT"), 0);
+    static const char *Shown = "HEL_RED";
+    TextureLink link{};
+    link.shownHelmetTexture = [] { return Shown; };
+    SetTextureLink(link);
+    EXPECT_EQ(IsSkinInUse("HEL_RED"), 1);
+    EXPECT_EQ(IsSkinInUse("XR_RED"), 0);
+
+    for (int i = 0; i < 69; ++i) {
+        TextureRecord *record = nullptr;
+        const std::string name = "SKIN" + std::to_string(i);
+        ASSERT_EQ(CreateTexture(name.c_str(), 4, 4, RenderFormatR5G6B5, &record, 0, 0, -1, NextResourceId()), 0);
+    }
+    Printed.clear();
+    SkinInUseEntry entries[MaxSkinsInUse];
+    EXPECT_EQ(BuildSkinsInUseList(entries), MaxSkinsInUse);
+    EXPECT_EQ(Printed, std::vector<std::string>({"Too many skins in use"}));
+}
+
+TEST_F(StandardTexturesTest, ConversionSkipsCurrentDdsFilesAndCountsThroughTheRest)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    std::filesystem::create_directories("data/skins_dds");
+    for (const char *name : {"XR_a", "XR_b", "XR_c", "XR_d"}) {
+        WriteSkin(name);
+    }
+    using Clock = std::filesystem::file_time_type;
+    const Clock now = std::filesystem::last_write_time("data/skins/XR_a.jpg");
+    // XR_a has a newer DDS: skipped. XR_b an older one: converted again.
+    WriteBytes("data/skins_dds/XR_a.dds", 10, 0);
+    std::filesystem::last_write_time("data/skins_dds/XR_a.dds", now + std::chrono::seconds(60));
+    WriteBytes("data/skins_dds/xr_b.dds", 10, 0);
+    std::filesystem::last_write_time("data/skins_dds/xr_b.dds", now - std::chrono::seconds(60));
+    Printed.clear();
+    RenderLogLines.clear();
+    EXPECT_EQ(StartSkinConversion(1), 3);
+    EXPECT_EQ(ConvertNextSkin(1), 1);
+    EXPECT_EQ(ConvertNextSkin(1), 1);
+    EXPECT_EQ(ConvertNextSkin(1), 0);
+    EXPECT_EQ(Printed, std::vector<std::string>({"Converting skin 1 of 3 : XR_b", "Converting skin 2 of 3 : XR_c",
+                                                 "Converting skin 3 of 3 : XR_d"}));
+    EXPECT_EQ(LinesStartingWith("convert"),
+              std::vector<std::string>({"convert : XR_b", "convert : XR_c", "convert : XR_d"}));
+    EXPECT_EQ(GetSkinConversionState().converted, 3);
+    EXPECT_EQ(std::filesystem::file_size("data/skins_dds/XR_a.dds"), 10u);
+    // The converted file is a DXT1 DDS of the picture with its levels.
+    std::ifstream in("data/skins_dds/XR_c.dds", std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    DdsImage image;
+    ASSERT_TRUE(DecodeDdsImage(bytes.data(), bytes.size(), &image));
+    EXPECT_EQ(image.width, 32);
+    EXPECT_FALSE(image.dxt3);
+    EXPECT_EQ(image.levels.size(), 6u);
+    // Nothing left to do.
+    EXPECT_EQ(StartSkinConversion(0), 0);
+}
+
+TEST_F(StandardTexturesTest, AConversionThatCannotBeSavedLeavesNoDdsFile)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    WriteSkin("XR_full");
+    // A folder where the file would go: the save fails at its last step.
+    std::filesystem::create_directories("data/skins_dds/XR_full.dds");
+    Printed.clear();
+    EXPECT_EQ(ConvertSkinToDds("XR_full"), 0);
+    EXPECT_TRUE(Contains(Printed, "Could not save file : data\\skins_dds\\XR_full.dds"));
+    EXPECT_TRUE(std::filesystem::is_directory("data/skins_dds/XR_full.dds"));
+    int files = 0;
+    for (const auto &entry : std::filesystem::directory_iterator("data/skins_dds")) {
+        files += entry.is_regular_file() ? 1 : 0;
+    }
+    EXPECT_EQ(files, 0);
+    EXPECT_EQ(ConvertSkinToDds("XR_none"), 0);
+    EXPECT_TRUE(Contains(Printed, "Could not load file : data\\skins\\XR_none.jpg"));
 }
 
 }  // namespace
