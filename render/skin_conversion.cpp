@@ -117,6 +117,16 @@ std::vector<uint8_t> HalvePicture(const std::vector<uint8_t> &rgba, int width, i
 
 }  // namespace
 
+int HasCurrentDdsSkin(const char *jpgName)
+{
+    for (const ListedSkin &jpg : State.jpgs) {
+        if (jpgName != nullptr && EqualsNoCase(jpg.name.c_str(), jpgName)) {
+            return NeedsConversion(jpg) ? 0 : 1;
+        }
+    }
+    return 0;
+}
+
 int ConvertSkinToDds(const char *name)
 {
     RenderLog("convert : %s", name != nullptr ? name : "");

@@ -16,6 +16,9 @@ int StartSkinConversion(int print);
 // name printed when asked), or 0 after the last one, the lists freed.
 int ConvertNextSkin(int print);
 void EndSkinConversion();
+// While the folders are listed: 1 when the JPEG of the name needs no
+// conversion (a DDS of the same name, compared without case, not older).
+int HasCurrentDdsSkin(const char *jpgName);
 // "convert : <name>" in the log; data\skins\<name>.jpg saved as
 // data\skins_dds\<name>.dds in DXT1 with the full chain of levels. Returns 1
 // on success; a failure prints the file's error and leaves no DDS file.

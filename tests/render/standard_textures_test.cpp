@@ -604,6 +604,8 @@ TEST_F(StandardTexturesTest, ConversionSkipsCurrentDdsFilesAndCountsThroughTheRe
     Printed.clear();
     RenderLogLines.clear();
     EXPECT_EQ(StartSkinConversion(1), 3);
+    EXPECT_EQ(HasCurrentDdsSkin("xr_a"), 1);
+    EXPECT_EQ(HasCurrentDdsSkin("XR_b"), 0);
     EXPECT_EQ(ConvertNextSkin(1), 1);
     EXPECT_EQ(ConvertNextSkin(1), 1);
     EXPECT_EQ(ConvertNextSkin(1), 0);
@@ -642,6 +644,27 @@ TEST_F(StandardTexturesTest, AConversionThatCannotBeSavedLeavesNoDdsFile)
     EXPECT_EQ(files, 0);
     EXPECT_EQ(ConvertSkinToDds("XR_none"), 0);
     EXPECT_TRUE(Contains(Printed, "Could not load file : data\\skins\\XR_none.jpg"));
+}
+
+TEST(ScreenSwitches, WindowedDisplayIsRefusedOnAnAdapterOtherThanThePrimary)
+{
+    RecordingDevice device;
+    device.adapters = {NullDisplayAdapter(), NullDisplayAdapter()};
+    Printed.clear();
+    RenderShellLink link{};
+    link.printMessage = [](const char *text, int) { Printed.emplace_back(text); };
+    SetRenderShellLink(link);
+    ASSERT_TRUE(UseGraphicsDevice(&device));
+    ASSERT_EQ(StartRenderer(1, -1, 1), 0);
+    ASSERT_NE(GetCurrentDisplayMode(), nullptr);
+    EXPECT_EQ(GetCurrentDisplayMode()->ordinal, 1u);
+    EXPECT_EQ(CanGoToWindow(), 1);
+    EXPECT_EQ(GoToWindow(), 0);
+    EXPECT_EQ(Printed, std::vector<std::string>({"Can't go to window - not using the primary adapter",
+                                                 "Can't go to window - not using the primary adapter"}));
+    ShutDownRenderer();
+    UseGraphicsDevice(nullptr);
+    SetRenderShellLink(RenderShellLink{});
 }
 
 }  // namespace
