@@ -234,6 +234,16 @@ int LoadStandardTextures()
     return ok;
 }
 
+void ForgetStandardTextures()
+{
+    ZeroStandardMaterials();
+    for (NumberPlateGroup &group : PlateGroups) {
+        group.opaqueMaterial = nullptr;
+        group.cutOutMaterial = nullptr;
+    }
+    SetObjectTextureLookup(nullptr);
+}
+
 void DeleteMaterial(Material **material)
 {
     if (material == nullptr || *material == nullptr) {

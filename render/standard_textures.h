@@ -113,6 +113,11 @@ int LoadStandardTextures();
 // log, when it cannot be made.
 TextureRecord *LoadImageTexture(const char *name, const uint8_t *rgba, int side, int maxSide);
 
+// After every material and texture was released: the standard materials,
+// the plate materials and the background become zero (their names stay),
+// and the object look-up is withdrawn until the set is loaded again.
+void ForgetStandardTextures();
+
 // "%s : %s" with "Invalid", "Too big" or "Can't open" and the name, in the
 // warning colour, when the material has no texture. Returns 1 when it
 // printed.
