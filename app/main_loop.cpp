@@ -25,6 +25,7 @@
 #include "render/render_device.h"
 #include "render/screen_modes.h"
 #include "render/screenshot.h"
+#include "render/number_plates.h"
 #include "render/standard_textures.h"
 #include "render/view.h"
 #include "scene/hud.h"
@@ -229,6 +230,8 @@ void RunMainLoop(ProgramRun &run)
         }
         if (!NoDrawFlag) {
             DrawFrameBackground();
+            // Plate texts that changed are drawn into their textures.
+            UpdatePlateTextures();
         }
         LodDistanceFactor = ComputeLodDistanceFactor(GraphicsEnabled, MainLod);
         MessageTop = -1.0f;

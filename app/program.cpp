@@ -6,6 +6,7 @@
 #include "app/message_services.h"
 #include "app/program_steps.h"
 #include "app/simulation_services.h"
+#include "app/texture_services.h"
 #include "app/window_proc.h"
 #include "audio/engine_file.h"
 #include "audio/interface_sound.h"
@@ -98,6 +99,7 @@ void RegisterProgramHooks()
     RegisterCommandServices();
     RegisterMessageServices();
     RegisterSimulationServices();
+    RegisterTextureServices();
     SetEngineMessagePrinter(PrintWarning);
     StartRaceOnEntry = 1;
 

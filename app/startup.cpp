@@ -40,6 +40,7 @@
 #include "render/screen_modes.h"
 #include "render/software_raster.h"
 #include "render/standard_textures.h"
+#include "vehicle/car_model.h"
 #include "render/view.h"
 #include "scene/helmet.h"
 #include "scene/human_file.h"
@@ -465,6 +466,7 @@ int RunStartup(ProgramRun &run, int *exitCode)
             FreeFont();
             return FailWithError("Could not set up textures", exitCode);
         }
+        CarShadowMaterial = StandardMaterials.addPassWhite;
     }
 
     // 19. "create english file", "load language".

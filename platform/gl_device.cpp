@@ -579,7 +579,7 @@ public:
     uint32_t SetRenderTarget(uint32_t surface, uint32_t depthSurface) override;
     uint32_t CreateDepthSurface(int width, int height, uint32_t format, uint32_t *surface) override;
     uint32_t CreateLockableTarget(int width, int height, uint32_t format, uint32_t *surface) override;
-    uint32_t LockSurface(uint32_t surface, DeviceLockedRect *locked) override;
+    uint32_t LockSurface(uint32_t surface, DeviceLockedRect *locked, uint32_t flags) override;
     uint32_t UnlockSurface(uint32_t surface) override;
     uint32_t CopyRect(uint32_t from, const DeviceRect &rect, uint32_t to, int x, int y) override;
     void ReleaseSurface(uint32_t surface) override;
@@ -1294,7 +1294,7 @@ uint32_t GlDevice::CreateLockableTarget(int width, int height, uint32_t, uint32_
     return DeviceOk;
 }
 
-uint32_t GlDevice::LockSurface(uint32_t surface, DeviceLockedRect *locked)
+uint32_t GlDevice::LockSurface(uint32_t surface, DeviceLockedRect *locked, uint32_t)
 {
     Surface *found = FindSurface(surface);
     if (found == nullptr || found->kind != SurfaceLockable) {

@@ -365,7 +365,9 @@ public:
     virtual uint32_t CreateDepthSurface(int width, int height, uint32_t format, uint32_t *surface) = 0;
     virtual uint32_t CreateLockableTarget(int width, int height, uint32_t format, uint32_t *surface) = 0;
     // Read-only lock of a lockable target: 4 bytes per pixel (B, G, R, A).
-    virtual uint32_t LockSurface(uint32_t surface, DeviceLockedRect *locked) = 0;
+    // flags: LockReadOnly, LockNoSysLock (the lock need not hold the system
+    // lock). The lock waits until the card has finished drawing into it.
+    virtual uint32_t LockSurface(uint32_t surface, DeviceLockedRect *locked, uint32_t flags) = 0;
     virtual uint32_t UnlockSurface(uint32_t surface) = 0;
     virtual uint32_t CopyRect(uint32_t from, const DeviceRect &rect, uint32_t to, int x, int y) = 0;
     virtual void ReleaseSurface(uint32_t surface) = 0;

@@ -512,9 +512,9 @@ uint32_t RecordingDevice::CreateLockableTarget(int width, int height, uint32_t f
     return DeviceOk;
 }
 
-uint32_t RecordingDevice::LockSurface(uint32_t surface, DeviceLockedRect *locked)
+uint32_t RecordingDevice::LockSurface(uint32_t surface, DeviceLockedRect *locked, uint32_t flags)
 {
-    Log("LockSurface", {surface});
+    Log("LockSurface", {surface, flags});
     Surface *found = FindSurface(surface);
     if (Fails("LockSurface") || found == nullptr || found->kind != 4) {
         return DeviceInvalidCall;

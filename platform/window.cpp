@@ -818,6 +818,13 @@ PlatformAnswer PlatformMessageBox(const char *title, const char *text, PlatformM
 
 // --- For the platform layer's own use ------------------------------------------------
 
+void PlatformRaiseWindow()
+{
+    if (MainWindow != nullptr) {
+        SDL_RaiseWindow(MainWindow);
+    }
+}
+
 SDL_Window *PlatformGetSdlWindow()
 {
     return MainWindow;

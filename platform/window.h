@@ -37,6 +37,8 @@ bool PlatformCreateWindow(bool fullScreen, const PlatformRect &clientRect);
 void PlatformApplyWindowStyle(bool fullScreen, const PlatformRect &clientRect);
 void PlatformDestroyWindow();
 bool PlatformHasWindow();
+// Brings the main window to the front and gives it the input focus.
+void PlatformRaiseWindow();
 
 // The client area in screen pixels; all zero without a window.
 PlatformRect PlatformGetClientRect();

@@ -2,38 +2,29 @@
 
 #include <cstdio>
 #include <cstring>
-#include <new>
+#include <vector>
 
+#include "core/card_config.h"
+#include "core/colour.h"
+#include "render/material.h"
+#include "render/material_textures.h"
 #include "render/render_link.h"
+#include "render/software_raster.h"
+#include "render/standard_textures.h"
+#include "render/texture_manager.h"
 
 NumberPlateSlot NumberPlates[NumberPlateSlotCount];
 NumberPlateGroup PlateGroups[NumberPlateGroupCount];
 
 namespace {
 
-PlateTextDrawer TextDrawer = nullptr;
+PlateGlyphSource Glyphs{};
 
-void FreePlateTexture(PlateTexture *texture)
-{
-    delete[] texture->pixels;
-    *texture = PlateTexture{};
-}
-
-// Makes the texture's pixel array; 0 (texture left empty, failure logged)
-// when memory runs out.
-int MakePlateTexture(PlateTexture *texture, const char *name, int side)
-{
-    FreePlateTexture(texture);
-    uint32_t *pixels = new (std::nothrow) uint32_t[static_cast<size_t>(side) * side];
-    if (pixels == nullptr) {
-        RenderLog("Failed to create : %s", name);
-        return 0;
-    }
-    std::snprintf(texture->name, sizeof(texture->name), "%s", name);
-    texture->side = side;
-    texture->pixels = pixels;
-    return 1;
-}
+// The colours of "^0" .. "^7" on a plate.
+constexpr uint8_t PlateColours[8][3] = {{0, 0, 0},   {255, 0, 0},   {0, 255, 0},   {255, 255, 0},
+                                        {0, 0, 255}, {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
+// The lettering before any code and after a reset: black on the white plate.
+constexpr int PlateDefaultColour = 0;
 
 void GroupTextureNames(int group, char opaque[PlateTextureNameLength], char cutOut[PlateTextureNameLength])
 {
@@ -41,65 +32,154 @@ void GroupTextureNames(int group, char opaque[PlateTextureNameLength], char cutO
     std::snprintf(cutOut, PlateTextureNameLength, "PLATE~%dATEST", group);
 }
 
-uint32_t Channel(uint32_t pixel, int shift)
+// The group's materials and textures go.
+void DestroyGroupTextures(NumberPlateGroup &g)
 {
-    return (pixel >> shift) & 0xFFu;
-}
-
-// The 512 x 512 image brought down to the texture side by averaging each
-// block of pixels, alpha made 255.
-void ShrinkImage(const uint32_t *image, uint32_t *out)
-{
-    constexpr int Step = PlateImageSide / PlateTextureSide;
-    for (int y = 0; y < PlateTextureSide; y++) {
-        for (int x = 0; x < PlateTextureSide; x++) {
-            uint32_t sums[3] = {0, 0, 0};
-            for (int dy = 0; dy < Step; dy++) {
-                const uint32_t *row = image + static_cast<size_t>(y * Step + dy) * PlateImageSide + x * Step;
-                for (int dx = 0; dx < Step; dx++) {
-                    sums[0] += Channel(row[dx], 16);
-                    sums[1] += Channel(row[dx], 8);
-                    sums[2] += Channel(row[dx], 0);
-                }
+    Material **materials[2] = {&g.opaqueMaterial, &g.cutOutMaterial};
+    for (Material **material : materials) {
+        if (*material == nullptr) {
+            continue;
+        }
+        TextureRecord *texture = (*material)->texture;
+        DeleteMaterial(material);
+        if (texture != nullptr) {
+            while (DeleteMaterialOfTexture(texture)) {
             }
-            constexpr uint32_t Count = Step * Step;
-            out[y * PlateTextureSide + x] = 0xFF000000u | (sums[0] + Count / 2) / Count << 16 |
-                                            (sums[1] + Count / 2) / Count << 8 | (sums[2] + Count / 2) / Count;
+            DeleteTexture(texture);
         }
     }
 }
 
-// Draws the four texts of one group into new textures.
-void DrawPlateGroup(int group, uint32_t *image)
+// Both materials of a group from its two textures (either may be null).
+void MakeGroupMaterials(NumberPlateGroup &g, TextureRecord *opaque, TextureRecord *cutOut)
+{
+    const int m2x = static_cast<int>(Modulate2xOn);
+    g.opaqueMaterial = opaque != nullptr ? GetMaterial(opaque, m2x, 1, 0, 0, GetTrackDefaultTexture()) : nullptr;
+    g.cutOutMaterial = cutOut != nullptr ? GetMaterial(cutOut, m2x, 1, 0, 0, nullptr) : nullptr;
+}
+
+TextureRecord *PlaceholderOf(const char *name, uint8_t level)
+{
+    std::vector<uint8_t> pixels(PlatePlaceholderSide * PlatePlaceholderSide * 4);
+    for (size_t i = 0; i < pixels.size(); i += 4) {
+        pixels[i] = level;
+        pixels[i + 1] = level;
+        pixels[i + 2] = level;
+        pixels[i + 3] = 255;
+    }
+    return LoadImageTexture(name, pixels.data(), PlatePlaceholderSide, PlatePlaceholderSide);
+}
+
+int PlateCodeValue(char c)
+{
+    return c >= '0' && c <= '9' ? c - '0' : c == ':' ? 10 : -1;
+}
+
+// The width of the text in raster units at the size, codes left out.
+float MeasurePlateText(const char *text, float size)
+{
+    float width = 0.0f;
+    for (int i = 0; i < NumberPlateTextLength && text[i] != 0; ++i) {
+        if (text[i] == '^' && i + 1 < NumberPlateTextLength && PlateCodeValue(text[i + 1]) >= 0) {
+            ++i;
+            continue;
+        }
+        const float glyph = Glyphs.width != nullptr ? Glyphs.width(static_cast<uint8_t>(text[i])) : 0.0f;
+        width += (glyph + 0.65f) * size / 7.0f;
+    }
+    return width;
+}
+
+// One plate text in its band of the raster image.
+void DrawPlateText(const char *text, float top)
+{
+    const float size = PlateTextSize;
+    const float width = MeasurePlateText(text, size);
+    // Too wide: the glyphs are drawn narrower, never cut off.
+    const float squeeze = width > PlateTextMaxWidth ? PlateTextMaxWidth / width : 1.0f;
+    const float half = static_cast<float>(RasterTarget.width) / 2.0f;
+    float x = -width * squeeze / 2.0f;
+    int colour = PlateDefaultColour;
+    for (int i = 0; i < NumberPlateTextLength && text[i] != 0; ++i) {
+        if (text[i] == '^' && i + 1 < NumberPlateTextLength && PlateCodeValue(text[i + 1]) >= 0) {
+            const int code = PlateCodeValue(text[++i]);
+            colour = code <= 7 ? code : PlateDefaultColour;
+            continue;
+        }
+        const uint8_t c = static_cast<uint8_t>(text[i]);
+        const float glyph = Glyphs.width != nullptr ? Glyphs.width(c) : 0.0f;
+        if (Glyphs.draw != nullptr) {
+            int r = 0;
+            int g = 0;
+            int b = 0;
+            PlateCodeColour(colour, &r, &g, &b);
+            Glyphs.draw(c, (x + 1.0f) * half, (top + 1.0f) * half, size * squeeze * half,
+                        size * 9.0f / 7.0f * half, RasterTarget.packer(r, g, b));
+        }
+        x += (glyph + 0.65f) * size / 7.0f * squeeze;
+    }
+}
+
+// The raster image (R5G6B5) as R, G, B, A bytes with alpha 255.
+void ImageToBytes(std::vector<uint8_t> *bytes)
+{
+    const int side = RasterTarget.width;
+    bytes->resize(static_cast<size_t>(side) * side * 4);
+    for (int y = 0; y < side; ++y) {
+        const uint16_t *row =
+            reinterpret_cast<const uint16_t *>(static_cast<const uint8_t *>(RasterTarget.pixels) + y * RasterTarget.stride);
+        for (int x = 0; x < side; ++x) {
+            const uint16_t p = row[x];
+            uint8_t *out = bytes->data() + (static_cast<size_t>(y) * side + x) * 4;
+            const int r = p >> 11 & 31;
+            const int g = p >> 5 & 63;
+            const int b = p & 31;
+            out[0] = static_cast<uint8_t>(r << 3 | r >> 2);
+            out[1] = static_cast<uint8_t>(g << 2 | g >> 4);
+            out[2] = static_cast<uint8_t>(b << 3 | b >> 2);
+            out[3] = 255;
+        }
+    }
+}
+
+void DrawPlateGroup(int group)
 {
     NumberPlateGroup &g = PlateGroups[group];
-    for (size_t i = 0; i < static_cast<size_t>(PlateImageSide) * PlateImageSide; i++) {
-        image[i] = 0xFFFFFFFFu;
+    FillRasterImage(0xFFFF);
+    for (int band = 0; band < NumberPlateSlotsPerGroup; ++band) {
+        DrawPlateText(NumberPlates[group * NumberPlateSlotsPerGroup + band].text,
+                      PlateFirstTextY + PlateTextStepY * static_cast<float>(band));
     }
-    if (TextDrawer != nullptr) {
-        for (int band = 0; band < NumberPlateSlotsPerGroup; band++) {
-            TextDrawer(image, PlateImageSide, band, NumberPlates[group * NumberPlateSlotsPerGroup + band].text);
-        }
-    }
+    std::vector<uint8_t> bytes;
+    ImageToBytes(&bytes);
     char opaqueName[PlateTextureNameLength];
     char cutOutName[PlateTextureNameLength];
     GroupTextureNames(group, opaqueName, cutOutName);
-    if (MakePlateTexture(&g.opaque, opaqueName, PlateTextureSide)) {
-        ShrinkImage(image, g.opaque.pixels);
+    const int side = MaxTextureSide < PlateTextureSide ? MaxTextureSide : PlateTextureSide;
+    TextureRecord *opaque = LoadImageTexture(opaqueName, bytes.data(), PlateImageSide, side);
+    for (size_t i = 0; i < bytes.size(); i += 4) {
+        bytes[i + 3] = static_cast<uint8_t>(255 - bytes[i]);
+        bytes[i] = 255;
+        bytes[i + 1] = 255;
+        bytes[i + 2] = 255;
     }
-    if (g.opaque.pixels != nullptr && MakePlateTexture(&g.cutOut, cutOutName, PlateTextureSide)) {
-        for (int i = 0; i < PlateTextureSide * PlateTextureSide; i++) {
-            const uint32_t alpha = 255u - Channel(g.opaque.pixels[i], 16);
-            g.cutOut.pixels[i] = alpha << 24 | 0x00FFFFFFu;
-        }
-    }
+    TextureRecord *cutOut = LoadImageTexture(cutOutName, bytes.data(), PlateImageSide, side);
+    MakeGroupMaterials(g, opaque, cutOut);
 }
 
 }  // namespace
 
-void SetPlateTextDrawer(PlateTextDrawer drawer)
+void SetPlateGlyphSource(const PlateGlyphSource &source)
 {
-    TextDrawer = drawer;
+    Glyphs = source;
+}
+
+void PlateCodeColour(int code, int *red, int *green, int *blue)
+{
+    const uint8_t *c = PlateColours[code >= 0 && code < 8 ? code : PlateDefaultColour];
+    *red = c[0];
+    *green = c[1];
+    *blue = c[2];
 }
 
 int CreatePlateTextures(int group)
@@ -108,24 +188,19 @@ int CreatePlateTextures(int group)
         return 0;
     }
     NumberPlateGroup &g = PlateGroups[group];
-    if (g.opaque.pixels != nullptr) {
+    if (g.opaqueMaterial != nullptr) {
         return 1;
+    }
+    if (!RenderTexturesOn()) {
+        return 0;
     }
     char opaqueName[PlateTextureNameLength];
     char cutOutName[PlateTextureNameLength];
     GroupTextureNames(group, opaqueName, cutOutName);
-    PlateTexture *const textures[2] = {&g.opaque, &g.cutOut};
-    const char *const names[2] = {opaqueName, cutOutName};
-    for (int k = 0; k < 2; k++) {
-        PlateTexture *texture = textures[k];
-        if (!MakePlateTexture(texture, names[k], PlatePlaceholderSide)) {
-            continue;
-        }
-        for (int i = 0; i < PlatePlaceholderSide * PlatePlaceholderSide; i++) {
-            texture->pixels[i] = PlatePlaceholderColour;
-        }
-    }
-    return g.opaque.pixels != nullptr;
+    TextureRecord *opaque = PlaceholderOf(opaqueName, PlatePlaceholderOpaqueLevel);
+    TextureRecord *cutOut = PlaceholderOf(cutOutName, PlatePlaceholderCutOutLevel);
+    MakeGroupMaterials(g, opaque, cutOut);
+    return g.opaqueMaterial != nullptr;
 }
 
 int GetNumberPlate(const char text[NumberPlateTextLength])
@@ -167,49 +242,59 @@ void ReleaseNumberPlate(int slot)
     }
 }
 
+int FindNumberPlate(const char text[NumberPlateTextLength])
+{
+    char key[NumberPlateTextLength] = {};
+    if (text != nullptr) {
+        std::memcpy(key, text, sizeof(key));
+    }
+    for (int slot = 0; slot < NumberPlateSlotCount; slot++) {
+        if (std::memcmp(NumberPlates[slot].text, key, sizeof(key)) == 0) {
+            return slot;
+        }
+    }
+    return -1;
+}
+
 void UpdatePlateTextures()
 {
     int flagged = 0;
     for (const NumberPlateGroup &g : PlateGroups) {
         flagged |= g.redraw;
     }
-    if (!flagged) {
+    if (!flagged || !RenderTexturesOn()) {
         return;
     }
-    uint32_t *image = new (std::nothrow) uint32_t[static_cast<size_t>(PlateImageSide) * PlateImageSide];
+    for (NumberPlateGroup &g : PlateGroups) {
+        if (g.redraw) {
+            DestroyGroupTextures(g);
+        }
+    }
+    if (!BeginRasterImage(PlateImageSide)) {
+        return;
+    }
     for (int group = 0; group < NumberPlateGroupCount; group++) {
         NumberPlateGroup &g = PlateGroups[group];
         if (!g.redraw) {
             continue;
         }
         g.redraw = 0;
-        FreePlateTexture(&g.opaque);
-        FreePlateTexture(&g.cutOut);
-        if (image == nullptr) {
-            char opaqueName[PlateTextureNameLength];
-            char cutOutName[PlateTextureNameLength];
-            GroupTextureNames(group, opaqueName, cutOutName);
-            RenderLog("Failed to create : %s", opaqueName);
-            continue;
-        }
-        DrawPlateGroup(group, image);
+        DrawPlateGroup(group);
     }
-    delete[] image;
+    EndRasterImage();
 }
 
 void ReleasePlateTextures()
 {
     for (NumberPlateGroup &g : PlateGroups) {
-        FreePlateTexture(&g.opaque);
-        FreePlateTexture(&g.cutOut);
+        DestroyGroupTextures(g);
     }
 }
 
 void ResetNumberPlates()
 {
-    ReleasePlateTextures();
     for (NumberPlateGroup &g : PlateGroups) {
-        g.redraw = 0;
+        g = NumberPlateGroup{};
     }
     for (NumberPlateSlot &slot : NumberPlates) {
         slot = NumberPlateSlot{};

@@ -2,16 +2,14 @@
 
 #include <cstdint>
 
+struct Material;
+
 // Number plates. Every car shows its 8-byte plate text through one of 32
 // plate slots; four slots share one texture pair (a group): slot s is drawn
 // from group s / 4, in band s % 4 of its textures. Each group has an opaque
 // texture "PLATE~%d" and a cut-out one "PLATE~%dATEST" whose alpha is the
 // inverse of the opaque texture's red level (dark lettering stays, white
-// background goes).
-//
-// The pixels are kept on the CPU side (32-bit, alpha in the top byte, then
-// red, green, blue); they are what a graphics backend uploads, and what the
-// null backend keeps.
+// background goes), each with its material.
 
 constexpr int NumberPlateSlotCount = 32;
 constexpr int NumberPlateSlotsPerGroup = 4;
@@ -22,14 +20,16 @@ constexpr int PlateImageSide = 512;       // the image the four texts are drawn 
 constexpr int PlateTextureSide = 128;     // the loaded textures (MaxTextureSide held at 128)
 constexpr int PlateBandRows = PlateImageSide / NumberPlateSlotsPerGroup;
 constexpr int PlateTextureNameLength = 20;
-constexpr uint32_t PlatePlaceholderColour = 0xFFFFFFFFu;  // opaque white
-
-// One texture with its pixels; side 0 and no pixels when not made.
-struct PlateTexture {
-    char name[PlateTextureNameLength];
-    int32_t side;
-    uint32_t *pixels;  // owned, side x side, row by row
-};
+// The one-colour placeholders of a group not drawn yet: the opaque one white
+// (a blank plate), the cut-out one black (its alpha keeps the whole plate).
+constexpr uint8_t PlatePlaceholderOpaqueLevel = 255;
+constexpr uint8_t PlatePlaceholderCutOutLevel = 0;
+// Plate lettering: the text is measured at this size (in raster units of
+// the 512-pixel image) and shrunk to fit this width.
+constexpr float PlateTextSize = 116.0f / (PlateImageSide / 2);
+constexpr float PlateTextMaxWidth = 1.9f;
+constexpr float PlateFirstTextY = -0.93f;
+constexpr float PlateTextStepY = 0.5f;
 
 struct NumberPlateSlot {
     char text[NumberPlateTextLength];  // not always zero-terminated
@@ -37,9 +37,9 @@ struct NumberPlateSlot {
 };
 
 struct NumberPlateGroup {
-    int32_t redraw;        // the texts changed: drawn at the next UpdatePlateTextures
-    PlateTexture opaque;   // "PLATE~%d"
-    PlateTexture cutOut;   // "PLATE~%dATEST"
+    int32_t redraw;            // the texts changed: drawn at the next UpdatePlateTextures
+    Material *opaqueMaterial;  // "PLATE~%d"; null until the group's textures exist
+    Material *cutOutMaterial;  // "PLATE~%dATEST"
 };
 
 extern NumberPlateSlot NumberPlates[NumberPlateSlotCount];
@@ -54,20 +54,28 @@ int GetNumberPlate(const char text[NumberPlateTextLength]);
 // One user less; never below 0; slots outside 0..31 are ignored.
 void ReleaseNumberPlate(int slot);
 
-// The group's textures as 16 x 16 placeholders unless it has them already.
-// Returns 1 when the group has its textures afterwards.
+// The group's textures as 16 x 16 placeholders unless it has them already
+// (needs a device). Returns 1 when the group has its materials afterwards.
 int CreatePlateTextures(int group);
-// Draws the texts of every group flagged for redraw into new textures and
-// clears the flags. Without a text drawer the bands stay white.
+// Draws the texts of every group flagged for redraw into new textures with
+// the software raster and clears the flags.
 void UpdatePlateTextures();
-// Frees every group's textures (the slots and their texts stay).
+// Destroys every group's textures and materials (the slots and their texts
+// stay).
 void ReleasePlateTextures();
-// Clears every slot and frees every texture.
+// Clears every slot and forgets every texture (the device's textures go
+// with the texture manager).
 void ResetNumberPlates();
+// The slot holding the text, or -1.
+int FindNumberPlate(const char text[NumberPlateTextLength]);
 
-// Draws one plate text into a band of the white 512 x 512 image: rows
-// band x 128 .. band x 128 + 127 (the first text at the top). The text
-// layer registers it; the plate is drawn in the colours its "^" codes ask
-// for, white 7 when none.
-using PlateTextDrawer = void (*)(uint32_t *image, int side, int band, const char text[NumberPlateTextLength]);
-void SetPlateTextDrawer(PlateTextDrawer drawer);
+// The glyphs of the plate lettering, from the font. width: the glyph's width
+// in glyph units (of 7 a cell); draw: the glyph into the software raster's
+// target, its 7 x 9 cell spanning width x height pixels from (left, top).
+struct PlateGlyphSource {
+    float (*width)(uint8_t character);
+    void (*draw)(uint8_t character, float left, float top, float width, float height, uint32_t pixel);
+};
+void SetPlateGlyphSource(const PlateGlyphSource &source);
+// The colour of "^n" (n 0..7) on a plate, as red, green, blue.
+void PlateCodeColour(int code, int *red, int *green, int *blue);

@@ -1,4 +1,5 @@
 #include "render/render_device.h"
+#include "render/standard_textures.h"
 
 #include "platform/gl_device.h"
 #include "platform/timer.h"
@@ -851,6 +852,7 @@ void ReleaseRenderResources(int recreate)
     ReleaseVertexShaders();
     DeleteAllMaterials(recreate);
     ReleaseAllTextures(recreate);
+    ForgetStandardTextures();
     ReleaseVertexBuffers();
     ReleaseIndexBuffers();
     ReleaseDepthSurfaces();

@@ -1,7 +1,12 @@
 #include "render/screen_modes.h"
 
 #include "core/colour.h"
+#include "core/settings.h"
+#include "platform/window.h"
+#include "render/geometry_batch.h"
+#include "render/material.h"
 #include "render/render_device.h"
+#include "render/state_cache.h"
 #include "render/render_link.h"
 #include "render/software_raster.h"
 #include "render/standard_textures.h"
@@ -17,6 +22,7 @@ float ScreenCentreOffsetY = 1.0f;
 PixelPacker BackBufferPacker = PackRgbNoAlpha;
 int BackBufferPixelBits = 32;
 PixelPacker PackPixelColour = PackRgb;
+DisplayModeEntry RememberedFullScreenMode{};
 
 namespace {
 
@@ -28,7 +34,48 @@ bool DeviceExists()
     return RenderDevice.RendererStarted == 2;
 }
 
+// The sync target rendered next ("Lag Prevent ").
+int SyncIndex = 0;
+
+// The menus' picture over the whole screen: the middle of the picture as
+// wide as the screen's shape allows, depth writes off meanwhile.
+void DrawBackgroundPicture()
+{
+    Material *picture = StandardMaterials.background;
+    if (picture == nullptr || (TextureLinks.noBackground != nullptr && TextureLinks.noBackground())) {
+        return;
+    }
+    float aspect = 1.0f;
+    float pixelWidth = 0.0f;
+    float pixelHeight = 0.0f;
+    if (TextureLinks.screenMetrics != nullptr) {
+        TextureLinks.screenMetrics(&aspect, &pixelWidth, &pixelHeight);
+    }
+    constexpr float Edge = 1.0f / 2048.0f;
+    const float u0 = BackgroundQuadU0(aspect);
+    const float u1 = 1.0f - u0;
+    const float x0 = -1.0f - pixelWidth;
+    const float x1 = 1.0f + pixelWidth;
+    const float y0 = -1.0f - pixelHeight;
+    const float y1 = 1.0f + pixelHeight;
+    constexpr uint32_t White = 0xFFFFFFFFu;
+    SetRenderStateCached(RsZWriteEnable, 0);
+    BeginScreenBatch(picture);
+    const uint16_t a = AddScreenVertex(x0, y0, u0, Edge, White);
+    const uint16_t b = AddScreenVertex(x1, y0, u1, Edge, White);
+    const uint16_t c = AddScreenVertex(x1, y1, u1, 1.0f - Edge, White);
+    const uint16_t d = AddScreenVertex(x0, y1, u0, 1.0f - Edge, White);
+    AddScreenQuad(a, b, c, d);
+    FlushScreenBatch();
+    SetRenderStateCached(RsZWriteEnable, 1);
+}
+
 }  // namespace
+
+float BackgroundQuadU0(float aspect)
+{
+    return std::max(1.0f / 2048.0f, (1.0f - aspect) / 2.0f);
+}
 
 // --- Display-mode stack ---------------------------------------------------------------
 
@@ -100,16 +147,36 @@ void DrawFrameBackground()
         const int skipped = BeginDrawFrame();
         *RenderShell.noDrawFlag |= skipped;
         if (!skipped) {
-            // The background picture goes over the black once textures exist.
             ClearFrame(0, ClearTarget | ClearZBuffer);
+            DrawBackgroundPicture();
         }
     }
 }
 
 void SyncGpuFrame()
 {
-    // Keeping the card from running ahead ("Lag Prevent ") is not done yet.
     FrameBegun = 1;
+    if (LagPrevent == 0 || RenderDevice.Device == nullptr) {
+        return;
+    }
+    // Render a clear into one small target and read back the other, drawn a
+    // frame earlier: the processor waits until the card has finished it.
+    GraphicsDevice *device = RenderDevice.Device;
+    const uint32_t target = BlockSurf[SyncIndex];
+    if (target != 0) {
+        device->SetRenderTarget(target, 0);
+        device->Clear(ClearTarget, 0xFFFF0000u, 1.0f, 0);
+        device->SetRenderTarget(RenderDevice.BackBufferSurface, RenderDevice.DepthSurface);
+    }
+    SyncIndex ^= 1;
+    const uint32_t other = BlockSurf[SyncIndex];
+    if (other != 0) {
+        DeviceLockedRect locked{};
+        const uint32_t flags = LockReadOnly | (LagPrevent == 2 ? 0u : LockNoSysLock);
+        if (device->LockSurface(other, &locked, flags) == DeviceOk) {
+            device->UnlockSurface(other);
+        }
+    }
 }
 
 int BeginDrawFrame()
@@ -129,9 +196,27 @@ void EndDrawFrame()
 
 void ApplyTextureFilterSettings()
 {
-    // The filter states of stage 0 follow "Mip Filter " once the standard
-    // textures are loaded; the bias is sent again on the frame's first bind.
     ForgetLastLodClass();
+    uint32_t mag = 2;
+    uint32_t min = 2;
+    uint32_t mip = 1;
+    uint32_t anisotropy = 1;
+    if (StateCacheReloaded) {
+        // The first frame after the states were sent again.
+        StateCacheReloaded = 0;
+    } else if (MipFilter == 1) {
+        mip = 2;
+    } else if (MipFilter >= 2) {
+        mag = 3;
+        min = 3;
+        mip = 3;
+        anisotropy = static_cast<uint32_t>(MipFilter);
+    }
+    SetTextureStageStateCached(0, TssMagFilter, mag);
+    SetTextureStageStateCached(0, TssMinFilter, min);
+    SetTextureStageStateCached(0, TssMipFilter, mip);
+    SetTextureStageStateCached(0, TssMaxAnisotropy, anisotropy);
+    FlushStateCache();
 }
 
 // --- Graphics start and display switches --------------------------------------------------------------
@@ -153,6 +238,7 @@ int StartGraphics()
     LogScreenDimensions("initialise graphics");
     RenderShell.applyViewGeometry();
     DisplaySwitchBusy = 0;
+    PlatformRaiseWindow();
     return 1;
 }
 
@@ -171,6 +257,7 @@ int GoFullScreen(int modeIndex)
     }
     *RenderShell.fullScreenModeIndex = std::clamp(modeIndex, 0, static_cast<int>(adapter->modeCount) - 1);
     const DisplayModeEntry &mode = *GetSelectedDisplayMode();
+    RememberedFullScreenMode = mode;
     *RenderShell.windowed = 0;
     if (!DisplaySwitchBusy && DeviceExists()) {
         RenderShell.shutDownInputDevices();

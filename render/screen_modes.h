@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "render/render_device.h"
+
 struct DisplayModeEntry;
 
 // The program's control of the screen above the render device: starting and
@@ -46,6 +48,9 @@ extern int DisplaySwitchBusy;
 // Begins the drawn frame (nothing when it has begun already) and clears it
 // by the top display mode. A frame that cannot begin sets NoDrawFlag.
 void DrawFrameBackground();
+// The left U of the background quad for the screen's height over width:
+// max(1/2048, (1 - aspect) / 2); the right one is 1 minus it.
+float BackgroundQuadU0(float aspect);
 void SyncGpuFrame();
 // Returns 1 when the frame must be skipped (the device cannot draw).
 int BeginDrawFrame();
@@ -69,6 +74,8 @@ int ResizeWindowedDevice();
 // Returns 1, printing the reason, when windowed display is refused on the
 // current adapter; else 0.
 int CanGoToWindow();
+// The full-screen mode GoFullScreen chose last (size and formats).
+extern DisplayModeEntry RememberedFullScreenMode;
 // The entry of the selected full-screen mode; null without a mode list.
 const DisplayModeEntry *GetSelectedDisplayMode();
 // When the device's size differs from ScreenWidth x ScreenHeight, says so

@@ -2,6 +2,8 @@
 
 #include "render/render_device.h"
 
+int StateCacheReloaded = 0;
+
 namespace {
 
 struct StateEntry {
@@ -153,6 +155,7 @@ void ReloadStateCache()
 {
     GraphicsDevice *device = Device();
     ClearPending();
+    StateCacheReloaded = 1;
     if (device == nullptr) {
         return;
     }

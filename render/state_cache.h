@@ -29,6 +29,9 @@ void ReloadStateCache();
 // At shut-down: flushes and forgets. Refused when not loaded.
 void UnloadStateCache();
 bool StateCacheLoaded();
+// Set by ReloadStateCache; the next frame start uses the plain filters once
+// and clears it.
+extern int StateCacheReloaded;
 
 // The value the render layer last asked for.
 uint32_t WantedRenderState(uint32_t state);

@@ -870,3 +870,8 @@ int LoadTextureFile(const char *path, TextureRecord **out, const char *name, int
     *out = record;
     return 0;
 }
+
+bool SaveDdsFile(const char *path, const DdsImage &image)
+{
+    return WriteDdsFile(path, image);
+}

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 struct TextureRecord;
+struct DdsImage;
 
 // Texture files: the program's headerless .raw pictures with their alpha
 // companions, uploaded in 16- or 32-bit formats with a box-filtered chain
@@ -48,3 +49,6 @@ int LoadRawTexture(const char *name, const char *path, TextureRecord *record);
 // Writes an n x n cell of 32-bit pixels at texel (column n, row n) of every
 // level as (A << 8) | 0x0FFF (the pixels are copied, not changed).
 void UploadTexturePixels(TextureRecord *record, const uint8_t *pixels, int cellSide, int column, int row, int levels);
+// Writes a DDS file through a temporary file renamed into place only when
+// the whole file was written: a failure leaves no part of a file behind.
+bool SaveDdsFile(const char *path, const DdsImage &image);

@@ -1,5 +1,6 @@
 #include "render/texture_manager.h"
 
+#include "platform/file_system.h"
 #include "render/device_resources.h"
 #include "render/render_device.h"
 #include "render/render_link.h"
@@ -33,9 +34,10 @@ unsigned char Fold(unsigned char c)
     return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c;
 }
 
+// Through the file layer: the program's paths use backslashes and any case.
 bool FileExists(const char *path)
 {
-    FILE *file = std::fopen(path, "rb");
+    FILE *file = PlatformOpenFile(path, "rb");
     if (file == nullptr) {
         return false;
     }

@@ -15,6 +15,7 @@
 #include "tools/default_track.h"
 #include "tools/font_file.h"
 #include "tools/interface_pictures.h"
+#include "tools/standard_pictures.h"
 #include "tools/knowledge_files.h"
 
 int main(int argc, char **argv)
@@ -76,6 +77,10 @@ int main(int argc, char **argv)
     }
     if (const char *error = WriteInterfacePictures(argv[1])) {
         std::fprintf(stderr, "kzv_datagen: interface pictures: %s\n", error);
+        return 1;
+    }
+    if (const char *error = WriteStandardPictures(argv[1])) {
+        std::fprintf(stderr, "kzv_datagen: standard pictures: %s\n", error);
         return 1;
     }
     if (const char *error = WriteDefaultTrack(argv[1])) {

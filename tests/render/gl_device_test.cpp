@@ -9,6 +9,9 @@
 #include "render/device_resources.h"
 #include "render/geometry_batch.h"
 #include "render/material.h"
+#include "render/number_plates.h"
+#include "render/software_raster.h"
+#include "render/standard_textures.h"
 #include "render/texture_files.h"
 #include "render/texture_manager.h"
 #include "render/vertex_shaders.h"
@@ -812,6 +815,62 @@ TEST_F(OpenGlDeviceTest, ScreenBatchMaterialCutsOutTransparentTexels)
     EXPECT_EQ(picture.At(12, 4), 0x000080u);   // texel (1, 0): cut out
     EXPECT_EQ(picture.At(12, 12), 0xFFFF00u);  // texel (1, 1)
     EXPECT_EQ(picture.At(40, 40), 0x000080u);  // outside
+}
+
+// Draws the material's whole texture over the 64 x 64 drawing area with
+// point filtering.
+void DrawTextureQuad(Material *material)
+{
+    SetTextureStageStateCached(0, TssMinFilter, TexfPoint);
+    SetTextureStageStateCached(0, TssMagFilter, TexfPoint);
+    SetTextureStageStateCached(0, TssMipFilter, TexfNone);
+    BeginScreenBatch(material);
+    const uint16_t a = AddScreenVertexRaw(-0.5f, -0.5f, 0, 0, 0xFFFFFFFFu);
+    const uint16_t b = AddScreenVertexRaw(63.5f, -0.5f, 1, 0, 0xFFFFFFFFu);
+    const uint16_t c = AddScreenVertexRaw(63.5f, 63.5f, 1, 1, 0xFFFFFFFFu);
+    const uint16_t d = AddScreenVertexRaw(-0.5f, 63.5f, 0, 1, 0xFFFFFFFFu);
+    AddScreenQuad(a, b, c, d);
+    FlushScreenBatch();
+}
+
+// The mirror target after the standard set is loaded reads opaque black; a
+// plate group's opaque texture shows its dark lettering inside the band of
+// its text and the white plate around it.
+TEST_F(OpenGlDeviceTest, MirrorTargetIsClearedBlackAndPlateLetteringIsDarkInItsBand)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(64, 64, 0xFF0000C0u));
+    EndRenderScene();
+    ASSERT_EQ(LoadStandardTextures(), 1);
+    ASSERT_NE(StandardMaterials.mirror, nullptr);
+    PlateGlyphSource source{};
+    source.width = [](uint8_t) { return 5.0f; };
+    source.draw = [](uint8_t, float left, float top, float width, float height, uint32_t pixel) {
+        FillRasterRect(static_cast<int>(left), static_cast<int>(top), static_cast<int>(left + width),
+                       static_cast<int>(top + height), pixel);
+    };
+    SetPlateGlyphSource(source);
+    const char text[8] = {'A', 'B', 0};
+    ASSERT_EQ(GetNumberPlate(text), 0);
+    UpdatePlateTextures();
+    ASSERT_NE(PlateGroups[0].opaqueMaterial, nullptr);
+
+    BeginRenderScene();
+    DrawTextureQuad(GetMaterial(StandardMaterials.mirror->texture, 0, 0, 1, 0, nullptr));
+    EndRenderScene();
+    EXPECT_EQ(PixelAt(10, 10), 0xFF000000u);  // opaque black
+    EXPECT_EQ(PixelAt(50, 50), 0xFF000000u);
+
+    BeginRenderScene();
+    DrawTextureQuad(GetMaterial(PlateGroups[0].opaqueMaterial->texture, 0, 0, 1, 0, nullptr));
+    EndRenderScene();
+    // Band 0 is rows 0..15 of 64; the two glyphs are centred.
+    EXPECT_LT(PixelAt(32, 8) & 0xFF, 40u);
+    EXPECT_GT(PixelAt(2, 8) & 0xFF, 215u);
+    // Band 3 holds no text: white.
+    EXPECT_GT(PixelAt(32, 56) & 0xFF, 215u);
+    SetPlateGlyphSource(PlateGlyphSource{});
+    ReleasePlateTextures();
+    ResetNumberPlates();
 }
 
 // A world-batch quad across the fog range: its colour at the near end, the

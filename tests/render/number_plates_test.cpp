@@ -12,27 +12,37 @@
 #include "core/data_stream.h"
 #include "core/settings.h"
 #include "render/car_skins.h"
+#include "render/material.h"
+#include "render/software_raster.h"
+#include "render/texture_manager.h"
+
+#include "render_fixtures.h"
 #include "render/render_link.h"
 
 namespace {
 
 std::vector<std::string> PlateMessages;
 
-struct NumberPlatesTest : ::testing::Test {
+// The renderer on the recording device with graphics started, so that the
+// groups get their textures.
+struct NumberPlatesTest : render_test::RecordingRenderTest {
     void SetUp() override
     {
+        ASSERT_NO_FATAL_FAILURE(StartRecordingRenderer(640, 480));
         PlateMessages.clear();
-        RenderShellLink link{};
+        RenderShellLink link = RenderShell;
         link.printMessage = [](const char *text, int) { PlateMessages.emplace_back(text); };
         SetRenderShellLink(link);
+        ASSERT_EQ(StartGraphics(), 1);
         ResetNumberPlates();
-        SetPlateTextDrawer(nullptr);
+        SetPlateGlyphSource(PlateGlyphSource{});
     }
     void TearDown() override
     {
+        ReleasePlateTextures();
         ResetNumberPlates();
-        SetPlateTextDrawer(nullptr);
-        SetRenderShellLink(RenderShellLink{});
+        SetPlateGlyphSource(PlateGlyphSource{});
+        render_test::RecordingRenderTest::TearDown();
     }
 };
 
@@ -53,10 +63,18 @@ TEST_F(NumberPlatesTest, EqualTextsShareASlotAndNewTextsTakeFreeOnes)
     EXPECT_EQ(GetNumberPlate(a), 0);
     EXPECT_EQ(NumberPlates[0].count, 2);
     EXPECT_EQ(PlateGroups[0].redraw, 1);
-    ASSERT_NE(PlateGroups[0].opaque.pixels, nullptr);
-    EXPECT_STREQ(PlateGroups[0].opaque.name, "PLATE~0");
-    EXPECT_STREQ(PlateGroups[0].cutOut.name, "PLATE~0ATEST");
-    EXPECT_EQ(PlateGroups[0].opaque.side, PlatePlaceholderSide);
+    ASSERT_NE(PlateGroups[0].opaqueMaterial, nullptr);
+    ASSERT_NE(PlateGroups[0].cutOutMaterial, nullptr);
+    EXPECT_STREQ(PlateGroups[0].opaqueMaterial->texture->name, "PLATE~0");
+    EXPECT_STREQ(PlateGroups[0].cutOutMaterial->texture->name, "PLATE~0ATEST");
+    EXPECT_EQ(PlateGroups[0].opaqueMaterial->texture->width, static_cast<uint32_t>(PlatePlaceholderSide));
+    EXPECT_EQ(PlateGroups[0].opaqueMaterial->AddPass, 1);
+    EXPECT_EQ(PlateGroups[0].cutOutMaterial->AddPass, 1);
+    EXPECT_EQ(PlateGroups[0].cutOutMaterial->secondTexture, nullptr);
+    EXPECT_EQ(FindNumberPlate(a), 0);
+    EXPECT_EQ(FindNumberPlate(b), 1);
+    char none[8] = {'N', 'O', 'N', 'E'};
+    EXPECT_EQ(FindNumberPlate(none), -1);
 
     // A released slot never goes below 0 and is free for another text.
     ReleaseNumberPlate(1);
@@ -79,8 +97,8 @@ TEST_F(NumberPlatesTest, AFullTableSharesSlotZeroWithAMessage)
     }
     EXPECT_TRUE(PlateMessages.empty());
     // Slots 4 to 7 draw from group 1.
-    EXPECT_STREQ(PlateGroups[1].opaque.name, "PLATE~1");
-    EXPECT_STREQ(PlateGroups[1].cutOut.name, "PLATE~1ATEST");
+    EXPECT_STREQ(PlateGroups[1].opaqueMaterial->texture->name, "PLATE~1");
+    EXPECT_STREQ(PlateGroups[1].cutOutMaterial->texture->name, "PLATE~1ATEST");
     PlateText(text, 99);
     EXPECT_EQ(GetNumberPlate(text), 0);
     EXPECT_EQ(NumberPlates[0].count, 2);
@@ -88,49 +106,82 @@ TEST_F(NumberPlatesTest, AFullTableSharesSlotZeroWithAMessage)
     EXPECT_EQ(PlateMessages[0], "Could not get number plate");
 }
 
-// Paints a black block at the left of the band of every text starting "B".
-void BlockDrawer(uint32_t *image, int side, int band, const char text[NumberPlateTextLength])
+// A glyph source whose glyphs are all 5 units wide and that records every
+// glyph drawn: its character, left edge, width and colour.
+struct DrawnGlyph {
+    char c;
+    float left, top, width;
+    uint32_t pixel;
+};
+std::vector<DrawnGlyph> Drawn;
+
+void RecordGlyphs()
 {
-    if (text[0] != 'B') {
-        return;
-    }
-    for (int y = band * PlateBandRows; y < band * PlateBandRows + 8; y++) {
-        for (int x = 0; x < 8; x++) {
-            image[y * side + x] = 0xFF000000u;
-        }
-    }
+    Drawn.clear();
+    PlateGlyphSource source{};
+    source.width = [](uint8_t) { return 5.0f; };
+    source.draw = [](uint8_t c, float left, float top, float width, float height, uint32_t pixel) {
+        Drawn.push_back({static_cast<char>(c), left, top, width, pixel});
+        FillRasterRect(static_cast<int>(left), static_cast<int>(top), static_cast<int>(left + width),
+                       static_cast<int>(top + height), pixel);
+    };
+    SetPlateGlyphSource(source);
 }
 
-TEST_F(NumberPlatesTest, RedrawnGroupsGetTheirTextsAndACutOutFromTheRedLevel)
+TEST_F(NumberPlatesTest, RedrawnGroupsDrawTheirTextsInBandsNarrowedToFitAndColouredByCodes)
 {
-    SetPlateTextDrawer(BlockDrawer);
-    char white[8] = {'W'};
-    char black[8] = {'B'};
-    EXPECT_EQ(GetNumberPlate(white), 0);
-    EXPECT_EQ(GetNumberPlate(black), 1);
+    RecordGlyphs();
+    const char narrow[8] = {'A', 'B', 0};
+    const char wide[8] = {'W', 'W', 'W', 'W', 'W', 'W', 'W', 'W'};
+    const char coloured[8] = {'X', '^', '3', 'Y', '^', '8', 'Z', 0};
+    EXPECT_EQ(GetNumberPlate(narrow), 0);
+    EXPECT_EQ(GetNumberPlate(wide), 1);
+    EXPECT_EQ(GetNumberPlate(coloured), 2);
+    const RasterTargetRecord before = RasterTarget;
     UpdatePlateTextures();
-    const NumberPlateGroup &g = PlateGroups[0];
-    EXPECT_EQ(g.redraw, 0);
-    ASSERT_EQ(g.opaque.side, PlateTextureSide);
-    ASSERT_EQ(g.cutOut.side, PlateTextureSide);
-    constexpr int Scale = PlateImageSide / PlateTextureSide;
-    const int bandRow = PlateBandRows / Scale;  // the second text's first row
-    // The black block of band 1, shrunk; the rest white and opaque.
-    EXPECT_EQ(g.opaque.pixels[bandRow * PlateTextureSide + 0], 0xFF000000u);
-    EXPECT_EQ(g.cutOut.pixels[bandRow * PlateTextureSide + 0], 0xFFFFFFFFu);
-    EXPECT_EQ(g.opaque.pixels[0], 0xFFFFFFFFu);
-    EXPECT_EQ(g.cutOut.pixels[0], 0x00FFFFFFu);
-    EXPECT_EQ(g.opaque.pixels[bandRow * PlateTextureSide + 8 / Scale], 0xFFFFFFFFu);
+    EXPECT_EQ(PlateGroups[0].redraw, 0);
+    // The raster is back on its own target.
+    EXPECT_EQ(RasterTarget.pixels, before.pixels);
+    EXPECT_EQ(RasterTarget.width, before.width);
+    ASSERT_EQ(Drawn.size(), 2u + 8u + 3u);
+
+    constexpr float Half = PlateImageSide / 2.0f;
+    // Each text in its band: the first at y = -0.93, the next 0.5 lower.
+    EXPECT_NEAR(Drawn[0].top, (1.0f - 0.93f) * Half, 0.01f);
+    EXPECT_NEAR(Drawn[2].top, (1.0f - 0.43f) * Half, 0.01f);
+    EXPECT_NEAR(Drawn[10].top, (1.0f + 0.07f) * Half, 0.01f);
+    // Two glyphs fit at full size, centred; each advances (5 + 0.65) x size / 7.
+    const float advance = 5.65f * PlateTextSize / 7.0f * Half;
+    EXPECT_NEAR(Drawn[0].width, PlateTextSize * Half, 0.01f);
+    EXPECT_NEAR(Drawn[1].left - Drawn[0].left, advance, 0.01f);
+    EXPECT_NEAR(Drawn[0].left, Half - advance, 0.01f);
+    // Eight glyphs are wider than 1.9 units: narrowed, first to last inside the image.
+    const float squeeze = 1.9f / (8.0f * 5.65f * PlateTextSize / 7.0f);
+    ASSERT_LT(squeeze, 1.0f);
+    EXPECT_NEAR(Drawn[2].width, PlateTextSize * squeeze * Half, 0.01f);
+    EXPECT_NEAR(Drawn[2].left, Half - 0.95f * Half, 0.01f);
+    EXPECT_NEAR(Drawn[9].left + advance * squeeze, Half + 0.95f * Half, 0.01f);
+    // Black lettering; "^3" colour 3 (yellow) for what follows; "^8" back to black.
+    const uint32_t black = RasterTarget.packer(0, 0, 0);
+    int r = 0, g = 0, b = 0;
+    PlateCodeColour(3, &r, &g, &b);
+    EXPECT_EQ(Drawn[10].c, 'X');
+    EXPECT_EQ(Drawn[10].pixel, black);
+    EXPECT_EQ(Drawn[11].c, 'Y');
+    EXPECT_EQ(Drawn[11].pixel, RasterTarget.packer(r, g, b));
+    EXPECT_EQ(Drawn[12].c, 'Z');
+    EXPECT_EQ(Drawn[12].pixel, black);
+
+    // Both textures drawn, held at 128.
+    const NumberPlateGroup &group = PlateGroups[0];
+    ASSERT_NE(group.opaqueMaterial, nullptr);
+    EXPECT_EQ(group.opaqueMaterial->texture->width, static_cast<uint32_t>(PlateTextureSide));
+    EXPECT_EQ(group.cutOutMaterial->texture->width, static_cast<uint32_t>(PlateTextureSide));
 
     // A group not flagged again keeps its drawing.
-    const uint32_t *before = g.opaque.pixels;
+    Drawn.clear();
     UpdatePlateTextures();
-    EXPECT_EQ(g.opaque.pixels, before);
-    // Without texture the group gets placeholders until it is drawn again.
-    ReleasePlateTextures();
-    EXPECT_EQ(GetNumberPlate(white), 0);
-    EXPECT_EQ(g.opaque.side, PlatePlaceholderSide);
-    EXPECT_EQ(g.opaque.pixels[0], PlatePlaceholderColour);
+    EXPECT_TRUE(Drawn.empty());
 }
 
 TEST(CarSkins, NamesFilesAndTimes)
