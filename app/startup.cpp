@@ -466,7 +466,6 @@ int RunStartup(ProgramRun &run, int *exitCode)
             FreeFont();
             return FailWithError("Could not set up textures", exitCode);
         }
-        CarShadowMaterial = StandardMaterials.addPassWhite;
     }
 
     // 19. "create english file", "load language".

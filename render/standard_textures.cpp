@@ -8,7 +8,9 @@
 #include "render/material.h"
 #include "render/material_textures.h"
 #include "render/model_build.h"
+#include "render/model_node.h"
 #include "render/number_plates.h"
+#include "render/object_file.h"
 #include "render/render_device.h"
 #include "render/render_link.h"
 #include "render/texture_files.h"
@@ -48,7 +50,6 @@ namespace {
 
 constexpr int PlainSide = 16;
 constexpr int MaxPictureName = 32;
-constexpr const char *ClockNames[] = {"s_clock", "s_clock_white", "s_clock_formula", "s_clock_f1", "s_clock_f3"};
 
 char BackgroundName[MaxPictureName];
 
@@ -88,6 +89,8 @@ Material *RenderTarget(const char *name, int side, uint32_t format)
 void ZeroStandardMaterials()
 {
     StandardMaterials = StandardMaterialSet{};
+    ModelPlainSkinMaterial = nullptr;
+    CollectorPartMaterial = nullptr;
 }
 
 }  // namespace
@@ -193,6 +196,8 @@ int LoadStandardTextures()
     StandardMaterials.plainDefault = GetMaterial(white, m2x, 0, 1, 0, nullptr);
     StandardMaterials.trackLitPlain = GetMaterial(nullptr, m2x, 1, 0, 0, black);
     StandardMaterials.addPassWhite = GetMaterial(white, m2x, 1, 0, 0, nullptr);
+    ModelPlainSkinMaterial = StandardMaterials.plainDefault;
+    CollectorPartMaterial = StandardMaterials.addPassWhite;
 
     // 3. The named textures in table order.
     for (int i = 0; i < StandardTextureCount; ++i) {
@@ -222,7 +227,7 @@ int LoadStandardTextures()
     // 6. The render targets.
     StandardMaterials.mirror = CreateRenderTexture512(MirrorTextureName);
     ClearMirrorTexture();
-    StandardMaterials.clock = CreateRenderTexture256(ClockTextureName);
+    StandardMaterials.clock = CreateRenderTexture256(ClockTargetTextureName);
     ClearClockTexture();
     if (StandardMaterials.mirror == nullptr || StandardMaterials.clock == nullptr) {
         ok = 0;
@@ -275,8 +280,8 @@ int IsClockTextureName(const char *name)
     if (name == nullptr) {
         return 0;
     }
-    for (const char *clock : ClockNames) {
-        if (EqualsNoCase(name, clock)) {
+    for (int style = 1; ClockTextureName(style) != nullptr; style++) {
+        if (EqualsNoCase(name, ClockTextureName(style))) {
             return 1;
         }
     }

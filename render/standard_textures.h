@@ -99,7 +99,7 @@ extern const int StandardTextureCount;
 
 constexpr const char *TitlePictureName = "QuillardALP24";
 constexpr const char *MirrorTextureName = "MIRROR~T";
-constexpr const char *ClockTextureName = "CLOCKS~T";
+constexpr const char *ClockTargetTextureName = "CLOCKS~T";
 
 // Builds the standard set. Called at graphics start and after the device is
 // made again. Without a device, releases the font textures and zeroes every

@@ -246,7 +246,7 @@ TEST_F(StandardTexturesTest, TheSetLoadsEveryTableEntryWithItsLodClassAndTheRend
     EXPECT_EQ(StandardMaterials.addPassWhite->texture, StandardMaterials.plainDefault->texture);
     // The render targets: 512 and 256 (R5G6B5), cleared to opaque black.
     TextureRecord *mirror = FindTexture(MirrorTextureName);
-    TextureRecord *clock = FindTexture(ClockTextureName);
+    TextureRecord *clock = FindTexture(ClockTargetTextureName);
     ASSERT_NE(mirror, nullptr);
     ASSERT_NE(clock, nullptr);
     EXPECT_EQ(mirror->width, 512u);
@@ -443,14 +443,14 @@ TEST_F(StandardTexturesTest, AFullScreenRoundTripKeepsThePlatesTargetsAndBackgro
     EXPECT_EQ(RememberedFullScreenMode.width, adapter->modes[adapter->modeCount - 1].width);
     ASSERT_EQ(GoToWindow(), 1);
     ResetRenderTextures();
-    for (const char *name : {MirrorTextureName, ClockTextureName, "PLATE~0", "PLATE~0ATEST", "bkg_entry.jpg"}) {
+    for (const char *name : {MirrorTextureName, ClockTargetTextureName, "PLATE~0", "PLATE~0ATEST", "bkg_entry.jpg"}) {
         SCOPED_TRACE(name);
         TextureRecord *record = FindTexture(name);
         ASSERT_NE(record, nullptr);
         EXPECT_NE(record->texture, 0u);
     }
     EXPECT_EQ(FindTexture(MirrorTextureName)->width, 512u);
-    EXPECT_EQ(FindTexture(ClockTextureName)->width, 256u);
+    EXPECT_EQ(FindTexture(ClockTargetTextureName)->width, 256u);
     EXPECT_EQ(FindTexture("PLATE~0")->width, static_cast<uint32_t>(PlateTextureSide));
     EXPECT_NE(StandardMaterials.background, nullptr);
 
