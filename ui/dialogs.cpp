@@ -354,7 +354,7 @@ MenuPage *RunTextInput(MenuPage *page)
         }
     }
     RunChildPage(page);
-    if (page->Child) {
+    if (PageHasChild(page)) {
         return page;
     }
     const bool hasFiles = input->files.Count > 0;
