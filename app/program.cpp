@@ -118,6 +118,7 @@ void RegisterProgramHooks()
     ui.playInterfaceSound = PlayInterfaceSound;
     ui.openTextInputDialog = OpenTextInputDialog;
     ui.openMessageEntry = OpenMessageEntryDialog;
+    ui.openTextInput = OpenPromptDialog;
     SetUiServices(ui);
     DialogServices dialogs{};
     dialogs.chatRateAllows = ChatLineAllowedNow;

@@ -772,6 +772,28 @@ void FileClicked(MenuPage *page, intptr_t, intptr_t index)
     }
 }
 
+namespace {
+
+TextAnswerCallback PromptAnswer = nullptr;
+
+void AnswerPrompt(MenuPage *owner, const char *text, intptr_t)
+{
+    if (PromptAnswer != nullptr) {
+        PromptAnswer(owner, text);
+    }
+}
+
+}  // namespace
+
+void OpenPromptDialog(MenuPage *owner, const char *prompt, int maxLength, TextAnswerCallback answer)
+{
+    if (!GraphicsEnabled || owner == nullptr || owner->Child != nullptr) {
+        return;
+    }
+    PromptAnswer = answer;
+    OpenTextInputDialog(owner, AnswerPrompt, prompt, maxLength, 0, nullptr, 0, TextInputPlain, nullptr);
+}
+
 void OpenMessageEntryDialog(MenuPage *page, const char *initial)
 {
     if (!GraphicsEnabled || page == nullptr || page->Child != nullptr) {

@@ -50,6 +50,9 @@ void OpenChoiceBox(MenuPage *page, ChoiceBoxAnswer answer, const char *title, co
 // The full text input dialog; registered as the services' openTextInputDialog.
 void OpenTextInputDialog(MenuPage *page, TextInputAnswer answer, const char *title, int maxLength,
                          intptr_t answerValue, const char *initial, int cursor, int mode, const char *filePattern);
+// The short form the interface items use (a prompt, a length and an answer
+// taking the text only): plain text, no file list.
+void OpenPromptDialog(MenuPage *owner, const char *prompt, int maxLength, TextAnswerCallback answer);
 // The message entry: "Enter message", the command interpreter as its answer,
 // opened only when the chat rate allows a line now.
 void OpenMessageEntryDialog(MenuPage *page, const char *initial);

@@ -283,6 +283,23 @@ TEST_F(DialogsTest, ClosingRestoresTheLayerOnceEvenWhenThePageCloses)
     InterfaceLayerMode = 1;
 }
 
+std::string PromptText;
+void RecordPrompt(MenuPage *, const char *text)
+{
+    PromptText = text;
+}
+
+TEST_F(DialogsTest, PromptDialogAnswersWithTheText)
+{
+    OpenPromptDialog(&page, "Enter new value", 16, RecordPrompt);
+    ASSERT_EQ(page.Child, TextInputDialog());
+    EXPECT_STREQ(TextInputTitle(), "Enter new value");
+    Type("1.5");
+    CurrentScreen->Key(CurrentScreen, 13);
+    EXPECT_EQ(PromptText, "1.5");
+    ExpectClosed();
+}
+
 TEST_F(DialogsTest, TitlesOf128CharactersAreEmpty)
 {
     const std::string longest(127, 'a');
