@@ -31,6 +31,9 @@
 #include "scene/view_geometry.h"
 #include "screens/main_menu.h"
 #include "screens/startup_screen.h"
+#include "net/chat_limits.h"
+#include "race/driver_names.h"
+#include "ui/dialogs.h"
 #include "ui/font_textures.h"
 #include "ui/interface_hooks.h"
 #include "ui/ui_services.h"
@@ -92,6 +95,16 @@ uint32_t ViewGroundColour()
 // anything runs.
 static_assert(InSimShotNameLength == InSimShotNameSize, "the InSim shot name goes through the render link");
 
+static int ChatLineAllowedNow()
+{
+    return CanSendChatNow() ? 1 : 0;
+}
+
+static const char *FunctionKeyLine(int index)
+{
+    return index >= 0 && index < FKeyMessageCount ? FKeyMessages[index] : nullptr;
+}
+
 void RegisterProgramHooks()
 {
     InitInterfaceHooks();
@@ -106,7 +119,14 @@ void RegisterProgramHooks()
     UiServices ui{};
     ui.playInterfaceSound = PlayInterfaceSound;
     ui.captionRaise = &HudCaptionMoved;
+    ui.openTextInputDialog = OpenTextInputDialog;
+    ui.openMessageEntry = OpenMessageEntryDialog;
+    ui.openTextInput = OpenPromptDialog;
     SetUiServices(ui);
+    DialogServices dialogs{};
+    dialogs.chatRateAllows = ChatLineAllowedNow;
+    dialogs.functionKeyLine = FunctionKeyLine;
+    SetDialogServices(dialogs);
 
     RenderShellLink link{};
     link.screenWidth = &ScreenWidth;

@@ -25,6 +25,7 @@
 #include "ui/interface_items.h"
 #include "ui/menu_page.h"
 #include "ui/message_lines.h"
+#include "ui/text_entry.h"
 #include "ui/translation.h"
 #include "world/world.h"
 
@@ -53,11 +54,6 @@ const Colour *NamedColour(int colour)
         colour = ColourWhite;
     }
     return &MessageColours[colour];
-}
-
-bool IsPrintableChar(int c)
-{
-    return c >= 32 && c <= 255 && c != 127;
 }
 
 // The digit of a main-keyboard or number-pad digit key, else -1.
@@ -411,7 +407,7 @@ void DeliverAltCode()
     for (int i = 0; i < count; ++i) {
         value = value * 10 + (AltCodeDigits[i] - '0');
     }
-    if (IsPrintableChar(value)) {
+    if (IsPrintableChar(value) != 0) {
         DeliverCode(value);
     }
 }

@@ -768,6 +768,44 @@ bool PlatformSetClipboardText(const char *text)
     return SDL_SetClipboardText(utf8.data()) == 0;
 }
 
+bool PlatformGetClipboardUtf8(char *out, int size)
+{
+    if (out == nullptr || size < 1) {
+        return false;
+    }
+    out[0] = 0;
+    if (!VideoStarted) {
+        return false;
+    }
+    char *utf8 = SDL_GetClipboardText();
+    if (utf8 == nullptr) {
+        return false;
+    }
+    const bool any = utf8[0] != 0;
+    if (any) {
+        // Cut on a character boundary.
+        int n = 0;
+        while (utf8[n] != 0 && n < size - 1) {
+            ++n;
+        }
+        while (n > 0 && utf8[n] != 0 && (static_cast<unsigned char>(utf8[n]) & 0xC0) == 0x80) {
+            --n;
+        }
+        std::memcpy(out, utf8, static_cast<size_t>(n));
+        out[n] = 0;
+    }
+    SDL_free(utf8);
+    return any;
+}
+
+bool PlatformSetClipboardUtf8(const char *utf8)
+{
+    if (!VideoStarted || utf8 == nullptr) {
+        return false;
+    }
+    return SDL_SetClipboardText(utf8) == 0;
+}
+
 static PlatformMessageBoxHandler MessageBoxHandler = nullptr;
 
 void PlatformSetMessageBoxHandler(PlatformMessageBoxHandler handler)

@@ -128,6 +128,10 @@ void PlatformSetTypingCodePages(const int *numbers, int count);
 // without a video layer or when the clipboard has no text.
 bool PlatformGetClipboardText(char *out, int size);
 bool PlatformSetClipboardText(const char *text);
+// The same as the desktop's UTF-8, unconverted (the text entry converts each
+// character from its own code page).
+bool PlatformGetClipboardUtf8(char *out, int size);
+bool PlatformSetClipboardUtf8(const char *utf8);
 
 enum PlatformMessageBoxKind {
     PlatformBoxError,     // OK, stop icon

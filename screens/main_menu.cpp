@@ -10,6 +10,7 @@
 #include "screens/setup_screen.h"
 #include "core/shell_globals.h"
 #include "core/translation_table.h"
+#include "ui/dialogs.h"
 #include "ui/interface_colours.h"
 #include "ui/interface_items.h"
 #include "ui/menu_page.h"
@@ -93,15 +94,20 @@ MenuPage *RunMainMenu(MenuPage *page)
     return nullptr;
 }
 
-// Esc leaves the program; the keys that close other pages do nothing here,
-// the rest are the pages' shared keys.
+void ExitConfirmed(MenuPage *, uint32_t, uint32_t)
+{
+    StartProgramExit(0);
+}
+
+// Esc, Q and X ask before leaving the program; Enter does nothing here, the
+// rest are the pages' shared keys.
 void MainMenuKey(MenuPage *page, int code)
 {
-    if (code == VkEscape) {
-        StartProgramExit(0);
+    if (code == VkEscape || code == 'Q' || code == 'X') {
+        OpenMessageBox(page, ExitConfirmed, Tx(Text_3a_exitprog), nullptr, 0, 0, MessageBoxYesNo);
         return;
     }
-    if (code == 13 || code == 81 || code == 88) {
+    if (code == 13) {
         return;
     }
     DefaultPageKey(page, code);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdio>
 
 #include <SDL.h>
 
@@ -26,6 +27,7 @@
 #include "platform/recording_device.h"
 #include "render/render_device.h"
 #include "ui/menu_page.h"
+#include "ui/text_entry.h"
 
 // The whole program with graphics: on the recording device without a
 // window, and on the OpenGL device in a window, where Ctrl+S takes the
@@ -206,6 +208,90 @@ TEST_F(ProgramGraphicsTest, CtrlSSavesTheWindowsPictureOnTheOpenGlDevice)
         EXPECT_GT(face[c], background[c] + 40) << c;
     }
     EXPECT_EQ(ConfigValue("Next Shot "), "2");
+    fs::remove("deb.log");
+}
+
+void PushText(const char *text)
+{
+    SDL_Event event{};
+    event.type = SDL_TEXTINPUT;
+    std::snprintf(event.text.text, sizeof(event.text.text), "%s", text);
+    SDL_PushEvent(&event);
+}
+
+// T on the entry page opens the message entry (its own character is not
+// typed); the typed line shows in green on the dialog's entry line, and the
+// program's own shot (Ctrl+S, taken with the entry open, types nothing) has
+// the text's pixels there.
+TEST_F(ProgramGraphicsTest, TypedLineShowsInTheMessageEntry)
+{
+    if (StartDisplay.empty()) {
+        GTEST_SKIP() << "no display";
+    }
+    std::ofstream("cfg.txt") << "Start Windowed 1\n";
+    setenv("DISPLAY", StartDisplay.c_str(), 1);
+    ProgramServices services = FakeProgramServices();
+    SetProgramServices(services);
+    static std::string typed;
+    typed.clear();
+    OnSleep = [](int n) {
+        if (n == 3) {
+            PushKey(SDL_SCANCODE_T, SDLK_t, KMOD_NONE, true);
+            PushText("t");
+            PushKey(SDL_SCANCODE_T, SDLK_t, KMOD_NONE, false);
+            PushText("hello");
+        }
+        if (n == 5) {
+            typed = EntryText;
+            PushKey(SDL_SCANCODE_LCTRL, SDLK_LCTRL, KMOD_LCTRL, true);
+            PushKey(SDL_SCANCODE_S, SDLK_s, KMOD_LCTRL, true);
+            PushKey(SDL_SCANCODE_S, SDLK_s, KMOD_LCTRL, false);
+            PushKey(SDL_SCANCODE_LCTRL, SDLK_LCTRL, KMOD_NONE, false);
+        }
+        if (n == 8) {
+            StartProgramExit(0);
+        }
+    };
+
+    EXPECT_EQ(Run(), 0);
+    EXPECT_EQ(typed, "hello");
+    EXPECT_EQ(TextEntryActive, 0);
+    std::ifstream shot("data/shots/kzv_00000001.bmp", std::ios::binary);
+    ASSERT_TRUE(shot.good());
+    if (const char *keep = std::getenv("KZV_KEEP_ENTRY_SHOT")) {
+        fs::copy_file("data/shots/kzv_00000001.bmp", keep, fs::copy_options::overwrite_existing);
+    }
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(shot)), std::istreambuf_iterator<char>());
+    ASSERT_GE(bytes.size(), 54u);
+    const int w = bytes[18] | bytes[19] << 8;
+    const int h = bytes[22] | bytes[23] << 8;
+    const size_t row = (static_cast<size_t>(w) * 3 + 3) & ~size_t{3};
+    ASSERT_EQ(bytes.size(), 54 + row * static_cast<size_t>(h));
+    auto pixel = [&](int x, int yFromTop) {
+        const size_t at = 54 + row * static_cast<size_t>(h - 1 - yFromTop) + static_cast<size_t>(x) * 3;
+        return std::array<int, 3>{bytes[at + 2], bytes[at + 1], bytes[at]};
+    };
+    auto toX = [&](float x) { return static_cast<int>((x + 1.0f) * 0.5f * static_cast<float>(w)); };
+    auto toY = [&](float y) { return static_cast<int>((y + 1.0f) * 0.5f * static_cast<float>(h)); };
+    // Green text pixels on the entry line, none on the title line above it
+    // (black text) or below the frame.
+    auto greenIn = [&](float y0, float y1) {
+        int green = 0;
+        for (int y = toY(y0); y < toY(y1); ++y) {
+            for (int x = toX(-0.42f); x < toX(0.42f); ++x) {
+                const std::array<int, 3> p = pixel(x, y);
+                green += p[1] > 120 && p[1] > p[0] + 60 && p[1] > p[2] + 60 ? 1 : 0;
+            }
+        }
+        return green;
+    };
+    EXPECT_GT(greenIn(-0.37f, -0.29f), 40);
+    EXPECT_EQ(greenIn(-0.45f, -0.37f), 0);
+    // The dialog's grey frame lies over the page beside the text.
+    const std::array<int, 3> frame = pixel(toX(0.38f), toY(-0.44f));
+    EXPECT_GT(frame[0], 60);
+    EXPECT_NEAR(frame[0], frame[1], 12);
+    EXPECT_NEAR(frame[1], frame[2], 12);
     fs::remove("deb.log");
 }
 

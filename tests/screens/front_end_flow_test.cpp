@@ -7,9 +7,11 @@
 #include "screens/startup_screen.h"
 #include "core/colour.h"
 #include "core/shell_globals.h"
+#include "ui/dialogs.h"
 #include "ui/interface_colours.h"
 #include "ui/interface_draw.h"
 #include "ui/interface_items.h"
+#include "ui/dialogs.h"
 #include "ui/menu_page.h"
 #include "ui/message_lines.h"
 
@@ -64,11 +66,22 @@ TEST_F(FrontEndFlowTest, StartUpLeadsToTheEntryScreenAndEscEndsTheProgram)
     EXPECT_EQ(IsMainMenuIdle(), 1);
 
     EXPECT_EQ(page->Run(page), page);
-    CurrentScreen->Key(CurrentScreen, 'Q');
-    EXPECT_EQ(ExitState, 0);
-    EXPECT_EQ(page->Run(page), page);
+    // Q, X and Esc ask "Exit KZV?"; any key but Enter or 'Y' answers no.
+    for (const int key : {int{'Q'}, int{'X'}, VkEscape}) {
+        CurrentScreen->Key(CurrentScreen, key);
+        EXPECT_EQ(ExitState, 0);
+        EXPECT_EQ(page->Child, MessageBoxDialog());
+        EXPECT_EQ(CurrentScreen, MessageBoxDialog());
+        EXPECT_EQ(page->Run(page), page);
+        CurrentScreen->Key(CurrentScreen, 'N');
+        EXPECT_EQ(ExitState, 0);
+        EXPECT_EQ(page->Run(page), page);
+        EXPECT_EQ(page->Child, nullptr);
+        EXPECT_EQ(CurrentScreen, page);
+    }
 
     CurrentScreen->Key(CurrentScreen, VkEscape);
+    CurrentScreen->Key(CurrentScreen, 'Y');
     EXPECT_EQ(ExitState, 1);
     EXPECT_EQ(ExitValue, 0);
 
