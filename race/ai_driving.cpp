@@ -74,7 +74,21 @@ float SafeAsin(float x)
 
 }  // namespace
 
-void AiDriver::StepTraffic() {}
+void AiDriver::StepTraffic()
+{
+    // With no other car to pass or avoid: while racing the driver returns
+    // to its line, 0.01 m per tick, from wherever it started (its grid slot
+    // or a pit exit); in the other modes the target stays.
+    if (mode == AiRacing) {
+        lateralTarget = 0.0f;
+    }
+    constexpr float Step = 0.01f;
+    if (lateral < lateralTarget) {
+        lateral = std::fmin(lateralTarget, lateral + Step);
+    } else if (lateral > lateralTarget) {
+        lateral = std::fmax(lateralTarget, lateral - Step);
+    }
+}
 
 void AiDriver::SteerToPitBox(const float predicted[3], float targetOut[3], float *errorOut)
 {
